@@ -1,0 +1,18 @@
+// An RGBA text colour. Components are kept exactly as computed, also outside 0...1
+// (the drawing side decides how to show those); float keeps a cell small.
+#pragma once
+
+struct Color {
+    float red = 1.0f;
+    float green = 1.0f;
+    float blue = 1.0f;
+    float alpha = 1.0f;
+
+    friend bool operator==(const Color&, const Color&) = default;
+};
+
+// A colour made from numeric components with alpha 1.
+constexpr Color colorFromComponents(double red, double green, double blue)
+{
+    return Color{static_cast<float>(red), static_cast<float>(green), static_cast<float>(blue), 1.0f};
+}

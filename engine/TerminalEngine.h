@@ -1,0 +1,79 @@
+// The non-visual half of the terminal: the grid of cells with its cursor and history, the
+// control-sequence interpreter that edits it, and the text-colour rules. No I/O, no toolkit.
+#pragma once
+
+#include "Cell.h"
+#include "Color.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <string_view>
+
+enum class ControlSequenceState { normal, escape, csi, osc, oscEscape, stringControl, stringControlEscape };
+
+struct SavedCursor {
+    int row = 0;
+    int column = 0;
+};
+
+class TerminalEngine {
+public:
+    static constexpr int historyLimit = 2000;         // rows kept in screen, history included
+    static constexpr std::size_t escapeBufferLimit = 4096; // characters, the leading [ included
+
+    TerminalEngine();
+    ~TerminalEngine();
+    TerminalEngine(const TerminalEngine&) = delete;
+    TerminalEngine& operator=(const TerminalEngine&) = delete;
+
+    // The owner's redraw; called once per consume, append and effective resizeGrid.
+    void setRenderHook(std::function<void()> renderScreen);
+
+    // --- entry points -------------------------------------------------------------------------
+    void consume(std::span<const std::uint8_t> bytes);
+    void consume(std::string_view bytes); // convenience for tests and tools
+    void append(std::string_view utf8Text, Color color);
+    void resizeGrid(int rows, int columns);
+
+    // --- grid operations (used by the interpreter; public so they can be tested alone) ---------
+    void write(char32_t scalar, Color color);
+    void lineFeed();
+    void ensureRow();
+    void eraseDisplay(std::int64_t mode);
+    void eraseLine(std::int64_t mode);
+    void eraseCharacters(std::int64_t count);
+    void deleteCharacters(std::int64_t count);
+    void insertCharacters(std::int64_t count);
+    void applyGraphicRendition(std::span<const std::int64_t> values);
+    static Color ansiColor(std::int64_t index, bool bright);
+
+    // --- configuration (the view's configure sets both to the user's text colour) --------------
+    void setBaseTextColor(Color color);
+    void setCurrentColor(Color color);
+
+    // --- read-only state ------------------------------------------------------------------------
+    int rows() const;
+    int columns() const;
+    int cursorRow() const;
+    int cursorColumn() const;
+    bool wrapPending() const;
+    SavedCursor savedCursor() const;
+    Color currentColor() const;
+    Color baseTextColor() const;
+    ControlSequenceState controlSequenceState() const;
+    std::u32string_view escapeBuffer() const;
+    bool bracketedPasteEnabled() const;
+
+    // screen: rowCount() rows, oldest first; row(i) is valid until the next mutating call.
+    std::size_t rowCount() const;
+    std::span<const Cell> row(std::size_t index) const;
+    // Changes whenever row(index)'s cells change (also when a row is replaced or recycled); never
+    // repeats for different contents, so a view can cache per-row layout keyed by it.
+    std::uint64_t rowStamp(std::size_t index) const;
+
+private:
+    // Filled in by the implementation (grid ring, interpreter state, UTF-8 carry-over, ...).
+};

@@ -1,0 +1,45 @@
+// The settings record: every user preference, its defaults, and its JSON file
+// ~/.config/Vitrion/config.json.
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+enum class GlassMaterial { hud, sidebar, menu, popover, content };
+enum class TerminalCursorStyle { block, beam, underline };
+
+QString rawValue(GlassMaterial material);
+QString rawValue(TerminalCursorStyle style);
+std::optional<GlassMaterial> glassMaterialFromRawValue(const QString& text);
+std::optional<TerminalCursorStyle> cursorStyleFromRawValue(const QString& text);
+const QList<GlassMaterial>& allGlassMaterials();
+const QList<TerminalCursorStyle>& allCursorStyles();
+
+struct VitrionSettings {
+    qint64 configurationVersion = 2;
+    double opacity = 1.0;
+    double blur = 0.72;
+    double saturation = 0.0;
+    double tintRed = 0.11;
+    double tintGreen = 0.15;
+    double tintBlue = 0.21;
+    double textRed = 0.92;
+    double textGreen = 0.93;
+    double textBlue = 0.96;
+    GlassMaterial material = GlassMaterial::hud;
+    QString fontName = QStringLiteral("Menlo");
+    double fontSize = 14.0;
+    double lineSpacing = 1.15;
+    TerminalCursorStyle cursorStyle = TerminalCursorStyle::block;
+    double cornerRadius = 20.0;
+    double padding = 24.0;
+    QString shell = QStringLiteral("Default");
+
+    friend bool operator==(const VitrionSettings&, const VitrionSettings&) = default;
+
+    static VitrionSettings load();
+    void save() const;
+    static QString configURL(); // absolute path, computed once per process
+};
