@@ -1,0 +1,22 @@
+// The host of one terminal: a scroll area holding one TerminalTextView, kept fitted to the visible
+// area. Destroying the surface is its tear-down: the watch is removed and the shell hung up.
+#pragma once
+
+#include "settings/VitrionSettings.h"
+
+#include <QWidget>
+
+class QScrollArea;
+class TerminalTextView;
+
+class TerminalSurface : public QWidget {
+    Q_OBJECT
+public:
+    explicit TerminalSurface(const VitrionSettings& settings, QWidget* parent = nullptr);
+    ~TerminalSurface() override;
+
+    // Re-applies the settings in place: re-fonts and re-colours without restarting the shell.
+    void applySettings(const VitrionSettings& settings);
+
+    TerminalTextView* textView() const;
+};
