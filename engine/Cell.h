@@ -13,4 +13,7 @@ struct Cell {
 // 4 bytes of scalar + 16 of colour: 2000 rows x 200 columns stay at 8 MB.
 static_assert(sizeof(Cell) == 20, "a cell is a scalar and four float components");
 
-constexpr Cell blankCell(Color color) { return Cell{U' ', color}; }
+constexpr Cell blankCell(Color color)
+{
+    return Cell{U' ', color};
+}

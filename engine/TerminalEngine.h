@@ -4,6 +4,8 @@
 
 #include "Cell.h"
 #include "Color.h"
+#include "Grid.h"
+#include "Utf8Decoder.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -11,6 +13,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 enum class ControlSequenceState { normal, escape, csi, osc, oscEscape, stringControl, stringControlEscape };
 
@@ -21,8 +24,9 @@ struct SavedCursor {
 
 class TerminalEngine {
 public:
-    static constexpr int historyLimit = 2000;         // rows kept in screen, history included
+    static constexpr int historyLimit = 2000;              // rows kept in screen, history included
     static constexpr std::size_t escapeBufferLimit = 4096; // characters, the leading [ included
+    static constexpr int columnLimit = 1000;               // widest grid resizeGrid accepts
 
     TerminalEngine();
     ~TerminalEngine();
@@ -37,6 +41,8 @@ public:
     void consume(std::string_view bytes); // convenience for tests and tools
     void append(std::string_view utf8Text, Color color);
     void resizeGrid(int rows, int columns);
+    // Fills an empty screen with rows() blank rows (what the renderer does before its first draw).
+    void fillEmptyScreen();
 
     // --- grid operations (used by the interpreter; public so they can be tested alone) ---------
     void write(char32_t scalar, Color color);
@@ -75,5 +81,44 @@ public:
     std::uint64_t rowStamp(std::size_t index) const;
 
 private:
-    // Filled in by the implementation (grid ring, interpreter state, UTF-8 carry-over, ...).
+    // Interpreter (Interpreter.cpp, CsiDispatch.cpp)
+    void interpret(const std::uint8_t* data, std::size_t size);
+    void interpretScalar(char32_t scalar);
+    void normalScalar(char32_t scalar);
+    void escapeScalar(char32_t scalar);
+    void startControlSequence();
+    void csiScalar(char32_t scalar);
+    void executeControlSequence();
+
+    // Grid helpers (GridOperations.cpp)
+    void writeAsciiRun(const std::uint8_t* text, std::size_t length);
+    void printScalar(char32_t scalar, Color color);
+    void wrapIfPending();
+    void appendRowAtBottom();
+    void reverseIndex();
+    void fullReset();
+    void saveCursor();
+    void restoreCursor();
+    void blankCells(int from, int to, Color color);
+    int shiftWidth(std::int64_t count);
+    void render();
+
+    Grid grid_{historyLimit};
+    int rows_ = 24;
+    int columns_ = 80;
+    int cursorRow_ = 0;
+    int cursorColumn_ = 0;
+    bool wrapPending_ = false;
+    SavedCursor savedCursor_;
+    Color currentColor_;
+    Color baseTextColor_;
+
+    ControlSequenceState controlSequenceState_ = ControlSequenceState::normal;
+    std::u32string escapeBuffer_;
+    bool escapeBufferOverflowed_ = false;
+    bool bracketedPasteEnabled_ = false;
+    Utf8Decoder decoder_;
+    std::vector<std::int64_t> parameters_; // reused by every control sequence
+
+    std::function<void()> renderScreen_;
 };

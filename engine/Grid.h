@@ -1,0 +1,61 @@
+// The kept rows of the terminal, oldest first: a fixed ring of reused rows, so that trimming the
+// oldest row at the history limit, or adding one at either end, moves no memory and allocates nothing.
+#pragma once
+
+#include "Cell.h"
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+class Grid {
+public:
+    explicit Grid(int capacity);
+
+    int capacity() const { return static_cast<int>(slots_.size()); }
+    int rowCount() const { return count_; }
+    bool full() const { return count_ == capacity(); }
+    int width() const { return width_; }
+
+    std::span<const Cell> row(int index) const { return slot(index).cells; }
+    std::uint64_t stamp(int index) const { return slot(index).stamp; }
+
+    // Cells of a row about to be edited; the row gets a fresh stamp.
+    Cell* editRow(int index)
+    {
+        Row& r = slot(index);
+        r.stamp = ++lastStamp_;
+        return r.cells.data();
+    }
+
+    // Every row has width() cells. Changing the width cuts or pads every kept row.
+    void setWidth(int width, Color padColor);
+
+    void appendBlank(Color color);          // needs !full()
+    void rotateOldestToNewest(Color color); // drops the oldest row, adds a blank row at the end
+    void prependBlank(Color color);         // adds a blank row at the top; drops the last if full
+    void removeOldest(int count);           // count <= rowCount()
+    void reset(int rowCount, Color color);  // exactly rowCount blank rows
+    void blankRow(int index, Color color);
+
+private:
+    struct Row {
+        std::vector<Cell> cells;
+        std::uint64_t stamp = 0;
+    };
+
+    int physical(int index) const
+    {
+        const int p = origin_ + index;
+        return p >= capacity() ? p - capacity() : p;
+    }
+    Row& slot(int index) { return slots_[static_cast<std::size_t>(physical(index))]; }
+    const Row& slot(int index) const { return slots_[static_cast<std::size_t>(physical(index))]; }
+    void makeBlank(Row& row, Color color);
+
+    std::vector<Row> slots_;
+    int origin_ = 0;
+    int count_ = 0;
+    int width_ = 1;
+    std::uint64_t lastStamp_ = 0;
+};

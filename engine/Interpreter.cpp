@@ -1,0 +1,177 @@
+// The control-sequence state machine: UTF-8 decoding with carry-over, the C0 controls, ESC
+// sequences, collecting CSI sequences and skipping OSC, DCS, PM and APC strings (ECMA-48, xterm).
+#include "TerminalEngine.h"
+
+#include <algorithm>
+
+namespace {
+// Printable bytes that the ASCII fast path writes straight into the grid; DEL takes a cell too.
+inline bool isPrintableAscii(std::uint8_t byte)
+{
+    return byte >= 0x20 && byte <= 0x7F;
+}
+} // namespace
+
+void TerminalEngine::interpret(const std::uint8_t* data, std::size_t size)
+{
+    const std::uint8_t* p = data;
+    const std::uint8_t* const end = data + size;
+    char32_t scalars[2];
+    while (p < end) {
+        if (controlSequenceState_ == ControlSequenceState::normal && decoder_.idle()) {
+            const std::uint8_t* run = p;
+            while (run < end && isPrintableAscii(*run)) {
+                ++run;
+            }
+            if (run != p) {
+                writeAsciiRun(p, static_cast<std::size_t>(run - p));
+                p = run;
+                continue;
+            }
+        }
+        const std::uint8_t byte = *p++;
+        if (byte < 0x80 && decoder_.idle()) {
+            interpretScalar(byte);
+            continue;
+        }
+        const int produced = decoder_.feed(byte, scalars);
+        for (int i = 0; i < produced; ++i) {
+            interpretScalar(scalars[i]);
+        }
+    }
+}
+
+void TerminalEngine::interpretScalar(char32_t scalar)
+{
+    switch (controlSequenceState_) {
+    case ControlSequenceState::normal:
+        normalScalar(scalar);
+        break;
+    case ControlSequenceState::escape:
+        escapeScalar(scalar);
+        break;
+    case ControlSequenceState::csi:
+        csiScalar(scalar);
+        break;
+    case ControlSequenceState::osc: // OSC ends at BEL or ST (ESC \)
+        if (scalar == 0x1B) {
+            controlSequenceState_ = ControlSequenceState::oscEscape;
+        } else if (scalar == 0x07) {
+            controlSequenceState_ = ControlSequenceState::normal;
+        }
+        break;
+    case ControlSequenceState::oscEscape:
+        controlSequenceState_ = scalar == U'\\' ? ControlSequenceState::normal : ControlSequenceState::osc;
+        break;
+    case ControlSequenceState::stringControl: // DCS, PM and APC end only at ST
+        if (scalar == 0x1B) {
+            controlSequenceState_ = ControlSequenceState::stringControlEscape;
+        }
+        break;
+    case ControlSequenceState::stringControlEscape:
+        controlSequenceState_ =
+            scalar == U'\\' ? ControlSequenceState::normal : ControlSequenceState::stringControl;
+        break;
+    }
+}
+
+void TerminalEngine::normalScalar(char32_t scalar)
+{
+    switch (scalar) {
+    case 0x00: // NUL
+    case 0x07: // BEL
+        break;
+    case 0x08: // BS
+        cursorColumn_ = std::max(0, cursorColumn_ - 1);
+        wrapPending_ = false;
+        break;
+    case 0x09: // HT: fixed stops every 8 columns, the last column the final stop
+        cursorColumn_ = std::min((cursorColumn_ / 8) * 8 + 8, columns_ - 1);
+        break;
+    case 0x0A: // LF, without carriage return
+        lineFeed();
+        break;
+    case 0x0D: // CR
+        cursorColumn_ = 0;
+        wrapPending_ = false;
+        break;
+    case 0x1B: // ESC
+        escapeBuffer_.clear();
+        controlSequenceState_ = ControlSequenceState::escape;
+        break;
+    case 0x9B: // CSI as one C1 character
+        startControlSequence();
+        break;
+    default:
+        if (scalar >= 0x20) { // other C0 controls (VT, FF, ...) are dropped
+            printScalar(scalar, currentColor_);
+        }
+        break;
+    }
+}
+
+void TerminalEngine::escapeScalar(char32_t scalar)
+{
+    controlSequenceState_ = ControlSequenceState::normal;
+    switch (scalar) {
+    case U'7': // DECSC
+        saveCursor();
+        break;
+    case U'8': // DECRC
+        restoreCursor();
+        break;
+    case U'D': // IND
+        lineFeed();
+        break;
+    case U'E': // NEL
+        cursorColumn_ = 0;
+        lineFeed();
+        break;
+    case U'M': // RI
+        reverseIndex();
+        break;
+    case U'P': // DCS
+    case U'^': // PM
+    case U'_': // APC
+        controlSequenceState_ = ControlSequenceState::stringControl;
+        break;
+    case U'[': // CSI
+        startControlSequence();
+        break;
+    case U']': // OSC
+        controlSequenceState_ = ControlSequenceState::osc;
+        break;
+    case U'c': // RIS
+        fullReset();
+        break;
+    default: // designators, keypad modes, SOS, ESC itself, controls: the sequence ends here
+        break;
+    }
+}
+
+void TerminalEngine::startControlSequence()
+{
+    escapeBuffer_.assign(1, U'[');
+    escapeBufferOverflowed_ = false;
+    controlSequenceState_ = ControlSequenceState::csi;
+}
+
+void TerminalEngine::csiScalar(char32_t scalar)
+{
+    // Everything up to the final is collected, controls and ESC included. Past the bound nothing
+    // more is stored, but the sequence is still swallowed to its final and then ignored.
+    if (escapeBuffer_.size() < escapeBufferLimit) {
+        escapeBuffer_.push_back(scalar);
+    } else {
+        escapeBufferOverflowed_ = true;
+    }
+    if (scalar < 0x40 || scalar > 0x7E) {
+        return;
+    }
+    if (!escapeBufferOverflowed_) {
+        executeControlSequence();
+    }
+    escapeBuffer_.clear();
+    escapeBufferOverflowed_ = false;
+    controlSequenceState_ = ControlSequenceState::normal;
+}

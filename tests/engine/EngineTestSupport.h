@@ -1,0 +1,60 @@
+// Shared helpers for the engine suites: an engine of a chosen size and readable dumps of its rows.
+#pragma once
+
+#include "engine/TerminalEngine.h"
+
+#include <string>
+
+namespace enginetest {
+
+inline void appendUtf8(std::string& out, char32_t c)
+{
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// Row `index` as UTF-8, one character per cell, nothing trimmed.
+inline std::string rowText(const TerminalEngine& engine, std::size_t index)
+{
+    std::string text;
+    for (const Cell& cell : engine.row(index)) {
+        appendUtf8(text, cell.character);
+    }
+    return text;
+}
+
+// Row `index` with trailing blanks removed, for assertions about what was written.
+inline std::string rowTrimmed(const TerminalEngine& engine, std::size_t index)
+{
+    std::string text = rowText(engine, index);
+    text.erase(text.find_last_not_of(' ') + 1);
+    return text;
+}
+
+// An engine as the view leaves it: a filled screen of the given size, render calls counted.
+struct SizedEngine {
+    TerminalEngine engine;
+    int renders = 0;
+
+    SizedEngine(int rows, int columns)
+    {
+        engine.fillEmptyScreen();
+        engine.resizeGrid(rows, columns);
+        engine.setRenderHook([this] { ++renders; });
+    }
+};
+
+} // namespace enginetest

@@ -1,0 +1,169 @@
+// The state machine of the interpreter: C0 controls, ESC sequences, CSI collection, string skipping,
+// state kept across chunks and one redraw per chunk.
+#include "EngineTestSupport.h"
+
+#include <gtest/gtest.h>
+
+using enginetest::rowText;
+using enginetest::rowTrimmed;
+
+namespace {
+
+class InterpreterTest : public ::testing::Test {
+protected:
+    enginetest::SizedEngine sized{24, 80};
+    TerminalEngine& e = sized.engine;
+};
+
+TEST_F(InterpreterTest, CarriageReturnAndLineFeedAreSeparateMotions)
+{
+    e.consume("abc\r\n");
+    EXPECT_EQ(rowTrimmed(e, 0), "abc");
+    EXPECT_EQ(e.cursorRow(), 1);
+    EXPECT_EQ(e.cursorColumn(), 0);
+
+    e.consume("abc\n");
+    EXPECT_EQ(e.cursorRow(), 2);
+    EXPECT_EQ(e.cursorColumn(), 3) << "LF alone keeps the column";
+}
+
+TEST_F(InterpreterTest, TabStopsEveryEightColumnsWithTheLastColumnAsFinalStop)
+{
+    e.consume("\t");
+    EXPECT_EQ(e.cursorColumn(), 8);
+    e.consume("\x1b[76G\t");
+    EXPECT_EQ(e.cursorColumn(), 79);
+    e.consume("\t");
+    EXPECT_EQ(e.cursorColumn(), 79);
+}
+
+TEST_F(InterpreterTest, BackspaceStopsAtColumnZeroAndCancelsPendingWrap)
+{
+    e.consume("\b");
+    EXPECT_EQ(e.cursorColumn(), 0);
+    e.consume(std::string(80, 'x'));
+    ASSERT_TRUE(e.wrapPending());
+    e.consume("\bY");
+    EXPECT_FALSE(e.wrapPending());
+    EXPECT_EQ(rowText(e, 0).substr(77), "xYx");
+}
+
+TEST_F(InterpreterTest, UnknownEscapeSequencesEndAtTheirFirstCharacter)
+{
+    e.consume("\x1b(B");
+    EXPECT_EQ(rowTrimmed(e, 0), "B") << "the designator ends the sequence, B is text";
+    e.consume("\r\x1b\x1b[A");
+    EXPECT_EQ(rowTrimmed(e, 0), "[A") << "ESC ESC drops the second ESC; [A is printed";
+    EXPECT_EQ(e.controlSequenceState(), ControlSequenceState::normal);
+}
+
+TEST_F(InterpreterTest, ControlCharactersInsideCsiAreCollectedNotExecuted)
+{
+    e.consume("ab\x1b[\n\r5");
+    EXPECT_EQ(e.controlSequenceState(), ControlSequenceState::csi);
+    EXPECT_EQ(e.escapeBuffer(), U"[\n\r5");
+    EXPECT_EQ(e.cursorRow(), 0);
+    EXPECT_EQ(e.cursorColumn(), 2);
+    e.consume("C");
+    EXPECT_EQ(e.controlSequenceState(), ControlSequenceState::normal);
+    EXPECT_TRUE(e.escapeBuffer().empty());
+    EXPECT_EQ(e.cursorColumn(), 3) << "the spoilt piece counts as 0, so the count is 1, not 5";
+}
+
+TEST_F(InterpreterTest, EscInsideCsiIsJustAnotherCharacterAndBracketIsAFinal)
+{
+    // ESC [ 1 ESC [ ends at the second [ (it is in 0x40..0x7E): 2J is then ordinary text.
+    e.consume("hello\r\n\x1b[1\x1b[2J");
+    EXPECT_EQ(rowTrimmed(e, 0), "hello");
+    EXPECT_EQ(rowTrimmed(e, 1), "2J");
+}
+
+TEST_F(InterpreterTest, OscEndsAtBelOrStringTerminatorAndPrintsNothing)
+{
+    e.consume("\x1b]0;title\x07"
+              "A");
+    e.consume("\x1b]2;other\x1b\\B");
+    EXPECT_EQ(rowTrimmed(e, 0), "AB");
+    EXPECT_EQ(e.controlSequenceState(), ControlSequenceState::normal);
+}
+
+TEST_F(InterpreterTest, OscEscapeFollowedByOtherCharacterStaysInTheString)
+{
+    e.consume("\x1b]0;a\x1bxb");
+    EXPECT_EQ(e.controlSequenceState(), ControlSequenceState::osc);
+    e.consume("\x07"
+              "C");
+    EXPECT_EQ(rowTrimmed(e, 0), "C");
+}
+
+TEST_F(InterpreterTest, DeviceControlStringsIgnoreBelAndEndOnlyAtStringTerminator)
+{
+    for (const char* introducer : {"\x1bP", "\x1b^", "\x1b_"}) {
+        e.consume(std::string(introducer) + "q#0;2\x07still inside");
+        EXPECT_EQ(e.controlSequenceState(), ControlSequenceState::stringControl) << introducer;
+        e.consume("\x1b"
+                  "x more\x1b");
+        EXPECT_EQ(e.controlSequenceState(), ControlSequenceState::stringControlEscape);
+        e.consume("\\");
+        EXPECT_EQ(e.controlSequenceState(), ControlSequenceState::normal);
+    }
+    EXPECT_EQ(rowTrimmed(e, 0), "");
+}
+
+TEST_F(InterpreterTest, StartOfStringIsNotAStringAndItsTextIsPrinted)
+{
+    e.consume("\x1bXsos");
+    EXPECT_EQ(rowTrimmed(e, 0), "sos");
+}
+
+TEST_F(InterpreterTest, SequenceSplitAcrossChunksContinues)
+{
+    e.consume("\x1b[3");
+    EXPECT_EQ(e.controlSequenceState(), ControlSequenceState::csi);
+    EXPECT_EQ(e.escapeBuffer(), U"[3");
+    e.consume("1mR");
+    EXPECT_EQ(e.row(0)[0].color, TerminalEngine::ansiColor(1, false));
+}
+
+TEST_F(InterpreterTest, EveryChunkRedrawsOnceEvenWhenEmpty)
+{
+    e.consume("");
+    e.consume("\x1b[");
+    e.consume(std::string(20000, 'a'));
+    EXPECT_EQ(sized.renders, 3);
+}
+
+TEST_F(InterpreterTest, C1ControlSequenceIntroducerActsAsEscBracket)
+{
+    e.consume("\xc2\x9b"
+              "5C");
+    EXPECT_EQ(e.cursorColumn(), 5);
+}
+
+TEST_F(InterpreterTest, DeleteAndC1CharactersOtherThanCsiArePrinted)
+{
+    e.consume(std::string_view("\x7f\xc2\x85\v\f\x07\x00z", 9));
+    const auto cells = e.row(0);
+    EXPECT_EQ(cells[0].character, U'\x7f');
+    EXPECT_EQ(cells[1].character, U'\x85');
+    EXPECT_EQ(cells[2].character, U'z') << "VT, FF, BEL and NUL take no cell";
+}
+
+TEST_F(InterpreterTest, FullResetKeepsSavedCursorAndBracketedPaste)
+{
+    e.consume("\x1b[?2004h\x1b[5;5H\x1b"
+              "7\x1b[31m"
+              "text\n\n");
+    e.consume("\x1b"
+              "c");
+    EXPECT_EQ(e.rowCount(), 24u);
+    EXPECT_EQ(e.cursorRow(), 0);
+    EXPECT_EQ(e.cursorColumn(), 0);
+    EXPECT_EQ(e.currentColor(), e.baseTextColor());
+    EXPECT_TRUE(e.bracketedPasteEnabled());
+    EXPECT_EQ(e.savedCursor().row, 4);
+    EXPECT_EQ(e.savedCursor().column, 4);
+    EXPECT_EQ(rowTrimmed(e, 4), "");
+}
+
+} // namespace
