@@ -15,7 +15,7 @@ public:
     explicit AppModel(QObject* parent = nullptr);
 
     const VitrionSettings& settings() const;
-    void setSettings(const VitrionSettings& settings);               // saves, then notifies
+    void setSettings(const VitrionSettings& settings);                        // saves, then notifies
     void updateSettings(const std::function<void(VitrionSettings&)>& change); // one field, same path
 
     bool settingsPresented() const;
@@ -31,4 +31,9 @@ signals:
     void sessionIDChanged();         // any write of sessionID
     // "VitrionSettingsChanged": emitted synchronously after every save, with the new record.
     void vitrionSettingsChanged(const VitrionSettings& settings);
+
+private:
+    VitrionSettings currentSettings;
+    bool presented = false;
+    QUuid currentSessionID;
 };

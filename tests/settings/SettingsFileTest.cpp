@@ -1,0 +1,248 @@
+// Loading and saving ~/.config/Vitrion/config.json in a private HOME: round trips, the file's
+// layout, all-or-nothing decoding, and saves that fail without harming the previous file.
+#include "ChildTestRun.h"
+#include "TestHome.h"
+#include "settings/VitrionSettings.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+
+#include <cmath>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <limits>
+#include <sys/resource.h>
+
+namespace {
+
+// Every field away from its default, with numbers that a careless writer would round.
+VitrionSettings unusualSettings()
+{
+    VitrionSettings settings;
+    settings.configurationVersion = 7;
+    settings.opacity = 0.1 + 0.2;
+    settings.blur = 1e-300;
+    settings.saturation = std::numeric_limits<double>::denorm_min();
+    settings.tintRed = std::numeric_limits<double>::max();
+    settings.tintGreen = -2.5;
+    settings.tintBlue = 1.0 / 3.0;
+    settings.textRed = 123456789012.345678;
+    settings.textGreen = 9007199254740993.0;
+    settings.textBlue = 5.0;
+    settings.material = GlassMaterial::content;
+    settings.fontName = QStringLiteral("Ünïcode \"Mono\" \\ 等幅");
+    settings.fontSize = 500;
+    settings.lineSpacing = 0.999999999999;
+    settings.cursorStyle = TerminalCursorStyle::underline;
+    settings.cornerRadius = 0;
+    settings.padding = -24;
+    settings.shell = QStringLiteral("bash\n\t\u0001");
+    return settings;
+}
+
+QJsonObject unusualObject()
+{
+    unusualSettings().save();
+    return QJsonDocument::fromJson(TestHome::readFile(VitrionSettings::configURL())).object();
+}
+
+void writeObject(const QJsonObject& object)
+{
+    TestHome::writeFile(VitrionSettings::configURL(), QJsonDocument(object).toJson());
+}
+
+class SettingsFileTest : public ::testing::Test {
+protected:
+    void SetUp() override { TestHome::removeConfigFolder(); }
+    void TearDown() override { TestHome::removeConfigFolder(); }
+};
+
+} // namespace
+
+TEST_F(SettingsFileTest, ConfigUrlIsInTheHomeFolderAndFixedOnFirstUse)
+{
+    const QString expected = TestHome::path() + "/.config/Vitrion/config.json";
+    EXPECT_EQ(VitrionSettings::configURL(), expected);
+    const QByteArray home = qgetenv("HOME");
+    qputenv("HOME", "/elsewhere");
+    EXPECT_EQ(VitrionSettings::configURL(), expected);
+    qputenv("HOME", home);
+}
+
+TEST_F(SettingsFileTest, MissingFileGivesDefaultsAndWritesNothing)
+{
+    EXPECT_EQ(VitrionSettings::load(), VitrionSettings{});
+    EXPECT_FALSE(TestHome::exists(TestHome::configFolder()));
+}
+
+TEST_F(SettingsFileTest, SaveCreatesTheFolderAndEveryValueReadsBackExactly)
+{
+    const VitrionSettings settings = unusualSettings();
+    const QByteArray log = TestHome::captureStandardError([&] { settings.save(); });
+    EXPECT_EQ(log, "");
+    const VitrionSettings loaded = VitrionSettings::load();
+    EXPECT_EQ(loaded, settings);
+    EXPECT_EQ(loaded.textGreen, settings.textGreen); // bit-exact, not merely close
+    EXPECT_EQ(loaded.saturation, std::numeric_limits<double>::denorm_min());
+    VitrionSettings{}.save();
+    EXPECT_EQ(VitrionSettings::load(), VitrionSettings{});
+}
+
+TEST_F(SettingsFileTest, DefaultsAreWrittenPrettyPrintedWithSortedKeys)
+{
+    VitrionSettings{}.save();
+    EXPECT_EQ(TestHome::readFile(VitrionSettings::configURL()), R"({
+    "blur": 0.72,
+    "configurationVersion": 2,
+    "cornerRadius": 20,
+    "cursorStyle": "Block",
+    "fontName": "Menlo",
+    "fontSize": 14,
+    "lineSpacing": 1.15,
+    "material": "HUD",
+    "opacity": 1,
+    "padding": 24,
+    "saturation": 0,
+    "shell": "Default",
+    "textBlue": 0.96,
+    "textGreen": 0.93,
+    "textRed": 0.92,
+    "tintBlue": 0.21,
+    "tintGreen": 0.15,
+    "tintRed": 0.11
+}
+)");
+}
+
+TEST_F(SettingsFileTest, UndecodableFilesGiveAllDefaultsAndStayUntouched)
+{
+    const QJsonObject valid = unusualObject();
+    ASSERT_EQ(valid.size(), 18);
+    std::vector<std::pair<std::string, QByteArray>> broken{
+        {"empty", ""},
+        {"not JSON", "settings: yes"},
+        {"truncated", QJsonDocument(valid).toJson().chopped(5)},
+        {"array", "[]"},
+        {"number", "2"},
+        {"invalid UTF-8", QJsonDocument(valid).toJson().replace("Mono", "Mo\xff\xfeno")},
+    };
+    for (const QString& key : valid.keys()) {
+        QJsonObject missing = valid;
+        missing.remove(key);
+        broken.emplace_back("missing " + key.toStdString(), QJsonDocument(missing).toJson());
+        QJsonObject null = valid;
+        null.insert(key, QJsonValue::Null);
+        broken.emplace_back("null " + key.toStdString(), QJsonDocument(null).toJson());
+        QJsonObject wrongType = valid;
+        wrongType.insert(key, valid.value(key).isString() ? QJsonValue(1) : QJsonValue("1"));
+        broken.emplace_back("wrong type " + key.toStdString(), QJsonDocument(wrongType).toJson());
+        QJsonObject boolean = valid;
+        boolean.insert(key, true);
+        broken.emplace_back("boolean " + key.toStdString(), QJsonDocument(boolean).toJson());
+    }
+    const std::pair<const char*, QJsonValue> badValues[] = {
+        {"material", "hud"},           {"material", "Glass"},         {"cursorStyle", "block"},
+        {"cursorStyle", "Block "},     {"configurationVersion", 2.5}, {"configurationVersion", 1e300},
+        {"configurationVersion", "2"}, {"fontSize", QJsonArray{}}};
+    for (const auto& [key, value] : badValues) {
+        QJsonObject changed = valid;
+        changed.insert(key, value);
+        broken.emplace_back(std::string("bad ") + key, QJsonDocument(changed).toJson());
+    }
+    for (const auto& [name, bytes] : broken) {
+        TestHome::writeFile(VitrionSettings::configURL(), bytes);
+        EXPECT_EQ(VitrionSettings::load(), VitrionSettings{}) << name;
+        EXPECT_EQ(TestHome::readFile(VitrionSettings::configURL()), bytes) << name;
+    }
+}
+
+TEST_F(SettingsFileTest, AcceptsWholeNumbersForDoublesAndKeepsValuesAsGiven)
+{
+    QJsonObject object = unusualObject();
+    object.insert("fontSize", 14);              // an integer for a double
+    object.insert("opacity", 3);                // outside 0...1, kept
+    object.insert("configurationVersion", 1.0); // whole, written with a fraction
+    object.insert("unknownKey", "ignored");
+    writeObject(object);
+    VitrionSettings expected = unusualSettings();
+    expected.fontSize = 14;
+    expected.opacity = 3;
+    expected.configurationVersion = 1;
+    EXPECT_EQ(VitrionSettings::load(), expected);
+
+    VitrionSettings::load().save();
+    const QJsonObject written =
+        QJsonDocument::fromJson(TestHome::readFile(VitrionSettings::configURL())).object();
+    EXPECT_FALSE(written.contains("unknownKey"));
+    EXPECT_EQ(written.value("configurationVersion").toInteger(), 1);
+    EXPECT_EQ(written.size(), 18);
+}
+
+TEST_F(SettingsFileTest, LargestVersionNumbersSurvive)
+{
+    VitrionSettings settings;
+    for (qint64 version :
+         {std::numeric_limits<qint64>::max(), std::numeric_limits<qint64>::min(), qint64{0}}) {
+        settings.configurationVersion = version;
+        settings.save();
+        EXPECT_EQ(VitrionSettings::load().configurationVersion, version);
+    }
+}
+
+TEST_F(SettingsFileTest, PlainFileNamedConfigLogsOneLineAndWritesNothing)
+{
+    TestHome::writeFile(TestHome::configFolder(), "not a folder");
+    const QByteArray log = TestHome::captureStandardError([] { unusualSettings().save(); });
+    EXPECT_TRUE(log.startsWith("Vitrion settings could not be saved: ")) << log.constData();
+    EXPECT_TRUE(log.endsWith('\n'));
+    EXPECT_EQ(log.count('\n'), 1);
+    EXPECT_EQ(TestHome::readFile(TestHome::configFolder()), "not a folder");
+    EXPECT_EQ(VitrionSettings::load(), VitrionSettings{});
+}
+
+TEST_F(SettingsFileTest, ValueWithoutJsonFormLogsAndKeepsThePreviousFile)
+{
+    unusualSettings().save();
+    const QByteArray before = TestHome::readFile(VitrionSettings::configURL());
+    VitrionSettings settings;
+    settings.blur = std::nan("");
+    settings.padding = INFINITY;
+    const QByteArray log = TestHome::captureStandardError([&] { settings.save(); });
+    EXPECT_EQ(log, "Vitrion settings could not be saved: the value of \"blur\" is not a finite number\n");
+    EXPECT_EQ(TestHome::readFile(VitrionSettings::configURL()), before);
+}
+
+// Runs in a child process: a file-size limit below the file's size makes the write fail part-way.
+TEST(SettingsFileChild, SaveUnderFileSizeLimit)
+{
+    if (!qEnvironmentVariableIsSet("VITRION_TEST_FSIZE")) {
+        GTEST_SKIP() << "runs only as the child of MidWriteFailureKeepsThePreviousFileByteForByte";
+    }
+    std::signal(SIGXFSZ, SIG_IGN); // the write then fails with EFBIG instead of killing the process
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+    const rlimit small{100, limit.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    VitrionSettings{}.save();
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0); // so the test's own report can still be written
+}
+
+TEST_F(SettingsFileTest, MidWriteFailureKeepsThePreviousFileByteForByte)
+{
+    unusualSettings().save();
+    const QByteArray before = TestHome::readFile(VitrionSettings::configURL());
+    ASSERT_GT(before.size(), 100);
+    const ChildTestResult child =
+        runChildTest("SettingsFileChild.SaveUnderFileSizeLimit", {"VITRION_TEST_FSIZE=1"});
+    ASSERT_TRUE(child.passed()) << child.output;
+    EXPECT_NE(child.output.find("[       OK ] SettingsFileChild.SaveUnderFileSizeLimit"), std::string::npos);
+    static const QRegularExpression logLine("^Vitrion settings could not be saved: [^\n]+\n",
+                                            QRegularExpression::MultilineOption);
+    EXPECT_EQ(QString::fromStdString(child.output).count(logLine), 1) << child.output;
+    EXPECT_EQ(TestHome::readFile(VitrionSettings::configURL()), before);
+    EXPECT_EQ(QDir(TestHome::configFolder() + "/Vitrion").entryList(QDir::Files | QDir::Hidden),
+              QStringList{"config.json"}); // no temporary file left behind
+}
