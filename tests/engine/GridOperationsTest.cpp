@@ -1,0 +1,340 @@
+// The grid operations on their own: writing and wrapping, line feeds at the history limit, the erase,
+// insert and delete ranges and their colours, append, and resizing.
+#include "EngineTestSupport.h"
+#include "engine/Palette.h"
+
+#include <gtest/gtest.h>
+
+using enginetest::rowText;
+using enginetest::rowTrimmed;
+
+namespace {
+
+constexpr Color red = NamedColors::systemRedColor;
+constexpr Color base{0.92f, 0.93f, 0.96f, 1.0f};
+
+class GridTest : public ::testing::Test {
+protected:
+    GridTest()
+    {
+        e.setBaseTextColor(base);
+        e.setCurrentColor(base);
+    }
+    void moveTo(int row, int column)
+    {
+        e.consume("\x1b[" + std::to_string(row + 1) + ";" + std::to_string(column + 1) + "H");
+    }
+    void fillRow(int row)
+    {
+        moveTo(row, 0);
+        std::string digits;
+        for (int i = 0; i < e.columns(); ++i) {
+            digits += static_cast<char>('0' + i % 10);
+        }
+        e.consume(digits);
+    }
+    void scrollTo(int rowCount)
+    {
+        while (static_cast<int>(e.rowCount()) < rowCount) {
+            e.lineFeed();
+        }
+    }
+
+    enginetest::SizedEngine sized{24, 80};
+    TerminalEngine& e = sized.engine;
+};
+
+TEST_F(GridTest, FullRowWrapsOnlyWhenTheNextCharacterArrives)
+{
+    e.consume(std::string(80, 'a'));
+    EXPECT_EQ(e.cursorColumn(), 79);
+    EXPECT_TRUE(e.wrapPending());
+    EXPECT_EQ(e.cursorRow(), 0);
+    e.consume("b");
+    EXPECT_EQ(e.cursorRow(), 1);
+    EXPECT_EQ(e.cursorColumn(), 1);
+    EXPECT_EQ(rowTrimmed(e, 1), "b");
+    EXPECT_FALSE(e.wrapPending());
+}
+
+TEST_F(GridTest, FullRowThenCarriageReturnLineFeedLeavesNoEmptyRow)
+{
+    e.consume(std::string(80, 'a') + "\r\nb");
+    EXPECT_EQ(rowTrimmed(e, 1), "b");
+    EXPECT_EQ(e.cursorRow(), 1);
+}
+
+TEST_F(GridTest, WrappedTextContinuesAcrossManyRows)
+{
+    e.consume(std::string(80 * 3 + 5, 'q'));
+    EXPECT_EQ(e.cursorRow(), 3);
+    EXPECT_EQ(e.cursorColumn(), 5);
+    EXPECT_EQ(rowText(e, 2), std::string(80, 'q'));
+}
+
+TEST_F(GridTest, LineFeedKeepsTheColumn)
+{
+    moveTo(3, 37);
+    e.lineFeed();
+    EXPECT_EQ(e.cursorRow(), 4);
+    EXPECT_EQ(e.cursorColumn(), 37);
+}
+
+TEST_F(GridTest, LineFeedAtTheHistoryLimitDropsTheOldestRow)
+{
+    e.consume("oldest\r\nsecond");
+    scrollTo(TerminalEngine::historyLimit);
+    ASSERT_EQ(e.cursorRow(), TerminalEngine::historyLimit - 1);
+    e.lineFeed();
+    EXPECT_EQ(e.rowCount(), static_cast<std::size_t>(TerminalEngine::historyLimit));
+    EXPECT_EQ(e.cursorRow(), TerminalEngine::historyLimit - 1);
+    EXPECT_EQ(rowTrimmed(e, 0), "second");
+    EXPECT_EQ(rowTrimmed(e, e.rowCount() - 1), "") << "the recycled row comes back blank";
+}
+
+TEST_F(GridTest, RecycledRowsGetFreshStamps)
+{
+    scrollTo(TerminalEngine::historyLimit);
+    std::vector<std::uint64_t> before;
+    for (std::size_t i = 0; i < e.rowCount(); ++i) {
+        before.push_back(e.rowStamp(i));
+    }
+    e.lineFeed();
+    e.consume("x");
+    EXPECT_EQ(e.rowStamp(0), before[1]) << "an untouched row keeps its stamp as it moves up";
+    const std::uint64_t last = e.rowStamp(e.rowCount() - 1);
+    for (const std::uint64_t stamp : before) {
+        EXPECT_NE(stamp, last);
+    }
+}
+
+TEST_F(GridTest, EditingARowChangesOnlyItsStamp)
+{
+    const std::uint64_t row0 = e.rowStamp(0);
+    const std::uint64_t row1 = e.rowStamp(1);
+    moveTo(1, 5);
+    e.consume("z");
+    EXPECT_EQ(e.rowStamp(0), row0);
+    EXPECT_NE(e.rowStamp(1), row1);
+}
+
+TEST_F(GridTest, EraseAllReplacesTheHistoryByOneScreenAndKeepsAPendingWrap)
+{
+    scrollTo(500);
+    e.consume(std::string(80, 'w'));
+    ASSERT_TRUE(e.wrapPending());
+    e.eraseDisplay(2);
+    EXPECT_EQ(e.rowCount(), 24u);
+    EXPECT_EQ(e.cursorRow(), 0);
+    EXPECT_EQ(e.cursorColumn(), 0);
+    EXPECT_TRUE(e.wrapPending());
+    e.consume("n");
+    EXPECT_EQ(e.cursorRow(), 1) << "the surviving wrap moves the next character to row 1";
+    EXPECT_EQ(e.cursorColumn(), 1);
+    e.eraseDisplay(3);
+    EXPECT_EQ(e.rowCount(), 24u);
+}
+
+TEST_F(GridTest, EraseDisplayOfUnknownModeChangesNothing)
+{
+    fillRow(2);
+    const std::string before = rowText(e, 2);
+    e.eraseDisplay(5);
+    e.eraseDisplay(-1);
+    EXPECT_EQ(rowText(e, 2), before);
+}
+
+TEST_F(GridTest, EraseBelowBlanksTheRestOfTheRowInCurrentColourAndLaterRowsInBase)
+{
+    fillRow(2);
+    fillRow(3);
+    e.setCurrentColor(red);
+    moveTo(2, 40);
+    e.eraseDisplay(0);
+    EXPECT_EQ(rowTrimmed(e, 2), "0123456789012345678901234567890123456789");
+    EXPECT_EQ(e.row(2)[40].color, red);
+    EXPECT_EQ(e.row(2)[79].color, red);
+    EXPECT_EQ(rowTrimmed(e, 3), "");
+    EXPECT_EQ(e.row(3)[0].color, base);
+}
+
+TEST_F(GridTest, EraseAboveReachesIntoTheHistory)
+{
+    e.consume("history line");
+    scrollTo(100);
+    fillRow(50);
+    e.setCurrentColor(red);
+    moveTo(50, 9);
+    e.eraseDisplay(1);
+    EXPECT_EQ(rowTrimmed(e, 0), "");
+    EXPECT_EQ(e.row(0)[0].color, base);
+    EXPECT_EQ(rowText(e, 50).substr(0, 11), "          0") << "columns 0..9 blank, 10 kept";
+    EXPECT_EQ(e.row(50)[9].color, red);
+}
+
+TEST_F(GridTest, EraseLineModes)
+{
+    fillRow(0);
+    moveTo(0, 5);
+    e.eraseLine(1);
+    EXPECT_EQ(rowText(e, 0).substr(0, 8), "      67");
+    fillRow(0);
+    moveTo(0, 5);
+    e.eraseLine(7);
+    EXPECT_EQ(rowTrimmed(e, 0), "01234") << "an unknown mode erases to the end, like 0";
+    e.eraseLine(2);
+    EXPECT_EQ(rowTrimmed(e, 0), "");
+    EXPECT_EQ(e.cursorColumn(), 5);
+}
+
+TEST_F(GridTest, DeleteCharactersShiftsLeftAndFillsAtTheRight)
+{
+    fillRow(0);
+    e.setCurrentColor(red);
+    moveTo(0, 2);
+    e.deleteCharacters(3);
+    EXPECT_EQ(rowText(e, 0).substr(0, 6), "015678");
+    EXPECT_EQ(rowText(e, 0).substr(74), "789   ");
+    EXPECT_EQ(e.row(0)[77].color, red);
+    EXPECT_EQ(e.cursorColumn(), 2);
+}
+
+TEST_F(GridTest, DeleteMoreThanTheRowHoldsBlanksToTheEnd)
+{
+    fillRow(0);
+    e.setCurrentColor(red);
+    moveTo(0, 10);
+    e.deleteCharacters(200);
+    EXPECT_EQ(rowTrimmed(e, 0), "0123456789");
+    for (int c = 10; c < 80; ++c) {
+        ASSERT_EQ(e.row(0)[static_cast<std::size_t>(c)].color, red) << c;
+    }
+}
+
+TEST_F(GridTest, InsertCharactersShiftsRightAndLosesCellsPastTheEnd)
+{
+    fillRow(0);
+    moveTo(0, 2);
+    e.insertCharacters(3);
+    EXPECT_EQ(rowText(e, 0).substr(0, 8), "01   234");
+    EXPECT_EQ(rowText(e, 0).substr(77), "456") << "the last three digits fell off";
+
+    fillRow(1);
+    moveTo(1, 78);
+    e.insertCharacters(3);
+    EXPECT_EQ(rowText(e, 1).substr(76), "67  ") << "at column 78 only 78 and 79 are blanked";
+}
+
+TEST_F(GridTest, EraseCharactersStopsAtTheRowEnd)
+{
+    fillRow(0);
+    moveTo(0, 77);
+    e.eraseCharacters(5);
+    EXPECT_EQ(rowText(e, 0).substr(75), "56   ");
+    EXPECT_EQ(e.row(0).size(), 80u);
+}
+
+TEST_F(GridTest, WriteTakesEveryScalarFromSpaceUpAndDropsOtherControls)
+{
+    e.write(U'\x7f', red);
+    e.write(U'\x85', red);
+    e.write(U'\a', red);
+    e.write(U'\U0001F600', red);
+    EXPECT_EQ(e.row(0)[0].character, U'\x7f');
+    EXPECT_EQ(e.row(0)[1].character, U'\x85');
+    EXPECT_EQ(e.row(0)[2].character, U'\U0001F600') << "one cell, no width table";
+    EXPECT_EQ(e.row(0)[2].color, red);
+    EXPECT_EQ(e.cursorColumn(), 3);
+}
+
+TEST_F(GridTest, AppendWritesTextLiterallyAndRedrawsOnce)
+{
+    const int before = sized.renders;
+    e.append("ab\ncd", red);
+    EXPECT_EQ(rowTrimmed(e, 0), "ab");
+    EXPECT_EQ(rowTrimmed(e, 1), "  cd") << "LF moves down without returning to column 0";
+    EXPECT_EQ(e.row(1)[2].color, red);
+    EXPECT_EQ(sized.renders, before + 1);
+
+    e.append("\r\x1b[2J!", base);
+    EXPECT_EQ(rowTrimmed(e, 1), "  cd[2J!") << "CR and ESC are dropped, nothing is interpreted";
+    EXPECT_EQ(e.controlSequenceState(), ControlSequenceState::normal);
+}
+
+TEST_F(GridTest, AppendOfMalformedUtf8ShowsReplacementCharacters)
+{
+    e.append("a\xff"
+             "b\xe2\x82",
+             base);
+    EXPECT_EQ(e.row(0)[1].character, U'\uFFFD');
+    EXPECT_EQ(e.row(0)[3].character, U'\uFFFD') << "a truncated character at the end is not lost silently";
+    EXPECT_EQ(e.cursorColumn(), 4);
+}
+
+TEST_F(GridTest, ResizeToTheSameSizeDoesNotRedraw)
+{
+    const int before = sized.renders;
+    e.resizeGrid(24, 80);
+    EXPECT_EQ(sized.renders, before);
+    e.resizeGrid(25, 80);
+    EXPECT_EQ(sized.renders, before + 1);
+}
+
+TEST_F(GridTest, GrowingAppendsRowsAtTheBottomAndKeepsTheCursorRow)
+{
+    moveTo(3, 4);
+    e.resizeGrid(30, 80);
+    EXPECT_EQ(e.rowCount(), 30u);
+    EXPECT_EQ(e.cursorRow(), 3);
+}
+
+TEST_F(GridTest, ShrinkingRemovesRowsFromTheTopAndMovesTheCursorUp)
+{
+    e.consume("top");
+    moveTo(20, 0);
+    e.consume("kept");
+    e.resizeGrid(10, 80);
+    EXPECT_EQ(e.rowCount(), 10u);
+    EXPECT_EQ(e.cursorRow(), 6);
+    EXPECT_EQ(rowTrimmed(e, 6), "kept");
+
+    moveTo(1, 0);
+    e.resizeGrid(5, 80);
+    EXPECT_EQ(e.cursorRow(), 0) << "moved up by 5 but not below 0";
+}
+
+TEST_F(GridTest, ShrinkingAListOfOneRowRemovesNothing)
+{
+    TerminalEngine fresh;
+    fresh.consume("x");
+    ASSERT_EQ(fresh.rowCount(), 1u);
+    fresh.resizeGrid(10, 80);
+    EXPECT_EQ(fresh.rowCount(), 10u) << "nothing removed, then filled up to the new height";
+    EXPECT_EQ(rowTrimmed(fresh, 0), "x");
+}
+
+TEST_F(GridTest, NarrowingCutsRowsAndPullsTheCursorIn)
+{
+    fillRow(0);
+    moveTo(0, 60);
+    e.resizeGrid(24, 40);
+    EXPECT_EQ(e.cursorColumn(), 39);
+    for (std::size_t r = 0; r < e.rowCount(); ++r) {
+        ASSERT_EQ(e.row(r).size(), 40u);
+    }
+    e.resizeGrid(24, 100);
+    EXPECT_EQ(rowText(e, 0).substr(38), "89" + std::string(60, ' '));
+    EXPECT_EQ(e.row(0)[99].color, base);
+    EXPECT_EQ(e.cursorColumn(), 39);
+}
+
+TEST_F(GridTest, ResizeOfAnEmptyScreenFillsItFirst)
+{
+    TerminalEngine fresh;
+    ASSERT_EQ(fresh.rowCount(), 0u);
+    fresh.resizeGrid(30, 100);
+    EXPECT_EQ(fresh.rowCount(), 30u);
+    EXPECT_EQ(fresh.row(29).size(), 100u);
+}
+
+} // namespace

@@ -1,0 +1,226 @@
+// Hostile and out-of-range input: the bounded escape buffer, clamped grid sizes, the history limit
+// held by reverse index, restores and resizes, and counts at the ends of the 64-bit range.
+#include "EngineTestSupport.h"
+
+#include <gtest/gtest.h>
+#include <limits>
+
+using enginetest::rowTrimmed;
+
+namespace {
+
+constexpr std::int64_t int64Max = std::numeric_limits<std::int64_t>::max();
+constexpr std::int64_t int64Min = std::numeric_limits<std::int64_t>::min();
+constexpr std::size_t historyLimit = TerminalEngine::historyLimit;
+
+class MendedFaultsTest : public ::testing::Test {
+protected:
+    void fillHistory()
+    {
+        e.consume("first");
+        while (e.rowCount() < historyLimit) {
+            e.lineFeed();
+        }
+        e.consume("\rlast");
+    }
+    void expectSaneGrid()
+    {
+        ASSERT_LE(e.rowCount(), historyLimit);
+        ASSERT_GE(e.cursorRow(), 0);
+        ASSERT_LT(e.cursorRow(), static_cast<int>(historyLimit));
+        ASSERT_GE(e.cursorColumn(), 0);
+        for (std::size_t r = 0; r < e.rowCount(); ++r) {
+            ASSERT_EQ(e.row(r).size(), static_cast<std::size_t>(e.columns())) << r;
+        }
+    }
+    enginetest::SizedEngine sized{24, 80};
+    TerminalEngine& e = sized.engine;
+};
+
+TEST_F(MendedFaultsTest, EscapeBufferHoldsAtMostItsBoundAndAnOverlongSequenceIsSwallowedAndIgnored)
+{
+    e.consume("\x1b[" + std::string(10000, '1'));
+    EXPECT_EQ(e.escapeBuffer().size(), TerminalEngine::escapeBufferLimit);
+    EXPECT_EQ(e.controlSequenceState(), ControlSequenceState::csi);
+    e.consume(std::string(100000, ';'));
+    EXPECT_EQ(e.escapeBuffer().size(), TerminalEngine::escapeBufferLimit);
+    e.consume("2Jafter");
+    EXPECT_EQ(e.controlSequenceState(), ControlSequenceState::normal);
+    EXPECT_TRUE(e.escapeBuffer().empty());
+    EXPECT_EQ(e.cursorRow(), 0);
+    EXPECT_EQ(rowTrimmed(e, 0), "after") << "the final ended the sequence; what follows is text";
+}
+
+TEST_F(MendedFaultsTest, SequenceFillingTheBufferExactlyStillActs)
+{
+    // [ + 4093 zeros + 5 + C is 4096 characters: executed.
+    e.consume("\x1b[" + std::string(4093, '0') + "5C");
+    EXPECT_EQ(e.cursorColumn(), 5);
+    // One character more is past the bound: ignored.
+    e.consume("\r\x1b[" + std::string(4094, '0') + "5C");
+    EXPECT_EQ(e.cursorColumn(), 0);
+    EXPECT_EQ(e.controlSequenceState(), ControlSequenceState::normal);
+}
+
+TEST_F(MendedFaultsTest, OverflowIsForgottenByTheNextSequence)
+{
+    e.consume("\x1b[" + std::string(5000, '9') + "m\x1b[3C");
+    EXPECT_EQ(e.cursorColumn(), 3);
+}
+
+TEST_F(MendedFaultsTest, ResizeClampsToAtLeastOneRowAndColumn)
+{
+    e.consume("hello");
+    e.resizeGrid(0, 0);
+    EXPECT_EQ(e.rows(), 1);
+    EXPECT_EQ(e.columns(), 1);
+    EXPECT_EQ(e.cursorColumn(), 0);
+    expectSaneGrid();
+    e.consume("ab\tc\x1b[5C\x1b[3@\x1b[2P\x1b[K");
+    expectSaneGrid();
+    e.resizeGrid(-7, std::numeric_limits<int>::min());
+    EXPECT_EQ(e.rows(), 1);
+    EXPECT_EQ(e.columns(), 1);
+}
+
+TEST_F(MendedFaultsTest, ResizeClampsToTheHistoryLimitAndTheColumnLimit)
+{
+    e.resizeGrid(std::numeric_limits<int>::max(), std::numeric_limits<int>::max());
+    EXPECT_EQ(e.rows(), TerminalEngine::historyLimit);
+    EXPECT_EQ(e.columns(), TerminalEngine::columnLimit);
+    EXPECT_EQ(e.rowCount(), historyLimit);
+    e.consume("\x1b[9999B");
+    e.lineFeed();
+    EXPECT_EQ(e.rowCount(), historyLimit) << "a line feed trims one row, it does not shrink the screen";
+    expectSaneGrid();
+}
+
+TEST_F(MendedFaultsTest, GrowingTheHeightOfAFullHistoryKeepsItAtTheLimit)
+{
+    fillHistory();
+    e.resizeGrid(100, 80);
+    EXPECT_EQ(e.rowCount(), historyLimit);
+    EXPECT_EQ(rowTrimmed(e, e.cursorRow()), "last") << "the cursor stays on its row";
+    expectSaneGrid();
+}
+
+TEST_F(MendedFaultsTest, ReverseIndexAtTheHistoryLimitDropsTheLastRow)
+{
+    fillHistory();
+    e.consume("\x1b[H");
+    for (int i = 0; i < 5000; ++i) {
+        e.consume("\x1bM");
+    }
+    EXPECT_EQ(e.rowCount(), historyLimit);
+    EXPECT_EQ(e.cursorRow(), 0);
+    EXPECT_EQ(rowTrimmed(e, historyLimit - 1), "") << "first and last were pushed out at the bottom";
+    expectSaneGrid();
+}
+
+TEST_F(MendedFaultsTest, ReverseIndexBelowTheLimitStillGrowsTheList)
+{
+    e.consume("\x1b[H\x1bM\x1bM");
+    EXPECT_EQ(e.rowCount(), 26u);
+}
+
+TEST_F(MendedFaultsTest, RestoredRowBeyondAShrunkListNeverGrowsItPastTheLimit)
+{
+    fillHistory();
+    e.consume("\x1b"
+              "7");
+    ASSERT_EQ(e.savedCursor().row, static_cast<int>(historyLimit) - 1);
+    e.consume("\x1b[2J\x1b"
+              "8x");
+    EXPECT_EQ(e.rowCount(), historyLimit);
+    e.consume("\n\n\n\x1b"
+              "8y\x1b[u\n");
+    EXPECT_EQ(e.rowCount(), historyLimit);
+    expectSaneGrid();
+}
+
+TEST_F(MendedFaultsTest, RestoredColumnBeyondANarrowedGridTouchesNothingOutsideTheRow)
+{
+    e.consume("\x1b[1;80H\x1b[s");
+    e.resizeGrid(24, 40);
+    e.consume("\x1b[H" + std::string(40, 'a'));
+    e.consume("\x1b[1;1H\x1b[u");
+    EXPECT_EQ(e.cursorColumn(), 79) << "the saved column is kept as saved";
+    e.consume("\x1b[K\x1b[5X\x1b[5P\x1b[5@");
+    EXPECT_EQ(enginetest::rowText(e, 0), std::string(40, 'a')) << "ranges starting past the row are empty";
+    e.consume("\x1b[1K");
+    EXPECT_EQ(rowTrimmed(e, 0), "") << "erase to the cursor covers the whole row";
+    e.consume("\x1b[u\tz");
+    EXPECT_EQ(e.cursorColumn(), 39);
+    e.consume("\x1b[uw");
+    EXPECT_EQ(e.cursorRow(), 1) << "a printable character wraps the restored cursor";
+    EXPECT_EQ(e.cursorColumn(), 1);
+    expectSaneGrid();
+}
+
+TEST_F(MendedFaultsTest, NegativeCountsMoveNothingAndEraseNothing)
+{
+    e.consume("\x1b[10;10H"
+              "0123456789");
+    e.consume("\x1b[10;10H\x1b[-5A\x1b[-5B\x1b[-5C\x1b[-5D");
+    EXPECT_EQ(e.cursorRow(), 9);
+    EXPECT_EQ(e.cursorColumn(), 9);
+    e.consume("\x1b[-3X\x1b[-3P\x1b[-3@");
+    EXPECT_EQ(rowTrimmed(e, 9), "         0123456789");
+    e.consume("\x1b[-4E");
+    EXPECT_EQ(e.cursorRow(), 9);
+    EXPECT_EQ(e.cursorColumn(), 0);
+    e.consume("\x1b[-4;-4H");
+    EXPECT_EQ(e.cursorRow(), 0);
+    EXPECT_EQ(e.cursorColumn(), 0);
+}
+
+TEST_F(MendedFaultsTest, CountsAtTheEndsOfTheSixtyFourBitRangeSaturate)
+{
+    for (const char* count : {"9223372036854775807", "-9223372036854775808", "99999999999999999999999"}) {
+        for (const char final : std::string("ABCDEFG`dHfXP@JK")) {
+            e.consume("\x1b[12;40Habc\x1b[" + std::string(count) + ";" + count + final);
+            expectSaneGrid();
+            ASSERT_LT(e.cursorColumn(), e.columns()) << count << final;
+            ASSERT_LT(e.cursorRow(), static_cast<int>(e.rowCount()));
+        }
+    }
+    e.consume("\x1b[9223372036854775807B");
+    EXPECT_EQ(e.cursorRow(), 23);
+}
+
+TEST_F(MendedFaultsTest, GridOperationsTakeAnyCountDirectly)
+{
+    e.consume("\x1b[1;40H");
+    for (const std::int64_t count : {int64Max, int64Min, std::int64_t{-1}, std::int64_t{0}}) {
+        e.eraseCharacters(count);
+        e.deleteCharacters(count);
+        e.insertCharacters(count);
+        e.eraseLine(count);
+        e.eraseDisplay(count);
+        expectSaneGrid();
+    }
+}
+
+TEST_F(MendedFaultsTest, ParametersBeyondTheRangeCountAsZero)
+{
+    e.consume("\x1b[5;5H\x1b[9223372036854775808A");
+    EXPECT_EQ(e.cursorRow(), 3) << "out of range parses as 0, which counts as 1";
+    e.consume("\x1b[-9223372036854775809C");
+    EXPECT_EQ(e.cursorColumn(), 5);
+    e.consume("\x1b[+2C");
+    EXPECT_EQ(e.cursorColumn(), 7) << "a plus sign is accepted";
+    e.consume("\x1b[+-2C\x1b[--1C\x1b[1-C");
+    EXPECT_EQ(e.cursorColumn(), 10) << "malformed signs count as 0, i.e. 1";
+}
+
+TEST_F(MendedFaultsTest, ManyParametersAreFine)
+{
+    std::string sgr = "\x1b[";
+    for (int i = 0; i < 2000; ++i) {
+        sgr += "38;5;";
+    }
+    e.consume(sgr + "1m");
+    EXPECT_EQ(e.controlSequenceState(), ControlSequenceState::normal);
+}
+
+} // namespace

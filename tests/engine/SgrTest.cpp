@@ -1,0 +1,180 @@
+// Text colour rules: the palette entries and SGR with the 8-colour, 256-colour and direct forms,
+// including the malformed and out-of-range inputs programs really send.
+#include "EngineTestSupport.h"
+#include "engine/Palette.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <limits>
+
+namespace {
+
+constexpr Color base{0.92f, 0.93f, 0.96f, 1.0f};
+constexpr Color magenta = NamedColors::systemPurpleColor;
+
+class SgrTest : public ::testing::Test {
+protected:
+    SgrTest()
+    {
+        e.setBaseTextColor(base);
+        e.setCurrentColor(magenta);
+    }
+    Color after(const std::string& parameters)
+    {
+        e.consume("\x1b[" + parameters + "m");
+        return e.currentColor();
+    }
+
+    enginetest::SizedEngine sized{24, 80};
+    TerminalEngine& e = sized.engine;
+};
+
+void expectGrey(Color c, double level)
+{
+    EXPECT_FLOAT_EQ(c.red, static_cast<float>(level));
+    EXPECT_FLOAT_EQ(c.green, static_cast<float>(level));
+    EXPECT_FLOAT_EQ(c.blue, static_cast<float>(level));
+    EXPECT_EQ(c.alpha, 1.0f);
+}
+
+TEST(PaletteTest, BrightDiffersFromNormalOnlyForBlack)
+{
+    EXPECT_EQ(TerminalEngine::ansiColor(0, false), NamedColors::blackColor);
+    EXPECT_EQ(TerminalEngine::ansiColor(0, true), NamedColors::darkGrayColor);
+    for (int i = 1; i < 8; ++i) {
+        EXPECT_EQ(TerminalEngine::ansiColor(i, true), TerminalEngine::ansiColor(i, false)) << i;
+    }
+    EXPECT_EQ(TerminalEngine::ansiColor(7, false), NamedColors::whiteColor);
+    EXPECT_EQ(TerminalEngine::ansiColor(-5, false), NamedColors::blackColor);
+    EXPECT_EQ(TerminalEngine::ansiColor(std::numeric_limits<std::int64_t>::min(), true),
+              NamedColors::darkGrayColor);
+}
+
+TEST(PaletteTest, EveryEntryIsOpaqueAndDistinct)
+{
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(TerminalEngine::ansiColor(i, false).alpha, 1.0f);
+        for (int j = i + 1; j < 8; ++j) {
+            EXPECT_NE(TerminalEngine::ansiColor(i, false), TerminalEngine::ansiColor(j, false))
+                << i << " " << j;
+        }
+    }
+}
+
+TEST_F(SgrTest, ResetsReturnToTheBaseColour)
+{
+    EXPECT_EQ(after(""), base);
+    e.setCurrentColor(magenta);
+    EXPECT_EQ(after("0"), base);
+    e.setCurrentColor(magenta);
+    EXPECT_EQ(after("39"), base);
+}
+
+TEST_F(SgrTest, AttributesNextToAColourDoNotMatter)
+{
+    EXPECT_EQ(after("1;31"), NamedColors::systemRedColor);
+    EXPECT_EQ(after("0"), base);
+    EXPECT_EQ(after("31;1"), NamedColors::systemRedColor);
+    EXPECT_EQ(after("91"), NamedColors::systemRedColor);
+    EXPECT_EQ(after("90"), NamedColors::darkGrayColor);
+    EXPECT_EQ(after("37"), NamedColors::whiteColor);
+    EXPECT_EQ(after("97"), NamedColors::whiteColor);
+}
+
+TEST_F(SgrTest, LaterCodesInOneSequenceWin)
+{
+    EXPECT_EQ(after("31;32;0;34"), NamedColors::systemBlueColor);
+}
+
+TEST_F(SgrTest, IndexedColoursBelowSixteenUseThePalette)
+{
+    EXPECT_EQ(after("38;5;9"), NamedColors::systemRedColor);
+    EXPECT_EQ(after("38;5;8"), NamedColors::darkGrayColor);
+    EXPECT_EQ(after("38;5;-3"), NamedColors::blackColor);
+    EXPECT_EQ(after("38;5;2"), NamedColors::systemGreenColor);
+}
+
+TEST_F(SgrTest, ColourCubeCorners)
+{
+    EXPECT_EQ(after("38;5;196"), colorFromComponents(1, 0, 0));
+    EXPECT_EQ(after("38;5;16"), colorFromComponents(0, 0, 0));
+    EXPECT_EQ(after("38;5;231"), colorFromComponents(1, 1, 1));
+    // k = 110 - 16 = 94: red level 2, green level 3, blue level 4.
+    EXPECT_EQ(after("38;5;110"), colorFromComponents(135.0 / 255, 175.0 / 255, 215.0 / 255));
+}
+
+TEST_F(SgrTest, GreyRamp)
+{
+    expectGrey(after("38;5;232"), 8.0 / 255);
+    expectGrey(after("38;5;244"), 128.0 / 255);
+    expectGrey(after("38;5;255"), 238.0 / 255);
+}
+
+TEST_F(SgrTest, GreyLevelsPastTheRampStayFiniteAndUnclamped)
+{
+    expectGrey(after("38;5;300"), (68.0 * 10 + 8) / 255);
+    const Color huge = after("38;5;9223372036854775807");
+    EXPECT_TRUE(std::isfinite(huge.red));
+    EXPECT_GT(huge.red, 1e16f);
+}
+
+TEST_F(SgrTest, DirectColourKeepsComponentsOutsideTheUnitRange)
+{
+    const Color orange = after("38;2;255;128;0");
+    EXPECT_FLOAT_EQ(orange.red, 1.0f);
+    EXPECT_FLOAT_EQ(orange.green, 128.0f / 255);
+    EXPECT_FLOAT_EQ(orange.blue, 0.0f);
+    EXPECT_EQ(orange.alpha, 1.0f);
+
+    const Color odd = after("38;2;510;-255;9223372036854775807");
+    EXPECT_FLOAT_EQ(odd.red, 2.0f);
+    EXPECT_FLOAT_EQ(odd.green, -1.0f);
+    EXPECT_TRUE(std::isfinite(odd.blue));
+}
+
+TEST_F(SgrTest, TooFewValuesSkipOnlyTheThirtyEight)
+{
+    EXPECT_EQ(after("38;2;10;20"), magenta) << "2, 10 and 20 are no colour codes";
+    EXPECT_EQ(after("38;2;5;0"), base) << "the trailing 0 resets on its own";
+    e.setCurrentColor(magenta);
+    EXPECT_EQ(after("38;5"), magenta);
+    EXPECT_EQ(after("38"), magenta);
+}
+
+TEST_F(SgrTest, BackgroundsAndAttributesChangeNothing)
+{
+    EXPECT_EQ(after("41"), magenta);
+    EXPECT_EQ(after("7"), magenta);
+    EXPECT_EQ(after("4"), magenta);
+    EXPECT_EQ(after("48;5;31"), NamedColors::systemRedColor) << "48 and 5 are skipped, 31 is red";
+    e.setCurrentColor(magenta);
+    EXPECT_EQ(after("48;2;1;2;3"), magenta);
+}
+
+TEST_F(SgrTest, ColonSubParametersSpoilThePieceAndReset)
+{
+    EXPECT_EQ(after("38:2:255:0:0"), base);
+}
+
+TEST_F(SgrTest, PrivateMarkerDoesNotStopSgr)
+{
+    EXPECT_EQ(after("?31"), NamedColors::systemRedColor);
+}
+
+TEST_F(SgrTest, ErasesTakeTheCurrentColourOnlyWithinARow)
+{
+    e.consume("\x1b[31mabc\r\n\x1b[K");
+    EXPECT_EQ(e.row(1)[0].color, NamedColors::systemRedColor);
+    e.consume("\x1b[2J");
+    EXPECT_EQ(e.row(1)[0].color, base);
+    EXPECT_EQ(e.currentColor(), NamedColors::systemRedColor) << "ED does not reset the colour";
+}
+
+TEST_F(SgrTest, WrittenCellsKeepTheirColour)
+{
+    e.consume("\x1b[32mg\x1b[34mb");
+    EXPECT_EQ(e.row(0)[0].color, NamedColors::systemGreenColor);
+    EXPECT_EQ(e.row(0)[1].color, NamedColors::systemBlueColor);
+}
+
+} // namespace
