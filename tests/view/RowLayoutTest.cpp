@@ -1,0 +1,145 @@
+// Row layout and the line index: fixed advances, fallback glyph widths, wrapping at the view's
+// width, and layouts reused while a row is unchanged.
+#include "view/RowLayout.h"
+
+#include "engine/TerminalEngine.h"
+#include "view/DocumentLayout.h"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Advance 10; CJK ideographs are 17 wide (a fallback font's glyph), combining marks 0.
+class FakeWidths : public GlyphWidthSource {
+public:
+    double advance() const override { return 10.0; }
+    double widthOf(char32_t scalar) override
+    {
+        ++measured;
+        if (scalar >= 0x4e00 && scalar <= 0x9fff) {
+            return 17.0;
+        }
+        return scalar >= 0x300 && scalar <= 0x36f ? 0.0 : 10.0;
+    }
+    int measured = 0;
+};
+
+std::vector<Cell> cellsOf(const std::u32string& text)
+{
+    std::vector<Cell> cells;
+    for (const char32_t c : text) {
+        cells.push_back(Cell{c, Color{}});
+    }
+    return cells;
+}
+
+TEST(RowLayoutTest, AsciiRowThatFitsIsUniform)
+{
+    FakeWidths widths;
+    const auto cells = cellsOf(U"hello world         ");
+    const RowLayout layout = layoutRow(cells, 200.0, widths);
+    EXPECT_TRUE(layout.uniform);
+    EXPECT_EQ(layout.lineCount(), 1);
+    EXPECT_EQ(layout.xOf(7, 10.0), 70.0);
+    EXPECT_EQ(widths.measured, 0);
+}
+
+TEST(RowLayoutTest, FallbackGlyphsAdvanceByTheirOwnWidth)
+{
+    FakeWidths widths;
+    const auto cells = cellsOf(U"a\u4e2d\u6587b e\u0301x");
+    const RowLayout layout = layoutRow(cells, 500.0, widths);
+    EXPECT_FALSE(layout.uniform);
+    EXPECT_EQ(layout.lineCount(), 1);
+    EXPECT_EQ(layout.xOf(1, 10), 10.0);
+    EXPECT_EQ(layout.xOf(2, 10), 27.0);
+    EXPECT_EQ(layout.xOf(3, 10), 44.0); // b
+    EXPECT_EQ(layout.xOf(5, 10), 64.0); // e
+    EXPECT_EQ(layout.xOf(6, 10), 74.0); // the mark sits where the e ends...
+    EXPECT_EQ(layout.xOf(7, 10), 74.0); // ...and takes no room
+    EXPECT_TRUE(layout.isIrregular(1));
+    EXPECT_FALSE(layout.isIrregular(3));
+}
+
+TEST(RowLayoutTest, NarrowViewWrapsAfterTheLastSpaceThatFits)
+{
+    FakeWidths widths;
+    const auto cells = cellsOf(U"one two three   "); // 16 cells, 160 wide
+    const RowLayout layout = layoutRow(cells, 75.0, widths);
+    ASSERT_EQ(layout.lineCount(), 2);
+    EXPECT_EQ(layout.lineStart(1), 8); // "three" moves down; "one two " stays
+    EXPECT_EQ(layout.lineOf(7), 0);
+    EXPECT_EQ(layout.lineOf(8), 1);
+    EXPECT_EQ(layout.xOf(8, 10), 0.0);
+    EXPECT_EQ(layout.xOf(12, 10), 40.0);
+    EXPECT_EQ(layout.lineOf(15), 1); // trailing blanks hang on the last line
+}
+
+TEST(RowLayoutTest, WordLongerThanTheLineBreaksAtTheEdge)
+{
+    FakeWidths widths;
+    const auto cells = cellsOf(std::u32string(25, U'x'));
+    const RowLayout layout = layoutRow(cells, 100.0, widths);
+    ASSERT_EQ(layout.lineCount(), 3);
+    EXPECT_EQ(layout.lineStart(1), 10);
+    EXPECT_EQ(layout.lineStart(2), 20);
+    EXPECT_EQ(layout.xOf(24, 10), 40.0);
+}
+
+TEST(RowLayoutTest, GlyphWiderThanTheViewStillTakesALine)
+{
+    FakeWidths widths;
+    const auto cells = cellsOf(U"\u4e2d\u4e2d");
+    const RowLayout layout = layoutRow(cells, 5.0, widths);
+    EXPECT_EQ(layout.lineCount(), 2);
+    EXPECT_EQ(layout.xOf(1, 10), 0.0);
+}
+
+TEST(DocumentLayoutTest, LinesFollowRowsAndUnchangedRowsAreNotLaidOutAgain)
+{
+    TerminalEngine engine;
+    engine.resizeGrid(3, 20);
+    FakeWidths widths;
+    DocumentLayout document;
+    document.invalidate(100.0); // 10 cells per line
+    engine.consume("short\r\n" + std::string(20, 'y') + "\r\n");
+    document.update(engine, widths);
+    EXPECT_EQ(document.rowCount(), 3);
+    // "short" and the blank row are one line each (blanks hang); the full row wraps once.
+    EXPECT_EQ(document.totalLines(), 1 + 2 + 1);
+    EXPECT_EQ(document.firstLineOf(2), 3);
+    EXPECT_EQ(document.rowAtLine(2).row, 1);
+    EXPECT_EQ(document.rowAtLine(2).line, 1);
+    EXPECT_EQ(document.rowAtLine(3).row, 2);
+    EXPECT_EQ(document.rowAtLine(99).row, 2);
+
+    const auto computed = document.layoutsComputed();
+    document.update(engine, widths);
+    EXPECT_EQ(document.layoutsComputed(), computed);
+    engine.consume("z");
+    document.update(engine, widths);
+    EXPECT_EQ(document.layoutsComputed(), computed + 1);
+}
+
+TEST(DocumentLayoutTest, CacheStaysBoundedWhileHistoryScrolls)
+{
+    TerminalEngine engine;
+    engine.resizeGrid(24, 80);
+    FakeWidths widths;
+    DocumentLayout document;
+    document.invalidate(1000.0);
+    for (int chunk = 0; chunk < 50; ++chunk) {
+        std::string text;
+        for (int line = 0; line < 200; ++line) {
+            text += "line " + std::to_string(chunk * 200 + line) + "\r\n";
+        }
+        engine.consume(text);
+        document.update(engine, widths);
+        EXPECT_EQ(document.totalLines(), static_cast<int>(engine.rowCount()));
+    }
+    EXPECT_EQ(engine.rowCount(), 2000u);
+}
+
+} // namespace

@@ -1,0 +1,52 @@
+// Selection rules: words, rows, everything, and the copied text (rows joined by "\n", padding
+// blanks at row ends left out).
+#include "view/TextSelection.h"
+
+#include "engine/TerminalEngine.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class TextSelectionTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        engine.resizeGrid(4, 30);
+        engine.consume("cat ~/notes/a-b.txt; echo\r\n  second row\r\n\xe4\xb8\xad\xe6\x96\x87 text");
+    }
+    TerminalEngine engine;
+};
+
+TEST_F(TextSelectionTest, DoubleClickTakesAWholePathAsOneWord)
+{
+    const TextSelection word = TextSelectionRules::wordAt(engine, {0, 8});
+    EXPECT_EQ(word.start(), (TextPosition{0, 4}));
+    EXPECT_EQ(word.end(), (TextPosition{0, 19}));
+    EXPECT_EQ(TextSelectionRules::text(engine, word), "~/notes/a-b.txt");
+    // Punctuation alone is its own word; a blank run is selected as blanks.
+    EXPECT_EQ(TextSelectionRules::text(engine, TextSelectionRules::wordAt(engine, {0, 19})), ";");
+    EXPECT_EQ(TextSelectionRules::wordAt(engine, {1, 0}).end(), (TextPosition{1, 2}));
+    EXPECT_EQ(TextSelectionRules::text(engine, TextSelectionRules::wordAt(engine, {2, 1})),
+              "\xe4\xb8\xad\xe6\x96\x87");
+}
+
+TEST_F(TextSelectionTest, RowsJoinWithLineFeedsWithoutTrailingPadding)
+{
+    EXPECT_EQ(TextSelectionRules::text(engine, TextSelectionRules::rowAt(engine, 1)), "  second row");
+    const TextSelection span{{0, 21}, {1, 8}};
+    EXPECT_EQ(TextSelectionRules::text(engine, span), "echo\n  second");
+    // Backwards drags select the same text.
+    EXPECT_EQ(TextSelectionRules::text(engine, TextSelection{{1, 8}, {0, 21}}), "echo\n  second");
+    EXPECT_EQ(TextSelectionRules::text(engine, TextSelectionRules::all(engine)),
+              "cat ~/notes/a-b.txt; echo\n  second row\n\xe4\xb8\xad\xe6\x96\x87 text\n");
+}
+
+TEST_F(TextSelectionTest, PositionsOutsideTheGridAreHarmless)
+{
+    EXPECT_TRUE(TextSelectionRules::wordAt(engine, {99, 3}).isEmpty());
+    EXPECT_EQ(TextSelectionRules::text(engine, TextSelection{{-3, -1}, {99, 99}}).substr(0, 3), "cat");
+    EXPECT_TRUE(TextSelectionRules::rowAt(engine, -1).isEmpty());
+}
+
+} // namespace

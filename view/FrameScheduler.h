@@ -1,0 +1,31 @@
+// Repaint coalescing: the first frame after an idle period runs at once (a key's echo is not
+// delayed), later requests wait for the next 16 ms frame, so a burst of output costs one frame each.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+
+class FrameScheduler : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int frameIntervalMs = 16;
+
+    explicit FrameScheduler(std::function<void()> frame, QObject* parent = nullptr);
+
+    // Asks for a frame; several requests before it runs make one frame.
+    void request();
+    bool isPending() const { return pending_; }
+    int framesRun() const { return framesRun_; }
+
+private:
+    void runFrame();
+
+    std::function<void()> frame_;
+    QTimer timer_;
+    QElapsedTimer sinceLastFrame_;
+    bool pending_ = false;
+    int framesRun_ = 0;
+};

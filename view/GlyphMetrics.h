@@ -1,0 +1,39 @@
+// Measurements of the terminal font for layout and drawing: the fixed advance, line metrics, which
+// scalars the font draws itself (and their glyph indexes) and the widths of fallback glyphs.
+#pragma once
+
+#include "RowLayout.h"
+
+#include <QFont>
+#include <QFontMetricsF>
+#include <QRawFont>
+
+#include <array>
+#include <cstdint>
+#include <unordered_map>
+
+class GlyphMetrics : public GlyphWidthSource {
+public:
+    explicit GlyphMetrics(const QFont& font);
+
+    const QFont& font() const { return font_; }
+    const QRawFont& rawFont() const { return rawFont_; }
+    double advance() const override { return advance_; }
+    double widthOf(char32_t scalar) override;
+    double ascent() const { return ascent_; }
+    double lineHeight() const { return lineHeight_; } // the font's natural line height
+
+    // The terminal font's glyph for a scalar it draws at the grid advance, or 0.
+    std::uint32_t glyphFor(char32_t scalar);
+
+private:
+    QFont font_;
+    QFontMetricsF metrics_;
+    QRawFont rawFont_;
+    double advance_ = 0.0;
+    double ascent_ = 0.0;
+    double lineHeight_ = 0.0;
+    std::array<std::uint32_t, 128> asciiGlyphs_{};
+    std::unordered_map<char32_t, double> widths_;
+    std::unordered_map<char32_t, std::uint32_t> glyphs_;
+};

@@ -1,0 +1,131 @@
+// Selection rules over the engine's rows. A word is a run of letters, digits and the punctuation
+// that paths and addresses are made of, so a double click takes a whole file name or URL.
+#include "TextSelection.h"
+
+#include "engine/TerminalEngine.h"
+
+#include <algorithm>
+#include <string_view>
+
+namespace TextSelectionRules {
+namespace {
+
+bool isWordCharacter(char32_t c)
+{
+    if (c > 0x7f) {
+        return c != 0xa0; // letters of other scripts; not the no-break space
+    }
+    if ((c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z') || (c >= U'0' && c <= U'9')) {
+        return true;
+    }
+    return std::u32string_view(U"_-./~:@%+#=?&").find(c) != std::u32string_view::npos;
+}
+
+enum class CharacterClass { blank, word, other };
+
+CharacterClass classOf(char32_t c)
+{
+    if (c == U' ') {
+        return CharacterClass::blank;
+    }
+    return isWordCharacter(c) ? CharacterClass::word : CharacterClass::other;
+}
+
+void appendUtf8(std::string& out, char32_t c)
+{
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xc0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3f));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xe0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3f));
+        out += static_cast<char>(0x80 | (c & 0x3f));
+    } else {
+        out += static_cast<char>(0xf0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3f));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3f));
+        out += static_cast<char>(0x80 | (c & 0x3f));
+    }
+}
+
+int lastRow(const TerminalEngine& engine)
+{
+    return static_cast<int>(engine.rowCount()) - 1;
+}
+
+} // namespace
+
+TextSelection wordAt(const TerminalEngine& engine, TextPosition cell)
+{
+    if (cell.row < 0 || cell.row > lastRow(engine)) {
+        return {cell, cell};
+    }
+    const auto row = engine.row(static_cast<std::size_t>(cell.row));
+    const int width = static_cast<int>(row.size());
+    if (width == 0) {
+        return {cell, cell};
+    }
+    const int column = std::clamp(cell.column, 0, width - 1);
+    const CharacterClass kind = classOf(row[static_cast<std::size_t>(column)].character);
+    int from = column;
+    while (from > 0 && classOf(row[static_cast<std::size_t>(from - 1)].character) == kind) {
+        --from;
+    }
+    int to = column + 1;
+    if (kind != CharacterClass::other) {
+        while (to < width && classOf(row[static_cast<std::size_t>(to)].character) == kind) {
+            ++to;
+        }
+    } else {
+        from = column;
+    }
+    return {{cell.row, from}, {cell.row, to}};
+}
+
+TextSelection rowAt(const TerminalEngine& engine, int row)
+{
+    if (row < 0 || row > lastRow(engine)) {
+        return {};
+    }
+    const int width = static_cast<int>(engine.row(static_cast<std::size_t>(row)).size());
+    return {{row, 0}, {row, width}};
+}
+
+TextSelection all(const TerminalEngine& engine)
+{
+    const int last = lastRow(engine);
+    if (last < 0) {
+        return {};
+    }
+    return {{0, 0}, {last, static_cast<int>(engine.row(static_cast<std::size_t>(last)).size())}};
+}
+
+std::string text(const TerminalEngine& engine, TextSelection selection)
+{
+    std::string out;
+    const TextPosition start = selection.start();
+    const TextPosition end = selection.end();
+    const int last = std::min(end.row, lastRow(engine));
+    for (int r = std::max(start.row, 0); r <= last; ++r) {
+        const auto row = engine.row(static_cast<std::size_t>(r));
+        const int width = static_cast<int>(row.size());
+        const int from = r == start.row ? std::clamp(start.column, 0, width) : 0;
+        int to = r == end.row ? std::clamp(end.column, 0, width) : width;
+        if (to == width) {
+            while (to > from && row[static_cast<std::size_t>(to - 1)].character == U' ') {
+                --to;
+            }
+        }
+        for (int c = from; c < to; ++c) {
+            appendUtf8(out, row[static_cast<std::size_t>(c)].character);
+        }
+        if (r < end.row && r < last) {
+            out += '\n';
+        }
+    }
+    return out;
+}
+
+} // namespace TextSelectionRules
