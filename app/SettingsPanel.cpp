@@ -1,0 +1,265 @@
+// The settings panel: rows, labels, ranges and formats, bound to the application model.
+#include "SettingsPanel.h"
+
+#include "ColorWell.h"
+#include "SliderRow.h"
+#include "ValueLabels.h"
+#include "settings/AppModel.h"
+
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+QLabel* rowTitle(const QString& text, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setFixedWidth(132);
+    return label;
+}
+
+void addRow(QWidget* section, QLabel* title, QWidget* control, bool stretch)
+{
+    auto* row = new QHBoxLayout;
+    row->setSpacing(9);
+    row->addWidget(title);
+    row->addWidget(control, stretch ? 1 : 0);
+    if (!stretch) {
+        row->addStretch(1);
+    }
+    title->setBuddy(control);
+    static_cast<QVBoxLayout*>(section->layout())->addLayout(row);
+}
+
+QGroupBox* section(const QString& title, QWidget* parent)
+{
+    auto* box = new QGroupBox(title, parent);
+    auto* column = new QVBoxLayout(box);
+    column->setSpacing(8);
+    return box;
+}
+
+// The well's colour from stored components; white when they make no colour.
+QColor colorOf(double red, double green, double blue)
+{
+    if (!std::isfinite(red) || !std::isfinite(green) || !std::isfinite(blue)) {
+        return Qt::white;
+    }
+    const auto component = [](double c) { return float(std::clamp(c, 0.0, 1.0)); };
+    return QColor::fromRgbF(component(red), component(green), component(blue), 1.0f);
+}
+
+} // namespace
+
+const QStringList& SettingsPanel::shellChoices()
+{
+    static const QStringList shells{QStringLiteral("Default"), QStringLiteral("zsh"), QStringLiteral("bash"),
+                                    QStringLiteral("sh"),      QStringLiteral("ash"), QStringLiteral("fish")};
+    return shells;
+}
+
+const QStringList& SettingsPanel::fontNames()
+{
+    static const QStringList fonts{QStringLiteral("Menlo"), QStringLiteral("Monaco"),
+                                   QStringLiteral("SF Mono"), QStringLiteral("Courier")};
+    return fonts;
+}
+
+SettingsPanel::SettingsPanel(AppModel& appModel, QWidget* parent) : QWidget(parent), model(appModel)
+{
+    auto* stack = new QVBoxLayout(this);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(12);
+
+    auto* header = new QHBoxLayout;
+    auto* heading = new QLabel(QStringLiteral("Vitrion Settings"), this);
+    QFont headingFont = heading->font();
+    headingFont.setPointSizeF(headingFont.pointSizeF() * 1.4);
+    headingFont.setWeight(QFont::DemiBold);
+    heading->setFont(headingFont);
+    done = new QPushButton(QStringLiteral("Done"), this);
+    done->setDefault(true);
+    connect(done, &QPushButton::clicked, this, &SettingsPanel::dismissRequested);
+    header->addWidget(heading);
+    header->addStretch(1);
+    header->addWidget(done);
+    stack->addLayout(header);
+
+    stack->addWidget(buildGlassSection());
+    stack->addWidget(buildTerminalSection());
+    stack->addWidget(buildWindowSection());
+
+    auto* footer = new QHBoxLayout;
+    auto* saved = new QLabel(QStringLiteral("Saved to ~/.config/Vitrion/config.json"), this);
+    saved->setTextFormat(Qt::PlainText);
+    QFont caption = saved->font();
+    caption.setPointSizeF(caption.pointSizeF() * 0.85);
+    saved->setFont(caption);
+    saved->setForegroundRole(QPalette::PlaceholderText);
+    footer->addStretch(1);
+    footer->addWidget(saved);
+    stack->addLayout(footer);
+
+    refresh();
+    connect(&model, &AppModel::settingsChanged, this, &SettingsPanel::refresh);
+}
+
+QWidget* SettingsPanel::buildGlassSection()
+{
+    QGroupBox* box = section(QStringLiteral("Glass appearance"), this);
+    material = addPicker(box, QStringLiteral("Material"));
+    for (GlassMaterial m : allGlassMaterials()) {
+        material->addItem(rawValue(m), int(m));
+    }
+    connect(material, &QComboBox::activated, this, [this](int index) {
+        const auto chosen = GlassMaterial(material->itemData(index).toInt());
+        if (chosen != model.settings().material) {
+            model.updateSettings([chosen](VitrionSettings& s) { s.material = chosen; });
+        }
+    });
+    opacity = addSlider(box, QStringLiteral("Background opacity"), 0.1, 1.0, &VitrionSettings::opacity);
+    blur = addSlider(box, QStringLiteral("Blur intensity"), 0.0, 1.0, &VitrionSettings::blur);
+    saturation = addSlider(box, QStringLiteral("Saturation"), 0.0, 2.0, &VitrionSettings::saturation);
+    tint = addColorWell(box, QStringLiteral("Tint color"), &VitrionSettings::tintRed,
+                        &VitrionSettings::tintGreen, &VitrionSettings::tintBlue);
+    return box;
+}
+
+QWidget* SettingsPanel::buildTerminalSection()
+{
+    QGroupBox* box = section(QStringLiteral("Terminal"), this);
+    shell = addPicker(box, QStringLiteral("Shell"));
+    shell->addItems(shellChoices());
+    // Only a pick that changes the choice restarts the shell, and it does so once, whichever of the
+    // panel's presentations are open.
+    connect(shell, &QComboBox::activated, this, [this](int index) {
+        const QString chosen = shell->itemText(index);
+        if (chosen == model.settings().shell) {
+            return;
+        }
+        model.updateSettings([&chosen](VitrionSettings& s) { s.shell = chosen; });
+        model.restartShell();
+    });
+
+    font = addPicker(box, QStringLiteral("Font"));
+    QFont listFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    listFont.setPixelSize(12);
+    font->setFont(listFont);
+    for (const QString& name : fontNames()) {
+        font->addItem(name);
+        font->setItemData(font->count() - 1, listFont, Qt::FontRole);
+    }
+    connect(font, &QComboBox::activated, this, [this](int index) {
+        const QString chosen = font->itemText(index);
+        if (chosen != model.settings().fontName) {
+            model.updateSettings([&chosen](VitrionSettings& s) { s.fontName = chosen; });
+        }
+    });
+
+    textColor = addColorWell(box, QStringLiteral("Text color"), &VitrionSettings::textRed,
+                             &VitrionSettings::textGreen, &VitrionSettings::textBlue);
+    fontSize = addSlider(box, QStringLiteral("Font size"), 9.0, 28.0, &VitrionSettings::fontSize);
+    lineSpacing = addSlider(box, QStringLiteral("Line spacing"), 0.8, 2.0, &VitrionSettings::lineSpacing);
+
+    cursorStyle = addPicker(box, QStringLiteral("Cursor style"));
+    for (TerminalCursorStyle style : allCursorStyles()) {
+        cursorStyle->addItem(rawValue(style), int(style));
+    }
+    connect(cursorStyle, &QComboBox::activated, this, [this](int index) {
+        const auto chosen = TerminalCursorStyle(cursorStyle->itemData(index).toInt());
+        if (chosen != model.settings().cursorStyle) {
+            model.updateSettings([chosen](VitrionSettings& s) { s.cursorStyle = chosen; });
+        }
+    });
+    return box;
+}
+
+QWidget* SettingsPanel::buildWindowSection()
+{
+    QGroupBox* box = section(QStringLiteral("Window"), this);
+    cornerRadius = addSlider(box, QStringLiteral("Corner radius"), 0.0, 40.0, &VitrionSettings::cornerRadius);
+    padding = addSlider(box, QStringLiteral("Inner padding"), 4.0, 48.0, &VitrionSettings::padding);
+    return box;
+}
+
+SliderRow* SettingsPanel::addSlider(QWidget* box, const QString& title, double low, double high,
+                                    double VitrionSettings::*field)
+{
+    auto* row = new SliderRow(title, low, high, box);
+    static_cast<QVBoxLayout*>(box->layout())->addWidget(row);
+    connect(row, &SliderRow::valueEdited, this, [this, field](double value) {
+        model.updateSettings([=](VitrionSettings& s) { s.*field = value; });
+    });
+    return row;
+}
+
+QComboBox* SettingsPanel::addPicker(QWidget* box, const QString& title)
+{
+    auto* picker = new QComboBox(box);
+    picker->setAccessibleName(title);
+    picker->setMinimumContentsLength(10);
+    addRow(box, rowTitle(title, box), picker, false);
+    return picker;
+}
+
+ColorWell* SettingsPanel::addColorWell(QWidget* box, const QString& title, double VitrionSettings::*red,
+                                       double VitrionSettings::*green, double VitrionSettings::*blue)
+{
+    auto* well = new ColorWell(title, box);
+    addRow(box, rowTitle(title, box), well, false);
+    // Three separate writes, red, green, blue: each one saves and announces, as every write does.
+    connect(well, &ColorWell::colorPicked, this, [this, red, green, blue](const QColor& picked) {
+        const QColor rgb = picked.isValid() ? picked.toRgb() : QColor(Qt::white);
+        // From the 16-bit channels in double precision: redF() is a float.
+        const QRgba64 wide = rgb.rgba64();
+        const double r = wide.red() / 65535.0;
+        const double g = wide.green() / 65535.0;
+        const double b = wide.blue() / 65535.0;
+        model.updateSettings([=](VitrionSettings& s) { s.*red = r; });
+        model.updateSettings([=](VitrionSettings& s) { s.*green = g; });
+        model.updateSettings([=](VitrionSettings& s) { s.*blue = b; });
+    });
+    return well;
+}
+
+void SettingsPanel::refresh()
+{
+    const VitrionSettings& s = model.settings();
+    {
+        const QSignalBlocker a(material), b(shell), c(font), d(cursorStyle);
+        material->setCurrentIndex(allGlassMaterials().indexOf(s.material));
+        shell->setCurrentIndex(shellChoices().indexOf(s.shell)); // -1: no item, the value stays
+        font->setCurrentIndex(fontNames().indexOf(s.fontName));
+        cursorStyle->setCurrentIndex(allCursorStyles().indexOf(s.cursorStyle));
+    }
+    opacity->showValue(s.opacity, ValueLabels::percent(s.opacity));
+    blur->showValue(s.blur, ValueLabels::percent(s.blur));
+    saturation->showValue(s.saturation, ValueLabels::factor(s.saturation, 1));
+    fontSize->showValue(s.fontSize, ValueLabels::points(s.fontSize));
+    lineSpacing->showValue(s.lineSpacing, ValueLabels::factor(s.lineSpacing, 2));
+    cornerRadius->showValue(s.cornerRadius, ValueLabels::points(s.cornerRadius));
+    padding->showValue(s.padding, ValueLabels::points(s.padding));
+}
+
+void SettingsPanel::refillColorWells()
+{
+    const VitrionSettings& s = model.settings();
+    tint->setColor(colorOf(s.tintRed, s.tintGreen, s.tintBlue));
+    textColor->setColor(colorOf(s.textRed, s.textGreen, s.textBlue));
+}
+
+void SettingsPanel::showEvent(QShowEvent* event)
+{
+    refillColorWells();
+    QWidget::showEvent(event);
+}

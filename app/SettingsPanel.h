@@ -1,0 +1,73 @@
+// The settings panel: every user preference in three sections ("Glass appearance", "Terminal",
+// "Window"), written straight into the application model, which saves and announces each change.
+#pragma once
+
+#include "settings/VitrionSettings.h"
+
+#include <QWidget>
+
+class AppModel;
+class ColorWell;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class SliderRow;
+
+class SettingsPanel : public QWidget {
+    Q_OBJECT
+public:
+    static const QStringList& shellChoices();
+    static const QStringList& fontNames();
+
+    explicit SettingsPanel(AppModel& model, QWidget* parent = nullptr);
+
+    // Controls, for the hosting window and for tests.
+    QPushButton* doneButton() const { return done; }
+    QComboBox* materialPicker() const { return material; }
+    QComboBox* shellPicker() const { return shell; }
+    QComboBox* fontPicker() const { return font; }
+    QComboBox* cursorStylePicker() const { return cursorStyle; }
+    ColorWell* tintWell() const { return tint; }
+    ColorWell* textColorWell() const { return textColor; }
+    SliderRow* opacityRow() const { return opacity; }
+    SliderRow* blurRow() const { return blur; }
+    SliderRow* saturationRow() const { return saturation; }
+    SliderRow* fontSizeRow() const { return fontSize; }
+    SliderRow* lineSpacingRow() const { return lineSpacing; }
+    SliderRow* cornerRadiusRow() const { return cornerRadius; }
+    SliderRow* paddingRow() const { return padding; }
+
+signals:
+    void dismissRequested();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QWidget* buildGlassSection();
+    QWidget* buildTerminalSection();
+    QWidget* buildWindowSection();
+    SliderRow* addSlider(QWidget* section, const QString& title, double low, double high,
+                         double VitrionSettings::*field);
+    QComboBox* addPicker(QWidget* section, const QString& title);
+    ColorWell* addColorWell(QWidget* section, const QString& title, double VitrionSettings::*red,
+                            double VitrionSettings::*green, double VitrionSettings::*blue);
+    void refresh();
+    void refillColorWells();
+
+    AppModel& model;
+    QPushButton* done = nullptr;
+    QComboBox* material = nullptr;
+    QComboBox* shell = nullptr;
+    QComboBox* font = nullptr;
+    QComboBox* cursorStyle = nullptr;
+    ColorWell* tint = nullptr;
+    ColorWell* textColor = nullptr;
+    SliderRow* opacity = nullptr;
+    SliderRow* blur = nullptr;
+    SliderRow* saturation = nullptr;
+    SliderRow* fontSize = nullptr;
+    SliderRow* lineSpacing = nullptr;
+    SliderRow* cornerRadius = nullptr;
+    SliderRow* padding = nullptr;
+};

@@ -1,0 +1,188 @@
+// The main window's content and its observation of the application model.
+#include "TerminalWindow.h"
+
+#include "BlurRegion.h"
+#include "CompositingWatcher.h"
+#include "CornerMask.h"
+#include "GlassBackdrop.h"
+#include "SettingsDialog.h"
+#include "X11Glass.h"
+#include "settings/AppModel.h"
+#include "view/TerminalSurface.h"
+#include "view/TerminalTextView.h"
+
+#include <QMenu>
+#include <QWindow>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+double limitedTo(double value, double high)
+{
+    if (!std::isfinite(value)) {
+        return value > 0 ? std::max(0.0, high) : 0.0;
+    }
+    return std::clamp(value, 0.0, std::max(0.0, high));
+}
+
+} // namespace
+
+TerminalWindow::TerminalWindow(AppModel& appModel, QWidget* parent)
+    : QWidget(parent), model(appModel), glass(new GlassBackdrop(appModel.settings(), this)),
+      terminalMenu(new QMenu(this)), compositing(new CompositingWatcher(this))
+{
+    setMinimumSize(minimumWidth, minimumHeight);
+    corners = {new CornerMask(Qt::TopLeftCorner, this), new CornerMask(Qt::TopRightCorner, this),
+               new CornerMask(Qt::BottomLeftCorner, this), new CornerMask(Qt::BottomRightCorner, this)};
+
+    // The menu belongs to the window, not to the terminal: "New Shell" destroys the terminal.
+    terminalMenu->addAction(QStringLiteral("Copy\tCtrl+Shift+C"), this, [this] {
+        if (terminal && terminal->textView()) {
+            terminal->textView()->copySelection();
+        }
+    });
+    terminalMenu->addAction(QStringLiteral("Paste\tCtrl+Shift+V"), this, [this] {
+        if (terminal && terminal->textView()) {
+            terminal->textView()->paste();
+        }
+    });
+    terminalMenu->addSeparator();
+    terminalMenu->addAction(QStringLiteral("New Shell\tCtrl+Shift+N"), &model, &AppModel::restartShell);
+    terminalMenu->addAction(QStringLiteral("Settings\u2026\tCtrl+Shift+,"), this,
+                            [this] { model.setSettingsPresented(true); });
+
+    connect(compositing, &CompositingWatcher::activeChanged, glass, &GlassBackdrop::setCompositingActive);
+    connect(&model, &AppModel::settingsChanged, this, &TerminalWindow::reevaluate);
+    connect(&model, &AppModel::sessionIDChanged, this, &TerminalWindow::reevaluate);
+    connect(&model, &AppModel::settingsPresentedChanged, this, &TerminalWindow::reevaluate);
+    reevaluate();
+}
+
+TerminalWindow::~TerminalWindow()
+{
+    delete terminal.data(); // its tear-down hangs up the shell before the rest goes
+}
+
+void TerminalWindow::reevaluate()
+{
+    const VitrionSettings& settings = model.settings();
+    glass->applySettings(settings);
+    if (!terminal || terminalSession != model.sessionID()) {
+        replaceSurface();
+    } else {
+        terminal->applySettings(settings);
+    }
+    layoutContent();
+    presentSheet(model.settingsPresented());
+}
+
+void TerminalWindow::replaceSurface()
+{
+    if (terminal) {
+        // Deferred: this may run inside an event of the old terminal (its menu, its key press).
+        // Hidden now, destroyed on the next turn of the event loop, where its tear-down stops the shell.
+        terminal->hide();
+        terminal->deleteLater();
+    }
+    terminalSession = model.sessionID();
+    terminal = new TerminalSurface(model.settings(), this);
+    if (TerminalTextView* view = terminal->textView()) {
+        view->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(view, &QWidget::customContextMenuRequested, this,
+                [this, view](const QPoint& at) { showTerminalMenu(view->mapTo(this, at)); });
+    }
+    terminal->show();
+}
+
+double TerminalWindow::effectivePadding() const
+{
+    return limitedTo(model.settings().padding, std::min(width(), height()) / 2.0);
+}
+
+double TerminalWindow::effectiveRadius() const
+{
+    return limitedTo(model.settings().cornerRadius, std::min(width(), height()) / 2.0);
+}
+
+void TerminalWindow::layoutContent()
+{
+    glass->setGeometry(rect());
+    const int inset = int(std::lround(effectivePadding()));
+    if (terminal) {
+        terminal->setGeometry(rect().adjusted(inset, inset, -inset, -inset));
+    }
+    const double radius = effectiveRadius();
+    for (CornerMask* mask : corners) {
+        mask->place(rect(), radius); // raises each mask above the terminal
+    }
+    updateBlurBehind();
+}
+
+void TerminalWindow::updateBlurBehind()
+{
+    QList<QRect> region;
+    if (glass->blursBehind() && isVisible()) {
+        const qreal ratio = devicePixelRatioF();
+        const QPoint origin = mapTo(window(), QPoint(0, 0));
+        const QRect area(QPoint(int(std::lround(origin.x() * ratio)), int(std::lround(origin.y() * ratio))),
+                         QSize(int(std::lround(width() * ratio)), int(std::lround(height() * ratio))));
+        region = roundedRectRegion(area, effectiveRadius() * ratio);
+    }
+    if (blurKnown && region == requestedBlur) {
+        return;
+    }
+    QWindow* handle = window()->windowHandle();
+    if (!handle) {
+        return; // asked again once the native window exists (showEvent)
+    }
+    requestedBlur = region;
+    blurKnown = true;
+    X11Glass::requestBlurBehind(handle, region);
+}
+
+void TerminalWindow::presentSheet(bool presented)
+{
+    if (presented) {
+        if (!settingsSheet) {
+            settingsSheet = new SettingsDialog(model, SettingsDialog::Presentation::sheet, this);
+            connect(settingsSheet, &QDialog::finished, this, [this] {
+                if (model.settingsPresented()) {
+                    model.setSettingsPresented(false);
+                }
+            });
+        }
+        if (!settingsSheet->isVisible()) {
+            settingsSheet->open();
+        }
+    } else if (settingsSheet && settingsSheet->isVisible()) {
+        settingsSheet->reject();
+    }
+}
+
+void TerminalWindow::showTerminalMenu(const QPoint& position)
+{
+    terminalMenu->popup(mapToGlobal(position));
+}
+
+void TerminalWindow::resizeEvent(QResizeEvent*)
+{
+    layoutContent();
+}
+
+void TerminalWindow::moveEvent(QMoveEvent*)
+{
+    updateBlurBehind(); // the menu bar's height moves the glass inside the native window
+}
+
+void TerminalWindow::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (QWindow* handle = window()->windowHandle()) {
+        compositing->watch(handle);
+        glass->setCompositingActive(compositing->isActive());
+    }
+    blurKnown = false;
+    updateBlurBehind();
+}

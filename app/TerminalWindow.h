@@ -1,0 +1,70 @@
+// The main window's content: the glass backdrop filling it, the terminal surface inset by the
+// padding, both clipped to the rounded rectangle, and the settings sheet. Follows the model live.
+#pragma once
+
+#include <QList>
+#include <QPointer>
+#include <QRect>
+#include <QUuid>
+#include <QWidget>
+
+#include <array>
+
+class AppModel;
+class CompositingWatcher;
+class CornerMask;
+class GlassBackdrop;
+class QMenu;
+class SettingsDialog;
+class TerminalSurface;
+
+class TerminalWindow : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int minimumWidth = 600;
+    static constexpr int minimumHeight = 380;
+
+    explicit TerminalWindow(AppModel& model, QWidget* parent = nullptr);
+    ~TerminalWindow() override;
+
+    GlassBackdrop* backdrop() const { return glass; }
+    TerminalSurface* surface() const { return terminal; }
+    SettingsDialog* sheet() const { return settingsSheet; }
+    QMenu* contextMenu() const { return terminalMenu; }
+    CompositingWatcher* compositingWatcher() const { return compositing; }
+    const std::array<CornerMask*, 4>& cornerMasks() const { return corners; }
+
+    // The padding and corner radius as laid out (limited to what the current size allows).
+    double effectivePadding() const;
+    double effectiveRadius() const;
+    // The blur-behind rectangles last asked of the compositor, in native window pixels.
+    const QList<QRect>& blurRegion() const { return requestedBlur; }
+
+public slots:
+    // Re-reads the model: backdrop and surface updated in place, a new session identity replaces
+    // the surface, layout and clip follow padding and radius, the sheet follows settingsPresented.
+    void reevaluate();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void replaceSurface();
+    void layoutContent();
+    void updateBlurBehind();
+    void presentSheet(bool presented);
+    void showTerminalMenu(const QPoint& position);
+
+    AppModel& model;
+    GlassBackdrop* glass;
+    QPointer<TerminalSurface> terminal;
+    QUuid terminalSession;
+    std::array<CornerMask*, 4> corners{};
+    QPointer<SettingsDialog> settingsSheet;
+    QMenu* terminalMenu;
+    CompositingWatcher* compositing;
+    QList<QRect> requestedBlur;
+    bool blurKnown = false;
+};

@@ -1,0 +1,56 @@
+// The application: owns the one AppModel for the process's life, the main window with its menus
+// ("Vitrion", "Terminal") and the standalone settings window.
+#pragma once
+
+#include "settings/AppModel.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <memory>
+
+class QAction;
+class QMainWindow;
+class SettingsDialog;
+class TerminalWindow;
+
+class VitrionApp : public QObject {
+    Q_OBJECT
+public:
+    explicit VitrionApp(QObject* parent = nullptr);
+    ~VitrionApp() override;
+
+    // Shows the main window (its native window gets the ARGB visual) and queues its configuration.
+    void show();
+
+    AppModel& model() { return appModel; }
+    QMainWindow* mainWindow() const { return window.get(); }
+    TerminalWindow* terminalWindow() const { return content; }
+    SettingsDialog* settingsWindow() const { return standaloneSettings; }
+
+    QAction* aboutAction() const { return about; }
+    QAction* settingsAction() const { return settings; }
+    QAction* settingsWindowAction() const { return settingsWindowItem; }
+    QAction* quitAction() const { return quit; }
+    QAction* newShellAction() const { return newShell; }
+    QAction* pasteAction() const { return paste; }
+
+    void openSettingsWindow();
+    // "Paste": only into a terminal that has the keyboard focus of the active window.
+    static bool pasteIntoFocusedTerminal();
+
+private:
+    void buildMenus();
+    QAction* command(const QString& text, QChar key);
+
+    AppModel appModel;
+    std::unique_ptr<QMainWindow> window;
+    TerminalWindow* content = nullptr;
+    QPointer<SettingsDialog> standaloneSettings;
+    QAction* about = nullptr;
+    QAction* settings = nullptr;
+    QAction* settingsWindowItem = nullptr;
+    QAction* quit = nullptr;
+    QAction* newShell = nullptr;
+    QAction* paste = nullptr;
+};
