@@ -2,6 +2,9 @@
 // padding, both clipped to the rounded rectangle, and the settings sheet. Follows the model live.
 #pragma once
 
+#include "app/SettingsDialog.h"
+#include "view/TerminalSurface.h"
+
 #include <QList>
 #include <QPointer>
 #include <QRect>
@@ -15,8 +18,6 @@ class CompositingWatcher;
 class CornerMask;
 class GlassBackdrop;
 class QMenu;
-class SettingsDialog;
-class TerminalSurface;
 
 class TerminalWindow : public QWidget {
     Q_OBJECT

@@ -3,6 +3,7 @@
 
 #include "SettingsDialog.h"
 #include "TerminalWindow.h"
+#include "VitrionIcon.h"
 #include "WindowColors.h"
 #include "WindowConfigurator.h"
 #include "view/TerminalTextView.h"
@@ -16,6 +17,7 @@
 VitrionApp::VitrionApp(QObject* parent) : QObject(parent), window(std::make_unique<QMainWindow>())
 {
     window->setWindowTitle(QStringLiteral("Vitrion"));
+    window->setWindowIcon(VitrionIcon::icon());
     WindowConfigurator::prepare(window.get());
     content = new TerminalWindow(appModel, window.get());
     window->setCentralWidget(content);

@@ -2,6 +2,7 @@
 // ("Vitrion", "Terminal") and the standalone settings window.
 #pragma once
 
+#include "app/SettingsDialog.h"
 #include "settings/AppModel.h"
 
 #include <QObject>
@@ -11,7 +12,6 @@
 
 class QAction;
 class QMainWindow;
-class SettingsDialog;
 class TerminalWindow;
 
 class VitrionApp : public QObject {

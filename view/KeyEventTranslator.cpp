@@ -97,7 +97,7 @@ bool isPrintableAscii(int key)
 
 } // namespace
 
-char32_t latinCharacterForKeycode(quint32 keycode, bool shifted)
+char32_t latinCharacterForKeycode(std::uint32_t keycode, bool shifted)
 {
     static const XkbUsLayout layout;
     xkb_state* state = shifted ? layout.shifted : layout.plain;

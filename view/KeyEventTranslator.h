@@ -4,10 +4,12 @@
 
 #include "KeyEncoder.h"
 
+#include <cstdint>
+
 class QKeyEvent;
 
 namespace KeyEventTranslator {
 KeyDescription describe(const QKeyEvent& event);
 // The character the key at an X11/xkb keycode types on the US layout (shifted or not), or 0.
-char32_t latinCharacterForKeycode(quint32 keycode, bool shifted);
+char32_t latinCharacterForKeycode(std::uint32_t keycode, bool shifted);
 } // namespace KeyEventTranslator

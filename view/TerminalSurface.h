@@ -8,6 +8,7 @@
 
 class QScrollArea;
 class TerminalTextView;
+class ViewportWatch;
 
 class TerminalSurface : public QWidget {
     Q_OBJECT
@@ -19,4 +20,11 @@ public:
     void applySettings(const VitrionSettings& settings);
 
     TerminalTextView* textView() const;
+    QScrollArea* scrollArea() const { return scrollArea_; }
+    ViewportWatch* viewportWatch() const { return watch_; }
+
+private:
+    QScrollArea* scrollArea_ = nullptr;
+    TerminalTextView* view_ = nullptr;
+    ViewportWatch* watch_ = nullptr;
 };

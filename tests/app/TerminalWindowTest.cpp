@@ -1,0 +1,311 @@
+// The main window and its commands on the offscreen platform: title, minimum size, padding and
+// radius followed live, New Shell replacing the terminal and hanging up the old shell, Paste
+// routing, the settings sheet bound to the model, the settings window and the terminal's menu.
+#include "AppTestSupport.h"
+#include "app/CornerMask.h"
+#include "app/GlassBackdrop.h"
+#include "app/GlassTintLayer.h"
+#include "app/SettingsDialog.h"
+#include "app/SettingsPanel.h"
+#include "app/SliderRow.h"
+#include "app/TerminalWindow.h"
+#include "app/VitrionApp.h"
+#include "session/ShellSession.h"
+#include "view/TerminalSurface.h"
+#include "view/TerminalTextView.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QComboBox>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <memory>
+#include <string>
+#include <sys/wait.h>
+
+namespace {
+
+class TerminalWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        AppTestSupport::application();
+        AppTestSupport::writeConfig(R"({"blur":0.72,"configurationVersion":2,"cornerRadius":20,"cursorStyle":"Block",
+            "fontName":"Menlo","fontSize":14,"lineSpacing":1.15,"material":"HUD","opacity":1,"padding":24,
+            "saturation":0,"shell":"sh","textBlue":0.96,"textGreen":0.93,"textRed":0.92,"tintBlue":0.21,
+            "tintGreen":0.15,"tintRed":0.11})");
+        app = std::make_unique<VitrionApp>();
+        app->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(app->mainWindow()));
+        QTest::qWait(1); // the queued window configuration
+    }
+
+    void TearDown() override
+    {
+        app.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    TerminalWindow* content() const { return app->terminalWindow(); }
+    TerminalTextView* view() const { return content()->surface()->textView(); }
+
+    // Waits for the surface's shell and returns its pid.
+    qint64 runningShell() const
+    {
+        const bool started = QTest::qWaitFor([this] { return view()->session() && view()->session()->childPid() > 0; }, 5000);
+        return started ? view()->session()->childPid() : -1;
+    }
+
+    void focusTerminal() const
+    {
+        QApplication::setActiveWindow(app->mainWindow());
+        view()->setFocus();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return QApplication::focusWidget() == view(); }, 2000));
+    }
+
+    std::unique_ptr<VitrionApp> app;
+};
+
+// How a child ended, without reaping it (the session never waits for its shell).
+int terminatingSignal(qint64 pid)
+{
+    siginfo_t info{};
+    for (int i = 0; i < 500; ++i) {
+        info = {};
+        if (waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid) {
+            return info.si_code == CLD_KILLED || info.si_code == CLD_DUMPED ? info.si_status : 0;
+        }
+        QTest::qWait(10);
+    }
+    return -1;
+}
+
+QStringList actionTexts(QMenu* menu)
+{
+    QStringList texts;
+    for (QAction* action : menu->actions()) {
+        texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    }
+    return texts;
+}
+
+} // namespace
+
+TEST_F(TerminalWindowTest, ChromeTitleMenusAndMinimumSize)
+{
+    EXPECT_EQ(app->mainWindow()->windowTitle(), "Vitrion");
+    EXPECT_TRUE(app->mainWindow()->testAttribute(Qt::WA_TranslucentBackground));
+    EXPECT_EQ(app->mainWindow()->palette().color(QPalette::Window), QColor::fromRgbF(0.11f, 0.15f, 0.21f));
+
+    const QList<QMenu*> menus = app->mainWindow()->menuBar()->findChildren<QMenu*>(QString(), Qt::FindDirectChildrenOnly);
+    ASSERT_EQ(menus.size(), 2);
+    EXPECT_EQ(menus[0]->title(), "Vitrion");
+    EXPECT_EQ(actionTexts(menus[0]), QStringList({"About Vitrion", QStringLiteral("Settings\u2026"),
+                                                  QStringLiteral("Settings Window\u2026"), "-", "Quit"}));
+    EXPECT_EQ(menus[1]->title(), "Terminal");
+    EXPECT_EQ(actionTexts(menus[1]), QStringList({"New Shell", "Paste", "-", QStringLiteral("Settings\u2026")}));
+    EXPECT_EQ(app->settingsAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Comma));
+    EXPECT_EQ(app->quitAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Q));
+    EXPECT_EQ(app->newShellAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N));
+    EXPECT_EQ(app->pasteAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V));
+
+    EXPECT_EQ(content()->minimumSize(), QSize(600, 380));
+    app->mainWindow()->resize(200, 100);
+    QTest::qWait(1);
+    EXPECT_GE(content()->width(), 600);
+    EXPECT_GE(content()->height(), 380);
+    app->mainWindow()->resize(2400, 1500); // no maximum
+    QTest::qWait(1);
+    EXPECT_GT(content()->width(), 2000);
+}
+
+TEST_F(TerminalWindowTest, PaddingAndRadiusFollowTheSettingsWithoutRestartingTheShell)
+{
+    const qint64 shell = runningShell();
+    ASSERT_GT(shell, 0);
+    TerminalSurface* surface = content()->surface();
+    GlassBackdrop* backdrop = content()->backdrop();
+    const QUuid session = app->model().sessionID();
+    EXPECT_EQ(surface->geometry(), content()->rect().adjusted(24, 24, -24, -24));
+    EXPECT_EQ(backdrop->geometry(), content()->rect());
+
+    app->model().updateSettings([](VitrionSettings& s) {
+        s.padding = 7;
+        s.cornerRadius = 0;
+    });
+    EXPECT_EQ(surface->geometry(), content()->rect().adjusted(7, 7, -7, -7));
+    for (CornerMask* mask : content()->cornerMasks()) {
+        EXPECT_FALSE(mask->isVisible());
+    }
+
+    app->model().updateSettings([](VitrionSettings& s) {
+        s.padding = 0;
+        s.cornerRadius = 33;
+        s.opacity = 0.4;
+    });
+    EXPECT_EQ(surface->geometry(), content()->rect());
+    for (CornerMask* mask : content()->cornerMasks()) {
+        EXPECT_TRUE(mask->isVisible());
+        EXPECT_EQ(mask->size(), QSize(33, 33));
+    }
+    // The corner outside the arc is the opaque window colour, above the flush terminal.
+    const QImage image = content()->grab().toImage();
+    const QColor corner = image.pixelColor(1, 1);
+    EXPECT_EQ(corner.alpha(), 255);
+    EXPECT_NEAR(corner.redF(), 0.11, 0.01);
+    EXPECT_NEAR(corner.blueF(), 0.21, 0.01);
+    const QColor bottomRight = image.pixelColor(image.width() - 2, image.height() - 2);
+    EXPECT_NEAR(bottomRight.greenF(), 0.15, 0.01);
+
+    // Out-of-range values from a file do not break the layout.
+    app->model().updateSettings([](VitrionSettings& s) {
+        s.padding = -5;
+        s.cornerRadius = 1e12;
+    });
+    EXPECT_EQ(surface->geometry(), content()->rect());
+    EXPECT_EQ(content()->effectiveRadius(), std::min(content()->width(), content()->height()) / 2.0);
+
+    EXPECT_EQ(content()->surface(), surface);
+    EXPECT_EQ(content()->backdrop(), backdrop);
+    EXPECT_EQ(app->model().sessionID(), session);
+    EXPECT_EQ(view()->session()->childPid(), shell);
+    EXPECT_NEAR(backdrop->tintLayer()->color().alphaF(), 0.4, 1e-3);
+}
+
+TEST_F(TerminalWindowTest, NewShellReplacesTheSurfaceAndHangsUpTheOldShell)
+{
+    const qint64 oldShell = runningShell();
+    ASSERT_GT(oldShell, 0);
+    QPointer<TerminalSurface> oldSurface = content()->surface();
+    GlassBackdrop* backdrop = content()->backdrop();
+    const VitrionSettings settings = app->model().settings();
+
+    app->newShellAction()->trigger();
+    EXPECT_NE(content()->surface(), oldSurface.data());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(oldSurface.isNull());
+    EXPECT_EQ(terminatingSignal(oldShell), SIGHUP);
+
+    const qint64 newShell = runningShell();
+    EXPECT_GT(newShell, 0);
+    EXPECT_NE(newShell, oldShell);
+    EXPECT_EQ(content()->backdrop(), backdrop); // never replaced
+    EXPECT_EQ(app->model().settings(), settings);
+}
+
+TEST_F(TerminalWindowTest, PasteReachesOnlyAFocusedTerminal)
+{
+    ASSERT_GT(runningShell(), 0);
+    std::string sent;
+    view()->setInputObserver([&sent](std::string_view bytes) { sent.append(bytes); });
+    QGuiApplication::clipboard()->setText(QStringLiteral("pasted-text"));
+
+    focusTerminal();
+    app->pasteAction()->trigger();
+    EXPECT_NE(sent.find("pasted-text"), std::string::npos);
+
+    sent.clear();
+    app->model().setSettingsPresented(true);
+    SettingsDialog* sheet = content()->sheet();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet));
+    QApplication::setActiveWindow(sheet);
+    sheet->panel()->shellPicker()->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([sheet] { return QApplication::focusWidget() == sheet->panel()->shellPicker(); }));
+    EXPECT_FALSE(VitrionApp::pasteIntoFocusedTerminal());
+    app->pasteAction()->trigger();
+    EXPECT_TRUE(sent.empty());
+}
+
+TEST_F(TerminalWindowTest, SheetFollowsSettingsPresentedAndWritesFalseWhenClosed)
+{
+    app->settingsAction()->trigger();
+    EXPECT_TRUE(app->model().settingsPresented());
+    SettingsDialog* sheet = content()->sheet();
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet));
+    EXPECT_EQ(sheet->windowTitle(), "Vitrion Settings");
+    EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(sheet->panel()->width(), 480);
+
+    QTest::keyClick(sheet, Qt::Key_Escape);
+    EXPECT_FALSE(sheet->isVisible());
+    EXPECT_FALSE(app->model().settingsPresented());
+
+    app->model().setSettingsPresented(true);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet));
+    sheet->panel()->doneButton()->click();
+    EXPECT_FALSE(app->model().settingsPresented());
+
+    app->model().setSettingsPresented(true);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet));
+    QTest::keyClick(sheet, Qt::Key_Return);
+    EXPECT_FALSE(app->model().settingsPresented());
+
+    app->model().setSettingsPresented(true); // the model closes the sheet, too
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet));
+    app->model().setSettingsPresented(false);
+    EXPECT_FALSE(sheet->isVisible());
+}
+
+TEST_F(TerminalWindowTest, SettingsWindowEditsTheSameModelLive)
+{
+    app->settingsWindowAction()->trigger();
+    SettingsDialog* window = app->settingsWindow();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    EXPECT_EQ(window->windowTitle(), "Vitrion Settings");
+    EXPECT_EQ(window->windowModality(), Qt::NonModal);
+    EXPECT_FALSE(app->model().settingsPresented());
+
+    window->panel()->paddingRow()->slider()->setValue(0);
+    EXPECT_EQ(app->model().settings().padding, 4.0);
+    EXPECT_EQ(content()->surface()->geometry(), content()->rect().adjusted(4, 4, -4, -4));
+}
+
+TEST_F(TerminalWindowTest, TerminalMenuOffersCopyPasteNewShellAndSettings)
+{
+    QMenu* menu = content()->contextMenu();
+    EXPECT_EQ(actionTexts(menu), QStringList({"Copy\tCtrl+Shift+C", "Paste\tCtrl+Shift+V", "-", "New Shell\tCtrl+Shift+N",
+                                              QStringLiteral("Settings\u2026\tCtrl+Shift+,")}));
+    EXPECT_EQ(view()->contextMenuPolicy(), Qt::CustomContextMenu);
+    emit view()->customContextMenuRequested(QPoint(20, 20));
+    EXPECT_TRUE(QTest::qWaitFor([menu] { return menu->isVisible(); }, 2000));
+    menu->hide();
+
+    // "New Shell" from the terminal's own menu: the terminal it was opened on goes away safely.
+    const QUuid before = app->model().sessionID();
+    menu->actions().at(3)->trigger();
+    EXPECT_NE(app->model().sessionID(), before);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(view()->contextMenuPolicy(), Qt::CustomContextMenu); // the new terminal has it too
+
+    menu->actions().at(4)->trigger();
+    EXPECT_TRUE(app->model().settingsPresented());
+}
+
+TEST_F(TerminalWindowTest, BlurRegionFollowsMaterialRadiusAndSize)
+{
+    const QList<QRect> initial = content()->blurRegion();
+    ASSERT_FALSE(initial.isEmpty());
+    QRect bounds;
+    for (const QRect& r : initial) {
+        bounds |= r;
+    }
+    const QPoint origin = content()->mapTo(app->mainWindow(), QPoint(0, 0));
+    EXPECT_EQ(bounds, QRect(origin, content()->size()));
+
+    app->model().updateSettings([](VitrionSettings& s) { s.cornerRadius = 0; });
+    EXPECT_EQ(content()->blurRegion().size(), 1);
+    app->model().updateSettings([](VitrionSettings& s) { s.blur = 0.2; }); // Content: clear, no blur
+    EXPECT_TRUE(content()->blurRegion().isEmpty());
+    app->model().updateSettings([](VitrionSettings& s) { s.blur = 0.5; });
+    EXPECT_FALSE(content()->blurRegion().isEmpty());
+}

@@ -1,0 +1,133 @@
+// Support for the session suites. HOME points at a temporary folder from before main, so login
+// shells read no personal start-up files and `pwd` has a known answer.
+#include "SessionTestSupport.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdlib>
+#include <sys/stat.h>
+
+namespace {
+
+struct HomeFolder {
+    QTemporaryDir folder;
+    HomeFolder() { setenv("HOME", QFile::encodeName(folder.path()).constData(), 1); }
+};
+
+HomeFolder& homeFolder()
+{
+    static HomeFolder home;
+    return home;
+}
+[[maybe_unused]] const bool homeReady = (homeFolder(), true);
+
+void appendUtf8(std::string& out, char32_t scalar)
+{
+    if (scalar < 0x80) {
+        out += static_cast<char>(scalar);
+    } else if (scalar < 0x800) {
+        out += static_cast<char>(0xC0 | (scalar >> 6));
+        out += static_cast<char>(0x80 | (scalar & 0x3F));
+    } else if (scalar < 0x10000) {
+        out += static_cast<char>(0xE0 | (scalar >> 12));
+        out += static_cast<char>(0x80 | ((scalar >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (scalar & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (scalar >> 18));
+        out += static_cast<char>(0x80 | ((scalar >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((scalar >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (scalar & 0x3F));
+    }
+}
+
+} // namespace
+
+namespace SessionTest {
+
+void ensureApplication()
+{
+    static int argc = 1;
+    static char name[] = "vitrion_session_tests";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication* application = QCoreApplication::instance() ? nullptr : new QCoreApplication(argc, argv);
+    (void)application; // lives as long as the process, like the real application's
+}
+
+QString homePath() { return homeFolder().folder.path(); }
+
+bool waitUntil(const std::function<bool()>& condition, int milliseconds)
+{
+    ensureApplication();
+    QDeadlineTimer deadline(milliseconds);
+    QTimer wake; // so the loop returns even when nothing happens
+    wake.start(10);
+    while (!condition()) {
+        if (deadline.hasExpired()) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    }
+    return true;
+}
+
+void spinFor(int milliseconds)
+{
+    QDeadlineTimer deadline(milliseconds);
+    waitUntil([&] { return deadline.hasExpired(); }, milliseconds + 1000);
+}
+
+std::vector<std::string> screenLines(const TerminalEngine& engine)
+{
+    std::vector<std::string> lines;
+    for (std::size_t index = 0; index < engine.rowCount(); ++index) {
+        std::string line;
+        for (const Cell& cell : engine.row(index)) {
+            appendUtf8(line, cell.character);
+        }
+        line.erase(line.find_last_not_of(' ') + 1);
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+int lineIndex(const TerminalEngine& engine, const std::string& line)
+{
+    const auto lines = screenLines(engine);
+    for (std::size_t index = 0; index < lines.size(); ++index) {
+        if (lines[index] == line) {
+            return static_cast<int>(index);
+        }
+    }
+    return -1;
+}
+
+int lineCount(const TerminalEngine& engine, const std::string& line)
+{
+    const auto lines = screenLines(engine);
+    return static_cast<int>(std::count(lines.begin(), lines.end(), line));
+}
+
+std::string screenDump(const TerminalEngine& engine)
+{
+    std::string dump;
+    for (const std::string& line : screenLines(engine)) {
+        if (!line.empty()) {
+            dump += "| " + line + "\n";
+        }
+    }
+    return dump;
+}
+
+bool processExists(long pid)
+{
+    struct stat status {};
+    return stat(("/proc/" + std::to_string(pid)).c_str(), &status) == 0;
+}
+
+} // namespace SessionTest

@@ -1,0 +1,263 @@
+// Real shells on real pseudo-terminals streaming into a real engine: output, input (a 4 MiB paste),
+// window size, environment, hang-up and reaping, and a shell that exits by itself.
+#include "SessionTestSupport.h"
+#include "session/ShellSession.h"
+
+#include <QByteArray>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <memory>
+#include <random>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace SessionTest;
+
+namespace {
+
+class ShellSessionTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ensureApplication();
+        engine->resizeGrid(24, 80);
+    }
+    void TearDown() override
+    {
+        for (auto& session : sessions) {
+            session->stop();
+        }
+        sessions.clear();
+        // Every shell is collected before the next test: nothing is left as a zombie.
+        for (long pid : pids) {
+            EXPECT_TRUE(waitUntil([pid] { return !processExists(pid); })) << "pid " << pid << " left behind";
+        }
+    }
+
+    ShellSession& start(const QString& choice = "sh", int rows = 24, int columns = 80)
+    {
+        sessions.push_back(std::make_unique<ShellSession>(engine, choice, rows, columns));
+        ShellSession& session = *sessions.back();
+        if (session.childPid() > 0) {
+            pids.push_back(session.childPid());
+            // Typing before the first prompt would put the prompt in front of the first output.
+            EXPECT_TRUE(waitUntil([&] { return !screenDump(*engine).empty(); })) << "no prompt";
+        }
+        return session;
+    }
+
+    ::testing::AssertionResult waitForLine(const std::string& line, int milliseconds = 10000)
+    {
+        if (waitUntil([&] { return lineIndex(*engine, line) >= 0; }, milliseconds)) {
+            return ::testing::AssertionSuccess();
+        }
+        return ::testing::AssertionFailure() << "no line \"" << line << "\" in\n" << screenDump(*engine);
+    }
+
+    std::shared_ptr<TerminalEngine> engine = std::make_shared<TerminalEngine>();
+    std::vector<std::unique_ptr<ShellSession>> sessions;
+    std::vector<long> pids;
+};
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+} // namespace
+
+// Markers are written as RE""ADY in the command so that only the command's output, not the
+// terminal's echo of the typed line, matches "READY".
+TEST_F(ShellSessionTest, OutputReachesTheGrid)
+{
+    ShellSession& session = start();
+    EXPECT_TRUE(session.isOpen());
+    EXPECT_GT(session.childPid(), 0);
+    session.send("echo h\"\"i\n");
+    EXPECT_TRUE(waitForLine("hi"));
+}
+
+TEST_F(ShellSessionTest, WindowSizeFollowsResizeAndNeverGoesBelow24By80)
+{
+    ShellSession& session = start("sh", 10, 40);
+    session.send("echo S$(stty size)E\n");
+    EXPECT_TRUE(waitForLine("S24 80E"));
+    session.resize(50, 200);
+    session.send("echo S$(stty size)E\n");
+    EXPECT_TRUE(waitForLine("S50 200E"));
+    session.resize(-5, 79);
+    session.send("echo S$(stty size)E\n");
+    EXPECT_TRUE(waitUntil([&] { return lineCount(*engine, "S24 80E") == 2; })) << screenDump(*engine);
+}
+
+TEST_F(ShellSessionTest, ShellIsSignalledOnlyWhenTheSizeChanges)
+{
+    ShellSession& session = start("sh", 30, 100);
+    session.send("trap 'echo WIN\"\"CH' WINCH; echo RE\"\"ADY; while :; do sleep 0.05; done\n");
+    ASSERT_TRUE(waitForLine("READY"));
+    session.resize(30, 100); // what the pty already has, as on every scroll step
+    session.resize(30, 100);
+    spinFor(400);
+    EXPECT_EQ(lineIndex(*engine, "WINCH"), -1) << screenDump(*engine);
+    session.resize(31, 100);
+    EXPECT_TRUE(waitForLine("WINCH"));
+}
+
+TEST_F(ShellSessionTest, ShellGetsTheTerminalEnvironmentHomeFolderAndOnlyThreeDescriptors)
+{
+    qputenv("TERM", "dumb");
+    qputenv("VITRION_INHERITED", "kept");
+    // A descriptor the application leaves open without close-on-exec must not reach the shell.
+    const int stray = dup2(open("/dev/null", O_RDONLY), 57);
+    // Dispositions and masks the application changed must not reach the shell either.
+    struct sigaction ignore {}, previous {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGUSR1, &ignore, &previous);
+    sigset_t blocked, previousMask;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGUSR2);
+    pthread_sigmask(SIG_BLOCK, &blocked, &previousMask);
+
+    ShellSession& session = start();
+
+    pthread_sigmask(SIG_SETMASK, &previousMask, nullptr);
+    sigaction(SIGUSR1, &previous, nullptr);
+    close(stray);
+    qunsetenv("VITRION_INHERITED");
+
+    session.send("env | grep -E '^(TERM|COLORTERM|TERM_PROGRAM|VITRION_INHERITED)=' | sort\n");
+    EXPECT_TRUE(waitForLine("COLORTERM=truecolor"));
+    EXPECT_TRUE(waitForLine("TERM=xterm-256color"));
+    EXPECT_TRUE(waitForLine("TERM_PROGRAM=Apple_Terminal"));
+    EXPECT_TRUE(waitForLine("VITRION_INHERITED=kept"));
+    session.send("echo A0=$0; echo P=$(pwd)\n");
+    EXPECT_TRUE(waitForLine("A0=sh"));
+    EXPECT_TRUE(waitForLine("P=" + homePath().toStdString()));
+    session.send("[ -e /proc/$$/fd/57 ] && echo FD57=o\"\"pen || echo FD57=cl\"\"osed\n");
+    EXPECT_TRUE(waitForLine("FD57=closed"));
+    session.send("grep -E '^Sig(Ign|Blk)' /proc/self/status | tr '\\t' ' '\n");
+    EXPECT_TRUE(waitForLine("SigBlk: 0000000000000000"));
+    EXPECT_TRUE(waitUntil([&] {
+        for (const std::string& line : screenLines(*engine)) {
+            if (line.starts_with("SigIgn: ")) {
+                return (std::stoull(line.substr(8), nullptr, 16) & (1ull << (SIGUSR1 - 1))) == 0;
+            }
+        }
+        return false;
+    })) << screenDump(*engine);
+}
+
+TEST_F(ShellSessionTest, LargePasteArrivesWholeAndInOrder)
+{
+    // Canonical-mode lines of printable text, each shorter than the line discipline's 4095-byte
+    // line limit, as a pasted file would be.
+    std::mt19937 random(7);
+    std::string paste;
+    const std::string alphabet = "abcdefghijklmnopqrstuvwxyz ABCDEFGHIJKLMNOPQRSTUVWXYZ 0123456789 ,.;:!?()[]{}<>";
+    while (paste.size() < (4u << 20)) {
+        const std::size_t length = random() % 3000;
+        for (std::size_t i = 0; i < length; ++i) {
+            paste += random() % 50 == 0 ? std::string("é漢") : std::string(1, alphabet[random() % alphabet.size()]);
+        }
+        paste += '\n';
+    }
+    ShellSession& session = start();
+    session.send("stty -echo; echo RE\"\"ADY; cat > paste.txt; echo DO\"\"NE\n");
+    ASSERT_TRUE(waitForLine("READY"));
+    session.send(paste);
+    session.send(std::string_view("\x04")); // end of file for cat, queued behind the paste
+    ASSERT_TRUE(waitForLine("DONE", 60000));
+    QFile file(homePath() + "/paste.txt");
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray received = file.readAll();
+    EXPECT_EQ(received.size(), static_cast<qsizetype>(paste.size()));
+    EXPECT_TRUE(received == QByteArray::fromStdString(paste));
+}
+
+TEST_F(ShellSessionTest, StopHangsUpOnceAndTheShellIsCollected)
+{
+    ShellSession& session = start();
+    session.send("echo RE\"\"ADY\n");
+    ASSERT_TRUE(waitForLine("READY"));
+    const long pid = session.childPid();
+    session.stop();
+    EXPECT_EQ(session.childPid(), -1);
+    session.stop(); // nothing left to signal
+    session.resize(40, 120);
+    EXPECT_TRUE(waitUntil([&] { return !session.isOpen(); }));
+    EXPECT_TRUE(waitUntil([pid] { return !processExists(pid); }));
+    session.send("echo late\n"); // closed: ignored
+    spinFor(200);
+    EXPECT_EQ(screenDump(*engine).find("Shell "), std::string::npos) << "no exit line after a hang-up";
+}
+
+TEST_F(ShellSessionTest, ReleasedSessionsStillHaveTheirShellsCollected)
+{
+    for (bool stopFirst : {true, false}) {
+        auto session = std::make_unique<ShellSession>(engine, "sh", 24, 80);
+        const long pid = session->childPid();
+        ASSERT_GT(pid, 0);
+        if (stopFirst) {
+            session->stop();
+        }
+        session.reset(); // before any queued close step could run; the master closes here
+        EXPECT_TRUE(waitUntil([pid] { return !processExists(pid); })) << "stop first: " << stopFirst;
+    }
+}
+
+TEST_F(ShellSessionTest, ExitedShellLeavesOneLineAfterItsOutputAndNoBusyLoop)
+{
+    ShellSession& session = start();
+    int exits = 0;
+    QObject::connect(&session, &ShellSession::shellExited, [&](int) { ++exits; });
+    session.send("printf 'LA\"\"ST'; exit 3\n");
+    ASSERT_TRUE(waitForLine("Shell exited with status 3."));
+    const int last = static_cast<int>(screenDump(*engine).find("LAST"));
+    EXPECT_LT(last, static_cast<int>(screenDump(*engine).find("Shell exited")));
+    const int row = lineIndex(*engine, "Shell exited with status 3.");
+    EXPECT_EQ(engine->row(static_cast<std::size_t>(row))[0].color, engine->baseTextColor());
+    EXPECT_TRUE(waitUntil([&] { return !session.isOpen(); }));
+    EXPECT_EQ(session.childPid(), -1);
+
+    const double before = cpuSeconds();
+    spinFor(1000);
+    EXPECT_LT(cpuSeconds() - before, 0.25) << "the event loop keeps waking for a dead pty";
+    EXPECT_EQ(exits, 1);
+    EXPECT_EQ(lineCount(*engine, "Shell exited with status 3."), 1);
+}
+
+TEST_F(ShellSessionTest, KilledShellReportsTheSignal)
+{
+    ShellSession& session = start();
+    session.send("kill -9 $$\n");
+    EXPECT_TRUE(waitForLine("Shell terminated by signal 9."));
+}
+
+TEST_F(ShellSessionTest, BackgroundJobKeepsThePtyOpenAfterTheShellHasExited)
+{
+    ShellSession& session = start();
+    session.send("(sleep 1; echo LA\"\"TE) & exit 5\n");
+    ASSERT_TRUE(waitForLine("Shell exited with status 5."));
+    EXPECT_TRUE(session.isOpen()) << "the job still holds the terminal";
+    EXPECT_TRUE(waitForLine("LATE"));
+    EXPECT_TRUE(waitUntil([&] { return !session.isOpen(); }));
+    EXPECT_LT(lineIndex(*engine, "Shell exited with status 5."), lineIndex(*engine, "LATE"));
+}
+
+TEST_F(ShellSessionTest, OutputAfterTheTerminalIsGoneIsReadAndDropped)
+{
+    ShellSession& session = start();
+    std::weak_ptr<TerminalEngine> watched = engine;
+    engine.reset();
+    session.send("seq 1 20000; exit\n");
+    EXPECT_TRUE(waitUntil([&] { return !session.isOpen(); }));
+    EXPECT_TRUE(watched.expired());
+    engine = std::make_shared<TerminalEngine>(); // for TearDown's dumps
+}

@@ -1,0 +1,134 @@
+// vitrion-replay: feeds bytes to a terminal engine set up as the view sets it up, and prints the
+// resulting state as JSON. For debugging, golden tests and benchmarks.
+#include "EngineJson.h"
+#include "engine/TerminalEngine.h"
+
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+constexpr std::size_t largestChunk = std::size_t{1} << 30;
+
+struct Options {
+    int rows = 24;
+    int columns = 80;
+    std::size_t chunkSize = 8192;
+    std::vector<std::string> files;
+};
+
+int fail(const std::string& message)
+{
+    std::fprintf(stderr, "vitrion-replay: %s\n", message.c_str());
+    return 2;
+}
+
+template <typename Number> bool parseNumber(std::string_view text, Number& value)
+{
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size();
+}
+
+// Returns an error message, empty when the arguments are good.
+std::string parseOptions(int argc, char** argv, Options& options)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--rows" || arg == "--columns" || arg == "--chunk-size") {
+            if (i + 1 == argc) {
+                return std::string(arg) + " needs a value";
+            }
+            const std::string_view value = argv[++i];
+            long long number = 0;
+            if (!parseNumber(value, number) || number < 1) {
+                return std::string(arg) + " needs a whole number of at least 1, not '" + std::string(value) + "'";
+            }
+            if (arg == "--chunk-size") {
+                if (static_cast<unsigned long long>(number) > largestChunk) {
+                    return "--chunk-size is at most " + std::to_string(largestChunk);
+                }
+                options.chunkSize = static_cast<std::size_t>(number);
+            } else {
+                // Sizes beyond int are clamped like any other large size by the engine.
+                const int size = number > 1'000'000 ? 1'000'000 : static_cast<int>(number);
+                (arg == "--rows" ? options.rows : options.columns) = size;
+            }
+        } else if (arg == "--help") {
+            return "usage: vitrion-replay [--rows R] [--columns C] [--chunk-size N] [FILE ...]";
+        } else if (arg.size() > 1 && arg.front() == '-') {
+            return "unknown option '" + std::string(arg) + "'";
+        } else {
+            options.files.emplace_back(arg);
+        }
+    }
+    return {};
+}
+
+// Reads a whole file ("-": standard input); false when it cannot be read.
+bool readWhole(const std::string& name, std::vector<std::uint8_t>& bytes)
+{
+    std::FILE* file = name == "-" ? stdin : std::fopen(name.c_str(), "rb");
+    if (file == nullptr) {
+        return false;
+    }
+    std::uint8_t buffer[65536];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        bytes.insert(bytes.end(), buffer, buffer + n);
+    }
+    const bool ok = std::ferror(file) == 0;
+    if (file != stdin) {
+        std::fclose(file);
+    }
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    if (const std::string error = parseOptions(argc, argv, options); !error.empty()) {
+        return fail(error);
+    }
+
+    // The state the view leaves after applying the default settings, then the requested size.
+    TerminalEngine engine;
+    const Color defaultTextColor{0.92f, 0.93f, 0.96f, 1.0f};
+    engine.setBaseTextColor(defaultTextColor);
+    engine.setCurrentColor(defaultTextColor);
+    engine.fillEmptyScreen();
+    engine.resizeGrid(options.rows, options.columns);
+    int renderCount = 0;
+    engine.setRenderHook([&] {
+        engine.fillEmptyScreen();
+        engine.ensureRow();
+        ++renderCount;
+    });
+
+    if (options.files.empty()) {
+        std::vector<std::uint8_t> chunk(options.chunkSize);
+        std::size_t n = 0;
+        while ((n = std::fread(chunk.data(), 1, chunk.size(), stdin)) > 0) {
+            engine.consume(std::span(chunk.data(), n));
+        }
+        if (std::ferror(stdin) != 0) {
+            return fail(std::string("cannot read standard input: ") + std::strerror(errno));
+        }
+    }
+    for (const std::string& name : options.files) {
+        std::vector<std::uint8_t> bytes;
+        if (!readWhole(name, bytes)) {
+            return fail("cannot read '" + name + "': " + std::strerror(errno));
+        }
+        engine.consume(bytes);
+    }
+
+    const std::string json = engineStateJson(engine, renderCount);
+    std::fwrite(json.data(), 1, json.size(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}

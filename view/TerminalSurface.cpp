@@ -1,0 +1,61 @@
+// The surface, built in order: the scroll area (no background, vertical scroll bar only when
+// needed, none horizontal), the configured view as its document, a queued focus and shell start,
+// then the watch on the visible area. Destruction removes the watch and hangs the shell up.
+#include "TerminalSurface.h"
+
+#include "TerminalTextView.h"
+#include "ViewportWatch.h"
+#include "session/ShellSession.h"
+
+#include <QPointer>
+#include <QScrollArea>
+#include <QTimer>
+#include <QVBoxLayout>
+
+TerminalSurface::TerminalSurface(const VitrionSettings& settings, QWidget* parent) : QWidget(parent)
+{
+    setAutoFillBackground(false);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+
+    scrollArea_ = new QScrollArea(this);
+    scrollArea_->setFrameShape(QFrame::NoFrame);
+    scrollArea_->setAutoFillBackground(false);
+    scrollArea_->viewport()->setAutoFillBackground(false);
+    scrollArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scrollArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // The view sizes itself: its width follows the viewport, its height grows with the text.
+    scrollArea_->setWidgetResizable(false);
+    layout->addWidget(scrollArea_);
+
+    view_ = new TerminalTextView;
+    view_->configure(settings);
+    scrollArea_->setWidget(view_);
+    view_->setAutoFillBackground(false); // setWidget turns it on; the backdrop must show through
+
+    const QString shell = settings.shell;
+    QTimer::singleShot(0, view_, [view = view_, shell] {
+        if (view->window()->isVisible()) {
+            view->setFocus(Qt::OtherFocusReason);
+        }
+        view->startSessionWhenReady(shell);
+    });
+    watch_ = new ViewportWatch(scrollArea_, view_);
+}
+
+TerminalSurface::~TerminalSurface()
+{
+    watch_->remove();
+    if (view_ != nullptr && view_->session() != nullptr) {
+        view_->session()->stop();
+    }
+}
+
+void TerminalSurface::applySettings(const VitrionSettings& settings)
+{
+    view_->configure(settings);
+    view_->resizeSessionToViewport();
+    view_->startSessionWhenReady(settings.shell);
+}
+
+TerminalTextView* TerminalSurface::textView() const { return view_; }

@@ -1,0 +1,209 @@
+// The view's life: settings, grid sizing, the delayed shell start, and rendering. A render (one per
+// chunk of output) only notes the change; the frame it requests lays the document out, scrolls the
+// cursor's line into view and repaints, at most once per 16 ms frame.
+#include "TerminalTextView.h"
+
+#include "DocumentLayout.h"
+#include "FrameScheduler.h"
+#include "GlyphMetrics.h"
+#include "PointerCursor.h"
+#include "TerminalFont.h"
+#include "engine/TerminalEngine.h"
+#include "session/ShellSession.h"
+
+#include <QScrollArea>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Line spacing as the view draws it; a stored value that is not a number draws as the default.
+double usableLineSpacing(double lineSpacing)
+{
+    return std::isfinite(lineSpacing) ? std::clamp(lineSpacing, 0.1, 10.0) : 1.15;
+}
+
+} // namespace
+
+TerminalTextView::TerminalTextView(QWidget* parent)
+    : QWidget(parent), engine_(std::make_shared<TerminalEngine>()),
+      metrics_(std::make_unique<GlyphMetrics>(TerminalFont::resolve(QStringLiteral("Menlo"), fontSize_))),
+      layout_(std::make_unique<DocumentLayout>())
+{
+    frames_ = new FrameScheduler([this] { runFrame(); }, this);
+    engine_->setRenderHook([this] { renderScreen(); });
+    paragraphSpacing_ = GridSizing::paragraphSpacing(fontSize_, lineSpacing_);
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_InputMethodEnabled);
+    setAutoFillBackground(false);
+    setCursor(PointerCursor::shared());
+}
+
+TerminalTextView::~TerminalTextView()
+{
+    // The session may still write into the engine while it goes (its exit line); nothing renders.
+    engine_->setRenderHook({});
+    session_.reset();
+}
+
+void TerminalTextView::configure(const VitrionSettings& settings)
+{
+    fontSize_ = TerminalFont::usableSize(settings.fontSize);
+    metrics_ = std::make_unique<GlyphMetrics>(TerminalFont::resolve(settings.fontName, settings.fontSize));
+    const Color text = colorFromComponents(settings.textRed, settings.textGreen, settings.textBlue);
+    engine_->setBaseTextColor(text);
+    engine_->setCurrentColor(text);
+    lineSpacing_ = usableLineSpacing(settings.lineSpacing);
+    cursorStyle_ = settings.cursorStyle;
+    paragraphSpacing_ = GridSizing::paragraphSpacing(fontSize_, lineSpacing_);
+    layout_->invalidate(layout_->availableWidth());
+    engine_->fillEmptyScreen();
+    renderScreen();
+    update();
+}
+
+GridSize TerminalTextView::gridSize(QSizeF size) const
+{
+    return GridSizing::gridSize(size.width(), size.height(), fontSize_, lineSpacing_);
+}
+
+QScrollArea* TerminalTextView::enclosingScrollArea() const
+{
+    QWidget* viewport = parentWidget();
+    auto* area = viewport != nullptr ? qobject_cast<QScrollArea*>(viewport->parentWidget()) : nullptr;
+    return (area != nullptr && area->viewport() == viewport) ? area : nullptr;
+}
+
+void TerminalTextView::resizeSessionToViewport()
+{
+    const QScrollArea* area = enclosingScrollArea();
+    if (area == nullptr) {
+        return;
+    }
+    const GridSize grid = GridSizing::atLeastMinimum(gridSize(area->viewport()->size()));
+    engine_->resizeGrid(grid.rows, grid.columns);
+    updateDocumentGeometry(); // the width follows the visible area at once
+    if (session_) {
+        session_->resize(grid.rows, grid.columns);
+    }
+}
+
+void TerminalTextView::startSessionWhenReady(const QString& shellChoice)
+{
+    if (session_ || sessionStartPending_) {
+        return;
+    }
+    sessionStartPending_ = true;
+    // The timer's context is this view: destroying the view cancels the attempt.
+    QTimer::singleShot(startAttemptDelayMs, this, [this, shellChoice] { attemptSessionStart(shellChoice); });
+}
+
+void TerminalTextView::attemptSessionStart(const QString& shellChoice)
+{
+    ++startAttempts_;
+    sessionStartPending_ = false;
+    QScrollArea* area = enclosingScrollArea();
+    const bool inWindow = window() != this && window()->isVisible();
+    const QSize visible = area != nullptr ? area->viewport()->size() : QSize();
+    if (!GridSizing::isReadyForSession(inWindow, area != nullptr, visible.width(), visible.height())) {
+        startSessionWhenReady(shellChoice);
+        return;
+    }
+    resize(visible.width(), std::max(height(), visible.height()));
+    updateDocumentGeometry();
+    const QSize settled = enclosingScrollArea() != nullptr ? area->viewport()->size() : visible;
+    const GridSize grid = GridSizing::atLeastMinimum(
+        gridSize(QSizeF(std::min(width(), settled.width()), settled.height())));
+    engine_->resizeGrid(grid.rows, grid.columns);
+    session_ = std::make_unique<ShellSession>(std::weak_ptr<TerminalEngine>(engine_), shellChoice, grid.rows,
+                                              grid.columns);
+    if (window()->isVisible()) {
+        setFocus(Qt::OtherFocusReason);
+    }
+}
+
+const QFont& TerminalTextView::terminalFont() const { return metrics_->font(); }
+
+double TerminalTextView::linePitch() const { return metrics_->lineHeight() + paragraphSpacing_; }
+
+double TerminalTextView::cellAdvance() const { return metrics_->advance(); }
+
+int TerminalTextView::framesRun() const { return frames_->framesRun(); }
+
+TextPosition TerminalTextView::cursorPosition() const
+{
+    const int lastRow = std::max(static_cast<int>(engine_->rowCount()) - 1, 0);
+    return {std::clamp(engine_->cursorRow(), 0, lastRow),
+            std::clamp(engine_->cursorColumn(), 0, std::max(engine_->columns() - 1, 0))};
+}
+
+void TerminalTextView::renderScreen()
+{
+    engine_->fillEmptyScreen();
+    engine_->ensureRow();
+    const TextPosition cursor = cursorPosition();
+    selection_ = {cursor, cursor};
+    selecting_ = false;
+    frames_->request();
+}
+
+void TerminalTextView::runFrame()
+{
+    updateDocumentGeometry();
+    scrollCursorIntoView();
+    update();
+}
+
+void TerminalTextView::updateDocumentGeometry()
+{
+    const QScrollArea* area = enclosingScrollArea();
+    const int targetWidth = area != nullptr ? area->viewport()->width() : width();
+    const double available = std::max(targetWidth - 2 * textInset, metrics_->advance());
+    if (available != layout_->availableWidth()) {
+        layout_->invalidate(available);
+    }
+    layout_->update(*engine_, *metrics_);
+    if (area == nullptr) {
+        return;
+    }
+    const int documentHeight = static_cast<int>(std::ceil(layout_->totalLines() * linePitch() + 2 * textInset));
+    const QSize target(targetWidth, std::max(area->viewport()->height(), documentHeight));
+    if (size() != target) {
+        resize(target);
+    }
+}
+
+void TerminalTextView::scrollCursorIntoView()
+{
+    QScrollArea* area = enclosingScrollArea();
+    if (area == nullptr) {
+        return;
+    }
+    const QRectF line(0, cellOrigin(cursorPosition().row, cursorPosition().column).y(), 1, linePitch());
+    const int margin = static_cast<int>(std::ceil(line.height() / 2));
+    area->ensureVisible(0, static_cast<int>(std::round(line.center().y())), 0, margin);
+}
+
+QPointF TerminalTextView::cellOrigin(int row, int column) const
+{
+    if (row < 0 || row >= layout_->rowCount()) {
+        return {textInset, textInset};
+    }
+    const RowLayout& rowLayout = layout_->rowLayout(row);
+    const int line = layout_->firstLineOf(row) + rowLayout.lineOf(column);
+    double x = rowLayout.xOf(column, metrics_->advance());
+    // Blanks hanging past the edge of a wrapped row: the cursor stays at the edge.
+    x = std::min(x, std::max(layout_->availableWidth() - metrics_->advance(), 0.0));
+    return {textInset + x, lineTop(line)};
+}
+
+double TerminalTextView::lineTop(int line) const { return textInset + line * linePitch(); }
+
+int TerminalTextView::displayLineCount() const { return layout_->totalLines(); }
+
+void TerminalTextView::setInputObserver(std::function<void(std::string_view)> observer)
+{
+    inputObserver_ = std::move(observer);
+}

@@ -1,0 +1,47 @@
+// An event filter on the viewport (its resizes) and the vertical scroll bar's value (scrolling):
+// both are changes of the visible area's bounds.
+#include "ViewportWatch.h"
+
+#include "TerminalTextView.h"
+
+#include <QEvent>
+#include <QScrollArea>
+#include <QScrollBar>
+
+ViewportWatch::ViewportWatch(QScrollArea* area, TerminalTextView* view) : QObject(area), area_(area), view_(view)
+{
+    area->viewport()->installEventFilter(this);
+    scrolled_ = connect(area->verticalScrollBar(), &QScrollBar::valueChanged, this,
+                        [this] { visibleAreaChanged(); });
+    watching_ = true;
+}
+
+ViewportWatch::~ViewportWatch() { remove(); }
+
+void ViewportWatch::remove()
+{
+    if (!watching_) {
+        return;
+    }
+    watching_ = false;
+    disconnect(scrolled_);
+    if (area_ != nullptr) {
+        area_->viewport()->removeEventFilter(this);
+    }
+}
+
+bool ViewportWatch::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watching_ && event->type() == QEvent::Resize && area_ != nullptr && watched == area_->viewport()) {
+        visibleAreaChanged();
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void ViewportWatch::visibleAreaChanged()
+{
+    ++changesSeen_;
+    if (view_ != nullptr && view_->enclosingScrollArea() != nullptr) {
+        view_->resizeSessionToViewport();
+    }
+}
