@@ -16,7 +16,10 @@ namespace {
 constexpr int fallbackPollMilliseconds = 100;
 
 // glibc 2.36's <sys/pidfd.h> declares pidfd_open without C linkage, so C++ cannot link against it.
-int openPidfd(pid_t pid) { return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)); }
+int openPidfd(pid_t pid)
+{
+    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+}
 
 } // namespace
 

@@ -27,7 +27,8 @@ std::vector<std::string> shellEnvironment(const char* const* inherited)
         std::string assignment = std::string(name) + '=' + std::string(value);
         bool replaced = false;
         for (std::string& entry : environment) {
-            if (entry.size() > name.size() && entry.compare(0, name.size(), name) == 0 && entry[name.size()] == '=') {
+            if (entry.size() > name.size() && entry.compare(0, name.size(), name) == 0 &&
+                entry[name.size()] == '=') {
                 entry = replaced ? std::string() : assignment; // a duplicate entry must not win later
                 replaced = true;
             }

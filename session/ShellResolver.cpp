@@ -27,8 +27,9 @@ namespace ShellResolver {
 
 const QStringList& shellChoices()
 {
-    static const QStringList choices{QStringLiteral("Default"), QStringLiteral("zsh"), QStringLiteral("bash"),
-                                     QStringLiteral("sh"),      QStringLiteral("ash"), QStringLiteral("fish")};
+    static const QStringList choices{QStringLiteral("Default"), QStringLiteral("zsh"),
+                                     QStringLiteral("bash"),    QStringLiteral("sh"),
+                                     QStringLiteral("ash"),     QStringLiteral("fish")};
     return choices;
 }
 
@@ -38,7 +39,8 @@ QString loginShell()
     if (!fromEnvironment.isEmpty()) {
         return fromEnvironment;
     }
-    if (const passwd* entry = ::getpwuid(::getuid()); entry && entry->pw_shell && entry->pw_shell[0] != '\0') {
+    if (const passwd* entry = ::getpwuid(::getuid());
+        entry && entry->pw_shell && entry->pw_shell[0] != '\0') {
         return QFile::decodeName(entry->pw_shell);
     }
     return lastResortShell;

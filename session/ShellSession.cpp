@@ -49,7 +49,8 @@ ShellSession::ShellSession(std::weak_ptr<TerminalEngine> terminal, const QString
 {
     lastRows = windowDimension(rows, 24);
     lastColumns = windowDimension(columns, 80);
-    const PtyChild started = startOnPseudoTerminal(ShellLaunchPlan::forChoice(shellChoice), lastRows, lastColumns);
+    const PtyChild started =
+        startOnPseudoTerminal(ShellLaunchPlan::forChoice(shellChoice), lastRows, lastColumns);
     if (started.pid < 0) {
         reportStartFailure(started.error);
         return;
@@ -99,7 +100,13 @@ ShellSession::DrainResult ShellSession::readAvailable()
         const ssize_t count = ::read(master, buffer.data(), buffer.size());
         if (count > 0) {
             if (const auto terminal = view.lock()) {
-                terminal->consume(std::span<const std::uint8_t>(buffer.data(), static_cast<std::size_t>(count)));
+                if (exitReported && !lateOutputSeparated) {
+                    // A background job still writing after the exit line: below it, not after it.
+                    lateOutputSeparated = true;
+                    terminal->consume(std::string_view("\r\n"));
+                }
+                terminal->consume(
+                    std::span<const std::uint8_t>(buffer.data(), static_cast<std::size_t>(count)));
                 if (!self) {
                     return DrainResult::closed;
                 }
@@ -118,7 +125,10 @@ ShellSession::DrainResult ShellSession::readAvailable()
     return DrainResult::budgetSpent;
 }
 
-void ShellSession::endOfOutput() { cancelWatch(); }
+void ShellSession::endOfOutput()
+{
+    cancelWatch();
+}
 
 void ShellSession::cancelWatch()
 {
@@ -318,7 +328,19 @@ void ShellSession::writeExitLine()
     terminal->append(line, terminal->baseTextColor());
 }
 
-QString ShellSession::loginShell() { return ShellResolver::loginShell(); }
-QString ShellSession::path(const QString& shellChoice) { return ShellResolver::path(shellChoice); }
-qint64 ShellSession::childPid() const { return child; }
-bool ShellSession::isOpen() const { return master >= 0; }
+QString ShellSession::loginShell()
+{
+    return ShellResolver::loginShell();
+}
+QString ShellSession::path(const QString& shellChoice)
+{
+    return ShellResolver::path(shellChoice);
+}
+qint64 ShellSession::childPid() const
+{
+    return child;
+}
+bool ShellSession::isOpen() const
+{
+    return master >= 0;
+}

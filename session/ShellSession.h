@@ -75,4 +75,5 @@ private:
     int exitStatus = -1;
     bool exitLinePending = false; // exited, waiting for the rest of its output
     bool exitReported = false;
+    bool lateOutputSeparated = false; // output after the exit line starts on a line of its own
 };

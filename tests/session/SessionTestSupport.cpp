@@ -2,6 +2,8 @@
 // shells read no personal start-up files and `pwd` has a known answer.
 #include "SessionTestSupport.h"
 
+#include "tests/engine/EngineTestSupport.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
@@ -27,25 +29,6 @@ HomeFolder& homeFolder()
 }
 [[maybe_unused]] const bool homeReady = (homeFolder(), true);
 
-void appendUtf8(std::string& out, char32_t scalar)
-{
-    if (scalar < 0x80) {
-        out += static_cast<char>(scalar);
-    } else if (scalar < 0x800) {
-        out += static_cast<char>(0xC0 | (scalar >> 6));
-        out += static_cast<char>(0x80 | (scalar & 0x3F));
-    } else if (scalar < 0x10000) {
-        out += static_cast<char>(0xE0 | (scalar >> 12));
-        out += static_cast<char>(0x80 | ((scalar >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (scalar & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (scalar >> 18));
-        out += static_cast<char>(0x80 | ((scalar >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((scalar >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (scalar & 0x3F));
-    }
-}
-
 } // namespace
 
 namespace SessionTest {
@@ -55,11 +38,15 @@ void ensureApplication()
     static int argc = 1;
     static char name[] = "vitrion_session_tests";
     static char* argv[] = {name, nullptr};
-    static QCoreApplication* application = QCoreApplication::instance() ? nullptr : new QCoreApplication(argc, argv);
+    static QCoreApplication* application =
+        QCoreApplication::instance() ? nullptr : new QCoreApplication(argc, argv);
     (void)application; // lives as long as the process, like the real application's
 }
 
-QString homePath() { return homeFolder().folder.path(); }
+QString homePath()
+{
+    return homeFolder().folder.path();
+}
 
 bool waitUntil(const std::function<bool()>& condition, int milliseconds)
 {
@@ -71,7 +58,9 @@ bool waitUntil(const std::function<bool()>& condition, int milliseconds)
         if (deadline.hasExpired()) {
             return false;
         }
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+        // Blocks until an event arrives. (The overload with a time limit drops WaitForMoreEvents and
+        // returns at once when nothing is pending, which would make every wait a busy loop.)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
 }
@@ -86,12 +75,7 @@ std::vector<std::string> screenLines(const TerminalEngine& engine)
 {
     std::vector<std::string> lines;
     for (std::size_t index = 0; index < engine.rowCount(); ++index) {
-        std::string line;
-        for (const Cell& cell : engine.row(index)) {
-            appendUtf8(line, cell.character);
-        }
-        line.erase(line.find_last_not_of(' ') + 1);
-        lines.push_back(std::move(line));
+        lines.push_back(enginetest::rowTrimmed(engine, index));
     }
     return lines;
 }

@@ -12,8 +12,8 @@
 
 namespace SessionTest {
 
-void ensureApplication();  // the QCoreApplication the notifiers need
-QString homePath();        // HOME for every shell the suites start
+void ensureApplication(); // the QCoreApplication the notifiers need
+QString homePath();       // HOME for every shell the suites start
 bool waitUntil(const std::function<bool()>& condition, int milliseconds = 10000);
 void spinFor(int milliseconds); // runs the event loop for a while
 

@@ -16,8 +16,8 @@ TEST(ShellLaunchPlanTest, FileNameWithoutLeadingDashThenLoginFlag)
 
 TEST(ShellLaunchPlanTest, TerminalVariablesReplaceInheritedOnesAndTheRestIsKept)
 {
-    const char* inherited[] = {"PATH=/usr/bin", "TERM=dumb", "COLORTERM", "LANG=C.UTF-8", "TERM=again",
-                               "TERMINAL=x",    nullptr};
+    const char* inherited[] = {"PATH=/usr/bin", "TERM=dumb",  "COLORTERM", "LANG=C.UTF-8",
+                               "TERM=again",    "TERMINAL=x", nullptr};
     EXPECT_EQ(shellEnvironment(inherited), (std::vector<std::string>{
                                                "PATH=/usr/bin",
                                                "TERM=xterm-256color",

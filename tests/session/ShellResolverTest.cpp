@@ -1,10 +1,9 @@
 // Shell resolution against this machine's real file system.
 #include "session/ShellSession.h"
 
-#include <gtest/gtest.h>
-
 #include <QFileInfo>
 
+#include <gtest/gtest.h>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -19,7 +18,8 @@ bool executableFile(const QString& path)
 // Sets SHELL for one test and puts the old value back.
 class ShellVariable {
 public:
-    explicit ShellVariable(const char* value) : saved(qgetenv("SHELL")), wasSet(qEnvironmentVariableIsSet("SHELL"))
+    explicit ShellVariable(const char* value)
+        : saved(qgetenv("SHELL")), wasSet(qEnvironmentVariableIsSet("SHELL"))
     {
         if (value) {
             qputenv("SHELL", value);
@@ -80,8 +80,8 @@ TEST(ShellResolverTest, UnfoundChoicesGiveZshNotTheLoginShell)
     for (const char* choice : {"default", "no-such-shell", "/usr/bin/sh", "", "../bin/sh "}) {
         EXPECT_EQ(ShellSession::path(choice), "/bin/zsh") << choice;
     }
-    if (!executableFile("/bin/ash") && !executableFile("/usr/bin/ash") && !executableFile("/usr/local/bin/ash") &&
-        !executableFile("/opt/homebrew/bin/ash")) {
+    if (!executableFile("/bin/ash") && !executableFile("/usr/bin/ash") &&
+        !executableFile("/usr/local/bin/ash") && !executableFile("/opt/homebrew/bin/ash")) {
         EXPECT_EQ(ShellSession::path("ash"), "/bin/zsh");
     }
 }

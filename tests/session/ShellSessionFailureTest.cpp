@@ -7,9 +7,8 @@
 
 #include <QFileInfo>
 
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -35,11 +34,16 @@ TEST(ShellSessionChild, StartWithoutFreeDescriptors)
     auto engine = std::make_shared<TerminalEngine>();
     engine->resizeGrid(24, 80);
 
-    // UBSan checks the type behind each shared_ptr control block; with no descriptor left its
-    // memory probe (a pipe) fails and it reports a false type error. One check beforehand fills
-    // its cache for the engine's control block.
-    const std::weak_ptr<TerminalEngine> warmUp = engine;
-    (void)warmUp.lock();
+    // UBSan checks the dynamic type behind each polymorphic object it meets (the session, the
+    // engine's shared_ptr control block); with no descriptor left its memory probe (a pipe) fails
+    // and it reports a false type error. Meeting both once beforehand fills its cache.
+    {
+        const std::weak_ptr<TerminalEngine> warmUp = engine;
+        (void)warmUp.lock();
+        ShellSession started(std::weak_ptr<TerminalEngine>(), "sh", 24, 80);
+        ASSERT_GT(started.childPid(), 0);
+        started.stop();
+    }
 
     rlimit saved{};
     ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
@@ -64,14 +68,16 @@ TEST(ShellSessionChild, StartWithoutFreeDescriptors)
     session.resize(30, 100);
     session.stop();
     spinFor(100);
-    EXPECT_EQ(lineCount(*engine, ""), 23);
+    EXPECT_EQ(screenDump(*engine), "| Could not start shell (Too many open files).\n");
 }
 
 TEST(ShellSessionFailureTest, ForkptyFailureShowsTheReasonInRed)
 {
-    const ChildTestResult child = runChildTest("ShellSessionChild.StartWithoutFreeDescriptors", {"VITRION_TEST_NOFILE=1"});
+    const ChildTestResult child =
+        runChildTest("ShellSessionChild.StartWithoutFreeDescriptors", {"VITRION_TEST_NOFILE=1"});
     EXPECT_TRUE(child.passed()) << child.output;
-    EXPECT_NE(child.output.find("[       OK ] ShellSessionChild.StartWithoutFreeDescriptors"), std::string::npos)
+    EXPECT_NE(child.output.find("[       OK ] ShellSessionChild.StartWithoutFreeDescriptors"),
+              std::string::npos)
         << child.output;
 }
 

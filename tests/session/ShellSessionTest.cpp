@@ -1,15 +1,15 @@
 // Real shells on real pseudo-terminals streaming into a real engine: output, input (a 4 MiB paste),
 // window size, environment, hang-up and reaping, and a shell that exits by itself.
-#include "SessionTestSupport.h"
 #include "session/ShellSession.h"
+
+#include "SessionTestSupport.h"
 
 #include <QByteArray>
 #include <QFile>
 
-#include <gtest/gtest.h>
-
 #include <csignal>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <memory>
 #include <random>
 #include <sys/resource.h>
@@ -46,6 +46,10 @@ protected:
             pids.push_back(session.childPid());
             // Typing before the first prompt would put the prompt in front of the first output.
             EXPECT_TRUE(waitUntil([&] { return !screenDump(*engine).empty(); })) << "no prompt";
+            // Without prompt and echo, a command typed while the last one's output is still coming
+            // cannot put a prompt or its own echo in front of that output.
+            session.send("PS1=''; stty -echo; echo QU\"\"IET\n");
+            EXPECT_TRUE(waitForLine("QUIET"));
         }
         return session;
     }
@@ -74,7 +78,7 @@ double cpuSeconds()
 } // namespace
 
 // Markers are written as RE""ADY in the command so that only the command's output, not the
-// terminal's echo of the typed line, matches "READY".
+// terminal's echo of the typed line, matches "READY" (the echo is on until start() turns it off).
 TEST_F(ShellSessionTest, OutputReachesTheGrid)
 {
     ShellSession& session = start();
@@ -117,7 +121,8 @@ TEST_F(ShellSessionTest, ShellGetsTheTerminalEnvironmentHomeFolderAndOnlyThreeDe
     // A descriptor the application leaves open without close-on-exec must not reach the shell.
     const int stray = dup2(open("/dev/null", O_RDONLY), 57);
     // Dispositions and masks the application changed must not reach the shell either.
-    struct sigaction ignore {}, previous {};
+    struct sigaction ignore {
+    }, previous{};
     ignore.sa_handler = SIG_IGN;
     sigaction(SIGUSR1, &ignore, &previous);
     sigset_t blocked, previousMask;
@@ -160,11 +165,13 @@ TEST_F(ShellSessionTest, LargePasteArrivesWholeAndInOrder)
     // line limit, as a pasted file would be.
     std::mt19937 random(7);
     std::string paste;
-    const std::string alphabet = "abcdefghijklmnopqrstuvwxyz ABCDEFGHIJKLMNOPQRSTUVWXYZ 0123456789 ,.;:!?()[]{}<>";
+    const std::string alphabet =
+        "abcdefghijklmnopqrstuvwxyz ABCDEFGHIJKLMNOPQRSTUVWXYZ 0123456789 ,.;:!?()[]{}<>";
     while (paste.size() < (4u << 20)) {
         const std::size_t length = random() % 3000;
         for (std::size_t i = 0; i < length; ++i) {
-            paste += random() % 50 == 0 ? std::string("é漢") : std::string(1, alphabet[random() % alphabet.size()]);
+            paste += random() % 50 == 0 ? std::string("é漢")
+                                        : std::string(1, alphabet[random() % alphabet.size()]);
         }
         paste += '\n';
     }
