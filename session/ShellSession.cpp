@@ -65,6 +65,8 @@ ShellSession::~ShellSession()
     if (exitWatch && !exitWatch->hasExited()) {
         exitWatch->orphan(); // keeps reaping after the session is gone
     }
+    delete source; // no notifier outlives its descriptor
+    delete writeSource;
     if (master >= 0) {
         ::close(master); // released before its queued close step could run
     }
@@ -108,7 +110,7 @@ ShellSession::DrainResult ShellSession::readAvailable()
                 terminal->consume(
                     std::span<const std::uint8_t>(buffer.data(), static_cast<std::size_t>(count)));
                 if (!self) {
-                    return DrainResult::closed;
+                    return DrainResult::released;
                 }
             } // with the terminal gone the output is read and dropped
             continue;
@@ -117,12 +119,12 @@ ShellSession::DrainResult ShellSession::readAvailable()
             continue;
         }
         if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            return DrainResult::wouldBlock;
+            return DrainResult::stillOpen;
         }
         endOfOutput(); // 0, or EIO once every slave descriptor is closed
         return DrainResult::closed;
     }
-    return DrainResult::budgetSpent;
+    return DrainResult::stillOpen;
 }
 
 void ShellSession::endOfOutput()
@@ -272,37 +274,26 @@ void ShellSession::shellHasExited(int waitStatus)
 {
     child = -1;
     exitStatus = waitStatus;
+    const QPointer<ShellSession> self(this);
     emit shellExited(waitStatus);
-    finishExitReport();
-}
-
-// The shell's last output is in the pty by now, unless a background job still holds it open.
-void ShellSession::finishExitReport()
-{
-    if (master >= 0 && !watchCancelled) {
-        if (readAvailable() == DrainResult::closed) {
-            exitLinePending = true; // written by the close step, after the last output
-            return;
+    if (!self) {
+        return; // a receiver released the session
+    }
+    exitLinePending = true;
+    if (master < 0) {
+        writeExitLine(); // the output has already ended
+        return;
+    }
+    if (watchCancelled || readAvailable() == DrainResult::released || watchCancelled) {
+        return; // the queued close step writes the line, after the last output
+    }
+    // The pty is still open: its last output may still be on its way, or a background job holds it.
+    // Either way the line follows after a moment; later output goes below it.
+    QTimer::singleShot(exitLineGraceMilliseconds, this, [this] {
+        if (exitLinePending && !watchCancelled) {
+            writeExitLine();
         }
-        exitLinePending = true;
-        QTimer::singleShot(exitLineGraceMilliseconds, this, [this] {
-            if (exitLinePending && master >= 0 && !watchCancelled) {
-                if (readAvailable() == DrainResult::budgetSpent) {
-                    finishExitReport();
-                    return;
-                }
-            }
-            if (exitLinePending && !watchCancelled) {
-                writeExitLine();
-            }
-        });
-        return;
-    }
-    if (master >= 0) {
-        exitLinePending = true; // the close step is queued
-        return;
-    }
-    writeExitLine();
+    });
 }
 
 void ShellSession::writeExitLine()

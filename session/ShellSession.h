@@ -45,7 +45,7 @@ signals:
     void shellExited(int waitStatus);
 
 private:
-    enum class DrainResult { wouldBlock, budgetSpent, closed };
+    enum class DrainResult { stillOpen, closed, released };
 
     void startWatching();
     DrainResult readAvailable();
@@ -55,7 +55,6 @@ private:
     void writePendingInput();
     std::size_t writeNow(std::string_view bytes);
     void shellHasExited(int waitStatus);
-    void finishExitReport();
     void writeExitLine();
     void reportStartFailure(int error);
 

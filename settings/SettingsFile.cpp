@@ -9,17 +9,37 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
+
+namespace {
+
+// A settings file is a few hundred bytes; anything this large is not one and is not read whole.
+constexpr off_t largestSettingsFile = 16 << 20;
+
+} // namespace
 
 std::optional<QByteArray> readSettingsFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    // Opened without blocking and checked to be a regular file: a FIFO at that path would stop the
+    // start until someone writes to it, and a device such as /dev/zero never ends.
+    const int descriptor = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) {
         return std::nullopt;
     }
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
+    struct stat status {};
+    QFile file;
+    if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) ||
+        status.st_size > largestSettingsFile ||
+        !file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(descriptor);
+        return std::nullopt;
+    }
+    QByteArray bytes = file.read(largestSettingsFile + 1); // the file may have grown since fstat
+    if (file.error() != QFileDevice::NoError || bytes.size() > largestSettingsFile) {
         return std::nullopt;
     }
     return bytes;

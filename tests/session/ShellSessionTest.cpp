@@ -5,6 +5,7 @@
 #include "SessionTestSupport.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 
 #include <csignal>
@@ -66,6 +67,13 @@ protected:
     std::vector<std::unique_ptr<ShellSession>> sessions;
     std::vector<long> pids;
 };
+
+long openDescriptorCount()
+{
+    const QDir descriptors("/proc/self/fd");
+    return static_cast<long>(
+        descriptors.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size());
+}
 
 double cpuSeconds()
 {
@@ -205,8 +213,9 @@ TEST_F(ShellSessionTest, StopHangsUpOnceAndTheShellIsCollected)
     EXPECT_EQ(screenDump(*engine).find("Shell "), std::string::npos) << "no exit line after a hang-up";
 }
 
-TEST_F(ShellSessionTest, ReleasedSessionsStillHaveTheirShellsCollected)
+TEST_F(ShellSessionTest, ReleasedSessionsStillHaveTheirShellsCollectedAndLeakNoDescriptor)
 {
+    const long descriptorsBefore = openDescriptorCount();
     for (bool stopFirst : {true, false}) {
         auto session = std::make_unique<ShellSession>(engine, "sh", 24, 80);
         const long pid = session->childPid();
@@ -217,6 +226,25 @@ TEST_F(ShellSessionTest, ReleasedSessionsStillHaveTheirShellsCollected)
         session.reset(); // before any queued close step could run; the master closes here
         EXPECT_TRUE(waitUntil([pid] { return !processExists(pid); })) << "stop first: " << stopFirst;
     }
+    // The masters and the exit watches' pidfds are all closed once the shells are collected.
+    EXPECT_TRUE(waitUntil([&] { return openDescriptorCount() == descriptorsBefore; }))
+        << openDescriptorCount() << " open, " << descriptorsBefore << " before";
+}
+
+TEST_F(ShellSessionTest, SessionReleasedByItsExitObserverIsNotTouchedAgain)
+{
+    auto session = std::make_unique<ShellSession>(engine, "sh", 24, 80);
+    ASSERT_GT(session->childPid(), 0);
+    pids.push_back(session->childPid());
+    bool exited = false;
+    QObject::connect(session.get(), &ShellSession::shellExited, [&](int) {
+        exited = true;
+        session.reset(); // as an owner that closes its terminal when the shell ends
+    });
+    session->send("exit 4\n");
+    EXPECT_TRUE(waitUntil([&] { return exited; }));
+    spinFor(300); // any step still queued for the released session would run now
+    EXPECT_EQ(lineIndex(*engine, "Shell exited with status 4."), -1) << screenDump(*engine);
 }
 
 TEST_F(ShellSessionTest, ExitedShellLeavesOneLineAfterItsOutputAndNoBusyLoop)

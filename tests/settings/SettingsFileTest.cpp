@@ -5,6 +5,8 @@
 #include "settings/VitrionSettings.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -15,6 +17,7 @@
 #include <gtest/gtest.h>
 #include <limits>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -76,6 +79,25 @@ TEST_F(SettingsFileTest, MissingFileGivesDefaultsAndWritesNothing)
 {
     EXPECT_EQ(VitrionSettings::load(), VitrionSettings{});
     EXPECT_FALSE(TestHome::exists(TestHome::configFolder()));
+}
+
+TEST_F(SettingsFileTest, FilesThatAreNotPlainFilesGiveDefaultsWithoutBlocking)
+{
+    const QString url = VitrionSettings::configURL();
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(url).absolutePath()));
+    // A FIFO with no writer would block a plain open for ever; /dev/zero never ends.
+    ASSERT_EQ(mkfifo(QFile::encodeName(url).constData(), 0600), 0);
+    EXPECT_EQ(VitrionSettings::load(), VitrionSettings{});
+    ASSERT_TRUE(QFile::remove(url));
+    ASSERT_TRUE(QFile::link("/dev/zero", url));
+    EXPECT_EQ(VitrionSettings::load(), VitrionSettings{});
+    ASSERT_TRUE(QFile::remove(url));
+    unusualSettings().save();
+    const QByteArray json = TestHome::readFile(url);
+    TestHome::writeFile(url, QByteArray(16 << 20, ' ') + json); // valid JSON, but no settings file
+    EXPECT_EQ(VitrionSettings::load(), VitrionSettings{});
+    TestHome::writeFile(url, QByteArray(4096, ' ') + json);
+    EXPECT_EQ(VitrionSettings::load(), unusualSettings());
 }
 
 TEST_F(SettingsFileTest, SaveCreatesTheFolderAndEveryValueReadsBackExactly)
