@@ -1,4 +1,6 @@
-// One pending flag and one single-shot precise timer; the frame clock restarts at every frame.
+// One pending flag and one single-shot precise timer; the frame clock restarts at every frame. The
+// frame never runs inside request(): request() is called from the engine's render hook, in the
+// middle of the session's read loop, and the frame resizes widgets (which may refit the grid).
 #include "FrameScheduler.h"
 
 FrameScheduler::FrameScheduler(std::function<void()> frame, QObject* parent)
@@ -16,10 +18,15 @@ void FrameScheduler::request()
         return;
     }
     const qint64 elapsed = sinceLastFrame_.isValid() ? sinceLastFrame_.elapsed() : frameIntervalMs;
-    if (elapsed >= frameIntervalMs) {
+    // Idle: a zero timer runs once the current batch of output has been read.
+    timer_.start(elapsed >= frameIntervalMs ? 0 : static_cast<int>(frameIntervalMs - elapsed));
+}
+
+void FrameScheduler::flush()
+{
+    if (pending_) {
+        timer_.stop();
         runFrame();
-    } else {
-        timer_.start(static_cast<int>(frameIntervalMs - elapsed));
     }
 }
 

@@ -1,5 +1,6 @@
-// Repaint coalescing: the first frame after an idle period runs at once (a key's echo is not
-// delayed), later requests wait for the next 16 ms frame, so a burst of output costs one frame each.
+// Repaint coalescing: the first frame after an idle period runs on the next turn of the event loop
+// (a key's echo is not delayed), later requests wait for the next 16 ms frame, so a burst of output
+// costs one frame per displayed frame however many chunks it arrives in.
 #pragma once
 
 #include <QElapsedTimer>
@@ -17,6 +18,8 @@ public:
 
     // Asks for a frame; several requests before it runs make one frame.
     void request();
+    // Runs the pending frame now, if there is one (the view needs its geometry current at once).
+    void flush();
     bool isPending() const { return pending_; }
     int framesRun() const { return framesRun_; }
 

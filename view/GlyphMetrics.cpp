@@ -1,6 +1,7 @@
 // Font measurement with caches: ASCII glyph indexes in a table, other scalars measured once.
-// QRawFont answers for the terminal font alone; QFontMetricsF measures with Qt's fallback fonts,
-// which is what the glyph of a scalar the terminal font lacks is drawn with.
+// Qt's font matcher loads scalable fonts at whole pixel sizes, so a 13.5-pixel font would draw at
+// 14; the terminal font's own glyphs are therefore measured and drawn through a QRawFont set to the
+// exact size. Scalars the terminal font lacks are measured and drawn with Qt's fallback fonts.
 #include "GlyphMetrics.h"
 
 #include <QString>
@@ -14,18 +15,27 @@ QString stringOf(char32_t scalar)
 }
 } // namespace
 
-GlyphMetrics::GlyphMetrics(const QFont& font)
-    : font_(font), metrics_(font), rawFont_(QRawFont::fromFont(font))
+GlyphMetrics::GlyphMetrics(const QFont& font, double emPixels)
+    : font_(font), fallbackMetrics_(font), rawFont_(QRawFont::fromFont(font))
 {
-    advance_ = metrics_.horizontalAdvance(QLatin1Char('M'));
-    if (!(advance_ > 0.0)) {
-        advance_ = std::max(1.0, font.pixelSize() * 0.6);
+    if (rawFont_.isValid() && std::isfinite(emPixels) && emPixels > 0.0) {
+        rawFont_.setPixelSize(emPixels);
+        const QList<quint32> m = rawFont_.glyphIndexesForString(QStringLiteral("M"));
+        const QList<QPointF> advances = m.isEmpty() ? QList<QPointF>() : rawFont_.advancesForGlyphIndexes(m);
+        advance_ = advances.isEmpty() ? 0.0 : advances.front().x();
+        ascent_ = rawFont_.ascent();
+        lineHeight_ = rawFont_.ascent() + rawFont_.descent() + rawFont_.leading();
     }
-    ascent_ = metrics_.ascent();
-    lineHeight_ = metrics_.lineSpacing();
+    if (!(advance_ > 0.0) || !(lineHeight_ > 0.0)) {
+        advance_ = fallbackMetrics_.horizontalAdvance(QLatin1Char('M'));
+        ascent_ = fallbackMetrics_.ascent();
+        lineHeight_ = fallbackMetrics_.lineSpacing();
+    }
+    if (!(advance_ > 0.0)) {
+        advance_ = std::max(1.0, emPixels * 0.6);
+    }
     for (char32_t c = 0x20; c < 0x7f; ++c) {
-        const QString text = stringOf(c);
-        const QList<quint32> indexes = rawFont_.glyphIndexesForString(text);
+        const QList<quint32> indexes = rawFont_.glyphIndexesForString(stringOf(c));
         asciiGlyphs_[c] = indexes.isEmpty() ? 0 : indexes.front();
     }
 }
@@ -39,12 +49,20 @@ double GlyphMetrics::widthOf(char32_t scalar)
     if (found != widths_.end()) {
         return found->second;
     }
-    double width = metrics_.horizontalAdvance(stringOf(scalar));
-    if (!std::isfinite(width) || width < 0.0) {
-        width = advance_;
+    double width = -1.0;
+    if (rawFont_.supportsCharacter(static_cast<uint>(scalar))) {
+        const QList<quint32> indexes = rawFont_.glyphIndexesForString(stringOf(scalar));
+        if (indexes.size() == 1) {
+            width = rawFont_.advancesForGlyphIndexes(indexes).front().x();
+        }
+        // A glyph of the terminal font at (nearly) the grid advance sits in its cell like ASCII does.
+        if (std::abs(width - advance_) < 0.05) {
+            width = advance_;
+        }
+    } else {
+        width = fallbackMetrics_.horizontalAdvance(stringOf(scalar));
     }
-    // A glyph of the terminal font at (nearly) the grid advance sits in its cell like ASCII does.
-    if (rawFont_.supportsCharacter(static_cast<uint>(scalar)) && std::abs(width - advance_) < 0.05) {
+    if (!std::isfinite(width) || width < 0.0) {
         width = advance_;
     }
     widths_.emplace(scalar, width);

@@ -14,7 +14,8 @@
 
 class GlyphMetrics : public GlyphWidthSource {
 public:
-    explicit GlyphMetrics(const QFont& font);
+    // `font` as resolved for the settings; `emPixels` the size its em must have on screen.
+    GlyphMetrics(const QFont& font, double emPixels);
 
     const QFont& font() const { return font_; }
     const QRawFont& rawFont() const { return rawFont_; }
@@ -28,7 +29,7 @@ public:
 
 private:
     QFont font_;
-    QFontMetricsF metrics_;
+    QFontMetricsF fallbackMetrics_;
     QRawFont rawFont_;
     double advance_ = 0.0;
     double ascent_ = 0.0;

@@ -127,6 +127,8 @@ KeyDescription describe(const QKeyEvent& event)
     }
     if (printable) {
         key.text = text.toStdString();
+    } else if (key.key == TerminalKey::tab) {
+        key.text = "\t"; // Tab types its control character; Alt+Tab sends ESC HT
     }
 
     const int qtKey = event.key();

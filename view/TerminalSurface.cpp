@@ -58,4 +58,7 @@ void TerminalSurface::applySettings(const VitrionSettings& settings)
     view_->startSessionWhenReady(settings.shell);
 }
 
-TerminalTextView* TerminalSurface::textView() const { return view_; }
+TerminalTextView* TerminalSurface::textView() const
+{
+    return view_;
+}

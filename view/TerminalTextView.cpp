@@ -29,7 +29,8 @@ double usableLineSpacing(double lineSpacing)
 
 TerminalTextView::TerminalTextView(QWidget* parent)
     : QWidget(parent), engine_(std::make_shared<TerminalEngine>()),
-      metrics_(std::make_unique<GlyphMetrics>(TerminalFont::resolve(QStringLiteral("Menlo"), fontSize_))),
+      metrics_(std::make_unique<GlyphMetrics>(TerminalFont::resolve(QStringLiteral("Menlo"), fontSize_),
+                                              fontSize_)),
       layout_(std::make_unique<DocumentLayout>())
 {
     frames_ = new FrameScheduler([this] { runFrame(); }, this);
@@ -51,7 +52,7 @@ TerminalTextView::~TerminalTextView()
 void TerminalTextView::configure(const VitrionSettings& settings)
 {
     fontSize_ = TerminalFont::usableSize(settings.fontSize);
-    metrics_ = std::make_unique<GlyphMetrics>(TerminalFont::resolve(settings.fontName, settings.fontSize));
+    metrics_ = std::make_unique<GlyphMetrics>(TerminalFont::resolve(settings.fontName, fontSize_), fontSize_);
     const Color text = colorFromComponents(settings.textRed, settings.textGreen, settings.textBlue);
     engine_->setBaseTextColor(text);
     engine_->setCurrentColor(text);
@@ -59,6 +60,7 @@ void TerminalTextView::configure(const VitrionSettings& settings)
     cursorStyle_ = settings.cursorStyle;
     paragraphSpacing_ = GridSizing::paragraphSpacing(fontSize_, lineSpacing_);
     layout_->invalidate(layout_->availableWidth());
+    layoutStale_ = true;
     engine_->fillEmptyScreen();
     renderScreen();
     update();
@@ -114,8 +116,8 @@ void TerminalTextView::attemptSessionStart(const QString& shellChoice)
     resize(visible.width(), std::max(height(), visible.height()));
     updateDocumentGeometry();
     const QSize settled = enclosingScrollArea() != nullptr ? area->viewport()->size() : visible;
-    const GridSize grid = GridSizing::atLeastMinimum(
-        gridSize(QSizeF(std::min(width(), settled.width()), settled.height())));
+    const GridSize grid =
+        GridSizing::atLeastMinimum(gridSize(QSizeF(std::min(width(), settled.width()), settled.height())));
     engine_->resizeGrid(grid.rows, grid.columns);
     session_ = std::make_unique<ShellSession>(std::weak_ptr<TerminalEngine>(engine_), shellChoice, grid.rows,
                                               grid.columns);
@@ -124,13 +126,25 @@ void TerminalTextView::attemptSessionStart(const QString& shellChoice)
     }
 }
 
-const QFont& TerminalTextView::terminalFont() const { return metrics_->font(); }
+const QFont& TerminalTextView::terminalFont() const
+{
+    return metrics_->font();
+}
 
-double TerminalTextView::linePitch() const { return metrics_->lineHeight() + paragraphSpacing_; }
+double TerminalTextView::linePitch() const
+{
+    return metrics_->lineHeight() + paragraphSpacing_;
+}
 
-double TerminalTextView::cellAdvance() const { return metrics_->advance(); }
+double TerminalTextView::cellAdvance() const
+{
+    return metrics_->advance();
+}
 
-int TerminalTextView::framesRun() const { return frames_->framesRun(); }
+int TerminalTextView::framesRun() const
+{
+    return frames_->framesRun();
+}
 
 TextPosition TerminalTextView::cursorPosition() const
 {
@@ -143,6 +157,7 @@ void TerminalTextView::renderScreen()
 {
     engine_->fillEmptyScreen();
     engine_->ensureRow();
+    layoutStale_ = true;
     const TextPosition cursor = cursorPosition();
     selection_ = {cursor, cursor};
     selecting_ = false;
@@ -163,12 +178,14 @@ void TerminalTextView::updateDocumentGeometry()
     const double available = std::max(targetWidth - 2 * textInset, metrics_->advance());
     if (available != layout_->availableWidth()) {
         layout_->invalidate(available);
+        layoutStale_ = true;
     }
-    layout_->update(*engine_, *metrics_);
+    refreshLayout();
     if (area == nullptr) {
         return;
     }
-    const int documentHeight = static_cast<int>(std::ceil(layout_->totalLines() * linePitch() + 2 * textInset));
+    const int documentHeight =
+        static_cast<int>(std::ceil(layout_->totalLines() * linePitch() + 2 * textInset));
     const QSize target(targetWidth, std::max(area->viewport()->height(), documentHeight));
     if (size() != target) {
         resize(target);
@@ -186,8 +203,17 @@ void TerminalTextView::scrollCursorIntoView()
     area->ensureVisible(0, static_cast<int>(std::round(line.center().y())), 0, margin);
 }
 
+void TerminalTextView::refreshLayout() const
+{
+    if (layoutStale_) {
+        layout_->update(*engine_, *metrics_);
+        layoutStale_ = false;
+    }
+}
+
 QPointF TerminalTextView::cellOrigin(int row, int column) const
 {
+    refreshLayout();
     if (row < 0 || row >= layout_->rowCount()) {
         return {textInset, textInset};
     }
@@ -199,9 +225,21 @@ QPointF TerminalTextView::cellOrigin(int row, int column) const
     return {textInset + x, lineTop(line)};
 }
 
-double TerminalTextView::lineTop(int line) const { return textInset + line * linePitch(); }
+double TerminalTextView::lineTop(int line) const
+{
+    return textInset + line * linePitch();
+}
 
-int TerminalTextView::displayLineCount() const { return layout_->totalLines(); }
+int TerminalTextView::displayLineCount() const
+{
+    refreshLayout();
+    return layout_->totalLines();
+}
+
+bool TerminalTextView::framePending() const
+{
+    return frames_->isPending();
+}
 
 void TerminalTextView::setInputObserver(std::function<void(std::string_view)> observer)
 {

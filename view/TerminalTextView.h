@@ -65,6 +65,7 @@ public:
     QString selectedText() const;
     int paintCount() const { return paintCount_; }
     int framesRun() const;
+    bool framePending() const; // a render has not reached the screen yet
     // Called with every byte string sent to the shell (tests and benchmarks watch the input path).
     void setInputObserver(std::function<void(std::string_view)> observer);
 
@@ -98,6 +99,8 @@ private:
     void paintSelection(QPainter& painter, int firstLine, int lastLine);
     void paintCursor(QPainter& painter);
     double lineTop(int line) const;
+    // Brings the line index up to the engine's rows after a render (a few hash lookups per row).
+    void refreshLayout() const;
 
     // Input (TerminalTextViewInput.cpp)
     void send(std::string_view bytes);
@@ -110,6 +113,7 @@ private:
     std::unique_ptr<GlyphMetrics> metrics_;
     std::unique_ptr<DocumentLayout> layout_;
     FrameScheduler* frames_ = nullptr;
+    mutable bool layoutStale_ = true;
 
     double fontSize_ = 14.0;
     double lineSpacing_ = 1.15;

@@ -131,6 +131,7 @@ void TerminalTextView::offerPrimarySelection()
 
 TextPosition TerminalTextView::positionAt(QPointF point) const
 {
+    refreshLayout();
     if (layout_->totalLines() == 0) {
         return {};
     }
@@ -170,9 +171,10 @@ void TerminalTextView::mousePressEvent(QMouseEvent* event)
         return;
     }
     setFocus(Qt::MouseFocusReason);
-    const bool tripleClick = sinceDoubleClick_.isValid() &&
-                             sinceDoubleClick_.elapsed() < QGuiApplication::styleHints()->mouseDoubleClickInterval() &&
-                             (event->position() - doubleClickPoint_).manhattanLength() < 6;
+    const bool tripleClick =
+        sinceDoubleClick_.isValid() &&
+        sinceDoubleClick_.elapsed() < QGuiApplication::styleHints()->mouseDoubleClickInterval() &&
+        (event->position() - doubleClickPoint_).manhattanLength() < 6;
     sinceDoubleClick_.invalidate();
     if (tripleClick) {
         selectionUnit_ = SelectionUnit::row;

@@ -17,12 +17,16 @@
 
 namespace {
 
-float channel(float value) { return std::isfinite(value) ? std::clamp(value, 0.0f, 1.0f) : 0.0f; }
+float channel(float value)
+{
+    return std::isfinite(value) ? std::clamp(value, 0.0f, 1.0f) : 0.0f;
+}
 
 // Engine colours keep out-of-range components; the screen shows them clamped to 0...1.
 QColor toQColor(const Color& color)
 {
-    return QColor::fromRgbF(channel(color.red), channel(color.green), channel(color.blue), channel(color.alpha));
+    return QColor::fromRgbF(channel(color.red), channel(color.green), channel(color.blue),
+                            channel(color.alpha));
 }
 
 struct GlyphBatch {
@@ -69,13 +73,15 @@ void TerminalTextView::paintEvent(QPaintEvent* event)
 {
     ++paintCount_;
     // Output may have arrived since the last frame: bring the line index up to the engine's rows.
-    layout_->update(*engine_, *metrics_);
+    refreshLayout();
     QPainter painter(this);
     const QRect exposed = event->rect();
     const double pitch = linePitch();
     const int lastLine = layout_->totalLines() - 1;
-    const int first = std::clamp(static_cast<int>(std::floor((exposed.top() - textInset) / pitch)), 0, lastLine);
-    const int last = std::clamp(static_cast<int>(std::floor((exposed.bottom() - textInset) / pitch)), 0, lastLine);
+    const int first =
+        std::clamp(static_cast<int>(std::floor((exposed.top() - textInset) / pitch)), 0, lastLine);
+    const int last =
+        std::clamp(static_cast<int>(std::floor((exposed.bottom() - textInset) / pitch)), 0, lastLine);
     if (lastLine >= 0) {
         paintSelection(painter, first, last);
         paintLines(painter, first, last);
@@ -95,7 +101,8 @@ void TerminalTextView::paintLines(QPainter& painter, int firstLine, int lastLine
         const RowLayout& rowLayout = layout_->rowLayout(position.row);
         const int count = static_cast<int>(cells.size());
         const int from = rowLayout.lineStart(position.line);
-        const int to = position.line + 1 < rowLayout.lineCount() ? rowLayout.lineStart(position.line + 1) : count;
+        const int to =
+            position.line + 1 < rowLayout.lineCount() ? rowLayout.lineStart(position.line + 1) : count;
         const double baseline = lineTop(line) + ascent;
         for (int c = from; c < to; ++c) {
             const Cell& cell = cells[static_cast<std::size_t>(c)];
@@ -172,7 +179,8 @@ void TerminalTextView::paintSelection(QPainter& painter, int firstLine, int last
 QRectF TerminalTextView::cursorRectangle() const
 {
     const TextPosition cursor = cursorPosition();
-    return CursorShape::rectangle(cursorStyle_, cellOrigin(cursor.row, cursor.column), fontSize_, lineSpacing_);
+    return CursorShape::rectangle(cursorStyle_, cellOrigin(cursor.row, cursor.column), fontSize_,
+                                  lineSpacing_);
 }
 
 void TerminalTextView::paintCursor(QPainter& painter)
@@ -187,16 +195,28 @@ void TerminalTextView::paintCursor(QPainter& painter)
     }
     const int row = engine_->cursorRow();
     const int column = engine_->cursorColumn();
-    if (row < 0 || row >= static_cast<int>(engine_->rowCount()) || column < 0 || column >= engine_->columns()) {
+    if (row < 0 || row >= static_cast<int>(engine_->rowCount()) || column < 0 ||
+        column >= engine_->columns()) {
         return;
     }
     const auto cells = engine_->row(static_cast<std::size_t>(row));
-    if (column >= static_cast<int>(cells.size()) || cells[static_cast<std::size_t>(column)].character == U' ') {
+    if (column >= static_cast<int>(cells.size()) ||
+        cells[static_cast<std::size_t>(column)].character == U' ') {
         return;
     }
     const char32_t scalar = cells[static_cast<std::size_t>(column)].character;
-    painter.setFont(metrics_->font());
-    painter.setPen(Qt::black);
     const QPointF origin = cellOrigin(row, column);
-    painter.drawText(QPointF(origin.x(), origin.y() + metrics_->ascent()), QString::fromUcs4(&scalar, 1));
+    const QPointF baseline(origin.x(), origin.y() + metrics_->ascent());
+    painter.setPen(Qt::black);
+    const std::uint32_t glyph = layout_->rowLayout(row).isIrregular(column) ? 0 : metrics_->glyphFor(scalar);
+    if (glyph != 0) {
+        QGlyphRun run; // the same glyph, size and position as the text under the block
+        run.setRawFont(metrics_->rawFont());
+        run.setGlyphIndexes({glyph});
+        run.setPositions({baseline});
+        painter.drawGlyphRun(QPointF(0, 0), run);
+    } else {
+        painter.setFont(metrics_->font());
+        painter.drawText(baseline, QString::fromUcs4(&scalar, 1));
+    }
 }

@@ -8,15 +8,19 @@
 #include <QScrollArea>
 #include <QScrollBar>
 
-ViewportWatch::ViewportWatch(QScrollArea* area, TerminalTextView* view) : QObject(area), area_(area), view_(view)
+ViewportWatch::ViewportWatch(QScrollArea* area, TerminalTextView* view)
+    : QObject(area), area_(area), view_(view)
 {
     area->viewport()->installEventFilter(this);
-    scrolled_ = connect(area->verticalScrollBar(), &QScrollBar::valueChanged, this,
-                        [this] { visibleAreaChanged(); });
+    scrolled_ =
+        connect(area->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { visibleAreaChanged(); });
     watching_ = true;
 }
 
-ViewportWatch::~ViewportWatch() { remove(); }
+ViewportWatch::~ViewportWatch()
+{
+    remove();
+}
 
 void ViewportWatch::remove()
 {

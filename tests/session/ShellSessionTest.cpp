@@ -87,13 +87,19 @@ double cpuSeconds()
 
 // Markers are written as RE""ADY in the command so that only the command's output, not the
 // terminal's echo of the typed line, matches "READY" (the echo is on until start() turns it off).
-TEST_F(ShellSessionTest, OutputReachesTheGrid)
+TEST_F(ShellSessionTest, OutputOfShAndBashReachesTheGrid)
 {
     ShellSession& session = start();
     EXPECT_TRUE(session.isOpen());
     EXPECT_GT(session.childPid(), 0);
     session.send("echo h\"\"i\n");
     EXPECT_TRUE(waitForLine("hi"));
+    if (ShellSession::path("bash") == "/bin/zsh") {
+        GTEST_SKIP() << "no bash on this machine";
+    }
+    ShellSession& bash = start("bash");
+    bash.send("echo \"$0 $(shopt -q login_shell && echo lo\"\"gin) $TERM\"\n");
+    EXPECT_TRUE(waitForLine("bash login xterm-256color"));
 }
 
 TEST_F(ShellSessionTest, WindowSizeFollowsResizeAndNeverGoesBelow24By80)
@@ -211,6 +217,16 @@ TEST_F(ShellSessionTest, StopHangsUpOnceAndTheShellIsCollected)
     session.send("echo late\n"); // closed: ignored
     spinFor(200);
     EXPECT_EQ(screenDump(*engine).find("Shell "), std::string::npos) << "no exit line after a hang-up";
+}
+
+TEST_F(ShellSessionTest, ShellIgnoringTheHangUpEndsWhenTheMasterClosesAndIsCollected)
+{
+    ShellSession& session = start();
+    session.send("trap '' HUP; echo RE\"\"ADY\n");
+    ASSERT_TRUE(waitForLine("READY"));
+    const long pid = session.childPid();
+    session.stop();
+    EXPECT_TRUE(waitUntil([pid] { return !processExists(pid); }));
 }
 
 TEST_F(ShellSessionTest, ReleasedSessionsStillHaveTheirShellsCollectedAndLeakNoDescriptor)

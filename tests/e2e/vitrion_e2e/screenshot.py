@@ -53,20 +53,39 @@ class Image:
 
 
 def decode_xwd(blob):
+    """Decodes a ZPixmap XWD dump of a TrueColor screen at 24 or 32 bits a pixel, either byte order
+    (Xvfb picks its pixmap format from its -pixdepths and the server's build)."""
     fields = _XWD_HEADER.unpack_from(blob)
     (header_size, version, pixmap_format, depth, width, height, _xoff, byte_order, _unit, _bit_order,
      _pad, bits_per_pixel, bytes_per_line, _visual, red_mask, green_mask, blue_mask, _bits_rgb,
      _cmap_entries, ncolors) = fields[:20]
-    if version != 7 or pixmap_format != 2 or bits_per_pixel != 32 or depth not in (24, 32):
+    if version != 7 or pixmap_format != 2 or bits_per_pixel not in (24, 32) or depth not in (24, 32):
         raise ValueError(f"unsupported XWD image: version {version}, format {pixmap_format}, "
                          f"{bits_per_pixel} bits per pixel, depth {depth}")
-    if (red_mask, green_mask, blue_mask) != (0xFF0000, 0xFF00, 0xFF) or byte_order != 0:
+    masks = (red_mask, green_mask, blue_mask)
+    if sorted(masks) != [0xFF, 0xFF00, 0xFF0000] or byte_order not in (0, 1):
         raise ValueError("unsupported XWD pixel layout")
     offset = header_size + ncolors * 12
     data = blob[offset:offset + bytes_per_line * height]
     if len(data) < bytes_per_line * height:
         raise ValueError("truncated XWD image")
-    return Image(width, height, data, bytes_per_line)
+    size = bits_per_pixel // 8
+    if size == 4 and byte_order == 0 and masks == (0xFF0000, 0xFF00, 0xFF):
+        return Image(width, height, data, bytes_per_line)
+    # Byte position of each channel inside one pixel, from its mask and the dump's byte order.
+    def position(mask):
+        shift = mask.bit_length() - 8
+        index = shift // 8
+        return index if byte_order == 0 else size - 1 - index
+    red, green, blue = (position(m) for m in masks)
+    out = bytearray(width * height * 4)
+    for y in range(height):
+        row = data[y * bytes_per_line:y * bytes_per_line + width * size]
+        base = y * width * 4
+        out[base + 0:base + width * 4:4] = row[blue::size]
+        out[base + 1:base + width * 4:4] = row[green::size]
+        out[base + 2:base + width * 4:4] = row[red::size]
+    return Image(width, height, bytes(out), width * 4)
 
 
 def capture_screen(env, timeout=20):

@@ -1,0 +1,166 @@
+// Grid sizing and the shell start: the estimate from the font size, the 24 x 80 floor, a real
+// shell's idea of its size after the viewport changes, no SIGWINCH for a scroll, and the delayed,
+// weakly held start attempts with their 400 x 120 readiness rule.
+#include "ViewTestSupport.h"
+#include "engine/TerminalEngine.h"
+#include "session/ShellSession.h"
+#include "view/GridSizing.h"
+#include "view/TerminalSurface.h"
+#include "view/TerminalTextView.h"
+#include "view/ViewportWatch.h"
+
+#include <QPointer>
+#include <QScrollBar>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using ViewTest::ScrollHost;
+using ViewTest::SurfaceWindow;
+
+class TerminalSizingTest : public ::testing::Test {
+protected:
+    void SetUp() override { ViewTest::ensureApplication(); }
+};
+
+TEST_F(TerminalSizingTest, GridFollowsTheVisibleAreaNeverBelowTwentyFourByEighty)
+{
+    ScrollHost host(QSize(800, 600), {}, Qt::ScrollBarAlwaysOff);
+    EXPECT_EQ(host.view().gridSize(QSizeF(800, 600)), (GridSize{37, 93}));
+    EXPECT_EQ(host.view().gridSize(QSizeF(400, 120)), (GridSize{7, 46}));
+    EXPECT_EQ(host.engine().rows(), 37);
+    EXPECT_EQ(host.engine().columns(), 93);
+    host.resize(QSize(400, 120));
+    EXPECT_EQ(host.engine().rows(), 24);
+    EXPECT_EQ(host.engine().columns(), 80);
+
+    // A 6-point font: cells of at least 6 wide and lines of at least 12 high.
+    VitrionSettings small;
+    small.fontSize = 6;
+    host.view().configure(small);
+    EXPECT_EQ(host.view().gridSize(QSizeF(600, 120)), (GridSize{10, 100}));
+    host.resize(QSize(1200, 480));
+    EXPECT_EQ(host.engine().rows(), 40);
+    EXPECT_EQ(host.engine().columns(), 200);
+}
+
+TEST_F(TerminalSizingTest, LinePitchIsTheFontsLineHeightPlusTheParagraphSpacing)
+{
+    ScrollHost host(QSize(800, 600));
+    const QFontMetricsF metrics(host.view().terminalFont());
+    EXPECT_NEAR(host.view().linePitch(), metrics.lineSpacing() + 14 * 0.15, 1e-9);
+    EXPECT_EQ(host.view().cellOrigin(0, 0), QPointF(2, 2)); // the text inset
+    EXPECT_NEAR(host.view().cellOrigin(3, 2).y(), 2 + 3 * host.view().linePitch(), 1e-9);
+    VitrionSettings tight;
+    tight.lineSpacing = 0.8; // no negative spacing; the cursor still uses size x multiplier
+    host.view().configure(tight);
+    EXPECT_NEAR(host.view().linePitch(), metrics.lineSpacing(), 1e-9);
+    EXPECT_NEAR(host.view().cursorRectangle().height(), 14 * 0.8, 1e-9);
+}
+
+TEST_F(TerminalSizingTest, TheShellSeesTheNewSizeAndNoSignalForAScroll)
+{
+    SurfaceWindow shell(ViewTest::settingsWithShell(QStringLiteral("bash")), QSize(800, 600));
+    ASSERT_TRUE(shell.waitForShell()) << ViewTest::screenDump(shell.engine());
+    shell.type(QStringLiteral("stty size"));
+    const auto size = [&shell] {
+        return std::to_string(shell.engine().rows()) + " " + std::to_string(shell.engine().columns());
+    };
+    ASSERT_TRUE(shell.waitForLine(size())) << ViewTest::screenDump(shell.engine());
+
+    shell.resize(QSize(1000, 450));
+    ASSERT_TRUE(ViewTest::waitUntil([&shell] { return shell.engine().columns() > 100; }));
+    shell.type(QStringLiteral("clear; stty size"));
+    ASSERT_TRUE(shell.waitForLine(size())) << ViewTest::screenDump(shell.engine());
+
+    // bash waits in a loop; its trap reports every SIGWINCH the session sends.
+    shell.type(QStringLiteral("trap 'echo got-$((6*7))' WINCH; while :; do sleep 0.05; done"));
+    ViewTest::spinFor(300);
+    ViewportWatch& watch = *shell.surface().viewportWatch();
+    const int changes = watch.changesSeen();
+    QScrollBar& scrollBar = *shell.surface().scrollArea()->verticalScrollBar();
+    ASSERT_GT(scrollBar.maximum(), 0) << "the 24-row floor needs more than 450 pixels";
+    scrollBar.setValue(0);
+    scrollBar.setValue(scrollBar.maximum());
+    EXPECT_GT(watch.changesSeen(), changes); // the scroll was seen and the size sent again
+    ViewTest::spinFor(800);
+    EXPECT_FALSE(ViewTest::screenHas(shell.engine(), "got-42")) << ViewTest::screenDump(shell.engine());
+
+    shell.resize(QSize(900, 450)); // a real change is signalled
+    EXPECT_TRUE(shell.waitForLine("got-42")) << ViewTest::screenDump(shell.engine());
+    QTest::keyClick(&shell.view(), Qt::Key_C, Qt::ControlModifier);
+}
+
+class SessionStartTest : public TerminalSizingTest {};
+
+TEST_F(SessionStartTest, TwoCallsScheduleOneAttemptAndAReadyViewStartsOnce)
+{
+    ScrollHost host(QSize(600, 400), ViewTest::settingsWithShell(QStringLiteral("sh")));
+    TerminalTextView& view = host.view();
+    view.startSessionWhenReady(QStringLiteral("sh"));
+    view.startSessionWhenReady(QStringLiteral("sh"));
+    EXPECT_TRUE(view.sessionStartPending());
+    EXPECT_EQ(view.session(), nullptr); // nothing happens before the delay
+    ASSERT_TRUE(ViewTest::waitUntil([&view] { return view.session() != nullptr; }));
+    ShellSession* session = view.session();
+    ViewTest::spinFor(400);
+    EXPECT_EQ(view.startAttempts(), 1);
+    EXPECT_FALSE(view.sessionStartPending());
+    view.startSessionWhenReady(QStringLiteral("bash")); // a running session is never replaced
+    EXPECT_FALSE(view.sessionStartPending());
+    EXPECT_EQ(view.session(), session);
+    EXPECT_EQ((GridSize{host.engine().rows(), host.engine().columns()}),
+              GridSizing::atLeastMinimum(view.gridSize(host.area().viewport()->size())));
+}
+
+TEST_F(SessionStartTest, ReadyAtFourHundredByOneHundredTwentyAndNotBelow)
+{
+    EXPECT_FALSE(GridSizing::isReadyForSession(true, true, 399.5, 120));
+    EXPECT_FALSE(GridSizing::isReadyForSession(true, true, 400, 119.5));
+    EXPECT_FALSE(GridSizing::isReadyForSession(false, true, 800, 600));
+    EXPECT_FALSE(GridSizing::isReadyForSession(true, false, 800, 600));
+    EXPECT_TRUE(GridSizing::isReadyForSession(true, true, 400, 120));
+
+    ScrollHost host(QSize(399, 120), {}, Qt::ScrollBarAlwaysOff);
+    TerminalTextView& view = host.view();
+    view.startSessionWhenReady(QStringLiteral("sh"));
+    ASSERT_TRUE(ViewTest::waitUntil([&view] { return view.startAttempts() >= 3; }));
+    EXPECT_EQ(view.session(), nullptr);
+    EXPECT_TRUE(view.sessionStartPending()); // the attempts go on
+    host.resize(QSize(400, 120));
+    ASSERT_TRUE(ViewTest::waitUntil([&view] { return view.session() != nullptr; }));
+    EXPECT_EQ(host.engine().rows(), 24);
+    EXPECT_EQ(host.engine().columns(), 80);
+}
+
+TEST_F(SessionStartTest, NotShownOrNotInAScrollAreaIsNotReady)
+{
+    TerminalTextView loose;
+    loose.resize(800, 600);
+    loose.show();
+    loose.startSessionWhenReady(QStringLiteral("sh"));
+    ScrollHost hidden(QSize(800, 600));
+    hidden.area().hide();
+    hidden.view().startSessionWhenReady(QStringLiteral("sh"));
+    ASSERT_TRUE(ViewTest::waitUntil(
+        [&] { return loose.startAttempts() >= 2 && hidden.view().startAttempts() >= 2; }));
+    EXPECT_EQ(loose.session(), nullptr);
+    EXPECT_EQ(hidden.view().session(), nullptr);
+}
+
+TEST_F(SessionStartTest, AViewDestroyedWhileAnAttemptIsPendingStartsNothing)
+{
+    auto host = std::make_unique<ScrollHost>(QSize(800, 600));
+    host->view().startSessionWhenReady(QStringLiteral("sh"));
+    ASSERT_TRUE(host->view().sessionStartPending());
+    host.reset();
+    // The surface's queued start on a view that is already gone is dropped too.
+    auto surface = std::make_unique<TerminalSurface>(ViewTest::settingsWithShell(QStringLiteral("sh")));
+    surface.reset();
+    ViewTest::spinFor(500); // past the attempt's time; under ASan a use of the dead view would fail here
+    SUCCEED();
+}
+
+} // namespace

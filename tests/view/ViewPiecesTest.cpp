@@ -1,0 +1,169 @@
+// The view's Qt pieces on their own: font resolution with its stand-in table and fractional sizes,
+// the pointer's image and hot spot, frame coalescing, and Qt key events turned into shell bytes.
+#include "ViewTestSupport.h"
+#include "view/FrameScheduler.h"
+#include "view/GlyphMetrics.h"
+#include "view/KeyEncoder.h"
+#include "view/KeyEventTranslator.h"
+#include "view/PointerCursor.h"
+#include "view/TerminalFont.h"
+
+#include <QElapsedTimer>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QScreen>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class ViewPiecesTest : public ::testing::Test {
+protected:
+    void SetUp() override { ViewTest::ensureApplication(); }
+};
+
+TEST_F(ViewPiecesTest, NamedFontsResolveToInstalledFamiliesOrTheirStandIns)
+{
+    const std::pair<QString, QString> standIns[] = {
+        {QStringLiteral("Menlo"), QStringLiteral("DejaVu Sans Mono")},
+        {QStringLiteral("Monaco"), QStringLiteral("Liberation Mono")},
+        {QStringLiteral("SF Mono"), QStringLiteral("JetBrains Mono")},
+        {QStringLiteral("Courier"), QStringLiteral("Nimbus Mono PS")},
+    };
+    for (const auto& [name, standIn] : standIns) {
+        ASSERT_TRUE(QFontDatabase::hasFamily(standIn)) << standIn.toStdString() << " is in the package list";
+        EXPECT_EQ(TerminalFont::resolve(name, 14).family(), standIn);
+        // What is drawn is that family, not a substitute chosen by the font matcher.
+        EXPECT_TRUE(QFontInfo(TerminalFont::resolve(name, 14)).family().startsWith(standIn));
+    }
+    // An installed family is used as named; an unknown name falls back to the desktop's monospace.
+    EXPECT_EQ(TerminalFont::familyFor(QStringLiteral("Liberation Mono")), QStringLiteral("Liberation Mono"));
+    const QString monospace = QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
+    EXPECT_EQ(TerminalFont::familyFor(QStringLiteral("No Such Font 42")), monospace);
+    EXPECT_EQ(TerminalFont::familyFor(QString()), monospace);
+    // A proportional family is a real family too: the user asked for it by name.
+    EXPECT_EQ(TerminalFont::familyFor(QStringLiteral("DejaVu Sans")), QStringLiteral("DejaVu Sans"));
+}
+
+TEST_F(ViewPiecesTest, FontEmIsTheSizeInLogicalPixelsFractionsIncluded)
+{
+    for (const double size : {6.0, 13.5, 14.0, 21.25}) {
+        const QFont font = TerminalFont::resolve(QStringLiteral("Menlo"), size);
+        EXPECT_EQ(font.weight(), QFont::Normal);
+        EXPECT_EQ(font.styleHint(), QFont::Monospace);
+        EXPECT_NEAR(font.pointSizeF() * QGuiApplication::primaryScreen()->logicalDotsPerInchY() / 72.0, size,
+                    1e-9);
+        // DejaVu Sans Mono's advance is 1233/2048 of its em, at the fractional size too.
+        GlyphMetrics metrics(font, size);
+        EXPECT_NEAR(metrics.advance(), size * 1233.0 / 2048.0, 0.01 * size) << size;
+        EXPECT_GT(metrics.lineHeight(), size);
+        EXPECT_LT(metrics.lineHeight(), size * 1.3);
+    }
+    EXPECT_EQ(TerminalFont::usableSize(std::nan("")), 14.0);
+    EXPECT_EQ(TerminalFont::usableSize(-3), 1.0);
+    EXPECT_EQ(TerminalFont::usableSize(1e9), 400.0);
+}
+
+TEST_F(ViewPiecesTest, PointerIsAnOutlinedArrowWithItsHotSpotAtTheTip)
+{
+    const QCursor& cursor = PointerCursor::shared();
+    EXPECT_EQ(&cursor, &PointerCursor::shared());
+    EXPECT_EQ(cursor.hotSpot(), QPoint(4, 4));
+    const QPixmap pixmap = cursor.pixmap();
+    EXPECT_EQ(pixmap.deviceIndependentSize(), QSizeF(36, 40));
+    const QImage image = pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
+    const double ratio = pixmap.devicePixelRatio();
+    auto at = [&](double x, double y) { return image.pixelColor(qRound(x * ratio), qRound(y * ratio)); };
+    // The tip is near the top-left corner; the outline is black, the inside and outside clear.
+    EXPECT_GT(at(4, 4).alpha(), 128);
+    EXPECT_LT(at(4, 4).red(), 40);
+    EXPECT_GT(at(30, 17).alpha(), 128); // the right-hand point of the outline (y-down)
+    EXPECT_EQ(at(14, 18).alpha(), 0);   // inside
+    EXPECT_EQ(at(30, 36).alpha(), 0);   // outside, bottom right
+    EXPECT_EQ(at(2, 38).alpha(), 0);    // where the tip would be with an unflipped outline
+}
+
+TEST_F(ViewPiecesTest, FramesCoalesceToOnePerSixteenMilliseconds)
+{
+    int frames = 0;
+    FrameScheduler scheduler([&frames] { ++frames; });
+    scheduler.request();
+    scheduler.request();
+    EXPECT_EQ(frames, 0); // never inside request(): the caller is in the middle of output
+    ASSERT_TRUE(ViewTest::waitUntil([&frames] { return frames == 1; }));
+    ViewTest::spinFor(30);
+    EXPECT_EQ(frames, 1); // two requests, one frame
+
+    // A steady stream of requests: at most one frame per interval, plus the first.
+    QElapsedTimer clock;
+    clock.start();
+    const int before = frames;
+    while (clock.elapsed() < 300) {
+        scheduler.request();
+        QTest::qWait(1);
+    }
+    scheduler.flush();
+    const int during = frames - before;
+    EXPECT_GE(during, 2);
+    EXPECT_LE(during, clock.elapsed() / FrameScheduler::frameIntervalMs + 2);
+    EXPECT_FALSE(scheduler.isPending());
+}
+
+std::string bytesFor(int key, Qt::KeyboardModifiers modifiers, const QString& text = {}, quint32 scanCode = 0)
+{
+    const QKeyEvent event(QEvent::KeyPress, key, modifiers, scanCode, 0, 0, text);
+    const KeyResult result = encodeKey(KeyEventTranslator::describe(event));
+    return result.action == KeyAction::send ? result.bytes : "<action>";
+}
+
+TEST_F(ViewPiecesTest, QtKeyEventsBecomeTheTerminalsBytes)
+{
+    // Qt's texts for these keys are control characters; the key identity decides.
+    EXPECT_EQ(bytesFor(Qt::Key_Backspace, {}, QStringLiteral("\b")), "\x7f");
+    EXPECT_EQ(bytesFor(Qt::Key_Backspace, Qt::AltModifier, QStringLiteral("\b")), "\x1b\x7f");
+    EXPECT_EQ(bytesFor(Qt::Key_Return, {}, QStringLiteral("\r")), "\r");
+    EXPECT_EQ(bytesFor(Qt::Key_Enter, Qt::KeypadModifier, QStringLiteral("\r")), "\r");
+    EXPECT_EQ(bytesFor(Qt::Key_Tab, {}, QStringLiteral("\t")), "\t");
+    EXPECT_EQ(bytesFor(Qt::Key_Backtab, Qt::ShiftModifier), "\x1b[Z");
+    EXPECT_EQ(bytesFor(Qt::Key_Escape, {}, QStringLiteral("\x1b")), "\x1b");
+    EXPECT_EQ(bytesFor(Qt::Key_Left, Qt::ShiftModifier), "\x1b[D");
+    EXPECT_EQ(bytesFor(Qt::Key_Left, Qt::AltModifier), "\x1b[D");
+    EXPECT_EQ(bytesFor(Qt::Key_PageUp, {}), "\x1b[5~");
+    EXPECT_EQ(bytesFor(Qt::Key_F1, {}), "\x1bOP");
+    EXPECT_EQ(bytesFor(Qt::Key_F12, {}), "\x1b[24~");
+    // Control folds the key's character; Qt's own text for the chord is not used.
+    EXPECT_EQ(bytesFor(Qt::Key_A, Qt::ControlModifier, QStringLiteral("\x01")), "\x01");
+    EXPECT_EQ(bytesFor(Qt::Key_Space, Qt::ControlModifier, QStringLiteral(" ")), std::string(1, '\0'));
+    EXPECT_EQ(bytesFor(Qt::Key_BracketLeft, Qt::ControlModifier, QStringLiteral("\x1b")), "\x1b");
+    EXPECT_EQ(bytesFor(Qt::Key_2, Qt::ControlModifier, QStringLiteral("2")), "\x12");
+    EXPECT_EQ(bytesFor(Qt::Key_Slash, Qt::ControlModifier, QStringLiteral("\x1f")), "\x0f");
+    EXPECT_EQ(bytesFor(Qt::Key_Underscore, Qt::ControlModifier | Qt::ShiftModifier), "\x1f");
+    EXPECT_EQ(bytesFor(Qt::Key_At, Qt::ControlModifier | Qt::ShiftModifier), std::string(1, '\0'));
+    EXPECT_EQ(bytesFor(Qt::Key_AsciiCircum, Qt::ControlModifier | Qt::ShiftModifier), "\x1e");
+    EXPECT_EQ(bytesFor(Qt::Key_Return, Qt::ControlModifier, QStringLiteral("\r")), "\r");
+    EXPECT_EQ(bytesFor(Qt::Key_Backspace, Qt::ControlModifier, QStringLiteral("\b")), "\x1f");
+    // Text, Alt as an ESC prefix, AltGr typing its character.
+    EXPECT_EQ(bytesFor(Qt::Key_A, {}, QStringLiteral("a")), "a");
+    EXPECT_EQ(bytesFor(Qt::Key_B, Qt::AltModifier, QStringLiteral("b")), "\x1b"
+                                                                         "b");
+    EXPECT_EQ(bytesFor(Qt::Key_E, Qt::GroupSwitchModifier, QStringLiteral("\u20ac")), "\xe2\x82\xac");
+    EXPECT_EQ(bytesFor(Qt::Key_Eacute, {}, QStringLiteral("\u00e9")), "\xc3\xa9");
+    // The bound chords are commands, not bytes.
+    EXPECT_EQ(bytesFor(Qt::Key_V, Qt::ControlModifier | Qt::ShiftModifier, QStringLiteral("V")), "<action>");
+    EXPECT_EQ(bytesFor(Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier, QStringLiteral("C")), "<action>");
+}
+
+TEST_F(ViewPiecesTest, ControlOnANonLatinLayoutFoldsTheLatinLetterOfTheSameKey)
+{
+    // X11 keycode 54 is the C key; on a Russian layout it types U+0441 and Qt reports that letter.
+    EXPECT_EQ(KeyEventTranslator::latinCharacterForKeycode(54, false), U'c');
+    EXPECT_EQ(KeyEventTranslator::latinCharacterForKeycode(54, true), U'C');
+    EXPECT_EQ(bytesFor(0x0441, Qt::ControlModifier, QStringLiteral("\u0441"), 54), "\x03");
+    EXPECT_EQ(bytesFor(0x0441, {}, QStringLiteral("\u0441"), 54), "\xd1\x81");
+}
+
+} // namespace
