@@ -1,4 +1,4 @@
-# Screenshots of the X screen as the user sees it (after compositing): captured with xwd, decoded
+# Screenshots of the X screen as the user sees it (after compositing): captured as XWD dumps, decoded
 # here from the XWD format, read pixel by pixel, and saved as PNG when a case fails.
 import struct
 import subprocess
@@ -89,7 +89,9 @@ def decode_xwd(blob):
 
 
 def capture_screen(env, timeout=20):
-    """The whole screen as composited (the root window with everything drawn on it)."""
-    blob = subprocess.run(["xwd", "-root", "-silent"], env=env, stdout=subprocess.PIPE,
+    """The whole screen as composited (the root window with everything drawn on it). ImageMagick's
+    import reads what the compositor drew; xwd -root would read the redirected windows' own
+    pixmaps, which show a translucent window as if nothing were behind it."""
+    blob = subprocess.run(["import", "-window", "root", "xwd:-"], env=env, stdout=subprocess.PIPE,
                           stderr=subprocess.DEVNULL, check=True, timeout=timeout).stdout
     return decode_xwd(blob)

@@ -19,7 +19,7 @@ fading = false;
 vsync = false;
 """
 
-REQUIRED_TOOLS = ("Xvfb", "openbox", "picom", "xdotool", "xclip", "xwd", "xwininfo", "xprop")
+REQUIRED_TOOLS = ("Xvfb", "openbox", "picom", "xdotool", "xclip", "import", "xwininfo", "xprop")
 
 # Root background: horizontal bands of white and black, 64 pixels high (coarse enough that a box
 # blur of 13 leaves the middle of each band at its own colour).
