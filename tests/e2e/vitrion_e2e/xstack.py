@@ -66,8 +66,11 @@ class XStack:
 
     def _start_xvfb(self):
         read_end, write_end = os.pipe()
+        # Without GLX: its many 32-bit visuals have no alpha channel, and a toolkit that takes the
+        # first 32-bit visual for a translucent window would get one the compositor draws opaque.
+        # Then the only 32-bit visual left is the Composite extension's ARGB one.
         argv = ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{self.width}x{self.height}x24",
-                "-nolisten", "tcp", "-noreset", "+extension", "Composite", "+extension", "RENDER"]
+                "-nolisten", "tcp", "-noreset", "+extension", "Composite", "+extension", "RENDER", "-extension", "GLX"]
         self.xvfb = self.procs.start("xvfb", argv, env={"PATH": os.environ.get("PATH", "")},
                                      pass_fds=(write_end,))
         os.close(write_end)
