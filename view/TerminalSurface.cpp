@@ -9,6 +9,7 @@
 
 #include <QPointer>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -24,6 +25,15 @@ TerminalSurface::TerminalSurface(const VitrionSettings& settings, QWidget* paren
     scrollArea_->viewport()->setAutoFillBackground(false);
     scrollArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scrollArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // A slim, translucent bar in the glass, as Linux terminals draw it, instead of the style's
+    // opaque trough and arrow buttons.
+    scrollArea_->verticalScrollBar()->setStyleSheet(QStringLiteral(
+        "QScrollBar:vertical { background: transparent; width: 8px; margin: 2px 0 2px 0; }"
+        "QScrollBar::handle:vertical { background: rgba(255, 255, 255, 70); border-radius: 3px;"
+        " min-height: 24px; margin: 0 1px 0 1px; }"
+        "QScrollBar::handle:vertical:hover { background: rgba(255, 255, 255, 120); }"
+        "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+        "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }"));
     // The view sizes itself: its width follows the viewport, its height grows with the text.
     scrollArea_->setWidgetResizable(false);
     layout->addWidget(scrollArea_);
