@@ -1,0 +1,210 @@
+// libFuzzer target for the terminal engine: the input is cut into chunks (and the grid resized now and
+// then) as its first bytes say; after every chunk the grid's invariants are checked, and at the end the
+// state must equal that of the same bytes consumed without the chunk boundaries.
+//
+// Input layout: byte 0 gives the number of plan bytes h (0..15) that follow; the rest is shell output.
+// Plan byte p, used in turn (cycling, and shifted by the round so later rounds differ):
+//   p >= 0xE0 (and the previous step was not a resize): resizeGrid with sizes taken from the next
+//     plan byte, out-of-range sizes included (but not both a tall and a very wide grid);
+//   otherwise: a chunk of 1 + (p & 0x1F) << ((p >> 5) & 7) bytes.
+// With h = 0 the whole output is one chunk.
+#include "engine/TerminalEngine.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <span>
+#include <vector>
+
+namespace {
+
+void require(bool holds, const char* what)
+{
+    if (!holds) {
+        std::fprintf(stderr, "engine invariant violated: %s\n", what);
+        std::abort();
+    }
+}
+
+constexpr std::array<int, 8> rowChoices{0, 1, 2, 7, 24, 50, 300, 2500};
+constexpr std::array<int, 8> columnChoices{-1, 1, 2, 9, 80, 132, 200, 1001};
+
+struct Step {
+    bool resize = false;
+    int rows = 0;
+    int columns = 0;
+    std::size_t length = 0;
+};
+
+class Plan {
+public:
+    explicit Plan(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+
+    Step next()
+    {
+        Step step;
+        if (bytes_.empty()) {
+            step.length = SIZE_MAX;
+            return step;
+        }
+        const std::uint8_t p = take();
+        if (p >= 0xE0 && !lastWasResize_) {
+            const std::uint8_t sizes = take();
+            step.resize = true;
+            step.rows = rowChoices[sizes & 7];
+            step.columns = columnChoices[(sizes >> 3) & 7];
+            if (step.rows > 200 && step.columns > 80) {
+                step.columns = 80; // a 2000 x 1000 grid per engine would make each run crawl
+            }
+        } else {
+            step.length = std::size_t{1} + (std::size_t{p & 0x1Fu} << ((p >> 5) & 7));
+        }
+        lastWasResize_ = step.resize;
+        return step;
+    }
+
+private:
+    std::uint8_t take()
+    {
+        const std::uint8_t round = static_cast<std::uint8_t>(position_ / bytes_.size());
+        const std::uint8_t p = static_cast<std::uint8_t>(bytes_[position_ % bytes_.size()] + round);
+        ++position_;
+        return p;
+    }
+
+    std::span<const std::uint8_t> bytes_;
+    std::size_t position_ = 0;
+    bool lastWasResize_ = false;
+};
+
+bool isStoredScalar(char32_t c)
+{
+    // Controls never reach a cell, U+009B starts a control sequence, and the decoder never yields
+    // surrogates or values past U+10FFFF.
+    return c >= 0x20 && c != 0x9B && (c < 0xD800 || c > 0xDFFF) && c <= 0x10FFFF;
+}
+
+bool isSaneColor(Color c)
+{
+    return std::isfinite(c.red) && std::isfinite(c.green) && std::isfinite(c.blue) && c.alpha == 1.0f;
+}
+
+// The state the view sees after a chunk: its render hook has run ensureRow().
+void checkAfterChunk(const TerminalEngine& e)
+{
+    const std::size_t count = e.rowCount();
+    require(e.rows() >= 1 && e.rows() <= TerminalEngine::historyLimit, "1 <= rows <= history limit");
+    require(e.columns() >= 1 && e.columns() <= TerminalEngine::columnLimit, "1 <= columns <= column limit");
+    require(count <= static_cast<std::size_t>(TerminalEngine::historyLimit), "row count <= history limit");
+    require(count >= static_cast<std::size_t>(e.rows()), "row count >= rows");
+    for (std::size_t r = 0; r < count; ++r) {
+        require(e.row(r).size() == static_cast<std::size_t>(e.columns()), "every row has columns cells");
+    }
+    require(e.cursorRow() >= 0 && static_cast<std::size_t>(e.cursorRow()) < count, "cursor on a kept row");
+    // Only a restore can put the column past the last one, and only as far as the saved column.
+    const int widest =
+        std::max(e.columns() - 1, std::min(e.savedCursor().column, TerminalEngine::columnLimit));
+    require(e.cursorColumn() >= 0 && e.cursorColumn() <= widest, "cursor column within the allowed range");
+    const std::u32string_view buffer = e.escapeBuffer();
+    require(buffer.size() <= TerminalEngine::escapeBufferLimit, "escape buffer within its bound");
+    if (e.controlSequenceState() == ControlSequenceState::csi) {
+        require(!buffer.empty() && buffer.front() == U'[', "a control sequence in progress starts with [");
+    } else {
+        require(buffer.empty(), "escape buffer empty outside a control sequence");
+    }
+    require(isSaneColor(e.currentColor()), "current colour finite with alpha 1");
+}
+
+void checkCells(const TerminalEngine& e)
+{
+    for (std::size_t r = 0; r < e.rowCount(); ++r) {
+        for (const Cell& cell : e.row(r)) {
+            require(isStoredScalar(cell.character), "cell holds a printable scalar");
+            require(isSaneColor(cell.color), "cell colour finite with alpha 1");
+        }
+    }
+}
+
+void requireSameState(const TerminalEngine& a, const TerminalEngine& b)
+{
+    require(a.rows() == b.rows() && a.columns() == b.columns(), "chunking changed the size");
+    require(a.cursorRow() == b.cursorRow() && a.cursorColumn() == b.cursorColumn(),
+            "chunking moved the cursor");
+    require(a.wrapPending() == b.wrapPending(), "chunking changed the pending wrap");
+    require(a.savedCursor().row == b.savedCursor().row && a.savedCursor().column == b.savedCursor().column,
+            "chunking changed the saved cursor");
+    require(a.currentColor() == b.currentColor(), "chunking changed the current colour");
+    require(a.controlSequenceState() == b.controlSequenceState(), "chunking changed the parser state");
+    require(a.escapeBuffer() == b.escapeBuffer(), "chunking changed the escape buffer");
+    require(a.bracketedPasteEnabled() == b.bracketedPasteEnabled(), "chunking changed bracketed paste");
+    require(a.rowCount() == b.rowCount(), "chunking changed the row count");
+    for (std::size_t r = 0; r < a.rowCount(); ++r) {
+        const std::span<const Cell> x = a.row(r);
+        const std::span<const Cell> y = b.row(r);
+        require(std::equal(x.begin(), x.end(), y.begin(), y.end()), "chunking changed a row");
+    }
+}
+
+void setUp(TerminalEngine& e)
+{
+    e.fillEmptyScreen();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    if (size == 0) {
+        return 0;
+    }
+    const std::size_t planLength = std::min<std::size_t>(data[0] % 16, size - 1);
+    Plan plan(std::span(data + 1, planLength));
+    const std::span<const std::uint8_t> output(data + 1 + planLength, size - 1 - planLength);
+
+    // viewed: drawn after every chunk like the view does; chunked and whole: no redraw, the first
+    // in the plan's chunks, the second in one piece between resizes.
+    TerminalEngine viewed;
+    TerminalEngine chunked;
+    TerminalEngine whole;
+    setUp(viewed);
+    setUp(chunked);
+    setUp(whole);
+    int renders = 0;
+    viewed.setRenderHook([&] {
+        require(viewed.cursorRow() >= 0 && viewed.cursorRow() < 2 * TerminalEngine::historyLimit,
+                "cursor row bounded before the redraw");
+        require(viewed.cursorColumn() >= 0, "cursor column not negative before the redraw");
+        viewed.ensureRow();
+        ++renders;
+    });
+
+    std::size_t done = 0;
+    std::size_t wholeFrom = 0;
+    while (done < output.size()) {
+        const Step step = plan.next();
+        if (step.resize) {
+            whole.consume(output.subspan(wholeFrom, done - wholeFrom));
+            wholeFrom = done;
+            for (TerminalEngine* e : {&viewed, &chunked, &whole}) {
+                e->resizeGrid(step.rows, step.columns);
+            }
+            checkAfterChunk(viewed);
+            continue;
+        }
+        const std::span<const std::uint8_t> chunk =
+            output.subspan(done, std::min(step.length, output.size() - done));
+        done += chunk.size();
+        const int rendersBefore = renders;
+        viewed.consume(chunk);
+        require(renders == rendersBefore + 1, "one redraw per chunk");
+        checkAfterChunk(viewed);
+        chunked.consume(chunk);
+    }
+    whole.consume(output.subspan(wholeFrom));
+    checkCells(viewed);
+    requireSameState(chunked, whole);
+    return 0;
+}
