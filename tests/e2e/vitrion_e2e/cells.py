@@ -97,7 +97,12 @@ class CellGrid:
         (top0, bottom0), (top2, _) = runs
         middle = (top0 + bottom0) // 2
         xs = [x for x in range(glass.x, glass.right) if distance(image.pixel(x, middle), text_color) < 45]
-        advance = (xs[-1] - xs[0] + 1) / bar_cells
+        # The bar is one run of ink with hairline seams between its blocks; anything further right
+        # in a light colour (a scroll bar) is not part of it.
+        end = 0
+        while end + 1 < len(xs) and xs[end + 1] - xs[end] <= 3:
+            end += 1
+        advance = (xs[end] - xs[0] + 1) / bar_cells
         return CellGrid(xs[0], advance, top0, (top2 - top0) / 2, bottom0 - top0 + 1)
 
     def background(self, image, glass, row, padding):
