@@ -1,0 +1,129 @@
+// The pipeline benchmark: shell output through the pty, the engine and the shown view against a raw
+// drain of the same output, a full repaint, key-to-echo latency and peak memory with a full history.
+// Targets are reported beside the figures; a missed target is a figure, not a failure. The exit
+// status is non-zero only when a measurement could not be taken.
+#include "BenchSupport.h"
+#include "EndToEnd.h"
+#include "MemoryProbe.h"
+#include "ViewFigures.h"
+#include "WorkloadText.h"
+#include "tests/view/ViewTestSupport.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr std::size_t workloadBytes = 32u << 20;
+constexpr double ratioTarget = 1.15;
+constexpr double repaintTargetMs = 4.0;
+constexpr double echoTargetMs = 3.0;
+constexpr double memoryTargetMegabytes = 80.0;
+
+const char* verdict(bool met)
+{
+    return met ? "met" : "MISSED";
+}
+
+bool reportEndToEnd(const std::vector<EndToEndResult>& results)
+{
+    std::printf("\nEnd to end (medians; ratio = view / raw drain)\n");
+    std::printf("  %-10s %9s %9s %9s %7s %10s %7s %s\n", "workload", "MiB", "raw ms", "view ms", "ratio",
+                "view MiB/s", "paints", "paint bound");
+    bool complete = !results.empty();
+    for (const EndToEndResult& result : results) {
+        complete = complete && result.complete && !result.viewMs.empty();
+        const double raw = Bench::median(result.rawMs);
+        const double view = Bench::median(result.viewMs);
+        const double ratio = raw > 0 ? view / raw : 0;
+        int worstExcess = -1000000;
+        for (std::size_t i = 0; i < result.paints.size(); ++i) {
+            worstExcess = std::max(worstExcess, result.paints[i] - paintAllowance(result.viewMs[i]));
+        }
+        std::vector<double> paints(result.paints.begin(), result.paints.end());
+        std::printf("  %-10s %9.1f %9.1f %9.1f %6.3fx %10.0f %7.0f %s (worst run %+d vs elapsed/16ms+1)%s\n",
+                    result.name.c_str(), static_cast<double>(result.rawBytes) / (1 << 20), raw, view, ratio,
+                    view > 0 ? static_cast<double>(result.rawBytes) / (1 << 20) / (view / 1000) : 0,
+                    Bench::median(paints), worstExcess <= 0 ? "pass" : "FAIL", worstExcess,
+                    result.complete ? "" : "  [a run timed out]");
+        std::printf("  %-10s ratio target <= %.2fx: %s\n", "", ratioTarget, verdict(ratio <= ratioTarget));
+    }
+    return complete;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    if (argc > 1 && std::strcmp(argv[1], "--memory-probe") == 0) {
+        return runMemoryProbe();
+    }
+    int runs = 5;
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "--runs") == 0) {
+            runs = std::max(1, std::atoi(argv[i + 1]));
+        }
+    }
+    const std::string program = argv[0];
+    ViewTest::ensureApplication();
+
+    QTemporaryDir folder;
+    const std::string dense = folder.filePath(QStringLiteral("dense.txt")).toStdString();
+    const std::string sgr = folder.filePath(QStringLiteral("sgr.txt")).toStdString();
+    if (!folder.isValid() || !WorkloadText::writeFile(dense, WorkloadText::dense(workloadBytes)) ||
+        !WorkloadText::writeFile(sgr, WorkloadText::sgrHeavy(workloadBytes))) {
+        std::fprintf(stderr, "cannot write the inputs\n");
+        return 1;
+    }
+    const std::vector<EndToEndWorkload> workloads = {
+        {"dense", "cat '" + dense + "'"},
+        {"sgr", "cat '" + sgr + "'"},
+        {"seq", "seq 1 3000000"},
+    };
+    const std::vector<EndToEndResult> endToEnd = runEndToEnd(workloads, runs, QSize(820, 520));
+    const RepaintResult repaint = measureRepaint(60, 200, 400);
+    const EchoResult echo = measureKeyEcho(500);
+    const MemoryResult memory = measurePeakMemory(QCoreApplication::applicationFilePath().isEmpty()
+                                                      ? QString::fromStdString(program)
+                                                      : QCoreApplication::applicationFilePath());
+
+    bool complete = reportEndToEnd(endToEnd);
+
+    const double repaintMs = Bench::median(repaint.repaintMs);
+    std::printf("\nFull repaint, %d x %d grid of coloured text (%d lines shown)\n", repaint.columns,
+                repaint.rows, repaint.linesShown);
+    std::printf("  repaint(): median %.2f ms, p99 %.2f ms over %zu; target <= %.0f ms: %s\n", repaintMs,
+                Bench::percentile(repaint.repaintMs, 0.99), repaint.repaintMs.size(), repaintTargetMs,
+                verdict(repaintMs <= repaintTargetMs));
+    std::printf("  grab():    median %.2f ms over %zu\n", Bench::median(repaint.grabMs),
+                repaint.grabMs.size());
+    complete = complete && repaint.complete;
+
+    const double echoMs = Bench::median(echo.latencyMs);
+    std::printf("\nKey to painted echo (bash), %zu keys\n", echo.latencyMs.size());
+    std::printf("  median %.2f ms, p99 %.2f ms, max %.2f ms; median target <= %.0f ms: %s\n", echoMs,
+                Bench::percentile(echo.latencyMs, 0.99), Bench::percentile(echo.latencyMs, 1.0), echoTargetMs,
+                verdict(echoMs <= echoTargetMs));
+    complete = complete && echo.complete;
+
+    const double peakMegabytes = static_cast<double>(memory.peakKilobytes) / 1024.0;
+    std::printf("\nPeak resident memory, %d rows x %d columns held\n", memory.rows, memory.columns);
+    std::printf("  VmHWM %.1f MB (VmRSS %.1f MB at the end); target <= %.0f MB: %s\n", peakMegabytes,
+                static_cast<double>(memory.residentKilobytes) / 1024.0, memoryTargetMegabytes,
+                verdict(memory.complete && peakMegabytes <= memoryTargetMegabytes));
+    complete = complete && memory.complete;
+
+    if (!complete) {
+        std::printf("\nSome measurements could not be completed (see above).\n");
+    }
+    return complete ? 0 : 1;
+}

@@ -1,0 +1,162 @@
+// The repaint host shows every row at once (scroll bar off, viewport as tall as the lines), so each
+// repaint draws the whole grid. Keys are spaced well past a frame interval: a key typed into an idle
+// view is painted at once, which is the case being measured.
+#include "ViewFigures.h"
+
+#include "BenchSupport.h"
+#include "WorkloadText.h"
+#include "engine/TerminalEngine.h"
+#include "tests/view/ViewTestSupport.h"
+#include "view/TerminalTextView.h"
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QPixmap>
+#include <QScrollArea>
+#include <QTest>
+
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <utility>
+
+namespace {
+
+constexpr int keysPerLine = 50; // the line is cleared with Control+U after this many
+constexpr int keySpacingMs = 25;
+
+bool promptIsEmpty(const TerminalEngine& engine, int promptColumn)
+{
+    const std::string row = Bench::rowText(engine, static_cast<std::size_t>(engine.cursorRow()));
+    return engine.cursorColumn() == promptColumn &&
+           row.find_first_not_of(' ', promptColumn) == std::string::npos;
+}
+
+// Notes whether a paint of the widget began while a condition held: that paint drew the state the
+// condition describes (the view paints what the engine holds when its paint event runs).
+class PaintWatch : public QObject {
+public:
+    PaintWatch(QWidget& widget, std::function<bool()> condition)
+        : widget_(widget), condition_(std::move(condition))
+    {
+        widget_.installEventFilter(this);
+    }
+    ~PaintWatch() override { widget_.removeEventFilter(this); }
+    void reset() { seen_ = false; }
+    bool seen() const { return seen_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == &widget_ && event->type() == QEvent::Paint && !seen_ && condition_()) {
+            seen_ = true;
+        }
+        return false;
+    }
+
+private:
+    QWidget& widget_;
+    std::function<bool()> condition_;
+    bool seen_ = false;
+};
+
+} // namespace
+
+RepaintResult measureRepaint(int rows, int columns, int repaints)
+{
+    RepaintResult result;
+    // A first host measures the font; the second is sized so that every cell and line is shown.
+    double advance = 0;
+    double pitch = 0;
+    {
+        ViewTest::ScrollHost probe(QSize(800, 600));
+        advance = probe.view().cellAdvance();
+        pitch = probe.view().linePitch();
+    }
+    const int width = static_cast<int>(std::ceil(columns * advance + 2 * TerminalTextView::textInset)) + 2;
+    const int height = static_cast<int>(std::ceil(rows * pitch + 2 * TerminalTextView::textInset)) + 2;
+    ViewTest::ScrollHost host(QSize(width, height), VitrionSettings{}, Qt::ScrollBarAlwaysOff);
+    TerminalEngine& engine = host.engine();
+    engine.resizeGrid(rows, columns);
+    engine.consume(WorkloadText::colouredScreen(rows, columns));
+    TerminalTextView& view = host.view();
+    Bench::settle(view, 50);
+    result.rows = static_cast<int>(engine.rowCount());
+    result.columns = engine.columns();
+    result.linesShown = view.displayLineCount();
+    for (int i = 0; i < 20; ++i) { // glyph caches
+        view.repaint();
+    }
+    const int paintsBefore = view.paintCount();
+    for (int i = 0; i < repaints; ++i) {
+        const auto start = Bench::Clock::now();
+        view.repaint();
+        result.repaintMs.push_back(Bench::millisecondsSince(start));
+    }
+    for (int i = 0; i < repaints / 4; ++i) {
+        const auto start = Bench::Clock::now();
+        const QPixmap picture = view.grab();
+        result.grabMs.push_back(Bench::millisecondsSince(start));
+    }
+    // Every repaint must really have painted, or the figure measures nothing.
+    result.complete = view.paintCount() - paintsBefore >= repaints && result.rows == rows &&
+                      result.linesShown == rows && host.area().viewport()->height() >= view.height();
+    return result;
+}
+
+EchoResult measureKeyEcho(int keys)
+{
+    EchoResult result;
+    ViewTest::SurfaceWindow window(ViewTest::settingsWithShell(QStringLiteral("bash")), QSize(820, 520));
+    if (!window.waitForShell()) {
+        std::fprintf(stderr, "key echo: the shell did not answer\n");
+        return result;
+    }
+    TerminalTextView& view = window.view();
+    TerminalEngine& engine = window.engine();
+    constexpr int promptColumn = 2; // "$ "
+    if (!Bench::runEventsUntil([&] { return promptIsEmpty(engine, promptColumn); }, 20000)) {
+        std::fprintf(stderr, "key echo: no empty prompt\n");
+        return result;
+    }
+    int row = 0;
+    int column = 0;
+    char32_t letter = U'a';
+    PaintWatch echoPainted(view, [&] {
+        return engine.cursorRow() == row && engine.cursorColumn() == column + 1 &&
+               engine.row(static_cast<std::size_t>(row))[static_cast<std::size_t>(column)].character ==
+                   letter;
+    });
+    constexpr int warmUp = 20;
+    for (int key = 0; key < keys + warmUp; ++key) {
+        if (key > 0 && key % keysPerLine == 0) {
+            QTest::keyClick(&view, Qt::Key_U, Qt::ControlModifier);
+            if (!Bench::runEventsUntil([&] { return promptIsEmpty(engine, promptColumn); }, 20000)) {
+                std::fprintf(stderr, "key echo: Control+U did not clear the line\n");
+                return result;
+            }
+        }
+        Bench::settle(view, keySpacingMs);
+        letter = U'a' + static_cast<char32_t>(key % 26);
+        row = engine.cursorRow();
+        column = engine.cursorColumn();
+        const QString text(QChar(static_cast<char16_t>(letter)));
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_A + key % 26, Qt::NoModifier, text);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_A + key % 26, Qt::NoModifier, text);
+        echoPainted.reset();
+        const auto start = Bench::Clock::now();
+        QCoreApplication::sendEvent(&view, &press);
+        const bool painted = Bench::runEventsUntil([&] { return echoPainted.seen(); }, 20000);
+        const double elapsed = Bench::millisecondsSince(start);
+        QCoreApplication::sendEvent(&view, &release);
+        if (!painted) {
+            std::fprintf(stderr, "key echo: key %d was not echoed\n", key);
+            return result;
+        }
+        if (key >= warmUp) {
+            result.latencyMs.push_back(elapsed);
+        }
+    }
+    result.complete = true;
+    return result;
+}

@@ -1,0 +1,22 @@
+// The view's own figures: the time of one full repaint of a grid of coloured text, and the time from
+// a key event to the shell's echo painted.
+#pragma once
+
+#include <vector>
+
+struct RepaintResult {
+    int rows = 0;
+    int columns = 0;
+    int linesShown = 0;
+    std::vector<double> repaintMs; // QWidget::repaint(): paint and flush
+    std::vector<double> grabMs;    // QWidget::grab(): paint into a pixmap
+    bool complete = false;
+};
+
+struct EchoResult {
+    std::vector<double> latencyMs;
+    bool complete = false;
+};
+
+RepaintResult measureRepaint(int rows, int columns, int repaints);
+EchoResult measureKeyEcho(int keys);
