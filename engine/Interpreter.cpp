@@ -110,9 +110,30 @@ void TerminalEngine::normalScalar(char32_t scalar)
     }
 }
 
+namespace {
+inline bool isIntermediate(char32_t scalar)
+{
+    return scalar >= 0x20 && scalar <= 0x2F;
+}
+} // namespace
+
 void TerminalEngine::escapeScalar(char32_t scalar)
 {
+    // ESC, intermediates (SP to /), one final: character-set designations (ESC ( B, which every
+    // attribute reset of xterm-256color's terminfo sends), ESC # 8, ESC % G. The whole sequence is
+    // ignored; ending it at the intermediate would print its final, a B after every colour change
+    // of a curses program. The intermediates wait in escapeBuffer, bounded like a control sequence.
+    if (isIntermediate(scalar)) {
+        if (escapeBuffer_.size() < escapeBufferLimit) {
+            escapeBuffer_.push_back(scalar);
+        }
+        return;
+    }
     controlSequenceState_ = ControlSequenceState::normal;
+    if (!escapeBuffer_.empty()) {
+        escapeBuffer_.clear(); // the final, or whatever interrupted the sequence, is dropped
+        return;
+    }
     switch (scalar) {
     case U'7': // DECSC
         saveCursor();
@@ -144,7 +165,7 @@ void TerminalEngine::escapeScalar(char32_t scalar)
     case U'c': // RIS
         fullReset();
         break;
-    default: // designators, keypad modes, SOS, ESC itself, controls: the sequence ends here
+    default: // keypad modes, SOS, ESC itself, controls: the sequence ends here
         break;
     }
 }

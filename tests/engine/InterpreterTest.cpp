@@ -50,11 +50,36 @@ TEST_F(InterpreterTest, BackspaceStopsAtColumnZeroAndCancelsPendingWrap)
 
 TEST_F(InterpreterTest, UnknownEscapeSequencesEndAtTheirFirstCharacter)
 {
-    e.consume("\x1b(B");
-    EXPECT_EQ(rowTrimmed(e, 0), "B") << "the designator ends the sequence, B is text";
+    e.consume("\x1b=\x1b>x");
+    EXPECT_EQ(rowTrimmed(e, 0), "x") << "keypad modes are dropped";
     e.consume("\r\x1b\x1b[A");
     EXPECT_EQ(rowTrimmed(e, 0), "[A") << "ESC ESC drops the second ESC; [A is printed";
     EXPECT_EQ(e.controlSequenceState(), ControlSequenceState::normal);
+}
+
+TEST_F(InterpreterTest, DesignatorsAndOtherIntermediateSequencesAreSwallowedWhole)
+{
+    // What `tput sgr0` sends for xterm-256color, then a line-drawing switch, DECALN, UTF-8 select.
+    e.consume("a\x1b(B\x1b[mb\x1b)0c\x1b#8d\x1b%Ge");
+    EXPECT_EQ(rowTrimmed(e, 0), "abcde");
+    // Split across chunks: the intermediate waits in the buffer for its final.
+    e.consume("\x1b(");
+    EXPECT_EQ(e.controlSequenceState(), ControlSequenceState::escape);
+    EXPECT_EQ(e.escapeBuffer(), U"(");
+    e.consume("Bf");
+    EXPECT_EQ(rowTrimmed(e, 0), "abcdef");
+    EXPECT_TRUE(e.escapeBuffer().empty());
+    // A final after intermediates never runs the plain escape's action (ESC c would reset).
+    e.consume("\x1b c\x1b(7g");
+    EXPECT_EQ(rowTrimmed(e, 0), "abcdefg");
+    // A control interrupts the sequence and is dropped with it; text goes on.
+    e.consume("\x1b(\nh");
+    EXPECT_EQ(rowTrimmed(e, 0), "abcdefgh");
+    // Endless intermediates stay within the buffer's bound.
+    e.consume(std::string(1, '\x1b') + std::string(10000, '('));
+    EXPECT_EQ(e.escapeBuffer().size(), TerminalEngine::escapeBufferLimit);
+    e.consume("Bi");
+    EXPECT_EQ(rowTrimmed(e, 0), "abcdefghi");
 }
 
 TEST_F(InterpreterTest, ControlCharactersInsideCsiAreCollectedNotExecuted)
