@@ -1,0 +1,171 @@
+// The benchmark's input generators, driven by a fixed-seed xorshift so that the bytes never change.
+#include "EngineWorkloads.h"
+
+#include <array>
+#include <cstdint>
+
+namespace {
+
+class Random {
+public:
+    std::uint32_t next()
+    {
+        state_ ^= state_ << 13;
+        state_ ^= state_ >> 7;
+        state_ ^= state_ << 17;
+        return static_cast<std::uint32_t>(state_ >> 11);
+    }
+    int below(int bound) { return static_cast<int>(next() % static_cast<std::uint32_t>(bound)); }
+
+private:
+    std::uint64_t state_ = 0x9E3779B97F4A7C15u;
+};
+
+void appendNumber(std::string& out, int value)
+{
+    out += std::to_string(value);
+}
+
+void appendUtf8(std::string& out, char32_t c)
+{
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// Mostly letters and digits, a space about every sixth character.
+char textCharacter(Random& random)
+{
+    if (random.below(6) == 0) {
+        return ' ';
+    }
+    return static_cast<char>(0x21 + random.below(0x7E - 0x21 + 1));
+}
+
+// One line of `columns` visible characters with a colour change before every 4 of them.
+template <typename Colour> void colouredLine(std::string& out, Random& random, int columns, Colour colour)
+{
+    for (int column = 0; column < columns; ++column) {
+        if (column % 4 == 0) {
+            colour(out, random);
+        }
+        out += textCharacter(random);
+    }
+    out += "\r\n";
+}
+
+constexpr std::array<char32_t, 12> accented{U'é', U'è', U'à', U'ü', U'ö', U'ñ',
+                                            U'ç', U'ø', U'å', U'ß', U'ł', U'ő'};
+
+char32_t utf8Character(Random& random)
+{
+    switch (random.below(4)) {
+    case 0:
+        return accented[static_cast<std::size_t>(random.below(accented.size()))];
+    case 1:
+        return U'α' + static_cast<char32_t>(random.below(25)); // Greek small letters
+    case 2:
+        return U'\u4E00' + static_cast<char32_t>(random.below(0x5000)); // CJK unified ideographs
+    default:
+        return random.below(3) == 0 ? U' ' : U'a' + static_cast<char32_t>(random.below(26));
+    }
+}
+
+void cursorFrame(std::string& out, Random& random, int rows, int columns)
+{
+    for (int row = 1; row <= rows; ++row) {
+        const int fields = 1 + random.below(4);
+        for (int field = 0; field < fields; ++field) {
+            out += "\x1b[";
+            appendNumber(out, row);
+            out += ';';
+            appendNumber(out, 1 + random.below(columns));
+            out += 'H';
+            const int length = 1 + random.below(8);
+            for (int i = 0; i < length; ++i) {
+                out += textCharacter(random);
+            }
+            if (random.below(4) == 0) {
+                out += "\x1b[K";
+            }
+        }
+    }
+}
+
+} // namespace
+
+std::string_view workloadName(EngineWorkload workload)
+{
+    switch (workload) {
+    case EngineWorkload::denseAscii:
+        return "dense_ascii";
+    case EngineWorkload::sgr256:
+        return "sgr_256";
+    case EngineWorkload::truecolor:
+        return "sgr_truecolor";
+    case EngineWorkload::utf8Heavy:
+        return "utf8_heavy";
+    case EngineWorkload::shortLines:
+        return "short_lines";
+    case EngineWorkload::cursorRedraw:
+        return "cursor_redraw";
+    }
+    return "unknown";
+}
+
+std::string generateWorkload(EngineWorkload workload, int rows, int columns, std::size_t bytes)
+{
+    Random random;
+    std::string out;
+    out.reserve(bytes + 4096);
+    int counter = 0;
+    while (out.size() < bytes) {
+        switch (workload) {
+        case EngineWorkload::denseAscii:
+            for (int i = 0; i < columns; ++i) {
+                out += textCharacter(random);
+            }
+            out += "\r\n";
+            break;
+        case EngineWorkload::sgr256:
+            colouredLine(out, random, columns, [](std::string& o, Random& r) {
+                o += "\x1b[38;5;";
+                appendNumber(o, r.below(256));
+                o += 'm';
+            });
+            break;
+        case EngineWorkload::truecolor:
+            colouredLine(out, random, columns, [](std::string& o, Random& r) {
+                o += "\x1b[38;2;";
+                appendNumber(o, r.below(256));
+                o += ';';
+                appendNumber(o, r.below(256));
+                o += ';';
+                appendNumber(o, r.below(256));
+                o += 'm';
+            });
+            break;
+        case EngineWorkload::utf8Heavy:
+            for (int i = 0; i < columns; ++i) {
+                appendUtf8(out, utf8Character(random));
+            }
+            out += "\r\n";
+            break;
+        case EngineWorkload::shortLines:
+            appendNumber(out, ++counter);
+            out += "\r\n";
+            break;
+        case EngineWorkload::cursorRedraw:
+            cursorFrame(out, random, rows, columns);
+            break;
+        }
+    }
+    return out;
+}

@@ -1,0 +1,26 @@
+// Deterministic inputs for the engine benchmark: a fixed seed gives the same bytes on every machine
+// and every run, so figures from different commits and both engines in one run compare.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+enum class EngineWorkload {
+    denseAscii,   // full lines of printable ASCII, each ended by CR LF
+    sgr256,       // a 256-colour SGR before every 4 characters
+    truecolor,    // a 24-bit SGR before every 4 characters
+    utf8Heavy,    // accented Latin, Greek and CJK text
+    shortLines,   // one number per line, like seq
+    cursorRedraw, // a full-screen redraw: CUP to each field, a short write, some EL
+};
+
+inline constexpr EngineWorkload allEngineWorkloads[] = {
+    EngineWorkload::denseAscii, EngineWorkload::sgr256,     EngineWorkload::truecolor,
+    EngineWorkload::utf8Heavy,  EngineWorkload::shortLines, EngineWorkload::cursorRedraw,
+};
+
+std::string_view workloadName(EngineWorkload workload);
+
+// About `bytes` of input (whole lines or frames) for a terminal of `rows` x `columns`.
+std::string generateWorkload(EngineWorkload workload, int rows, int columns, std::size_t bytes);
