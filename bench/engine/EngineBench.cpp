@@ -11,6 +11,7 @@
 #include <map>
 #include <span>
 #include <string>
+#include <unistd.h>
 #include <vector>
 #include <vterm.h>
 
@@ -142,6 +143,8 @@ void fullHistoryMemory(benchmark::State& state)
 // Prints the usual table and keeps each benchmark's rate for the ratio summary.
 class SummaryReporter : public benchmark::ConsoleReporter {
 public:
+    SummaryReporter() : ConsoleReporter(isatty(STDOUT_FILENO) != 0 ? OO_ColorTabular : OO_Tabular) {}
+
     void ReportRuns(const std::vector<Run>& runs) override
     {
         for (const Run& run : runs) {

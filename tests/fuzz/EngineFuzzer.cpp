@@ -112,6 +112,9 @@ void checkAfterChunk(const TerminalEngine& e)
     require(buffer.size() <= TerminalEngine::escapeBufferLimit, "escape buffer within its bound");
     if (e.controlSequenceState() == ControlSequenceState::csi) {
         require(!buffer.empty() && buffer.front() == U'[', "a control sequence in progress starts with [");
+    } else if (e.controlSequenceState() == ControlSequenceState::escape) {
+        require(std::all_of(buffer.begin(), buffer.end(), [](char32_t c) { return c >= 0x20 && c <= 0x2F; }),
+                "an escape sequence in progress holds only intermediates");
     } else {
         require(buffer.empty(), "escape buffer empty outside a control sequence");
     }
