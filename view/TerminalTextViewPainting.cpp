@@ -12,7 +12,11 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -41,8 +45,32 @@ struct LooseGlyph {
     QPointF baseline;
 };
 
+// A colour's exact bits, as a hash key. Colours equal by value may differ in bits (0.0 and -0.0):
+// they then get two batches, which paint the same.
+struct ColorBits {
+    std::array<std::uint32_t, 4> bits;
+    explicit ColorBits(const Color& color)
+        : bits{std::bit_cast<std::uint32_t>(color.red), std::bit_cast<std::uint32_t>(color.green),
+               std::bit_cast<std::uint32_t>(color.blue), std::bit_cast<std::uint32_t>(color.alpha)}
+    {
+    }
+    friend bool operator==(const ColorBits&, const ColorBits&) = default;
+};
+
+struct ColorBitsHash {
+    std::size_t operator()(const ColorBits& key) const
+    {
+        std::uint64_t hash = 0xCBF29CE484222325ULL;
+        for (const std::uint32_t part : key.bits) {
+            hash = (hash ^ part) * 0x100000001B3ULL;
+        }
+        return static_cast<std::size_t>(hash ^ (hash >> 32));
+    }
+};
+
 // The glyph batches of one paint, one per colour; consecutive cells mostly share a colour, so the
-// last batch used is tried first.
+// last batch used is tried first. Text in 24-bit colour can bring thousands of colours to a screen,
+// so the others are found by hash, not by a search through every batch.
 class GlyphBatches {
 public:
     GlyphBatch& forColor(const Color& color)
@@ -50,20 +78,18 @@ public:
         if (last_ < batches_.size() && batches_[last_].color == color) {
             return batches_[last_];
         }
-        for (std::size_t i = 0; i < batches_.size(); ++i) {
-            if (batches_[i].color == color) {
-                last_ = i;
-                return batches_[i];
-            }
+        const auto [entry, added] = index_.try_emplace(ColorBits(color), batches_.size());
+        if (added) {
+            batches_.push_back(GlyphBatch{color, {}, {}});
         }
-        batches_.push_back(GlyphBatch{color, {}, {}});
-        last_ = batches_.size() - 1;
-        return batches_.back();
+        last_ = entry->second;
+        return batches_[last_];
     }
     const std::vector<GlyphBatch>& batches() const { return batches_; }
 
 private:
     std::vector<GlyphBatch> batches_;
+    std::unordered_map<ColorBits, std::size_t, ColorBitsHash> index_;
     std::size_t last_ = 0;
 };
 
