@@ -15,6 +15,9 @@ namespace Bench {
 using Clock = std::chrono::steady_clock;
 
 double millisecondsSince(Clock::time_point start);
+// CPU time of the whole process (all threads), in milliseconds: unlike the wall clock it does not
+// grow when other processes take the cores.
+double processCpuMilliseconds();
 
 // Runs the event loop until the condition holds, checking it after every batch of events (the loop
 // sleeps only while nothing is ready); false after the time-out.

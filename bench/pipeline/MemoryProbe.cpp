@@ -30,8 +30,9 @@ int runMemoryProbe()
     QTemporaryDir folder;
     const std::string path = folder.filePath(QStringLiteral("history.txt")).toStdString();
     if (!folder.isValid() ||
-        !WorkloadText::writeFile(path,
-                                 WorkloadText::colouredScreen(historyRows + 100, probeColumns) + "\r\n")) {
+        !WorkloadText::writeFile(path, WorkloadText::colouredScreen(historyRows + 100, probeColumns,
+                                                                    WorkloadText::Colours::palette) +
+                                           "\r\n")) {
         std::fprintf(stderr, "memory probe: cannot write the input\n");
         return 1;
     }

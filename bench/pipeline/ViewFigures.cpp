@@ -4,7 +4,6 @@
 #include "ViewFigures.h"
 
 #include "BenchSupport.h"
-#include "WorkloadText.h"
 #include "engine/TerminalEngine.h"
 #include "tests/view/ViewTestSupport.h"
 #include "view/TerminalTextView.h"
@@ -62,7 +61,7 @@ private:
 
 } // namespace
 
-RepaintResult measureRepaint(int rows, int columns, int repaints)
+RepaintResult measureRepaint(int rows, int columns, WorkloadText::Colours colours, int repaints)
 {
     RepaintResult result;
     // A first host measures the font; the second is sized so that every cell and line is shown.
@@ -78,7 +77,7 @@ RepaintResult measureRepaint(int rows, int columns, int repaints)
     ViewTest::ScrollHost host(QSize(width, height), VitrionSettings{}, Qt::ScrollBarAlwaysOff);
     TerminalEngine& engine = host.engine();
     engine.resizeGrid(rows, columns);
-    engine.consume(WorkloadText::colouredScreen(rows, columns));
+    engine.consume(WorkloadText::colouredScreen(rows, columns, colours));
     TerminalTextView& view = host.view();
     Bench::settle(view, 50);
     result.rows = static_cast<int>(engine.rowCount());
@@ -90,7 +89,9 @@ RepaintResult measureRepaint(int rows, int columns, int repaints)
     const int paintsBefore = view.paintCount();
     for (int i = 0; i < repaints; ++i) {
         const auto start = Bench::Clock::now();
+        const double cpuStart = Bench::processCpuMilliseconds();
         view.repaint();
+        result.repaintCpuMs.push_back(Bench::processCpuMilliseconds() - cpuStart);
         result.repaintMs.push_back(Bench::millisecondsSince(start));
     }
     for (int i = 0; i < repaints / 4; ++i) {

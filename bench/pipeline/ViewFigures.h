@@ -2,14 +2,17 @@
 // a key event to the shell's echo painted.
 #pragma once
 
+#include "WorkloadText.h"
+
 #include <vector>
 
 struct RepaintResult {
     int rows = 0;
     int columns = 0;
     int linesShown = 0;
-    std::vector<double> repaintMs; // QWidget::repaint(): paint and flush
-    std::vector<double> grabMs;    // QWidget::grab(): paint into a pixmap
+    std::vector<double> repaintMs;    // QWidget::repaint(): paint and flush, wall clock
+    std::vector<double> repaintCpuMs; // the same, the process's CPU time
+    std::vector<double> grabMs;       // QWidget::grab(): paint into a pixmap
     bool complete = false;
 };
 
@@ -18,5 +21,5 @@ struct EchoResult {
     bool complete = false;
 };
 
-RepaintResult measureRepaint(int rows, int columns, int repaints);
+RepaintResult measureRepaint(int rows, int columns, WorkloadText::Colours colours, int repaints);
 EchoResult measureKeyEcho(int keys);

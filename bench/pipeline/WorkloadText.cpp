@@ -145,14 +145,14 @@ std::string sgrHeavy(std::size_t bytes)
     return out;
 }
 
-std::string colouredScreen(int rows, int columns)
+std::string colouredScreen(int rows, int columns, Colours colours)
 {
     SplitMix64 random(0x5EED0003);
     std::string out;
     for (int row = 0; row < rows; ++row) {
         int column = 0;
         while (column < columns) {
-            if (random.between(0, 1) == 0) {
+            if (colours == Colours::palette) {
                 out += "\033[38;5;";
                 appendNumber(out, random.between(1, 255));
                 out += 'm';

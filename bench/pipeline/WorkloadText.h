@@ -12,9 +12,13 @@ std::string dense(std::size_t bytes);
 // Short words, each behind one or two graphic-rendition changes (16 colours, bright, 256 colours,
 // 24-bit, bold, background, reset), in lines of 40 to 200 visible characters; ends with a reset.
 std::string sgrHeavy(std::size_t bytes);
+enum class Colours {
+    palette,   // the 255 non-default colours of the 256-colour table
+    trueColour // a 24-bit colour of its own for every run
+};
 // `rows` rows of exactly `columns` printable, non-blank cells whose colour changes every one to six
 // cells; rows joined by "\r\n", none after the last, so the cursor ends on the last row.
-std::string colouredScreen(int rows, int columns);
+std::string colouredScreen(int rows, int columns, Colours colours);
 
 bool writeFile(const std::string& path, const std::string& contents);
 
