@@ -19,7 +19,7 @@ fading = false;
 vsync = false;
 """
 
-REQUIRED_TOOLS = ("Xvfb", "openbox", "picom", "xdotool", "xclip", "import", "xwininfo", "xprop")
+REQUIRED_TOOLS = ("Xvfb", "openbox", "picom", "xdotool", "xclip", "import", "xwininfo", "xprop", "xset")
 
 # Root background: horizontal bands of white and black, 64 pixels high (coarse enough that a box
 # blur of 13 leaves the middle of each band at its own colour).
@@ -58,6 +58,9 @@ class XStack:
         self._start_xvfb()
         self.wm = self.procs.start("openbox", ["openbox", "--sm-disable"], env=self.env())
         wait_until(self._wm_running, 20, "openbox to take the screen")
+        # No key repeat: on a loaded machine the server can see a synthetic key held past the repeat
+        # delay (while it serves a large clipboard transfer) and type it again.
+        subprocess.run(["xset", "r", "off"], env=self.env(), check=True, timeout=10)
         with Display(self.display) as d:
             d.set_root_bands(BAND_COLORS, BAND_HEIGHT)
         if self.with_compositor:
