@@ -140,11 +140,10 @@ int main(int argc, char** argv)
     }
     if (selected("repaint")) {
         using WorkloadText::Colours;
-        complete =
-            reportRepaint(measureRepaint(60, 200, Colours::palette, 400), "256-colour table") && complete;
-        complete =
-            reportRepaint(measureRepaint(60, 200, Colours::trueColour, 400), "a 24-bit colour per run") &&
-            complete;
+        const std::vector<RepaintResult> repaints =
+            measureRepaints(60, 200, {Colours::palette, Colours::trueColour}, 400);
+        complete = reportRepaint(repaints[0], "256-colour table") && complete;
+        complete = reportRepaint(repaints[1], "a 24-bit colour per run") && complete;
     }
     if (selected("echo")) {
         complete = reportEcho(measureKeyEcho(500)) && complete;

@@ -1,6 +1,7 @@
-// The repaint host shows every row at once (scroll bar off, viewport as tall as the lines), so each
-// repaint draws the whole grid. Keys are spaced well past a frame interval: a key typed into an idle
-// view is painted at once, which is the case being measured.
+// A repaint host shows every row at once (scroll bar off, viewport as tall as the lines), so each
+// repaint draws the whole grid; there is one host per colour set, and their repaints alternate so
+// that a change in the machine's load falls on every set alike. Keys are spaced well past a frame
+// interval: a key typed into an idle view is painted at once, which is the case being measured.
 #include "ViewFigures.h"
 
 #include "BenchSupport.h"
@@ -17,6 +18,7 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <utility>
 
 namespace {
@@ -61,10 +63,10 @@ private:
 
 } // namespace
 
-RepaintResult measureRepaint(int rows, int columns, WorkloadText::Colours colours, int repaints)
+std::vector<RepaintResult> measureRepaints(int rows, int columns,
+                                           const std::vector<WorkloadText::Colours>& sets, int repaints)
 {
-    RepaintResult result;
-    // A first host measures the font; the second is sized so that every cell and line is shown.
+    // A first host measures the font; the others are sized so that every cell and line is shown.
     double advance = 0;
     double pitch = 0;
     {
@@ -74,35 +76,49 @@ RepaintResult measureRepaint(int rows, int columns, WorkloadText::Colours colour
     }
     const int width = static_cast<int>(std::ceil(columns * advance + 2 * TerminalTextView::textInset)) + 2;
     const int height = static_cast<int>(std::ceil(rows * pitch + 2 * TerminalTextView::textInset)) + 2;
-    ViewTest::ScrollHost host(QSize(width, height), VitrionSettings{}, Qt::ScrollBarAlwaysOff);
-    TerminalEngine& engine = host.engine();
-    engine.resizeGrid(rows, columns);
-    engine.consume(WorkloadText::colouredScreen(rows, columns, colours));
-    TerminalTextView& view = host.view();
-    Bench::settle(view, 50);
-    result.rows = static_cast<int>(engine.rowCount());
-    result.columns = engine.columns();
-    result.linesShown = view.displayLineCount();
-    for (int i = 0; i < 20; ++i) { // glyph caches
-        view.repaint();
+    std::vector<std::unique_ptr<ViewTest::ScrollHost>> hosts;
+    std::vector<RepaintResult> results(sets.size());
+    std::vector<int> paintsBefore;
+    for (std::size_t set = 0; set < sets.size(); ++set) {
+        auto& host = hosts.emplace_back(std::make_unique<ViewTest::ScrollHost>(
+            QSize(width, height), VitrionSettings{}, Qt::ScrollBarAlwaysOff));
+        TerminalEngine& engine = host->engine();
+        engine.resizeGrid(rows, columns);
+        engine.consume(WorkloadText::colouredScreen(rows, columns, sets[set]));
+        TerminalTextView& view = host->view();
+        Bench::settle(view, 50);
+        results[set].rows = static_cast<int>(engine.rowCount());
+        results[set].columns = engine.columns();
+        results[set].linesShown = view.displayLineCount();
+        for (int i = 0; i < 20; ++i) { // glyph caches
+            view.repaint();
+        }
+        paintsBefore.push_back(view.paintCount());
     }
-    const int paintsBefore = view.paintCount();
     for (int i = 0; i < repaints; ++i) {
-        const auto start = Bench::Clock::now();
-        const double cpuStart = Bench::processCpuMilliseconds();
-        view.repaint();
-        result.repaintCpuMs.push_back(Bench::processCpuMilliseconds() - cpuStart);
-        result.repaintMs.push_back(Bench::millisecondsSince(start));
+        for (std::size_t set = 0; set < sets.size(); ++set) {
+            const auto start = Bench::Clock::now();
+            const double cpuStart = Bench::processCpuMilliseconds();
+            hosts[set]->view().repaint();
+            results[set].repaintCpuMs.push_back(Bench::processCpuMilliseconds() - cpuStart);
+            results[set].repaintMs.push_back(Bench::millisecondsSince(start));
+        }
     }
     for (int i = 0; i < repaints / 4; ++i) {
-        const auto start = Bench::Clock::now();
-        const QPixmap picture = view.grab();
-        result.grabMs.push_back(Bench::millisecondsSince(start));
+        for (std::size_t set = 0; set < sets.size(); ++set) {
+            const auto start = Bench::Clock::now();
+            const QPixmap picture = hosts[set]->view().grab();
+            results[set].grabMs.push_back(Bench::millisecondsSince(start));
+        }
     }
-    // Every repaint must really have painted, or the figure measures nothing.
-    result.complete = view.paintCount() - paintsBefore >= repaints && result.rows == rows &&
-                      result.linesShown == rows && host.area().viewport()->height() >= view.height();
-    return result;
+    for (std::size_t set = 0; set < sets.size(); ++set) {
+        // Every repaint must really have painted the whole grid, or the figure measures nothing.
+        const TerminalTextView& view = hosts[set]->view();
+        results[set].complete = view.paintCount() - paintsBefore[set] >= repaints &&
+                                results[set].rows == rows && results[set].linesShown == rows &&
+                                hosts[set]->area().viewport()->height() >= view.height();
+    }
+    return results;
 }
 
 EchoResult measureKeyEcho(int keys)

@@ -21,5 +21,7 @@ struct EchoResult {
     bool complete = false;
 };
 
-RepaintResult measureRepaint(int rows, int columns, WorkloadText::Colours colours, int repaints);
+// One result per colour set, in order.
+std::vector<RepaintResult> measureRepaints(int rows, int columns,
+                                           const std::vector<WorkloadText::Colours>& sets, int repaints);
 EchoResult measureKeyEcho(int keys);
