@@ -128,7 +128,7 @@ KeyDescription describe(const QKeyEvent& event)
     if (printable) {
         key.text = text.toStdString();
     } else if (key.key == TerminalKey::tab) {
-        key.text = "\t"; // Tab types its control character; Alt+Tab sends ESC HT
+        key.text.assign(1, '\t'); // Tab types its control character; Alt+Tab sends ESC HT
     }
 
     const int qtKey = event.key();
