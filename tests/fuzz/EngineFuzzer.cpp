@@ -29,8 +29,10 @@ void require(bool holds, const char* what)
     }
 }
 
-constexpr std::array<int, 8> rowChoices{0, 1, 2, 7, 24, 50, 300, 2500};
-constexpr std::array<int, 8> columnChoices{-1, 1, 2, 9, 80, 132, 200, 1001};
+// Mostly ordinary sizes; the out-of-range ones (clamped by resizeGrid) and a tall grid now and then,
+// which costs the most to build.
+constexpr std::array<int, 16> rowChoices{0, 1, 2, 3, 5, 7, 10, 23, 24, 25, 40, 50, 60, 100, 300, 2500};
+constexpr std::array<int, 16> columnChoices{-1, 0, 1, 2, 3, 9, 40, 79, 80, 81, 100, 132, 160, 200, 300, 1001};
 
 struct Step {
     bool resize = false;
@@ -54,8 +56,8 @@ public:
         if (p >= 0xE0 && !lastWasResize_) {
             const std::uint8_t sizes = take();
             step.resize = true;
-            step.rows = rowChoices[sizes & 7];
-            step.columns = columnChoices[(sizes >> 3) & 7];
+            step.rows = rowChoices[sizes & 15];
+            step.columns = columnChoices[sizes >> 4];
             if (step.rows > 200 && step.columns > 80) {
                 step.columns = 80; // a 2000 x 1000 grid per engine would make each run crawl
             }
