@@ -11,12 +11,14 @@
 #include "view/TerminalTextView.h"
 
 #include <cstdio>
+#include <string_view>
 #include <utility>
 
 namespace {
 
 constexpr int runTimeoutMs = 600000;
-constexpr int markerRowsAbove = 3; // the prompt may already follow the marker
+constexpr int markerRowsAbove = 3;        // the prompt may already follow the marker
+constexpr std::size_t engineChunk = 4096; // a typical read from a busy pty master
 
 class MarkedCommands {
 public:
@@ -34,6 +36,19 @@ private:
 
 } // namespace
 
+std::string asReceived(const std::string& written)
+{
+    std::string received;
+    received.reserve(written.size() + written.size() / 16);
+    for (const char c : written) {
+        if (c == '\n') {
+            received += '\r';
+        }
+        received += c;
+    }
+    return received;
+}
+
 int paintAllowance(double elapsedMs)
 {
     return static_cast<int>(elapsedMs / 16.0) + 1;
@@ -44,7 +59,7 @@ std::vector<EndToEndResult> runEndToEnd(const std::vector<EndToEndWorkload>& wor
 {
     std::vector<EndToEndResult> results;
     for (const EndToEndWorkload& workload : workloads) {
-        results.push_back(EndToEndResult{workload.name, {}, {}, {}, 0, true});
+        results.push_back(EndToEndResult{workload.name, {}, {}, {}, {}, 0, true});
     }
     ViewTest::SurfaceWindow window(ViewTest::settingsWithShell(QStringLiteral("sh")), windowSize);
     if (!window.waitForShell()) {
@@ -91,6 +106,21 @@ std::vector<EndToEndResult> runEndToEnd(const std::vector<EndToEndWorkload>& wor
         }
     };
 
+    TerminalEngine bare; // its history stays full from run to run, like the view's
+    bare.resizeGrid(engine.rows(), engine.columns());
+    int bareRenders = 0;
+    bare.setRenderHook([&bareRenders] { ++bareRenders; });
+    auto engineRun = [&](const EndToEndWorkload& workload, EndToEndResult& result, bool record) {
+        const std::string_view output = workload.output;
+        const auto start = Bench::Clock::now();
+        for (std::size_t at = 0; at < output.size(); at += engineChunk) {
+            bare.consume(output.substr(at, engineChunk));
+        }
+        if (record) {
+            result.engineMs.push_back(Bench::millisecondsSince(start));
+        }
+    };
+
     for (int run = -1; run < runs; ++run) { // run -1 warms up
         for (std::size_t w = 0; w < workloads.size(); ++w) {
             const bool record = run >= 0;
@@ -101,10 +131,11 @@ std::vector<EndToEndResult> runEndToEnd(const std::vector<EndToEndWorkload>& wor
                 viewRun(workloads[w], results[w], record);
                 rawRun(workloads[w], results[w], record);
             }
+            engineRun(workloads[w], results[w], record);
             if (record) {
-                std::printf("  run %d %-10s raw %8.1f ms  view %8.1f ms  paints %d\n", run + 1,
-                            workloads[w].name.c_str(), results[w].rawMs.back(), results[w].viewMs.back(),
-                            results[w].paints.back());
+                std::printf("  run %d %-10s raw %8.1f ms  view %8.1f ms  paints %3d  bare engine %8.1f ms\n",
+                            run + 1, workloads[w].name.c_str(), results[w].rawMs.back(),
+                            results[w].viewMs.back(), results[w].paints.back(), results[w].engineMs.back());
                 std::fflush(stdout);
             }
         }
