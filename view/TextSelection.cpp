@@ -113,7 +113,17 @@ std::string text(const TerminalEngine& engine, TextSelection selection)
         const int width = static_cast<int>(row.size());
         const int from = r == start.row ? std::clamp(start.column, 0, width) : 0;
         int to = r == end.row ? std::clamp(end.column, 0, width) : width;
-        if (to == width) {
+        // A selection that ends in the row's blank tail (at the row's end or short of it) copies
+        // the text without the blanks after it.
+        const auto blankFrom = [&row](int column) {
+            for (auto c = static_cast<std::size_t>(column); c < row.size(); ++c) {
+                if (row[c].character != U' ') {
+                    return false;
+                }
+            }
+            return true;
+        };
+        if (blankFrom(to)) {
             while (to > from && row[static_cast<std::size_t>(to - 1)].character == U' ') {
                 --to;
             }

@@ -36,6 +36,10 @@ TEST_F(TextSelectionTest, RowsJoinWithLineFeedsWithoutTrailingPadding)
     EXPECT_EQ(TextSelectionRules::text(engine, TextSelectionRules::rowAt(engine, 1)), "  second row");
     const TextSelection span{{0, 21}, {1, 8}};
     EXPECT_EQ(TextSelectionRules::text(engine, span), "echo\n  second");
+    // A drag that ends in a row's blank tail leaves the blanks out; blanks inside the text stay.
+    EXPECT_EQ(TextSelectionRules::text(engine, TextSelection{{1, 0}, {1, 20}}), "  second row");
+    EXPECT_EQ(TextSelectionRules::text(engine, TextSelection{{0, 20}, {1, 25}}), " echo\n  second row");
+    EXPECT_EQ(TextSelectionRules::text(engine, TextSelection{{1, 8}, {1, 10}}), " r");
     // Backwards drags select the same text.
     EXPECT_EQ(TextSelectionRules::text(engine, TextSelection{{1, 8}, {0, 21}}), "echo\n  second");
     EXPECT_EQ(TextSelectionRules::text(engine, TextSelectionRules::all(engine)),
