@@ -104,6 +104,10 @@ std::vector<RepaintResult> measureRepaints(int rows, int columns,
             results[set].repaintMs.push_back(Bench::millisecondsSince(start));
         }
     }
+    for (std::size_t set = 0; set < sets.size(); ++set) {
+        results[set].paintsPerRepaint =
+            static_cast<double>(hosts[set]->view().paintCount() - paintsBefore[set]) / repaints;
+    }
     for (int i = 0; i < repaints / 4; ++i) {
         for (std::size_t set = 0; set < sets.size(); ++set) {
             const auto start = Bench::Clock::now();

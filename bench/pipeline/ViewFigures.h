@@ -10,6 +10,7 @@ struct RepaintResult {
     int rows = 0;
     int columns = 0;
     int linesShown = 0;
+    double paintsPerRepaint = 0;      // paint events of the view per repaint() call
     std::vector<double> repaintMs;    // QWidget::repaint(): paint and flush, wall clock
     std::vector<double> repaintCpuMs; // the same, the process's CPU time
     std::vector<double> grabMs;       // QWidget::grab(): paint into a pixmap
