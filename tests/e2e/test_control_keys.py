@@ -1,19 +1,8 @@
 # Control keys reach the shell as a user types them: Ctrl+C interrupts the foreground job, Ctrl+D
 # ends input, and the arrows, Home and End move through and edit bash's command line.
 from vitrion_e2e.case import DesktopCase
-from vitrion_e2e.processes import descendants_of
+from vitrion_e2e.processes import commands_of, descendants_of
 from vitrion_e2e.waiting import file_text, wait_until
-
-
-def commands_of(pids):
-    names = []
-    for pid in pids:
-        try:
-            with open(f"/proc/{pid}/comm") as f:
-                names.append((pid, f.read().strip()))
-        except OSError:
-            pass
-    return names
 
 
 class ControlKeysTest(DesktopCase):

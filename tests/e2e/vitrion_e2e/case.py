@@ -55,8 +55,7 @@ class DesktopCase(unittest.TestCase):
         self.apps = []
 
     def tearDown(self):
-        outcome = getattr(self, "_outcome", None)
-        if outcome is not None and not outcome.success:
+        if self._failed():
             type(self)._keep_workdir = True
             for app in self.apps:
                 if app.proc is not None and app.alive() and app.window:
@@ -67,6 +66,17 @@ class DesktopCase(unittest.TestCase):
         for app in reversed(self.apps):
             if app.proc is not None:
                 self.procs.stop(app.proc)
+
+    def _failed(self):
+        # Python 3.11 records a failure in the result at once and leaves the outcome's success flag
+        # set until the test ends, so the result is what tells.
+        outcome = getattr(self, "_outcome", None)
+        if outcome is None:
+            return False
+        if not outcome.success:
+            return True
+        result = outcome.result
+        return result is not None and any(test is self for test, _ in result.failures + result.errors)
 
     def new_home(self):
         return Home(self.workdir, self._testMethodName)

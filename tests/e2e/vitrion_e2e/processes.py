@@ -52,6 +52,18 @@ def children_of(pid):
     return kids
 
 
+def commands_of(pids):
+    """(pid, command name) for each of pids that still exists."""
+    names = []
+    for pid in pids:
+        try:
+            with open(f"/proc/{pid}/comm") as f:
+                names.append((pid, f.read().strip()))
+        except OSError:
+            pass
+    return names
+
+
 def descendants_of(pid):
     table = {}
     for entry in os.listdir("/proc"):
