@@ -1,46 +1,9 @@
 # Resizing the window through the window manager: the shell's idea of the terminal size (stty size)
 # follows the grid rule for the new visible area, and never drops below 24 rows by 80 columns.
-import math
-
 from vitrion_e2e import cells
 from vitrion_e2e.case import DesktopCase
+from vitrion_e2e.sizing import grid_rule, stty_size, visible_area
 from vitrion_e2e.waiting import wait_until
-
-FONT_SIZE, LINE_SPACING, PADDING = 14.0, 1.15, 24
-
-
-def grid_rule(width, height, font_size=FONT_SIZE, line_spacing=LINE_SPACING):
-    """Rows and columns for a visible area: the estimate from the font size alone, floored at 24 x 80."""
-    line_height = max(font_size * line_spacing, 12.0)
-    cell_width = max(font_size * 0.61, 6.0)
-    return max(math.floor(height / line_height), 24), max(math.floor(width / cell_width), 80)
-
-
-def scroll_bar_width(image, surface):
-    """Width of the light scroll bar along the surface's right edge (0 when there is none), read
-    halfway down the surface where no text reaches that far right."""
-    y = surface.y + surface.height // 2
-    glass = image.pixel(surface.x + 2, y)
-    width = 0  # its dark edge line included
-    while width < 40 and cells.distance(image.pixel(surface.right - 1 - width, y), glass) > 30:
-        width += 1
-    return width
-
-
-def visible_area(app, padding=PADDING):
-    """The terminal's visible area in the window as drawn: the glass less its padding and less the
-    scroll bar when one is shown."""
-    image = app.capture()
-    glass = app.glass(image)
-    surface = cells.Rect(glass.x + padding, glass.y + padding, glass.width - 2 * padding,
-                         glass.height - 2 * padding)
-    return surface.width - scroll_bar_width(image, surface), surface.height
-
-
-def stty_size(app, name):
-    app.command(f"stty size > {name}")
-    rows, columns = app.wait_for_file(name).split()
-    return int(rows), int(columns)
 
 
 class ResizeTest(DesktopCase):

@@ -1,0 +1,98 @@
+# Settings as a user meets them: a config file with a larger font gives a smaller grid, a change made
+# in the panel with the keyboard rewrites config.json whole (atomically, pretty-printed, keys
+# sorted), and a corrupt file starts the defaults and is left alone until the first change.
+import json
+import os
+import subprocess
+
+from vitrion_e2e.case import DesktopCase
+from vitrion_e2e.home import DEFAULT_SETTINGS
+from vitrion_e2e.sizing import grid_rule, stty_size, visible_area
+from vitrion_e2e.waiting import file_text, wait_until
+
+CORRUPT = '{"opacity": 0.5, "fontSize": 20, "shell": '
+
+
+class SettingsTest(DesktopCase):
+    def open_panel(self, app):
+        app.key("ctrl+shift+comma")
+
+        def shown():
+            found = app.xdo("search", "--onlyvisible", "--name", "^Vitrion Settings$").stdout.split()
+            return found and found[0]
+
+        panel = wait_until(shown, 20, "the settings panel to be shown")
+        wait_until(lambda: app.xdo("getactivewindow").stdout.strip() == panel, 10, "the panel to have the focus")
+        return panel
+
+    def lower_opacity_with_the_keyboard(self, app):
+        """Done has the focus first; two Tabs reach the opacity slider, Home moves it to its left end."""
+        self.open_panel(app)
+        app.key("Tab", "Tab", "Home")
+
+    def read_config(self, app, predicate, what):
+        def parsed():
+            text = file_text(app.home.config_path)
+            try:
+                settings = json.loads(text) if text else None
+            except ValueError:
+                return None  # never seen half-written if the write is atomic; keep waiting to report it
+            return settings is not None and predicate(settings) and (text, settings)
+
+        return wait_until(parsed, 20, what)
+
+    def assert_written_whole(self, text, settings):
+        self.assertEqual(sorted(settings), sorted(DEFAULT_SETTINGS), "not the eighteen keys")
+        self.assertEqual(list(settings), sorted(settings), "keys not in ascending order")
+        members = [line for line in text.splitlines() if line.strip() not in ("{", "}")]
+        self.assertEqual(len(members), 18, f"not one member per line:\n{text}")
+        self.assertTrue(text.startswith("{\n"), text)
+
+    def test_a_larger_font_in_the_file_gives_fewer_rows_and_columns(self):
+        default = self.launch()
+        default_size = stty_size(default, "size.txt")
+        self.assertEqual(default_size, grid_rule(*visible_area(default)))
+        default.stop()
+
+        home = self.new_home()
+        home.write_config(fontSize=20)
+        large = self.launch(home=home)
+        large_size = stty_size(large, "size.txt")
+        self.assertEqual(large_size, grid_rule(*visible_area(large), font_size=20))
+        self.assertLess(large_size[0], default_size[0])
+        self.assertLess(large_size[1], default_size[1])
+
+    def test_a_change_in_the_panel_rewrites_the_file_atomically(self):
+        app = self.launch()
+        self.assertFalse(os.path.exists(app.home.config_path), "written before any change")
+        self.lower_opacity_with_the_keyboard(app)
+        text, settings = self.read_config(app, lambda s: s.get("opacity") == 0.1, "opacity 0.1 in config.json")
+        self.assert_written_whole(text, settings)
+        self.assertEqual({k: v for k, v in settings.items() if k != "opacity"},
+                         {k: v for k, v in DEFAULT_SETTINGS.items() if k != "opacity"})
+        first = os.stat(app.home.config_path).st_ino
+        app.key("End")  # the slider's right end: full opacity again
+        text, settings = self.read_config(app, lambda s: s.get("opacity") == 1, "opacity 1 in config.json")
+        self.assert_written_whole(text, settings)
+        # Replaced by a new file moved into place, not rewritten in place; nothing left beside it.
+        self.assertNotEqual(os.stat(app.home.config_path).st_ino, first)
+        self.assertEqual(os.listdir(os.path.dirname(app.home.config_path)), ["config.json"])
+        self.assertTrue(app.alive())
+
+    def test_a_corrupt_file_gives_the_defaults_and_stays_until_the_first_change(self):
+        home = self.new_home()
+        home.write(".config/Vitrion/config.json", CORRUPT)
+        before = os.stat(home.config_path)
+        app = self.launch(home=home)
+        # The font size 20 in the broken file is not used: the grid is the default one.
+        self.assertEqual(stty_size(app, "size.txt"), grid_rule(*visible_area(app)))
+        app.command("true")
+        self.assertEqual(file_text(home.config_path), CORRUPT)
+        after = os.stat(home.config_path)
+        self.assertEqual((after.st_ino, after.st_mtime_ns), (before.st_ino, before.st_mtime_ns))
+
+        self.lower_opacity_with_the_keyboard(app)
+        text, settings = self.read_config(app, lambda s: s.get("opacity") == 0.1, "the file to be replaced")
+        self.assert_written_whole(text, settings)
+        self.assertEqual(settings["fontSize"], 14)
+        self.assertEqual(settings["shell"], "Default")
