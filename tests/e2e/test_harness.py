@@ -67,7 +67,7 @@ class HarnessTest(DesktopCase):
         self.assertEqual(glass.y, 28)
         self.assertEqual(glass.bottom, image.height)
         g = probe.geometry()
-        bright, dark = band_samples(image, g, glass)
+        bright, dark = cells.band_samples(image, g, glass, BAND_HEIGHT)
         self.assertGreater(cells.luma(bright) - cells.luma(dark), 60, (bright, dark))
         for corner in ((1, glass.y + 1), (1, glass.bottom - 2), (glass.right - 2, glass.y + 1)):
             self.assertTrue(cells.close_to(image.pixel(*corner), cells.WINDOW_COLOR, 6), image.pixel(*corner))
@@ -80,17 +80,3 @@ class HarnessTest(DesktopCase):
                      if pid not in {p.pid for _, p in self.procs.entries}]
         self.assertEqual(leftovers, [])
 
-
-def band_samples(image, geometry, glass, inset=12):
-    """Two pixels in the glass's left padding band, one over the middle of a white root band and one
-    over a black one (the bands are BAND_HEIGHT pixels high, starting white at the screen's top)."""
-    bright = dark = None
-    for band_top in range(0, 4096, BAND_HEIGHT):
-        y = band_top + BAND_HEIGHT // 2 - geometry.y
-        if glass.y + 30 <= y < glass.bottom - 30:
-            pixel = image.pixel(glass.x + inset, y)
-            if (band_top // BAND_HEIGHT) % 2 == 0:
-                bright = bright or pixel
-            else:
-                dark = dark or pixel
-    return bright, dark

@@ -55,6 +55,22 @@ def find_glass(image, corner_radius=20, tolerance=10):
     return Rect(0, top, image.width, bottom - top + 1)
 
 
+def band_samples(image, geometry, glass, band_height, inset=12):
+    """Two pixels in the glass's left padding band, one over the middle of a white root band and one
+    over a black one (the root is striped in bands band_height pixels high, white first at the
+    screen's top); geometry is the window's place on the screen."""
+    bright = dark = None
+    for band_top in range(0, 4096, band_height):
+        y = band_top + band_height // 2 - geometry.y
+        if glass.y + 30 <= y < glass.bottom - 30:
+            pixel = image.pixel(glass.x + inset, y)
+            if (band_top // band_height) % 2 == 0:
+                bright = bright or pixel
+            else:
+                dark = dark or pixel
+    return bright, dark
+
+
 class CellGrid:
     """Where cell (row, column) of the visible screen is drawn, measured from the calibration bars."""
 
