@@ -3,7 +3,6 @@
 # sorted), and a corrupt file starts the defaults and is left alone until the first change.
 import json
 import os
-import subprocess
 
 from vitrion_e2e.case import DesktopCase
 from vitrion_e2e.home import DEFAULT_SETTINGS
@@ -14,20 +13,9 @@ CORRUPT = '{"opacity": 0.5, "fontSize": 20, "shell": '
 
 
 class SettingsTest(DesktopCase):
-    def open_panel(self, app):
-        app.key("ctrl+shift+comma")
-
-        def shown():
-            found = app.xdo("search", "--onlyvisible", "--name", "^Vitrion Settings$").stdout.split()
-            return found and found[0]
-
-        panel = wait_until(shown, 20, "the settings panel to be shown")
-        wait_until(lambda: app.xdo("getactivewindow").stdout.strip() == panel, 10, "the panel to have the focus")
-        return panel
-
     def lower_opacity_with_the_keyboard(self, app):
         """Done has the focus first; two Tabs reach the opacity slider, Home moves it to its left end."""
-        self.open_panel(app)
+        app.open_settings_panel()
         app.key("Tab", "Tab", "Home")
 
     def read_config(self, app, predicate, what):

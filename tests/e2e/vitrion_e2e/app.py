@@ -89,6 +89,18 @@ class App:
         wait_until(lambda: self.xdo("getactivewindow").stdout.strip() == str(int(self.window)), 10,
                    "the window to become active")
 
+    def open_settings_panel(self):
+        """Ctrl+Shift+, and the wait until the panel is shown and has the keyboard focus."""
+        self.key("ctrl+shift+comma")
+
+        def shown():
+            found = self.xdo("search", "--onlyvisible", "--name", "^Vitrion Settings$").stdout.split()
+            return found and found[0]
+
+        panel = wait_until(shown, 20, "the settings panel to be shown")
+        wait_until(lambda: self.xdo("getactivewindow").stdout.strip() == panel, 10, "the panel to have the focus")
+        return panel
+
     def resize(self, width, height):
         self.xdo("windowsize", "--sync", self.window, str(width), str(height), timeout=15)
 
