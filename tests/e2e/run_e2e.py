@@ -8,6 +8,7 @@ import signal
 import sys
 import unittest
 
+sys.dont_write_bytecode = True  # nothing written into the source tree
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 

@@ -1,0 +1,204 @@
+#!/usr/bin/python3
+# The real-window benchmark: the built program on the end-to-end harness's desktop (Xvfb, openbox,
+# picom), fed by the shell running in it. Each workload is `cat` of a 32 MiB file (or `seq 1 3000000`)
+# timed by bash's `time` inside the window and, interleaved in the same run, by the same command on a
+# plain pty that vitrion_window_raw_drain reads as fast as it fills. Also: the program's peak resident
+# memory, and the time from starting it to its first painted frame and to the shell's first prompt.
+#   run_window_bench.py --binary app/vitrion --raw-drain bench/window/vitrion_window_raw_drain [--runs 5]
+import argparse
+import os
+import random
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "e2e"))
+
+from vitrion_e2e import cells  # noqa: E402
+from vitrion_e2e.app import App  # noqa: E402
+from vitrion_e2e.home import Home  # noqa: E402
+from vitrion_e2e.processes import ProcessTable, become_subreaper  # noqa: E402
+from vitrion_e2e.screenshot import decode_xwd  # noqa: E402
+from vitrion_e2e.waiting import file_text, wait_until  # noqa: E402
+from vitrion_e2e.xstack import XStack  # noqa: E402
+
+ASCII = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.,;:-_()[]{}/+*=#"
+UTF8 = "àéîõüçñßøåæœÀÉÎÕÜαβγδεζηθλμπσφψωΑΒΓΔΩ漢字仮名交文書語日本中国한국어" + "abcdefghij"
+
+
+def fill(path, size, line, seed):
+    """Writes size bytes of lines made by line(rng), a pool of 2000 of them in a seeded order."""
+    rng = random.Random(seed)
+    pool = [line(rng).encode() for _ in range(2000)]
+    written = 0
+    with open(path, "wb") as f:
+        while written < size:
+            chunk = b"".join(rng.choice(pool) for _ in range(500))[:size - written]
+            f.write(chunk)
+            written += len(chunk)
+
+
+def dense_line(rng):
+    return "".join(" " if rng.random() < 1 / 6 else rng.choice(ASCII) for _ in range(80)) + "\n"
+
+
+def sgr_line(rng):
+    parts = [f"\033[38;5;{rng.randrange(256)}m" + "".join(rng.choice(ASCII) for _ in range(4)) for _ in range(20)]
+    return "".join(parts) + "\033[0m\n"
+
+
+def utf8_line(rng):
+    return "".join(rng.choice(UTF8) for _ in range(80)) + "\n"
+
+
+class Desktop:
+    """What App expects of its case: the desktop, the process table and the program."""
+
+    def __init__(self, binary, workdir):
+        self.binary, self.workdir = binary, workdir
+        self.procs = ProcessTable(workdir)
+        self.xstack = XStack(self.procs, workdir).start()
+
+    def save_image(self, image, label):
+        path = os.path.join(self.workdir, f"bench-{label}.png")
+        image.save_png(path)
+        return path
+
+
+def timed(command, result):
+    return f"TIMEFORMAT=%3R; {{ time {command}; }} 2> {result}"
+
+
+def read_seconds(path):
+    text = wait_until(lambda: (lambda t: t and t.endswith("\n") and t)(file_text(path)), 600, f"the time in {path}")
+    return float(text.strip().splitlines()[-1])
+
+
+def in_window(app, command, result):
+    before = app.prompts()
+    app.type(timed(command, result))
+    app.key("Return")
+    seconds = read_seconds(result)
+    app.wait_for_prompt(before, timeout=300)
+    return seconds
+
+
+def raw_drain(drain, rows, columns, command, result, cwd):
+    subprocess.run([drain, str(rows), str(columns), timed(command, result)], cwd=cwd, check=True,
+                   stdout=subprocess.DEVNULL, timeout=600)
+    return read_seconds(result)
+
+
+def first_frame_and_prompt(desktop, label):
+    """Seconds from starting the program to its window's first painted frame (the window's own
+    pixels show the glass's tint) and to the shell's first prompt."""
+    home = Home(desktop.workdir, label)
+    app = App(desktop, home, name=f"vitrion-{label}")
+    env = app.env
+    start = time.monotonic()
+    app.proc = desktop.procs.start(app.name, [desktop.binary], env=env, cwd=home.path)
+    frame = prompt = None
+    window = None
+    while frame is None or prompt is None:
+        now = time.monotonic() - start
+        if now > 60:
+            raise RuntimeError(f"no frame or prompt within 60 s ({frame}, {prompt})")
+        if prompt is None and os.path.exists(home.file(".e2e-prompts")):
+            prompt = now
+        if frame is None:
+            if window is None:
+                found = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(app.proc.pid),
+                                        "--name", "^Vitrion$"], env=env, stdout=subprocess.PIPE,
+                                       stderr=subprocess.DEVNULL, text=True).stdout.split()
+                window = found[0] if found else None
+            if window is not None:
+                dump = subprocess.run(["xwd", "-id", window, "-silent"], env=env, stdout=subprocess.PIPE,
+                                      stderr=subprocess.DEVNULL).stdout
+                if dump:
+                    image = decode_xwd(dump)
+                    if cells.close_to(image.pixel(image.width // 2, image.height // 2), cells.DEFAULT_GLASS, 12):
+                        frame = time.monotonic() - start
+        time.sleep(0.005)
+    desktop.procs.stop(app.proc)
+    return frame, prompt
+
+
+def median_table(rows):
+    lines = ["| Workload | Vitrion s (median) | raw pty s (median) | Vitrion / raw | per-run ratios |",
+             "|---|---:|---:|---:|---|"]
+    for name, ours, raw in rows:
+        ratios = ", ".join(f"{o / r:.2f}" for o, r in zip(ours, raw))
+        lines.append(f"| {name} | {statistics.median(ours):.3f} | {statistics.median(raw):.3f} | "
+                     f"{statistics.median(ours) / statistics.median(raw):.2f}x | {ratios} |")
+    return "\n".join(lines)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--binary", required=True)
+    parser.add_argument("--raw-drain", required=True)
+    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--out", default="")
+    parser.add_argument("--mib", type=int, default=32, help="size of each text workload")
+    parser.add_argument("--seq", type=int, default=3000000, help="the last number seq prints")
+    args = parser.parse_args()
+    become_subreaper()
+
+    workdir = tempfile.mkdtemp(prefix="vitrion-window-bench-")
+    data = os.path.join(workdir, "data")
+    os.makedirs(data)
+    workloads = []
+    for kind, maker, seed in (("dense text", dense_line, 1), ("SGR-heavy text", sgr_line, 2),
+                              ("UTF-8 text", utf8_line, 3)):
+        path = os.path.join(data, f"w{seed}.txt")
+        fill(path, args.mib << 20, maker, seed)
+        workloads.append((f"{args.mib} MiB {kind}", f"cat {path}"))
+    workloads.append((f"seq 1 {args.seq}", f"seq 1 {args.seq}"))
+
+    desktop = Desktop(os.path.abspath(args.binary), workdir)
+    try:
+        starts = [first_frame_and_prompt(desktop, f"start{i}") for i in range(args.runs)]
+        home = Home(workdir, "bench")
+        app = App(desktop, home, name="vitrion-bench").start()
+        app.command("stty size > size.txt")
+        rows, columns = (int(v) for v in app.wait_for_file("size.txt").split())
+        times = {name: ([], []) for name, _ in workloads}
+        for run in range(args.runs):
+            for index, (name, command) in enumerate(workloads):
+                ours = in_window(app, command, home.file(f"t-{run}-{index}.txt"))
+                raw = raw_drain(os.path.abspath(args.raw_drain), rows, columns, command, os.path.join(workdir, f"r-{run}-{index}.txt"),
+                                workdir)
+                times[name][0].append(ours)
+                times[name][1].append(raw)
+                print(f"run {run + 1}: {name}: Vitrion {ours:.3f} s, raw pty {raw:.3f} s", flush=True)
+        peak = app.peak_rss_mb()
+        desktop.procs.stop(app.proc)
+    finally:
+        desktop.procs.stop_all()
+
+    frames = [f for f, _ in starts]
+    prompts = [p for _, p in starts]
+    report = "\n".join([
+        f"Grid {rows} x {columns} (the default 820 x 520 window), {args.runs} runs, interleaved.",
+        "",
+        median_table([(name, *times[name]) for name, _ in workloads]),
+        "",
+        f"Peak resident memory of the program over all runs (VmHWM): {peak:.1f} MB",
+        f"Start to first painted frame: median {statistics.median(frames) * 1000:.0f} ms "
+        f"(runs: {', '.join(f'{f * 1000:.0f}' for f in frames)})",
+        f"Start to the shell's first prompt: median {statistics.median(prompts) * 1000:.0f} ms "
+        f"(runs: {', '.join(f'{p * 1000:.0f}' for p in prompts)})",
+    ])
+    print("\n" + report, flush=True)
+    if args.out:
+        with open(args.out, "w") as f:
+            f.write(report + "\n")
+    subprocess.run(["rm", "-rf", workdir])
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
