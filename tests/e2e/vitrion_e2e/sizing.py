@@ -14,15 +14,19 @@ def grid_rule(width, height, font_size=14.0, line_spacing=1.15):
     return max(math.floor(height / line_height), 24), max(math.floor(width / cell_width), 80)
 
 
+SCROLL_BAR_WIDTH = 8  # the slim bar the terminal's scroll area reserves at its right edge
+
+
 def scroll_bar_width(image, surface):
-    """Width of the light scroll bar along the surface's right edge (0 when there is none), read
-    halfway down the surface where no text reaches that far right."""
-    y = surface.y + surface.height // 2
-    glass = image.pixel(surface.x + 2, y)
-    width = 0  # its dark edge line included
-    while width < 40 and cells.distance(image.pixel(surface.right - 1 - width, y), glass) > 30:
-        width += 1
-    return width
+    """SCROLL_BAR_WIDTH when the scroll bar's handle shows anywhere along the surface's right edge,
+    else 0. The bar's trough is transparent, so only the handle tells; it is compared with the glass
+    at the same height on the left, inside the text inset where no text is drawn (the wallpaper
+    behind the glass changes from top to bottom, not from left to right)."""
+    x = surface.right - SCROLL_BAR_WIDTH // 2
+    for y in range(surface.y + 2, surface.y + surface.height - 2):
+        if cells.distance(image.pixel(x, y), image.pixel(surface.x + 1, y)) > 30:
+            return SCROLL_BAR_WIDTH
+    return 0
 
 
 def visible_area(app, padding=PADDING):
