@@ -18,15 +18,17 @@ SCROLL_BAR_WIDTH = 8  # the slim bar the terminal's scroll area reserves at its 
 
 
 def scroll_bar_width(image, surface):
-    """SCROLL_BAR_WIDTH when the scroll bar's handle shows anywhere along the surface's right edge,
-    else 0. The bar's trough is transparent, so only the handle tells; it is compared with the glass
-    at the same height on the left, inside the text inset where no text is drawn (the wallpaper
-    behind the glass changes from top to bottom, not from left to right)."""
-    x = surface.right - SCROLL_BAR_WIDTH // 2
-    for y in range(surface.y + 2, surface.y + surface.height - 2):
-        if cells.distance(image.pixel(x, y), image.pixel(surface.x + 1, y)) > 30:
-            return SCROLL_BAR_WIDTH
-    return 0
+    """Width of the scroll bar along the surface's right edge (0 when there is none). Its thumb may
+    be close to the glass in colour, so the widest run of non-glass pixels at the edge over rows down
+    the whole surface is taken (no text reaches that far right)."""
+    glass = image.pixel(surface.x + 2, surface.y + surface.height // 2)
+    widest = 0
+    for y in range(surface.y + 4, surface.bottom - 4, 6):
+        width = 0  # its dark edge line included
+        while width < 40 and cells.distance(image.pixel(surface.right - 1 - width, y), glass) > 30:
+            width += 1
+        widest = max(widest, width)
+    return widest
 
 
 def visible_area(app, padding=PADDING):
