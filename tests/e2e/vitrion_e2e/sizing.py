@@ -18,17 +18,17 @@ SCROLL_BAR_WIDTH = 8  # the slim bar the terminal's scroll area reserves at its 
 
 
 def scroll_bar_width(image, surface):
-    """Width of the scroll bar along the surface's right edge (0 when there is none). Its thumb may
-    be close to the glass in colour, so the widest run of non-glass pixels at the edge over rows down
-    the whole surface is taken (no text reaches that far right)."""
-    glass = image.pixel(surface.x + 2, surface.y + surface.height // 2)
-    widest = 0
-    for y in range(surface.y + 4, surface.bottom - 4, 6):
-        width = 0  # its dark edge line included
-        while width < 40 and cells.distance(image.pixel(surface.right - 1 - width, y), glass) > 30:
-            width += 1
-        widest = max(widest, width)
-    return widest
+    """SCROLL_BAR_WIDTH when the scroll bar shows, else 0. The bar reserves that width at the
+    surface's right edge but draws only its thumb (with a pixel of margin each side) over a
+    transparent trough, so any pixel in that strip, on any row, that differs from the glass at the
+    same height in the left text inset (where no text is drawn; the wallpaper behind the glass
+    changes from top to bottom, not across) means the bar is there. No text reaches the strip."""
+    for y in range(surface.y + 2, surface.bottom - 2, 2):
+        glass = image.pixel(surface.x + 1, y)
+        for x in range(surface.right - SCROLL_BAR_WIDTH, surface.right):
+            if cells.distance(image.pixel(x, y), glass) > 30:
+                return SCROLL_BAR_WIDTH
+    return 0
 
 
 def visible_area(app, padding=PADDING):
