@@ -15,7 +15,19 @@ void TerminalEngine::executeControlSequence()
     if (isPrivate) {
         parameterText.remove_prefix(1);
     }
-    parseCsiParameters(parameterText, parameters_);
+    parseCsiParameterRange(parameterText.data(), parameterText.data() + parameterText.size(), parameters_);
+    dispatchControlSequence(final, isPrivate);
+}
+
+void TerminalEngine::executeWholeSequence(const std::uint8_t* parameters, const std::uint8_t* final)
+{
+    const bool isPrivate = parameters < final && *parameters == '?';
+    parseCsiParameterRange(parameters + (isPrivate ? 1 : 0), final, parameters_);
+    dispatchControlSequence(*final, isPrivate);
+}
+
+void TerminalEngine::dispatchControlSequence(char32_t final, bool isPrivate)
+{
     const std::span<const std::int64_t> values = parameters_;
     const std::int64_t n = values[0] != 0 ? values[0] : 1;
     const std::int64_t m = values.size() > 1 && values[1] != 0 ? values[1] : 1;

@@ -11,5 +11,41 @@
 // intermediate byte, a value beyond the 64-bit range) counts as 0.
 void parseCsiParameters(std::u32string_view text, std::vector<std::int64_t>& values);
 
-// One piece, as above.
-std::int64_t parseCsiParameter(std::u32string_view piece);
+// The same rules in one pass over raw bytes (a whole sequence found in a chunk) or scalars (one
+// collected across chunks). The magnitude is accumulated unsigned, so INT64_MIN itself is in range.
+template <typename Char>
+void parseCsiParameterRange(const Char* p, const Char* end, std::vector<std::int64_t>& values)
+{
+    values.clear();
+    for (;;) {
+        bool negative = false;
+        bool bad = false;
+        std::uint64_t magnitude = 0;
+        if (p < end && (*p == '+' || *p == '-')) {
+            negative = *p == '-';
+            ++p;
+        }
+        const std::uint64_t limit = (std::uint64_t{1} << 63) - (negative ? 0u : 1u);
+        const std::uint64_t tenth = limit / 10;
+        const std::uint64_t lastDigit = limit % 10;
+        const Char* digits = p;
+        for (; p < end && *p != ';'; ++p) {
+            const std::uint64_t digit = static_cast<std::uint64_t>(*p) - '0';
+            if (digit > 9 || magnitude > tenth || (magnitude == tenth && digit > lastDigit)) {
+                bad = true;
+            } else {
+                magnitude = magnitude * 10 + digit;
+            }
+        }
+        std::int64_t value = 0;
+        if (!bad && p != digits) {
+            value = negative ? (magnitude == 0 ? 0 : -static_cast<std::int64_t>(magnitude - 1) - 1)
+                             : static_cast<std::int64_t>(magnitude);
+        }
+        values.push_back(value);
+        if (p == end) {
+            return;
+        }
+        ++p; // the ';'
+    }
+}

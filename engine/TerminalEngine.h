@@ -89,6 +89,8 @@ private:
     void startControlSequence();
     void csiScalar(char32_t scalar);
     void executeControlSequence();
+    void executeWholeSequence(const std::uint8_t* parameters, const std::uint8_t* final);
+    void dispatchControlSequence(char32_t final, bool isPrivate);
 
     // Grid helpers (GridOperations.cpp)
     void writeAsciiRun(const std::uint8_t* text, std::size_t length);

@@ -95,6 +95,32 @@ TEST_F(InterpreterTest, ControlCharactersInsideCsiAreCollectedNotExecuted)
     EXPECT_EQ(e.cursorColumn(), 3) << "the spoilt piece counts as 0, so the count is 1, not 5";
 }
 
+TEST_F(InterpreterTest, SequencesWholeInOneChunkActAsWhenCollectedAcrossChunks)
+{
+    // Controls inside, a spoilt piece, the private marker: one chunk and byte by byte agree.
+    const std::string input = "ab\x1b[\n\r5Cx\x1b[1;6Hy\x1b[?2004h\x1b[-9223372036854775808;+4Hz";
+    TerminalEngine split;
+    for (const char byte : input) {
+        split.consume(std::string(1, byte));
+    }
+    e.consume(input);
+    for (TerminalEngine* engine : {&e, &split}) {
+        EXPECT_EQ(rowTrimmed(*engine, 0), "ab z y");
+        EXPECT_TRUE(engine->bracketedPasteEnabled());
+        EXPECT_EQ(engine->cursorRow(), 0);
+        EXPECT_EQ(engine->cursorColumn(), 4);
+    }
+    // At the bound a sequence still runs; one character past it, it is swallowed and ignored.
+    const std::size_t zerosThatFit = TerminalEngine::escapeBufferLimit - 3; // [ zeros 5 C
+    const std::string fits = "\x1b[" + std::string(zerosThatFit, '0') + "5C";
+    const std::string tooLong = "\x1b[" + std::string(zerosThatFit + 1, '0') + "5C";
+    e.consume("\r" + fits);
+    EXPECT_EQ(e.cursorColumn(), 5);
+    e.consume("\r" + tooLong + "q");
+    EXPECT_EQ(e.cursorColumn(), 1);
+    EXPECT_EQ(e.controlSequenceState(), ControlSequenceState::normal);
+}
+
 TEST_F(InterpreterTest, EscInsideCsiIsJustAnotherCharacterAndBracketIsAFinal)
 {
     // ESC [ 1 ESC [ ends at the second [ (it is in 0x40..0x7E): 2J is then ordinary text.
