@@ -57,10 +57,10 @@ def utf8_line(rng):
 class Desktop:
     """What App expects of its case: the desktop, the process table and the program."""
 
-    def __init__(self, binary, workdir):
+    def __init__(self, binary, workdir, compositor=True):
         self.binary, self.workdir = binary, workdir
         self.procs = ProcessTable(workdir)
-        self.xstack = XStack(self.procs, workdir).start()
+        self.xstack = XStack(self.procs, workdir, compositor=compositor).start()
 
     def save_image(self, image, label):
         path = os.path.join(self.workdir, f"bench-{label}.png")
@@ -184,6 +184,7 @@ def main():
     parser.add_argument("--mib", type=int, default=32, help="size of each text workload")
     parser.add_argument("--seq", type=int, default=3000000, help="the last number seq prints")
     parser.add_argument("--startup-only", action="store_true", help="only the start-up figures")
+    parser.add_argument("--no-compositor", action="store_true", help="without picom, to see its share")
     args = parser.parse_args()
     become_subreaper()
 
@@ -191,7 +192,7 @@ def main():
     data = os.path.join(workdir, "data")
     os.makedirs(data)
     workloads = [] if args.startup_only else make_workloads(data, args.mib, args.seq)
-    desktop = Desktop(os.path.abspath(args.binary), workdir)
+    desktop = Desktop(os.path.abspath(args.binary), workdir, compositor=not args.no_compositor)
     try:
         starts = [first_frame_and_prompt(desktop, f"start{i}") for i in range(args.runs)]
         report = [] if args.startup_only else throughput(desktop, workloads, args.runs,
