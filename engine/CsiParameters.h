@@ -25,9 +25,10 @@ void parseCsiParameterRange(const Char* p, const Char* end, std::vector<std::int
             negative = *p == '-';
             ++p;
         }
-        const std::uint64_t limit = (std::uint64_t{1} << 63) - (negative ? 0u : 1u);
-        const std::uint64_t tenth = limit / 10;
-        const std::uint64_t lastDigit = limit % 10;
+        // The magnitude may reach 2^63 - 1, or 2^63 when negative: both are 922337203685477580 tens
+        // and a last digit of 7 or 8, constants rather than a division per piece.
+        constexpr std::uint64_t tenth = ((std::uint64_t{1} << 63) - 1) / 10;
+        const std::uint64_t lastDigit = negative ? 8 : 7;
         const Char* digits = p;
         for (; p < end && *p != ';'; ++p) {
             const std::uint64_t digit = static_cast<std::uint64_t>(*p) - '0';
