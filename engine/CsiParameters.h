@@ -3,16 +3,13 @@
 #pragma once
 
 #include <cstdint>
-#include <string_view>
 #include <vector>
 
 // Splits at every ';', keeping empty pieces, so the result always has at least one value. A piece is
 // an optional sign and decimal digits; anything else (an empty piece, a colon sub-parameter, an
-// intermediate byte, a value beyond the 64-bit range) counts as 0.
-void parseCsiParameters(std::u32string_view text, std::vector<std::int64_t>& values);
-
-// The same rules in one pass over raw bytes (a whole sequence found in a chunk) or scalars (one
-// collected across chunks). The magnitude is accumulated unsigned, so INT64_MIN itself is in range.
+// intermediate byte, a value beyond the 64-bit range) counts as 0. One pass over raw bytes (a whole
+// sequence found in a chunk) or scalars (one collected across chunks). The magnitude is accumulated
+// unsigned, so INT64_MIN itself is in range.
 template <typename Char>
 void parseCsiParameterRange(const Char* p, const Char* end, std::vector<std::int64_t>& values)
 {

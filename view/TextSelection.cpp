@@ -3,6 +3,7 @@
 #include "TextSelection.h"
 
 #include "engine/TerminalEngine.h"
+#include "engine/Utf8Encoder.h"
 
 #include <algorithm>
 #include <string_view>
@@ -29,25 +30,6 @@ CharacterClass classOf(char32_t c)
         return CharacterClass::blank;
     }
     return isWordCharacter(c) ? CharacterClass::word : CharacterClass::other;
-}
-
-void appendUtf8(std::string& out, char32_t c)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xc0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3f));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xe0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3f));
-        out += static_cast<char>(0x80 | (c & 0x3f));
-    } else {
-        out += static_cast<char>(0xf0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3f));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3f));
-        out += static_cast<char>(0x80 | (c & 0x3f));
-    }
 }
 
 int lastRow(const TerminalEngine& engine)

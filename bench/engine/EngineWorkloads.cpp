@@ -1,6 +1,8 @@
 // The benchmark's input generators, driven by a fixed-seed xorshift so that the bytes never change.
 #include "EngineWorkloads.h"
 
+#include "engine/Utf8Encoder.h"
+
 #include <array>
 #include <cstdint>
 
@@ -24,20 +26,6 @@ private:
 void appendNumber(std::string& out, int value)
 {
     out += std::to_string(value);
-}
-
-void appendUtf8(std::string& out, char32_t c)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 // Mostly letters and digits, a space about every sixth character.

@@ -3,6 +3,7 @@
 #include "ViewTestSupport.h"
 
 #include "engine/TerminalEngine.h"
+#include "engine/Utf8Encoder.h"
 #include "view/TerminalSurface.h"
 #include "view/TerminalTextView.h"
 
@@ -33,25 +34,6 @@ struct HomeFolder {
         }
     }
 };
-
-void appendUtf8(std::string& out, char32_t scalar)
-{
-    if (scalar < 0x80) {
-        out += static_cast<char>(scalar);
-    } else if (scalar < 0x800) {
-        out += static_cast<char>(0xC0 | (scalar >> 6));
-        out += static_cast<char>(0x80 | (scalar & 0x3F));
-    } else if (scalar < 0x10000) {
-        out += static_cast<char>(0xE0 | (scalar >> 12));
-        out += static_cast<char>(0x80 | ((scalar >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (scalar & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (scalar >> 18));
-        out += static_cast<char>(0x80 | ((scalar >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((scalar >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (scalar & 0x3F));
-    }
-}
 
 } // namespace
 

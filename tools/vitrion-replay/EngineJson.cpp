@@ -1,6 +1,8 @@
 // Writing the engine state as JSON: rows with their colour runs, cursor, interpreter fields.
 #include "EngineJson.h"
 
+#include "engine/Utf8Encoder.h"
+
 #include <cmath>
 #include <cstdio>
 
@@ -38,23 +40,8 @@ void appendJsonCharacter(std::string& out, char32_t c)
     } else if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
         std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(c));
         out += escape;
-    } else if (c < 0x80) {
-        out += static_cast<char>(c);
     } else {
-        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-            c = U'\uFFFD';
-        }
-        if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        }
-        out += static_cast<char>(0x80 | (c & 0x3F));
+        appendUtf8(out, c);
     }
 }
 
@@ -125,9 +112,11 @@ std::string engineStateJson(const TerminalEngine& engine, int renderCount)
     appendField(out, "wrapPending", boolean(engine.wrapPending()));
     const SavedCursor saved = engine.savedCursor();
     appendField(out, "savedCursor",
-                "{\"row\": " + std::to_string(saved.row) + ", \"column\": " + std::to_string(saved.column) + "}");
+                "{\"row\": " + std::to_string(saved.row) + ", \"column\": " + std::to_string(saved.column) +
+                    "}");
     appendField(out, "bracketedPasteEnabled", boolean(engine.bracketedPasteEnabled()));
-    appendField(out, "controlSequenceState", std::string("\"") + stateName(engine.controlSequenceState()) + "\"");
+    appendField(out, "controlSequenceState",
+                std::string("\"") + stateName(engine.controlSequenceState()) + "\"");
     std::string buffer = "\"";
     for (const char32_t c : engine.escapeBuffer()) {
         appendJsonCharacter(buffer, c);
