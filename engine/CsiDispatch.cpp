@@ -15,20 +15,35 @@ void TerminalEngine::executeControlSequence()
     if (isPrivate) {
         parameterText.remove_prefix(1);
     }
-    parseCsiParameterRange(parameterText.data(), parameterText.data() + parameterText.size(), parameters_);
+    CsiParameters::parse<false>(parameterText.data(), parameterText.data() + parameterText.size(),
+                                parameters_);
     dispatchControlSequence(final, isPrivate);
 }
 
-void TerminalEngine::executeWholeSequence(const std::uint8_t* parameters, const std::uint8_t* final)
+const std::uint8_t* TerminalEngine::executeWholeSequence(const std::uint8_t* sequence,
+                                                         const std::uint8_t* end)
 {
-    const bool isPrivate = parameters < final && *parameters == '?';
-    parseCsiParameterRange(parameters + (isPrivate ? 1 : 0), final, parameters_);
+    // Only as far as the bound: a longer sequence is collected (and ignored) by the slow path.
+    const std::uint8_t* const limit =
+        sequence + std::min(end - sequence, static_cast<std::ptrdiff_t>(escapeBufferLimit) + 1);
+    const std::uint8_t* parameters = sequence + 2; // after ESC [
+    const bool isPrivate = *parameters == '?';
+    const std::uint8_t* const final =
+        CsiParameters::parse<true>(parameters + (isPrivate ? 1 : 0), limit, parameters_);
+    if (final == limit || *final > 0x7E) {
+        return nullptr;
+    }
     dispatchControlSequence(*final, isPrivate);
+    return final + 1;
 }
 
 void TerminalEngine::dispatchControlSequence(char32_t final, bool isPrivate)
 {
-    const std::span<const std::int64_t> values = parameters_;
+    const std::span<const std::int64_t> values = parameters_.values();
+    if (final == U'm') { // SGR: select graphic rendition, by far the most frequent
+        applyGraphicRendition(values);
+        return;
+    }
     const std::int64_t n = values[0] != 0 ? values[0] : 1;
     const std::int64_t m = values.size() > 1 && values[1] != 0 ? values[1] : 1;
     const int lastRow = std::max(0, grid_.rowCount() - 1);
@@ -37,9 +52,6 @@ void TerminalEngine::dispatchControlSequence(char32_t final, bool isPrivate)
     const int distance = Saturating::count(n);
 
     switch (final) {
-    case U'm': // SGR: select graphic rendition
-        applyGraphicRendition(values);
-        return;
     case U'A': // CUU: cursor up
         cursorRow_ = std::max(0, cursorRow_ - distance);
         break;

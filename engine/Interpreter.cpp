@@ -32,13 +32,8 @@ void TerminalEngine::interpret(const std::uint8_t* data, std::size_t size)
             // being collected scalar by scalar: the same parameters, the same bound, the same final.
             // Anything else (a sequence split across chunks, non-ASCII inside) takes the slow path.
             if (*p == 0x1B && end - p > 2 && p[1] == '[') {
-                const std::uint8_t* q = p + 2;
-                while (q < end && *q < 0x40) {
-                    ++q;
-                }
-                if (q < end && *q <= 0x7E && static_cast<std::size_t>(q - p) <= escapeBufferLimit) {
-                    executeWholeSequence(p + 2, q);
-                    p = q + 1;
+                if (const std::uint8_t* next = executeWholeSequence(p, end)) {
+                    p = next;
                     continue;
                 }
             }

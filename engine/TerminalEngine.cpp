@@ -11,7 +11,6 @@ TerminalEngine::TerminalEngine()
 {
     grid_.setWidth(columns_, baseTextColor_);
     escapeBuffer_.reserve(escapeBufferLimit);
-    parameters_.reserve(16);
 }
 
 TerminalEngine::~TerminalEngine() = default;

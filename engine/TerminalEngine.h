@@ -4,6 +4,7 @@
 
 #include "Cell.h"
 #include "Color.h"
+#include "CsiParameters.h"
 #include "Grid.h"
 #include "Utf8Decoder.h"
 
@@ -89,7 +90,9 @@ private:
     void startControlSequence();
     void csiScalar(char32_t scalar);
     void executeControlSequence();
-    void executeWholeSequence(const std::uint8_t* parameters, const std::uint8_t* final);
+    // ESC [ at sequence, with at least one byte after it: the sequence executed if it ends before end
+    // and within the bound, and the byte after its final returned; else nullptr and nothing done.
+    const std::uint8_t* executeWholeSequence(const std::uint8_t* sequence, const std::uint8_t* end);
     void dispatchControlSequence(char32_t final, bool isPrivate);
 
     // Grid helpers (GridOperations.cpp)
@@ -120,7 +123,7 @@ private:
     bool escapeBufferOverflowed_ = false;
     bool bracketedPasteEnabled_ = false;
     Utf8Decoder decoder_;
-    std::vector<std::int64_t> parameters_; // reused by every control sequence
+    CsiParameterList parameters_; // reused by every control sequence
 
     std::function<void()> renderScreen_;
 };

@@ -213,6 +213,56 @@ TEST_F(MendedFaultsTest, ParametersBeyondTheRangeCountAsZero)
     EXPECT_EQ(e.cursorColumn(), 10) << "malformed signs count as 0, i.e. 1";
 }
 
+// Digit runs are read several bytes at a time where the chunk holds enough bytes and one by one
+// elsewhere (a chunk's last bytes, a sequence collected across chunks), and checked against the
+// 64-bit range only when long: values must not depend on any of that.
+TEST_F(MendedFaultsTest, ParameterValuesDoNotDependOnTheirLengthOrPlaceInTheChunk)
+{
+    TerminalEngine split;
+    split.fillEmptyScreen();
+    const auto columnAfter = [&](TerminalEngine& engine, const std::string& input, bool byteByByte) {
+        if (byteByByte) {
+            for (const char byte : input) {
+                engine.consume(std::string(1, byte));
+            }
+        } else {
+            engine.consume(input);
+        }
+        return engine.cursorColumn();
+    };
+    for (const bool byteByByte : {false, true}) {
+        TerminalEngine& engine = byteByByte ? split : e;
+        // Leading zeros never count towards the range; the bytes after the final vary what is left
+        // of the chunk.
+        for (std::size_t zeros = 0; zeros <= 24; ++zeros) {
+            for (int tail = 0; tail <= 9; ++tail) {
+                const std::string input =
+                    "\r\x1b[" + std::string(zeros, '0') + "42G" + std::string(tail, 'x');
+                ASSERT_EQ(columnAfter(engine, input, byteByByte), 41 + tail) << zeros << " " << tail;
+            }
+        }
+        // 10^(n-1) is in range up to n = 19 digits (a forward move to the last column), then counts
+        // as 0 (a move of one).
+        for (std::size_t digits = 3; digits <= 22; ++digits) {
+            const std::string input = "\x1b[1;10H\x1b[1" + std::string(digits - 1, '0') + "C";
+            ASSERT_EQ(columnAfter(engine, input, byteByByte), digits <= 19 ? 79 : 10) << digits;
+        }
+        // The ends of the range, with and without leading zeros: a negative count moves nothing.
+        for (const std::string zeros : {"", "0", "000000000000"}) {
+            const auto move = [&](const std::string& count) {
+                return columnAfter(engine, "\x1b[1;10H\x1b[" + count + "C", byteByByte) - 9;
+            };
+            EXPECT_EQ(move(zeros + "9223372036854775807"), 70);
+            EXPECT_EQ(move(zeros + "9223372036854775808"), 1);
+            EXPECT_EQ(move("-" + zeros + "9223372036854775808"), 0);
+            EXPECT_EQ(move("-" + zeros + "9223372036854775809"), 1);
+            EXPECT_EQ(move(zeros + "18446744073709551621"), 1) << "2^64 + 5 must not wrap to 5";
+            EXPECT_EQ(move(zeros + "12345678;5"), 70) << "eight digits, all of one word";
+            EXPECT_EQ(move(zeros + "1234567:8"), 1) << "a colon spoils the piece";
+        }
+    }
+}
+
 TEST_F(MendedFaultsTest, ManyParametersAreFine)
 {
     std::string sgr = "\x1b[";
