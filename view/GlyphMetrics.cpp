@@ -86,3 +86,24 @@ std::uint32_t GlyphMetrics::glyphFor(char32_t scalar)
     glyphs_.emplace(scalar, glyph);
     return glyph;
 }
+
+QRectF GlyphMetrics::glyphBounds(std::uint32_t glyph)
+{
+    const auto found = glyphBounds_.find(glyph);
+    if (found != glyphBounds_.end()) {
+        return found->second;
+    }
+    const QRectF bounds = rawFont_.boundingRect(glyph);
+    return glyphBounds_.emplace(glyph, bounds).first->second;
+}
+
+QRectF GlyphMetrics::fallbackBounds(char32_t scalar)
+{
+    const auto found = fallbackBounds_.find(scalar);
+    if (found != fallbackBounds_.end()) {
+        return found->second;
+    }
+    // Covers at least every pixel the fallback font's glyph paints when drawn at the origin.
+    const QRectF bounds = fallbackMetrics_.boundingRect(stringOf(scalar));
+    return fallbackBounds_.emplace(scalar, bounds).first->second;
+}

@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QFontMetricsF>
 #include <QRawFont>
+#include <QRectF>
 
 #include <array>
 #include <cstdint>
@@ -26,6 +27,10 @@ public:
 
     // The terminal font's glyph for a scalar it draws at the grid advance, or 0.
     std::uint32_t glyphFor(char32_t scalar);
+    // Where a glyph's pixels can be, relative to its baseline origin: a terminal-font glyph by index,
+    // or a scalar drawn through the fallback fonts.
+    QRectF glyphBounds(std::uint32_t glyph);
+    QRectF fallbackBounds(char32_t scalar);
 
 private:
     QFont font_;
@@ -37,4 +42,6 @@ private:
     std::array<std::uint32_t, 128> asciiGlyphs_{};
     std::unordered_map<char32_t, double> widths_;
     std::unordered_map<char32_t, std::uint32_t> glyphs_;
+    std::unordered_map<std::uint32_t, QRectF> glyphBounds_;
+    std::unordered_map<char32_t, QRectF> fallbackBounds_;
 };

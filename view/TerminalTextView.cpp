@@ -6,6 +6,7 @@
 #include "DocumentLayout.h"
 #include "FrameScheduler.h"
 #include "GlyphMetrics.h"
+#include "LineImageCache.h"
 #include "PointerCursor.h"
 #include "TerminalFont.h"
 #include "engine/TerminalEngine.h"
@@ -31,7 +32,7 @@ TerminalTextView::TerminalTextView(QWidget* parent)
     : QWidget(parent), engine_(std::make_shared<TerminalEngine>()),
       metrics_(std::make_unique<GlyphMetrics>(TerminalFont::resolve(QStringLiteral("Menlo"), fontSize_),
                                               fontSize_)),
-      layout_(std::make_unique<DocumentLayout>())
+      layout_(std::make_unique<DocumentLayout>()), images_(std::make_unique<LineImageCache>())
 {
     frames_ = new FrameScheduler([this] { runFrame(); }, this);
     engine_->setRenderHook([this] { renderScreen(); });
@@ -59,8 +60,7 @@ void TerminalTextView::configure(const VitrionSettings& settings)
     lineSpacing_ = usableLineSpacing(settings.lineSpacing);
     cursorStyle_ = settings.cursorStyle;
     paragraphSpacing_ = GridSizing::paragraphSpacing(fontSize_, lineSpacing_);
-    layout_->invalidate(layout_->availableWidth());
-    layoutStale_ = true;
+    invalidateLayout(layout_->availableWidth());
     engine_->fillEmptyScreen();
     renderScreen();
     update();
@@ -177,8 +177,7 @@ void TerminalTextView::updateDocumentGeometry()
     const int targetWidth = area != nullptr ? area->viewport()->width() : width();
     const double available = std::max(targetWidth - 2 * textInset, metrics_->advance());
     if (available != layout_->availableWidth()) {
-        layout_->invalidate(available);
-        layoutStale_ = true;
+        invalidateLayout(available);
     }
     refreshLayout();
     if (area == nullptr) {
@@ -201,6 +200,18 @@ void TerminalTextView::scrollCursorIntoView()
     const QRectF line(0, cellOrigin(cursorPosition().row, cursorPosition().column).y(), 1, linePitch());
     const int margin = static_cast<int>(std::ceil(line.height() / 2));
     area->ensureVisible(0, static_cast<int>(std::round(line.center().y())), 0, margin);
+}
+
+void TerminalTextView::invalidateLayout(double availableWidth)
+{
+    layout_->invalidate(availableWidth);
+    images_->clear();
+    layoutStale_ = true;
+}
+
+std::size_t TerminalTextView::linesDrawn() const
+{
+    return images_->linesRendered();
 }
 
 void TerminalTextView::refreshLayout() const

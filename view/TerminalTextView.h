@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QWidget>
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <string_view>
@@ -17,6 +18,7 @@
 class DocumentLayout;
 class FrameScheduler;
 class GlyphMetrics;
+class LineImageCache;
 class QScrollArea;
 class ShellSession;
 class TerminalEngine;
@@ -64,6 +66,7 @@ public:
     TextSelection selection() const { return selection_; }
     QString selectedText() const;
     int paintCount() const { return paintCount_; }
+    std::size_t linesDrawn() const; // display lines drawn into images so far (the rest were reused)
     int framesRun() const;
     bool framePending() const; // a render has not reached the screen yet
     // Called with every byte string sent to the shell (tests and benchmarks watch the input path).
@@ -101,6 +104,8 @@ private:
     double lineTop(int line) const;
     // Brings the line index up to the engine's rows after a render (a few hash lookups per row).
     void refreshLayout() const;
+    // Forgets every laid-out row and drawn line: the font, the colours or the width changed.
+    void invalidateLayout(double availableWidth);
 
     // Input (TerminalTextViewInput.cpp)
     void send(std::string_view bytes);
@@ -112,6 +117,8 @@ private:
     std::unique_ptr<ShellSession> session_;
     std::unique_ptr<GlyphMetrics> metrics_;
     std::unique_ptr<DocumentLayout> layout_;
+    std::unique_ptr<LineImageCache> images_;
+    double imageRatio_ = 0.0; // the device pixel ratio the cached line images were drawn for
     FrameScheduler* frames_ = nullptr;
     mutable bool layoutStale_ = true;
 

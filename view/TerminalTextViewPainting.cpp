@@ -1,9 +1,10 @@
-// Painting: only the display lines inside the exposed area, glyphs of the terminal font gathered per
-// colour and drawn as one glyph run each, fallback glyphs one by one, then the selection highlight
-// under and the cursor over the text. No background is drawn: the backdrop shows through.
+// Painting: only the display lines inside the exposed area, each blended from its cached image (drawn
+// once per row content), the selection highlight under and the cursor over the text. No background
+// is drawn: the backdrop shows through.
 #include "CursorShape.h"
 #include "DocumentLayout.h"
 #include "GlyphMetrics.h"
+#include "LineImageCache.h"
 #include "TerminalTextView.h"
 #include "engine/TerminalEngine.h"
 
@@ -12,88 +13,8 @@
 #include <QPainter>
 
 #include <algorithm>
-#include <array>
-#include <bit>
 #include <cmath>
 #include <cstdint>
-#include <unordered_map>
-#include <vector>
-
-namespace {
-
-float channel(float value)
-{
-    return std::isfinite(value) ? std::clamp(value, 0.0f, 1.0f) : 0.0f;
-}
-
-// Engine colours keep out-of-range components; the screen shows them clamped to 0...1.
-QColor toQColor(const Color& color)
-{
-    return QColor::fromRgbF(channel(color.red), channel(color.green), channel(color.blue),
-                            channel(color.alpha));
-}
-
-struct GlyphBatch {
-    Color color;
-    QList<quint32> glyphs;
-    QList<QPointF> positions;
-};
-
-struct LooseGlyph {
-    Color color;
-    char32_t scalar;
-    QPointF baseline;
-};
-
-// A colour's exact bits, as a hash key. Colours equal by value may differ in bits (0.0 and -0.0):
-// they then get two batches, which paint the same.
-struct ColorBits {
-    std::array<std::uint32_t, 4> bits;
-    explicit ColorBits(const Color& color)
-        : bits{std::bit_cast<std::uint32_t>(color.red), std::bit_cast<std::uint32_t>(color.green),
-               std::bit_cast<std::uint32_t>(color.blue), std::bit_cast<std::uint32_t>(color.alpha)}
-    {
-    }
-    friend bool operator==(const ColorBits&, const ColorBits&) = default;
-};
-
-struct ColorBitsHash {
-    std::size_t operator()(const ColorBits& key) const
-    {
-        std::uint64_t hash = 0xCBF29CE484222325ULL;
-        for (const std::uint32_t part : key.bits) {
-            hash = (hash ^ part) * 0x100000001B3ULL;
-        }
-        return static_cast<std::size_t>(hash ^ (hash >> 32));
-    }
-};
-
-// The glyph batches of one paint, one per colour; consecutive cells mostly share a colour, so the
-// last batch used is tried first. Text in 24-bit colour can bring thousands of colours to a screen,
-// so the others are found by hash, not by a search through every batch.
-class GlyphBatches {
-public:
-    GlyphBatch& forColor(const Color& color)
-    {
-        if (last_ < batches_.size() && batches_[last_].color == color) {
-            return batches_[last_];
-        }
-        const auto [entry, added] = index_.try_emplace(ColorBits(color), batches_.size());
-        if (added) {
-            batches_.push_back(GlyphBatch{color, {}, {}});
-        }
-        last_ = entry->second;
-        return batches_[last_];
-    }
-    const std::vector<GlyphBatch>& batches() const { return batches_; }
-
-private:
-    std::vector<GlyphBatch> batches_;
-    std::unordered_map<ColorBits, std::size_t, ColorBitsHash> index_;
-    std::size_t last_ = 0;
-};
-
-} // namespace
 
 void TerminalTextView::paintEvent(QPaintEvent* event)
 {
@@ -117,51 +38,31 @@ void TerminalTextView::paintEvent(QPaintEvent* event)
 
 void TerminalTextView::paintLines(QPainter& painter, int firstLine, int lastLine)
 {
-    const double advance = metrics_->advance();
-    const double ascent = metrics_->ascent();
-    GlyphBatches batches;
-    std::vector<LooseGlyph> loose;
+    const double ratio = devicePixelRatioF();
+    if (ratio != imageRatio_) {
+        images_->clear();
+        imageRatio_ = ratio;
+    }
     for (int line = firstLine; line <= lastLine; ++line) {
         const LinePosition position = layout_->rowAtLine(line);
-        const auto cells = engine_->row(static_cast<std::size_t>(position.row));
-        const RowLayout& rowLayout = layout_->rowLayout(position.row);
-        const int count = static_cast<int>(cells.size());
-        const int from = rowLayout.lineStart(position.line);
-        const int to =
-            position.line + 1 < rowLayout.lineCount() ? rowLayout.lineStart(position.line + 1) : count;
-        const double baseline = lineTop(line) + ascent;
-        for (int c = from; c < to; ++c) {
-            const Cell& cell = cells[static_cast<std::size_t>(c)];
-            if (cell.character == U' ') {
-                continue;
-            }
-            const QPointF origin(textInset + rowLayout.xOf(c, advance), baseline);
-            const std::uint32_t glyph = rowLayout.isIrregular(c) ? 0 : metrics_->glyphFor(cell.character);
-            if (glyph != 0) {
-                GlyphBatch& batch = batches.forColor(cell.color);
-                batch.glyphs.append(glyph);
-                batch.positions.append(origin);
-            } else {
-                loose.push_back(LooseGlyph{cell.color, cell.character, origin});
-            }
+        const std::uint64_t stamp = engine_->rowStamp(static_cast<std::size_t>(position.row));
+        const LineImage* image = images_->find(stamp, position.line);
+        if (image == nullptr) {
+            const auto cells = engine_->row(static_cast<std::size_t>(position.row));
+            const RowLayout& rowLayout = layout_->rowLayout(position.row);
+            const int from = rowLayout.lineStart(position.line);
+            const int to = position.line + 1 < rowLayout.lineCount() ? rowLayout.lineStart(position.line + 1)
+                                                                     : static_cast<int>(cells.size());
+            image = &images_->insert(stamp, position.line,
+                                     renderLine(cells, rowLayout, from, to, textInset, *metrics_, ratio));
+        }
+        if (!image->image.isNull()) {
+            const int top = baselineDeviceRow(lineTop(line), metrics_->ascent(), ratio) - image->baselineRow;
+            painter.drawImage(QPointF(image->left / ratio, top / ratio), image->image);
         }
     }
-    for (const GlyphBatch& batch : batches.batches()) {
-        QGlyphRun run;
-        run.setRawFont(metrics_->rawFont());
-        run.setGlyphIndexes(batch.glyphs);
-        run.setPositions(batch.positions);
-        painter.setPen(toQColor(batch.color));
-        painter.drawGlyphRun(QPointF(0, 0), run);
-    }
-    if (!loose.empty()) {
-        // Scalars the terminal font lacks: Qt's font fallback finds a glyph for each.
-        painter.setFont(metrics_->font());
-        for (const LooseGlyph& glyph : loose) {
-            painter.setPen(toQColor(glyph.color));
-            painter.drawText(glyph.baseline, QString::fromUcs4(&glyph.scalar, 1));
-        }
-    }
+    const QRect visible = visibleRegion().boundingRect();
+    images_->finishPaint(static_cast<std::size_t>(std::ceil(visible.height() / linePitch())) + 2);
 }
 
 void TerminalTextView::paintSelection(QPainter& painter, int firstLine, int lastLine)
@@ -232,7 +133,8 @@ void TerminalTextView::paintCursor(QPainter& painter)
     }
     const char32_t scalar = cells[static_cast<std::size_t>(column)].character;
     const QPointF origin = cellOrigin(row, column);
-    const QPointF baseline(origin.x(), origin.y() + metrics_->ascent());
+    const double ratio = devicePixelRatioF();
+    const QPointF baseline(origin.x(), baselineDeviceRow(origin.y(), metrics_->ascent(), ratio) / ratio);
     painter.setPen(Qt::black);
     const std::uint32_t glyph = layout_->rowLayout(row).isIrregular(column) ? 0 : metrics_->glyphFor(scalar);
     if (glyph != 0) {

@@ -79,6 +79,8 @@ bool reportRepaint(const RepaintResult& repaint, const char* colours)
                 Bench::median(repaint.repaintCpuMs), repaint.paintsPerRepaint);
     std::printf("  grab():    median %.2f ms over %zu\n", Bench::median(repaint.grabMs),
                 repaint.grabMs.size());
+    std::printf("  repaint() after every row changed: median %.2f ms over %zu (%.1f lines drawn each)\n",
+                Bench::median(repaint.redrawnMs), repaint.redrawnMs.size(), repaint.linesDrawnPerRedraw);
     return repaint.complete;
 }
 

@@ -14,6 +14,8 @@ struct RepaintResult {
     std::vector<double> repaintMs;    // QWidget::repaint(): paint and flush, wall clock
     std::vector<double> repaintCpuMs; // the same, the process's CPU time
     std::vector<double> grabMs;       // QWidget::grab(): paint into a pixmap
+    std::vector<double> redrawnMs;    // repaint() after every row was written again: all lines drawn anew
+    double linesDrawnPerRedraw = 0;   // display lines drawn per such repaint (the rest came from images)
     bool complete = false;
 };
 

@@ -1,6 +1,7 @@
 // The view's picture, read back from grabbed images: text in each cell's colour at its cell, no
 // background anywhere, the three cursor shapes, wide glyphs keeping their neighbours clear, rows
-// wrapping in a narrow view, the cursor's line scrolled into view, and mouse selection.
+// wrapping in a narrow view, drawn lines reused until their row changes, the cursor's line scrolled into
+// view, and mouse selection.
 #include "ViewTestSupport.h"
 #include "engine/TerminalEngine.h"
 #include "view/CursorShape.h"
@@ -206,6 +207,47 @@ TEST_F(TerminalDrawingTest, WideFallbackGlyphPushesItsNeighboursRight)
     }();
     const int plainInk = inkIn(plain, QRectF(2, 2, advance, pitch)).pixels;
     EXPECT_NEAR(inkIn(image, cellRect(host.view(), 0, 1)).pixels, plainInk, plainInk * 0.4);
+}
+
+TEST_F(TerminalDrawingTest, DrawnLinesAreReusedUntilTheirRowChanges)
+{
+    ScrollHost host(QSize(800, 600), settingsWith(TerminalCursorStyle::beam));
+    host.engine().consume("gjy\r\nsecond\r\nthird");
+    settle(host.view());
+    const QImage first = ViewTest::grab(host.view());
+    const std::size_t drawn = host.view().linesDrawn();
+    ASSERT_GT(drawn, 2u);
+
+    // An unchanged screen is painted from the drawn lines: the same picture, nothing drawn again.
+    EXPECT_EQ(ViewTest::grab(host.view()), first);
+    EXPECT_EQ(host.view().linesDrawn(), drawn);
+
+    // Descenders reach below the baseline, outside the line's tight ink box: they are not clipped.
+    const double pitch = host.view().linePitch();
+    const auto lowerPart = [&](int row, int column) {
+        const QRectF cell = cellRect(host.view(), row, column);
+        return QRectF(cell.left(), cell.top() + pitch * 0.72, cell.width(), pitch * 0.28);
+    };
+    EXPECT_GT(inkIn(first, lowerPart(0, 0)).pixels, 3);
+    EXPECT_EQ(inkIn(first, interiorOf(lowerPart(1, 1))).pixels, 0); // the e of "second"
+
+    // One row rewritten: only its line is drawn again, in its new text and colour.
+    host.engine().consume("\x1b[2;1H\x1b[38;5;46mS");
+    settle(host.view());
+    const QImage changed = ViewTest::grab(host.view());
+    EXPECT_EQ(host.view().linesDrawn(), drawn + 1);
+    const QColor green = inkIn(changed, interiorOf(cellRect(host.view(), 1, 0))).strongest;
+    EXPECT_GT(green.green(), 200);
+    EXPECT_LT(green.red(), 60);
+    const QRect unchangedRow = interiorOf(QRectF(host.view().cellOrigin(0, 0), QSizeF(300, pitch))).toRect();
+    EXPECT_TRUE(changed.copy(unchangedRow) == first.copy(unchangedRow));
+
+    // A narrower view lays every row out again: the lines are drawn anew, not taken from before.
+    host.resize(QSize(500, 600));
+    ASSERT_TRUE(
+        ViewTest::waitUntil([&] { return !host.view().framePending() && host.view().width() < 600; }));
+    ViewTest::grab(host.view());
+    EXPECT_GT(host.view().linesDrawn(), drawn + 2);
 }
 
 TEST_F(TerminalDrawingTest, RowsWrapAtTheViewsWidthWhenItIsNarrow)
