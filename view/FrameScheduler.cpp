@@ -14,12 +14,13 @@ FrameScheduler::FrameScheduler(std::function<void()> frame, QObject* parent)
 void FrameScheduler::request()
 {
     pending_ = true;
+    ++requestsSinceFrame_;
     if (timer_.isActive()) {
         return;
     }
-    const qint64 elapsed = sinceLastFrame_.isValid() ? sinceLastFrame_.elapsed() : frameIntervalMs;
+    const qint64 elapsed = sinceLastFrame_.isValid() ? sinceLastFrame_.elapsed() : intervalMs_;
     // Idle: a zero timer runs once the current batch of output has been read.
-    timer_.start(elapsed >= frameIntervalMs ? 0 : static_cast<int>(frameIntervalMs - elapsed));
+    timer_.start(elapsed >= intervalMs_ ? 0 : static_cast<int>(intervalMs_ - elapsed));
 }
 
 void FrameScheduler::flush()
@@ -36,6 +37,8 @@ void FrameScheduler::runFrame()
         return;
     }
     pending_ = false;
+    intervalMs_ = requestsSinceFrame_ >= floodRequests ? floodIntervalMs : frameIntervalMs;
+    requestsSinceFrame_ = 0;
     sinceLastFrame_.restart();
     ++framesRun_;
     frame_();

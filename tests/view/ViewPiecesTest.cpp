@@ -87,7 +87,7 @@ TEST_F(ViewPiecesTest, PointerIsAnOutlinedArrowWithItsHotSpotAtTheTip)
     EXPECT_EQ(at(2, 38).alpha(), 0);    // where the tip would be with an unflipped outline
 }
 
-TEST_F(ViewPiecesTest, FramesCoalesceToOnePerSixteenMilliseconds)
+TEST_F(ViewPiecesTest, FramesCoalesceToOnePerSixteenMillisecondsAndSlowDownInAFlood)
 {
     int frames = 0;
     FrameScheduler scheduler([&frames] { ++frames; });
@@ -111,6 +111,28 @@ TEST_F(ViewPiecesTest, FramesCoalesceToOnePerSixteenMilliseconds)
     EXPECT_GE(during, 2);
     EXPECT_LE(during, clock.elapsed() / FrameScheduler::frameIntervalMs + 2);
     EXPECT_FALSE(scheduler.isPending());
+
+    // A flood of requests (chunk after chunk of output): frames at the flood's slower pace.
+    ViewTest::spinFor(100);
+    const int beforeFlood = frames;
+    clock.restart();
+    while (clock.elapsed() < 400) {
+        for (int i = 0; i < FrameScheduler::floodRequests; ++i) {
+            scheduler.request();
+        }
+        QTest::qWait(1);
+    }
+    scheduler.flush();
+    const int flooded = frames - beforeFlood;
+    EXPECT_GE(flooded, 3);
+    EXPECT_LE(flooded, clock.elapsed() / FrameScheduler::floodIntervalMs + 2);
+
+    // Once the flood is over, the first request after a pause is drawn at once again.
+    ViewTest::spinFor(100);
+    const int afterPause = frames;
+    scheduler.request();
+    ViewTest::spinFor(5);
+    EXPECT_EQ(frames, afterPause + 1);
 }
 
 std::string bytesFor(int key, Qt::KeyboardModifiers modifiers, const QString& text = {}, quint32 scanCode = 0)
