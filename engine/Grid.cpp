@@ -3,13 +3,22 @@
 
 #include <algorithm>
 
-Grid::Grid(int capacity) : slots_(static_cast<std::size_t>(std::max(capacity, 1))) {}
+Grid::Grid(int capacity)
+    : slots_(static_cast<std::size_t>(std::max(capacity, 1))), capacity_(static_cast<int>(slots_.size()))
+{
+}
 
 void Grid::makeBlank(Row& row, Color color)
 {
-    // assign() reuses the row's storage whenever its capacity suffices, which after the first pass
-    // through the ring is always.
-    row.cells.assign(static_cast<std::size_t>(width_), blankCell(color));
+    // The row's storage is reused whenever its capacity suffices, which after the first pass through
+    // the ring is always; otherwise assign() allocates exactly the width.
+    const auto width = static_cast<std::size_t>(width_);
+    if (row.cells.capacity() >= width) {
+        row.cells.resize(width);
+        fillCells(row.cells.data(), row.cells.data() + width, blankCell(color));
+    } else {
+        row.cells.assign(width, blankCell(color));
+    }
     row.stamp = ++lastStamp_;
 }
 

@@ -12,7 +12,7 @@ class Grid {
 public:
     explicit Grid(int capacity);
 
-    int capacity() const { return static_cast<int>(slots_.size()); }
+    int capacity() const { return capacity_; }
     int rowCount() const { return count_; }
     bool full() const { return count_ == capacity(); }
     int width() const { return width_; }
@@ -54,6 +54,7 @@ private:
     void makeBlank(Row& row, Color color);
 
     std::vector<Row> slots_;
+    int capacity_; // slots_.size(), kept at hand for physical()
     int origin_ = 0;
     int count_ = 0;
     int width_ = 1;

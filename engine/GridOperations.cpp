@@ -97,7 +97,7 @@ void TerminalEngine::blankCells(int from, int to, Color color)
         return;
     }
     Cell* cells = grid_.editRow(cursorRow_);
-    std::fill(cells + from, cells + to, blankCell(color));
+    fillCells(cells + from, cells + to, blankCell(color));
 }
 
 void TerminalEngine::eraseDisplay(std::int64_t mode)
@@ -154,7 +154,7 @@ void TerminalEngine::deleteCharacters(std::int64_t count)
     }
     Cell* cells = grid_.editRow(cursorRow_);
     std::copy(cells + cursorColumn_ + k, cells + columns_, cells + cursorColumn_);
-    std::fill(cells + columns_ - k, cells + columns_, blankCell(currentColor_));
+    fillCells(cells + columns_ - k, cells + columns_, blankCell(currentColor_));
 }
 
 void TerminalEngine::insertCharacters(std::int64_t count)
@@ -165,7 +165,7 @@ void TerminalEngine::insertCharacters(std::int64_t count)
     }
     Cell* cells = grid_.editRow(cursorRow_);
     std::copy_backward(cells + cursorColumn_, cells + columns_ - k, cells + columns_);
-    std::fill(cells + cursorColumn_, cells + cursorColumn_ + k, blankCell(currentColor_));
+    fillCells(cells + cursorColumn_, cells + cursorColumn_ + k, blankCell(currentColor_));
 }
 
 // RI (ESC M): up one row, or at the first kept row a new blank row above it. At the history limit
