@@ -37,52 +37,52 @@ const std::uint8_t* TerminalEngine::executeWholeSequence(const std::uint8_t* seq
     return final + 1;
 }
 
-void TerminalEngine::dispatchControlSequence(char32_t final, bool isPrivate)
+[[gnu::always_inline]] inline void TerminalEngine::dispatchControlSequence(char32_t final, bool isPrivate)
 {
     const std::span<const std::int64_t> values = parameters_.values();
-    if (final == U'm') { // SGR: select graphic rendition, by far the most frequent
-        applyGraphicRendition(values);
-        return;
-    }
-    const std::int64_t n = values[0] != 0 ? values[0] : 1;
-    const std::int64_t m = values.size() > 1 && values[1] != 0 ? values[1] : 1;
-    const int lastRow = std::max(0, grid_.rowCount() - 1);
-    const int lastColumn = columns_ - 1;
+    // The count or first position (0 means 1), the second position likewise, each read only by the
+    // cases that use it.
+    const auto n = [&] { return values[0] != 0 ? values[0] : 1; };
+    const auto m = [&] { return values.size() > 1 && values[1] != 0 ? values[1] : 1; };
     // Movements take negative counts as no movement and saturate huge ones (Saturating::count).
-    const int distance = Saturating::count(n);
+    const auto distance = [&] { return Saturating::count(n()); };
+    const auto lastRow = [&] { return std::max(0, grid_.rowCount() - 1); };
 
     switch (final) {
+    case U'm': // SGR: select graphic rendition
+        applyGraphicRendition(values);
+        return;
     case U'A': // CUU: cursor up
-        cursorRow_ = std::max(0, cursorRow_ - distance);
+        cursorRow_ = std::max(0, cursorRow_ - distance());
         break;
     case U'B': // CUD: cursor down, not past the last kept row
-        cursorRow_ = std::min(cursorRow_ + distance, lastRow);
+        cursorRow_ = std::min(cursorRow_ + distance(), lastRow());
         break;
     case U'C': // CUF: cursor forward
-        cursorColumn_ = std::min(cursorColumn_ + distance, lastColumn);
+        cursorColumn_ = std::min(cursorColumn_ + distance(), columns_ - 1);
         break;
     case U'D': // CUB: cursor backward
-        cursorColumn_ = std::max(0, cursorColumn_ - distance);
+        cursorColumn_ = std::max(0, cursorColumn_ - distance());
         break;
     case U'E': // CNL: cursor next line
-        cursorRow_ = std::min(cursorRow_ + distance, lastRow);
+        cursorRow_ = std::min(cursorRow_ + distance(), lastRow());
         cursorColumn_ = 0;
         break;
     case U'F': // CPL: cursor preceding line
-        cursorRow_ = std::max(0, cursorRow_ - distance);
+        cursorRow_ = std::max(0, cursorRow_ - distance());
         cursorColumn_ = 0;
         break;
     case U'G': // CHA: cursor character absolute
     case U'`': // HPA: character position absolute
-        cursorColumn_ = Saturating::oneBasedToIndex(n, 0, lastColumn);
+        cursorColumn_ = Saturating::oneBasedToIndex(n(), 0, columns_ - 1);
         break;
     case U'd': // VPA: line position absolute, counted in kept rows
-        cursorRow_ = Saturating::oneBasedToIndex(n, 0, grid_.rowCount() - 1);
+        cursorRow_ = Saturating::oneBasedToIndex(n(), 0, grid_.rowCount() - 1);
         break;
     case U'H': // CUP: cursor position
     case U'f': // HVP: character and line position
-        cursorRow_ = Saturating::oneBasedToIndex(n, 0, grid_.rowCount() - 1);
-        cursorColumn_ = Saturating::oneBasedToIndex(m, 0, lastColumn);
+        cursorRow_ = Saturating::oneBasedToIndex(n(), 0, grid_.rowCount() - 1);
+        cursorColumn_ = Saturating::oneBasedToIndex(m(), 0, columns_ - 1);
         break;
     case U'J': // ED: erase in display
         eraseDisplay(values[0]);
@@ -91,13 +91,13 @@ void TerminalEngine::dispatchControlSequence(char32_t final, bool isPrivate)
         eraseLine(values[0]);
         return;
     case U'X': // ECH: erase character
-        eraseCharacters(n);
+        eraseCharacters(n());
         return;
     case U'P': // DCH: delete character
-        deleteCharacters(n);
+        deleteCharacters(n());
         return;
     case U'@': // ICH: insert character
-        insertCharacters(n);
+        insertCharacters(n());
         return;
     case U's': // SCOSC: save cursor
         saveCursor();

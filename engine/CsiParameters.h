@@ -77,42 +77,33 @@ bool longMagnitude(const Char* digits, const Char* end, bool negative, std::uint
     return magnitude <= largest + (negative ? 1 : 0);
 }
 
-// The common case of a byte string, a run of fewer than 8 digits with 8 bytes readable, read as one
-// 64-bit word: the run's length and value without a branch per digit, whose exit is what a loop
-// mispredicts on parameters of varying length. Advances p past the run; false (p unchanged) when the
-// word is not available or all 8 bytes are digits.
-template <typename Char> bool shortDigitRun(const Char*& p, const Char* end, std::uint64_t& magnitude)
+// The common piece of a sequence in a byte string: fewer than 8 digits (maybe none) with 8 bytes
+// readable, read as one 64-bit word, so that neither the digits nor the run's end cost a branch each,
+// whose exit a loop mispredicts on parameters of varying length. Gives the run's length and value;
+// false when all 8 bytes are digits.
+inline bool shortDigitRun(const std::uint8_t* p, std::uint64_t& magnitude, int& length)
 {
-    if constexpr (sizeof(Char) != 1 || std::endian::native != std::endian::little) {
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    constexpr std::uint64_t ones = 0x0101010101010101;
+    // Per byte, with '0'..'9' turned into 0..9: a high bit for every byte that was no digit. Bit 7 is
+    // kept out of the addition so that no byte carries into the next.
+    const std::uint64_t offset = word ^ (ones * '0');
+    const std::uint64_t nonDigits =
+        (((offset & (ones * 0x7F)) + ones * (0x80 - 10)) | offset) & (ones * 0x80);
+    if (nonDigits == 0) {
         return false;
-    } else {
-        if (end - p < 8) {
-            return false;
-        }
-        std::uint64_t word;
-        std::memcpy(&word, p, sizeof word);
-        constexpr std::uint64_t ones = 0x0101010101010101;
-        // Per byte, with '0'..'9' turned into 0..9: a high bit for every byte that was no digit. Bit 7
-        // is kept out of the addition so that no byte carries into the next.
-        const std::uint64_t offset = word ^ (ones * '0');
-        const std::uint64_t nonDigits =
-            (((offset & (ones * 0x7F)) + ones * (0x80 - 10)) | offset) & (ones * 0x80);
-        if (nonDigits == 0) {
-            return false;
-        }
-        const int length = std::countr_zero(nonDigits) / 8;
-        if (length > 0) {
-            // The digits moved to the top bytes (the first digit the lowest of them), zeros below them,
-            // then pairs, quadruples and octets of digits combined.
-            std::uint64_t v = (offset << (64 - 8 * length)) & (ones * 0x0F);
-            v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FF;
-            v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFF;
-            v = (v * 10000 + (v >> 32)) & 0xFFFFFFFF;
-            magnitude = v;
-        }
-        p += length;
-        return true;
     }
+    length = std::countr_zero(nonDigits) / 8;
+    // The digits moved to the top bytes (the first digit the lowest of them), zeros below them (none
+    // at all for an empty run: two shifts, as one of 64 bits is undefined), then pairs, quadruples and
+    // octets of digits combined.
+    std::uint64_t v = ((offset << (56 - 8 * length)) << 8) & (ones * 0x0F);
+    v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FF;
+    v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFF;
+    v = (v * 10000 + (v >> 32)) & 0xFFFFFFFF;
+    magnitude = v;
+    return true;
 }
 
 // Splits at every ';', keeping empty pieces, so the result always has at least one value. A piece is
@@ -123,13 +114,31 @@ template <typename Char> bool shortDigitRun(const Char*& p, const Char* end, std
 // With stopAtFinal, parsing also ends at the first character of 0x40 and above (the final byte, or
 // whatever ends the sequence); returns where it stopped, end if no such character came.
 template <bool stopAtFinal, typename Char>
-const Char* parse(const Char* p, const Char* end, CsiParameterList& values)
+[[gnu::always_inline]] inline const Char* parse(const Char* p, const Char* end, CsiParameterList& values)
 {
     const auto endsPiece = [end](const Char* at) {
         return at == end || *at == ';' || (stopAtFinal && *at >= 0x40);
     };
     values.clear();
     for (;;) {
+        if constexpr (stopAtFinal && sizeof(Char) == 1 && std::endian::native == std::endian::little) {
+            // Unsigned digits up to ';' or the final: the whole piece from one word. Anything else (a
+            // sign, a spoilt piece, a long run, the chunk's last bytes) is read below.
+            std::uint64_t magnitude;
+            int length;
+            if (end - p >= 8 && shortDigitRun(p, magnitude, length)) {
+                const Char terminator = p[length];
+                if (terminator == ';' || terminator >= 0x40) {
+                    values.push(static_cast<std::int64_t>(magnitude));
+                    p += length;
+                    if (terminator != ';') {
+                        return p;
+                    }
+                    ++p;
+                    continue;
+                }
+            }
+        }
         bool negative = false;
         if (p < end && (*p == '+' || *p == '-')) {
             negative = *p == '-';
@@ -137,14 +146,12 @@ const Char* parse(const Char* p, const Char* end, CsiParameterList& values)
         }
         const Char* const digits = p;
         std::uint64_t magnitude = 0;
-        if (!shortDigitRun(p, end, magnitude)) {
-            for (; p < end; ++p) {
-                const std::uint64_t digit = static_cast<std::uint64_t>(*p) - '0';
-                if (digit > 9) {
-                    break;
-                }
-                magnitude = magnitude * 10 + digit; // may wrap past 19 digits; longMagnitude decides then
+        for (; p < end; ++p) {
+            const std::uint64_t digit = static_cast<std::uint64_t>(*p) - '0';
+            if (digit > 9) {
+                break;
             }
+            magnitude = magnitude * 10 + digit; // may wrap past 19 digits; longMagnitude decides then
         }
         bool good = p != digits;
         if (p - digits > 18) [[unlikely]] {
