@@ -3,12 +3,38 @@
 #include "TerminalEngine.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 namespace {
 // Printable bytes that the ASCII fast path writes straight into the grid; DEL takes a cell too.
 inline bool isPrintableAscii(std::uint8_t byte)
 {
     return byte >= 0x20 && byte <= 0x7F;
+}
+
+// Where the run of printable ASCII from p ends: eight bytes at a time while eight are left, so that
+// neither a long line nor a short word between control sequences costs a branch per byte.
+inline const std::uint8_t* printableRunEnd(const std::uint8_t* p, const std::uint8_t* end)
+{
+    if constexpr (std::endian::native == std::endian::little) {
+        constexpr std::uint64_t ones = 0x0101010101010101;
+        while (end - p >= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p, sizeof word);
+            // A high bit for every byte of 0x80 and above, or below 0x20 (its low seven bits plus
+            // 0x60 stay below 0x80); bit 7 is kept out of the addition so that no byte carries.
+            const std::uint64_t stops = (word | ~((word & (ones * 0x7F)) + ones * 0x60)) & (ones * 0x80);
+            if (stops != 0) {
+                return p + std::countr_zero(stops) / 8;
+            }
+            p += 8;
+        }
+    }
+    while (p < end && isPrintableAscii(*p)) {
+        ++p;
+    }
+    return p;
 }
 } // namespace
 
@@ -19,23 +45,9 @@ void TerminalEngine::interpret(const std::uint8_t* data, std::size_t size)
     char32_t scalars[2];
     while (p < end) {
         if (controlSequenceState_ == ControlSequenceState::normal && decoder_.idle()) {
-            const std::uint8_t* run = p;
-            while (run < end && isPrintableAscii(*run)) {
-                ++run;
-            }
-            if (run != p) {
-                writeAsciiRun(p, static_cast<std::size_t>(run - p));
-                p = run;
-                continue;
-            }
-            // A whole control sequence within the chunk is parsed straight from its bytes instead of
-            // being collected scalar by scalar: the same parameters, the same bound, the same final.
-            // Anything else (a sequence split across chunks, non-ASCII inside) takes the slow path.
-            if (*p == 0x1B && end - p > 2 && p[1] == '[') {
-                if (const std::uint8_t* next = executeWholeSequence(p, end)) {
-                    p = next;
-                    continue;
-                }
+            p = interpretCommonBytes(p, end);
+            if (p == end) {
+                break;
             }
         }
         const std::uint8_t byte = *p++;
@@ -48,6 +60,40 @@ void TerminalEngine::interpret(const std::uint8_t* data, std::size_t size)
             interpretScalar(scalars[i]);
         }
     }
+}
+
+const std::uint8_t* TerminalEngine::interpretCommonBytes(const std::uint8_t* p, const std::uint8_t* end)
+{
+    // Nothing done here leaves the normal state or starts a UTF-8 character, so that is not checked
+    // again between the pieces.
+    while (p < end) {
+        const std::uint8_t byte = *p;
+        if (isPrintableAscii(byte)) {
+            const std::uint8_t* const run = printableRunEnd(p + 1, end);
+            writeAsciiRun(p, static_cast<std::size_t>(run - p));
+            p = run;
+        } else if (byte == 0x1B) {
+            // A whole control sequence within the chunk is parsed straight from its bytes instead of
+            // being collected scalar by scalar: the same parameters, the same bound, the same final.
+            // Anything else (a sequence split across chunks, non-ASCII inside) takes the slow path.
+            const std::uint8_t* const next =
+                end - p > 2 && p[1] == '[' ? executeWholeSequence(p, end) : nullptr;
+            if (next == nullptr) {
+                return p;
+            }
+            p = next;
+        } else if (byte == 0x0D) { // CR and LF as normalScalar does them
+            cursorColumn_ = 0;
+            wrapPending_ = false;
+            ++p;
+        } else if (byte == 0x0A) {
+            lineFeed();
+            ++p;
+        } else {
+            return p;
+        }
+    }
+    return p;
 }
 
 void TerminalEngine::interpretScalar(char32_t scalar)

@@ -84,6 +84,9 @@ public:
 private:
     // Interpreter (Interpreter.cpp, CsiDispatch.cpp)
     void interpret(const std::uint8_t* data, std::size_t size);
+    // In the normal state with no UTF-8 character pending: printable ASCII runs, CR, LF and control
+    // sequences whole within [p, end). Returns where a byte needs the general path, or end.
+    const std::uint8_t* interpretCommonBytes(const std::uint8_t* p, const std::uint8_t* end);
     void interpretScalar(char32_t scalar);
     void normalScalar(char32_t scalar);
     void escapeScalar(char32_t scalar);
