@@ -109,8 +109,10 @@ bool endToEnd(int runs)
     QTemporaryDir folder;
     const std::string dense = folder.filePath(QStringLiteral("dense.txt")).toStdString();
     const std::string sgr = folder.filePath(QStringLiteral("sgr.txt")).toStdString();
+    const std::string utf8 = folder.filePath(QStringLiteral("utf8.txt")).toStdString();
     if (!folder.isValid() || !WorkloadText::writeFile(dense, WorkloadText::dense(workloadBytes)) ||
-        !WorkloadText::writeFile(sgr, WorkloadText::sgrHeavy(workloadBytes))) {
+        !WorkloadText::writeFile(sgr, WorkloadText::sgrHeavy(workloadBytes)) ||
+        !WorkloadText::writeFile(utf8, WorkloadText::utf8(workloadBytes))) {
         std::fprintf(stderr, "cannot write the inputs\n");
         return false;
     }
@@ -122,6 +124,7 @@ bool endToEnd(int runs)
     const std::vector<EndToEndWorkload> workloads = {
         {"dense", "cat '" + dense + "'", asReceived(WorkloadText::dense(workloadBytes))},
         {"sgr", "cat '" + sgr + "'", asReceived(WorkloadText::sgrHeavy(workloadBytes))},
+        {"utf8", "cat '" + utf8 + "'", asReceived(WorkloadText::utf8(workloadBytes))},
         {"seq", "seq 1 3000000", asReceived(numbers)},
     };
     return reportEndToEnd(runEndToEnd(workloads, runs, QSize(820, 520)));

@@ -1,9 +1,12 @@
 // The generators draw from one SplitMix64 stream each, seeded with a constant.
 #include "WorkloadText.h"
 
+#include "engine/Utf8Encoder.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <fstream>
+#include <iterator>
 
 namespace {
 
@@ -109,6 +112,25 @@ std::string dense(std::size_t bytes)
     }
     out.resize(bytes);
     out.back() = '\n';
+    return out;
+}
+
+std::string utf8(std::size_t bytes)
+{
+    static const char32_t alphabet[] =
+        U"àéîõüçñßøåæœÀÉÎÕÜαβγδεζηθλμπσφψωΑΒΓΔΩ漢字仮名交文書語日本中国한국어abcdefghij";
+    constexpr int letters = static_cast<int>(std::size(alphabet)) - 1;
+    SplitMix64 random(0x5EED0004);
+    std::string out;
+    out.reserve(bytes + 512);
+    while (out.size() < bytes) {
+        for (int i = 0; i < 80; ++i) {
+            appendUtf8(out, alphabet[random.between(0, letters - 1)]);
+        }
+        out += '\n';
+    }
+    // Cut at a line's end so that no character is split.
+    out.resize(out.rfind('\n', bytes) + 1);
     return out;
 }
 

@@ -12,6 +12,9 @@ std::string dense(std::size_t bytes);
 // Short words, each behind one or two graphic-rendition changes (16 colours, bright, 256 colours,
 // 24-bit, bold, background, reset), in lines of 40 to 200 visible characters; ends with a reset.
 std::string sgrHeavy(std::size_t bytes);
+// Lines of 80 characters drawn from accented Latin, Greek, CJK ideographs, Hangul and ASCII, each
+// ended by "\n": most cells are outside ASCII and many need a fallback font.
+std::string utf8(std::size_t bytes);
 enum class Colours {
     palette,   // the 255 non-default colours of the 256-colour table
     trueColour // a 24-bit colour of its own for every run

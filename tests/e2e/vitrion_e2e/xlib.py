@@ -1,5 +1,6 @@
 # The few Xlib calls the harness makes itself (through ctypes, no extra packages): who owns the
-# compositing-manager selection, and a root background pixmap that a compositor can draw.
+# compositing-manager selection, a root background pixmap that a compositor can draw, and, for
+# timing a start, finding a program's window and reading one of its pixels without a subprocess.
 import ctypes
 
 _x11 = ctypes.CDLL("libX11.so.6")
@@ -31,8 +32,40 @@ _declare("XSetWindowBackgroundPixmap", _int, _vp, _ulong, _ulong)
 _declare("XClearWindow", _int, _vp, _ulong)
 _declare("XSetCloseDownMode", _int, _vp, _int)
 _declare("XSync", _int, _vp, _int)
+_declare("XQueryTree", _int, _vp, _ulong, ctypes.POINTER(_ulong), ctypes.POINTER(_ulong),
+         ctypes.POINTER(ctypes.POINTER(_ulong)), ctypes.POINTER(_uint))
+_declare("XFree", _int, _vp)
+_declare("XGetWindowProperty", _int, _vp, _ulong, _ulong, ctypes.c_long, ctypes.c_long, _int, _ulong,
+         ctypes.POINTER(_ulong), ctypes.POINTER(_int), ctypes.POINTER(_ulong), ctypes.POINTER(_ulong),
+         ctypes.POINTER(ctypes.POINTER(ctypes.c_ubyte)))
+_declare("XGetImage", _vp, _vp, _ulong, _int, _int, _uint, _uint, _ulong, _int)
+_declare("XGetPixel", _ulong, _vp, _int, _int)
+_declare("XDestroyImage", _int, _vp)
+_declare("XGetGeometry", _int, _vp, _ulong, ctypes.POINTER(_ulong), ctypes.POINTER(_int), ctypes.POINTER(_int),
+         ctypes.POINTER(_uint), ctypes.POINTER(_uint), ctypes.POINTER(_uint), ctypes.POINTER(_uint))
+_declare("XTranslateCoordinates", _int, _vp, _ulong, _ulong, _int, _int, ctypes.POINTER(_int),
+         ctypes.POINTER(_int), ctypes.POINTER(_ulong))
+_composite = ctypes.CDLL("libXcomposite.so.1")
+_composite.XCompositeGetOverlayWindow.restype = _ulong
+_composite.XCompositeGetOverlayWindow.argtypes = [_vp, _ulong]
+_composite.XCompositeReleaseOverlayWindow.restype = None
+_composite.XCompositeReleaseOverlayWindow.argtypes = [_vp, _ulong]
+_ERROR_HANDLER = ctypes.CFUNCTYPE(_int, _vp, _vp)
+_declare("XSetErrorHandler", _vp, _ERROR_HANDLER)
+
+
+# A window may go or be unmapped between two calls; Xlib's default handler would end the process.
+@_ERROR_HANDLER
+def _ignore_error(display, event):
+    return 0
+
+
+_x11.XSetErrorHandler(_ignore_error)
 
 _XA_PIXMAP = 20
+_XA_CARDINAL = 6
+_ALL_PLANES = ~0 & 0xFFFFFFFFFFFFFFFF
+_Z_PIXMAP = 2
 _PROP_MODE_REPLACE = 0
 _RETAIN_PERMANENT = 1
 
@@ -85,3 +118,74 @@ class Display:
         _x11.XClearWindow(d, self.root)
         _x11.XSetCloseDownMode(d, _RETAIN_PERMANENT)
         _x11.XSync(d, 0)
+
+    def _children(self, window):
+        root, parent = _ulong(), _ulong()
+        children, count = ctypes.POINTER(_ulong)(), _uint()
+        if not _x11.XQueryTree(self.handle, window, ctypes.byref(root), ctypes.byref(parent),
+                               ctypes.byref(children), ctypes.byref(count)):
+            return []
+        found = [children[i] for i in range(count.value)]
+        if children:
+            _x11.XFree(children)
+        return found
+
+    def _cardinal(self, window, name):
+        kind, fmt, count, after = _ulong(), _int(), _ulong(), _ulong()
+        data = ctypes.POINTER(ctypes.c_ubyte)()
+        status = _x11.XGetWindowProperty(self.handle, window, self.atom(name), 0, 1, 0, _XA_CARDINAL,
+                                         ctypes.byref(kind), ctypes.byref(fmt), ctypes.byref(count),
+                                         ctypes.byref(after), ctypes.byref(data))
+        value = None
+        if status == 0 and data and count.value == 1 and fmt.value == 32:
+            value = ctypes.cast(data, ctypes.POINTER(ctypes.c_ulong))[0]
+        if data:
+            _x11.XFree(data)
+        return value
+
+    def window_of_pid(self, pid):
+        """A top-level window (or the client inside a window manager's frame) whose _NET_WM_PID is
+        pid, or None."""
+        for top in self._children(self.root):
+            for window in [top] + self._children(top):
+                if self._cardinal(window, "_NET_WM_PID") == pid:
+                    return window
+        return None
+
+    def window_size(self, window):
+        """(width, height) of a window, or None once it is gone."""
+        root, x, y = _ulong(), _int(), _int()
+        width, height, border, depth = _uint(), _uint(), _uint(), _uint()
+        if not _x11.XGetGeometry(self.handle, window, ctypes.byref(root), ctypes.byref(x), ctypes.byref(y),
+                                 ctypes.byref(width), ctypes.byref(height), ctypes.byref(border),
+                                 ctypes.byref(depth)):
+            return None
+        return width.value, height.value
+
+    def screen_position(self, window):
+        """Where a window's top-left corner is on the screen, or None once it is gone."""
+        x, y, child = _int(), _int(), _ulong()
+        if not _x11.XTranslateCoordinates(self.handle, window, self.root, 0, 0, ctypes.byref(x), ctypes.byref(y),
+                                          ctypes.byref(child)):
+            return None
+        return x.value, y.value
+
+    def screen_pixel(self, x, y):
+        """The pixel the screen shows at (x, y): with a compositor, read from the overlay window it
+        composites into (the root holds only the windows' own contents then)."""
+        if not self.compositor_running():
+            return self.pixel(self.root, x, y)
+        overlay = _composite.XCompositeGetOverlayWindow(self.handle, self.root)
+        try:
+            return self.pixel(overlay, x, y)
+        finally:
+            _composite.XCompositeReleaseOverlayWindow(self.handle, self.root)
+
+    def pixel(self, window, x, y):
+        """The window's own pixel at (x, y) as (r, g, b), or None while it cannot be read."""
+        image = _x11.XGetImage(self.handle, window, x, y, 1, 1, _ALL_PLANES, _Z_PIXMAP)
+        if not image:
+            return None
+        value = _x11.XGetPixel(image, 0, 0)
+        _x11.XDestroyImage(image)
+        return (value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF
