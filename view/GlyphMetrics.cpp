@@ -45,8 +45,16 @@ double GlyphMetrics::widthOf(char32_t scalar)
     if (scalar < 0x7f) {
         return advance_;
     }
-    const auto found = widths_.find(scalar);
-    if (found != widths_.end()) {
+    const bool inPlane = scalar < 0x10000;
+    if (inPlane) {
+        if (planeWidths_.empty()) {
+            planeWidths_.assign(0x10000, -1.0f);
+        }
+        const float known = planeWidths_[scalar];
+        if (known >= 0.0f) {
+            return known == static_cast<float>(advance_) ? advance_ : known;
+        }
+    } else if (const auto found = widths_.find(scalar); found != widths_.end()) {
         return found->second;
     }
     double width = -1.0;
@@ -65,7 +73,11 @@ double GlyphMetrics::widthOf(char32_t scalar)
     if (!std::isfinite(width) || width < 0.0) {
         width = advance_;
     }
-    widths_.emplace(scalar, width);
+    if (inPlane) {
+        planeWidths_[scalar] = static_cast<float>(width);
+    } else {
+        widths_.emplace(scalar, width);
+    }
     return width;
 }
 

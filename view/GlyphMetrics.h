@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <unordered_map>
+#include <vector>
 
 class GlyphMetrics : public GlyphWidthSource {
 public:
@@ -40,6 +41,9 @@ private:
     double ascent_ = 0.0;
     double lineHeight_ = 0.0;
     std::array<std::uint32_t, 128> asciiGlyphs_{};
+    // Widths of the Basic Multilingual Plane in a flat table (negative: not measured yet), the rest
+    // by hash: text outside ASCII asks for a width per cell, laying out every row it arrives in.
+    std::vector<float> planeWidths_;
     std::unordered_map<char32_t, double> widths_;
     std::unordered_map<char32_t, std::uint32_t> glyphs_;
     std::unordered_map<std::uint32_t, QRectF> glyphBounds_;
