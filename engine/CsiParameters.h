@@ -21,37 +21,52 @@ public:
     CsiParameterList(const CsiParameterList&) = delete; // data_ may point into the object itself
     CsiParameterList& operator=(const CsiParameterList&) = delete;
 
-    void clear()
-    {
-        data_ = inline_.data();
-        size_ = 0;
-        capacity_ = inlineCapacity;
-    }
-    void push(std::int64_t value)
-    {
-        if (size_ == capacity_) [[unlikely]] {
-            grow();
-        }
-        data_[size_++] = value;
-    }
     std::span<const std::int64_t> values() const { return {data_, size_}; }
 
-private:
-    [[gnu::noinline]] void grow()
-    {
-        if (data_ == inline_.data()) {
-            spilled_.assign(inline_.begin(), inline_.end());
+    // Replaces the values by those pushed while it lives. Keeps the position in locals, which the
+    // stores of the values cannot alias, so nothing is read back from the list between two pushes.
+    class Writer {
+    public:
+        explicit Writer(CsiParameterList& list) : list_(list), data_(list.inline_.data()) {}
+        ~Writer()
+        {
+            list_.data_ = data_;
+            list_.size_ = size_;
         }
-        spilled_.resize(capacity_ * 2);
-        data_ = spilled_.data();
-        capacity_ = spilled_.size();
+        Writer(const Writer&) = delete;
+        Writer& operator=(const Writer&) = delete;
+
+        void push(std::int64_t value)
+        {
+            if (size_ == capacity_) [[unlikely]] {
+                data_ = list_.spill(data_, size_);
+                capacity_ = size_ * 2;
+            }
+            data_[size_++] = value;
+        }
+
+    private:
+        CsiParameterList& list_;
+        std::int64_t* data_;
+        std::size_t size_ = 0;
+        std::size_t capacity_ = inlineCapacity;
+    };
+
+private:
+    // Room for twice the size values, the first size of them those at data; returns the new place.
+    [[gnu::noinline]] std::int64_t* spill(const std::int64_t* data, std::size_t size)
+    {
+        if (data == inline_.data()) {
+            spilled_.assign(inline_.begin(), inline_.begin() + static_cast<std::ptrdiff_t>(size));
+        }
+        spilled_.resize(size * 2);
+        return spilled_.data();
     }
 
     std::array<std::int64_t, inlineCapacity> inline_{};
     std::vector<std::int64_t> spilled_;
     std::int64_t* data_ = inline_.data();
     std::size_t size_ = 0;
-    std::size_t capacity_ = inlineCapacity;
 };
 
 namespace CsiParameters {
@@ -77,33 +92,63 @@ bool longMagnitude(const Char* digits, const Char* end, bool negative, std::uint
     return magnitude <= largest + (negative ? 1 : 0);
 }
 
-// The common piece of a sequence in a byte string: fewer than 8 digits (maybe none) with 8 bytes
-// readable, read as one 64-bit word, so that neither the digits nor the run's end cost a branch each,
-// whose exit a loop mispredicts on parameters of varying length. Gives the run's length and value;
-// false when all 8 bytes are digits.
-inline bool shortDigitRun(const std::uint8_t* p, std::uint64_t& magnitude, int& length)
+namespace Swar {
+constexpr std::uint64_t ones = 0x0101010101010101;
+
+// For eight bytes with '0'..'9' turned into 0..9 (the bytes xor '0'): a high bit in every byte that
+// was no digit. Bit 7 is kept out of the addition so that no byte carries into the next.
+constexpr std::uint64_t nonDigits(std::uint64_t offset)
 {
-    std::uint64_t word;
-    std::memcpy(&word, p, sizeof word);
-    constexpr std::uint64_t ones = 0x0101010101010101;
-    // Per byte, with '0'..'9' turned into 0..9: a high bit for every byte that was no digit. Bit 7 is
-    // kept out of the addition so that no byte carries into the next.
-    const std::uint64_t offset = word ^ (ones * '0');
-    const std::uint64_t nonDigits =
-        (((offset & (ones * 0x7F)) + ones * (0x80 - 10)) | offset) & (ones * 0x80);
-    if (nonDigits == 0) {
-        return false;
-    }
-    length = std::countr_zero(nonDigits) / 8;
-    // The digits moved to the top bytes (the first digit the lowest of them), zeros below them (none
-    // at all for an empty run: two shifts, as one of 64 bits is undefined), then pairs, quadruples and
-    // octets of digits combined.
+    return (((offset & (ones * 0x7F)) + ones * (0x80 - 10)) | offset) & (ones * 0x80);
+}
+
+// The value of the first length (0..7) digits of offset: moved to the top bytes (the first digit the
+// lowest of them) with zeros below (none left for length 0: two shifts, as one of 64 bits is
+// undefined), then pairs, quadruples and octets of digits combined.
+constexpr std::uint64_t digitsValue(std::uint64_t offset, int length)
+{
     std::uint64_t v = ((offset << (56 - 8 * length)) << 8) & (ones * 0x0F);
     v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FF;
     v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFF;
-    v = (v * 10000 + (v >> 32)) & 0xFFFFFFFF;
-    magnitude = v;
-    return true;
+    return (v * 10000 + (v >> 32)) & 0xFFFFFFFF;
+}
+} // namespace Swar
+
+// The common pieces of a whole sequence in a byte string, eight bytes at a time while eight are
+// readable: unsigned runs of fewer than 8 digits (or none), each ended by ';' or the final. Every
+// such piece in a word comes from that one word's digit mask, with no load and no branch per digit,
+// whose exit a loop mispredicts on parameters of varying length. Stops at the first byte it leaves
+// to the general reading (a sign, a spoilt piece, a long run, the last bytes), or at the final, and
+// says which.
+inline bool commonPieces(const std::uint8_t*& p, const std::uint8_t* end, CsiParameterList::Writer& out)
+{
+    while (end - p >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, sizeof word);
+        const std::uint64_t offset = word ^ (Swar::ones * '0');
+        std::uint64_t stops = Swar::nonDigits(offset);
+        int start = 0; // where the current piece begins in the word
+        while (stops != 0) {
+            const int at = std::countr_zero(stops) / 8;
+            const auto terminator = static_cast<std::uint8_t>(word >> (8 * at));
+            if (terminator != ';' && terminator < 0x40) {
+                p += start;
+                return false;
+            }
+            out.push(static_cast<std::int64_t>(Swar::digitsValue(offset >> (8 * start), at - start)));
+            if (terminator != ';') {
+                p += at;
+                return true;
+            }
+            start = at + 1;
+            stops &= stops - 1;
+        }
+        if (start == 0) {
+            return false; // eight digits: a long run
+        }
+        p += start; // the piece begun last goes on past this word
+    }
+    return false;
 }
 
 // Splits at every ';', keeping empty pieces, so the result always has at least one value. A piece is
@@ -119,24 +164,11 @@ template <bool stopAtFinal, typename Char>
     const auto endsPiece = [end](const Char* at) {
         return at == end || *at == ';' || (stopAtFinal && *at >= 0x40);
     };
-    values.clear();
+    CsiParameterList::Writer out(values);
     for (;;) {
         if constexpr (stopAtFinal && sizeof(Char) == 1 && std::endian::native == std::endian::little) {
-            // Unsigned digits up to ';' or the final: the whole piece from one word. Anything else (a
-            // sign, a spoilt piece, a long run, the chunk's last bytes) is read below.
-            std::uint64_t magnitude;
-            int length;
-            if (end - p >= 8 && shortDigitRun(p, magnitude, length)) {
-                const Char terminator = p[length];
-                if (terminator == ';' || terminator >= 0x40) {
-                    values.push(static_cast<std::int64_t>(magnitude));
-                    p += length;
-                    if (terminator != ';') {
-                        return p;
-                    }
-                    ++p;
-                    continue;
-                }
+            if (commonPieces(p, end, out)) {
+                return p;
             }
         }
         bool negative = false;
@@ -168,7 +200,7 @@ template <bool stopAtFinal, typename Char>
             value = negative ? (magnitude == 0 ? 0 : -static_cast<std::int64_t>(magnitude - 1) - 1)
                              : static_cast<std::int64_t>(magnitude);
         }
-        values.push(value);
+        out.push(value);
         if (p == end || *p != ';') {
             return p;
         }
