@@ -63,6 +63,37 @@ void TerminalEngine::printScalar(char32_t scalar, Color color)
     }
 }
 
+namespace {
+template <std::size_t count> void writeCellBlock(Cell* cells, const std::uint8_t* text, Color color)
+{
+    for (std::size_t i = 0; i < count; ++i) {
+        cells[i] = Cell{text[i], color};
+    }
+}
+
+// Cells [0, length) get text's characters, length >= 1. A short stretch is written as two blocks of
+// a fixed size that overlap as far as needed (cells written twice get the same value), so that its
+// varying length costs no mispredicted loop exit; a long one four cells at a time.
+void writeCells(Cell* cells, const std::uint8_t* text, std::size_t length, Color color)
+{
+    if (length >= 4) {
+        if (length > 8) {
+            for (std::size_t i = 0; i + 4 < length; i += 4) {
+                writeCellBlock<4>(cells + i, text + i, color);
+            }
+        } else if (length > 4) {
+            writeCellBlock<4>(cells, text, color);
+        }
+        writeCellBlock<4>(cells + length - 4, text + length - 4, color);
+    } else if (length >= 2) {
+        writeCellBlock<2>(cells, text, color);
+        writeCellBlock<2>(cells + length - 2, text + length - 2, color);
+    } else {
+        writeCellBlock<1>(cells, text, color);
+    }
+}
+} // namespace
+
 // The ASCII fast path: a run of printable bytes fills the row's cells a stretch at a time, with the
 // same wrapping as printScalar one character after another.
 void TerminalEngine::writeAsciiRun(const std::uint8_t* text, std::size_t length)
@@ -73,10 +104,7 @@ void TerminalEngine::writeAsciiRun(const std::uint8_t* text, std::size_t length)
         ensureRow();
         Cell* cells = grid_.editRow(cursorRow_) + cursorColumn_;
         const std::size_t stretch = std::min(length, static_cast<std::size_t>(columns_ - cursorColumn_));
-        for (std::size_t i = 0; i < stretch; ++i) {
-            cells[i].character = text[i];
-            cells[i].color = color;
-        }
+        writeCells(cells, text, stretch, color);
         text += stretch;
         length -= stretch;
         cursorColumn_ += static_cast<int>(stretch);
