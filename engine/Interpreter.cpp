@@ -36,6 +36,40 @@ inline const std::uint8_t* printableRunEnd(const std::uint8_t* p, const std::uin
     }
     return p;
 }
+
+inline bool isContinuation(std::uint8_t byte, std::uint8_t lower = 0x80, std::uint8_t upper = 0xBF)
+{
+    return byte >= lower && byte <= upper;
+}
+
+// The scalar of a valid UTF-8 character of two to four bytes whole at p (before end), with its length;
+// 0 for anything else (an invalid or incomplete one), which the decoder then takes byte by byte. The
+// same bounds as the decoder's: no overlong forms, no surrogates, nothing past U+10FFFF.
+inline char32_t wholeCharacter(const std::uint8_t* p, const std::uint8_t* end, int& length)
+{
+    const std::uint8_t lead = p[0];
+    const std::ptrdiff_t left = end - p;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        if (left >= 2 && isContinuation(p[1])) {
+            length = 2;
+            return (char32_t{lead & 0x1Fu} << 6) | (p[1] & 0x3Fu);
+        }
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        if (left >= 3 && isContinuation(p[1], lead == 0xE0 ? 0xA0 : 0x80, lead == 0xED ? 0x9F : 0xBF) &&
+            isContinuation(p[2])) {
+            length = 3;
+            return (char32_t{lead & 0x0Fu} << 12) | (char32_t{p[1] & 0x3Fu} << 6) | (p[2] & 0x3Fu);
+        }
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        if (left >= 4 && isContinuation(p[1], lead == 0xF0 ? 0x90 : 0x80, lead == 0xF4 ? 0x8F : 0xBF) &&
+            isContinuation(p[2]) && isContinuation(p[3])) {
+            length = 4;
+            return (char32_t{lead & 0x07u} << 18) | (char32_t{p[1] & 0x3Fu} << 12) |
+                   (char32_t{p[2] & 0x3Fu} << 6) | (p[3] & 0x3Fu);
+        }
+    }
+    return 0;
+}
 } // namespace
 
 void TerminalEngine::interpret(const std::uint8_t* data, std::size_t size)
@@ -89,6 +123,16 @@ const std::uint8_t* TerminalEngine::interpretCommonBytes(const std::uint8_t* p, 
         } else if (byte == 0x0A) {
             lineFeed();
             ++p;
+        } else if (byte >= 0x80) {
+            // A whole character is printed as the decoder and normalScalar would; a C1 CSI (U+009B)
+            // starts a sequence, which the general path does.
+            int length = 0;
+            const char32_t scalar = wholeCharacter(p, end, length);
+            if (scalar == 0 || scalar == 0x9B) {
+                return p;
+            }
+            printScalar(scalar, currentColor_);
+            p += length;
         } else {
             return p;
         }

@@ -93,7 +93,11 @@ INSTANTIATE_TEST_SUITE_P(Texts, Utf8SplitTest,
                                            "x\xe4\xb8\xad\xe6\x96\x87y", "\xf0\x9f\x98\x80\xf0\x9f\x9a\x80",
                                            "\xe2\x82"
                                            "A\xc3",
-                                           "\x61\xf1\x80\x80\xe1\x80\xc2\x62\x80\x63\x80\xbf\x64"));
+                                           "\x61\xf1\x80\x80\xe1\x80\xc2\x62\x80\x63\x80\xbf\x64",
+                                           // the bounds of the second byte, both sides of each
+                                           "\xe0\x9f\x80\xe0\xa0\x80\xed\xa0\x80\xed\x9f\xbf\xc2\x7f",
+                                           "\xf0\x8f\xbf\xbf\xf0\x90\x80\x80\xf4\x90\x80\x80\xf4\x8f\xbf\xbf",
+                                           "\xc0\x80\xc1\xbf\xc2\x80\xdf\xbf\xf5\x80\xef\xbf\xbf"));
 
 TEST(Utf8EngineTest, ExpectedTextForSplitCharacters)
 {
@@ -117,6 +121,9 @@ TEST(Utf8EngineTest, LoneC1ByteIsReplacementButEncodedCsiStartsASequence)
               "7C");
     EXPECT_EQ(e.cursorColumn(), 7);
     EXPECT_EQ(e.controlSequenceState(), ControlSequenceState::normal);
+    e.consume("\r\xc2\x9b"
+              "4Cx");
+    EXPECT_EQ(e.cursorColumn(), 5) << "also when it arrives whole";
 }
 
 TEST(Utf8EngineTest, InvalidBytesInsideControlSequencesAreCollectedAsReplacements)
