@@ -104,13 +104,13 @@ constexpr std::uint64_t nonDigits(std::uint64_t offset)
 
 // The value of the first length (0..7) digits of offset: moved to the top bytes (the first digit the
 // lowest of them) with zeros below (none left for length 0: two shifts, as one of 64 bits is
-// undefined), then pairs, quadruples and octets of digits combined.
+// undefined), then pairs, quadruples and octets of digits combined, one multiplication each.
 constexpr std::uint64_t digitsValue(std::uint64_t offset, int length)
 {
     std::uint64_t v = ((offset << (56 - 8 * length)) << 8) & (ones * 0x0F);
-    v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FF;
-    v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFF;
-    return (v * 10000 + (v >> 32)) & 0xFFFFFFFF;
+    v = (v * (1 + (10 << 8))) >> 8;
+    v = ((v & 0x00FF00FF00FF00FF) * (1 + (100 << 16))) >> 16;
+    return ((v & 0x0000FFFF0000FFFF) * (1 + (std::uint64_t{10000} << 32))) >> 32;
 }
 } // namespace Swar
 
