@@ -4,6 +4,7 @@
 #include "TerminalTextView.h"
 
 #include "DocumentLayout.h"
+#include "FrameDamage.h"
 #include "FrameScheduler.h"
 #include "GlyphMetrics.h"
 #include "LineImageCache.h"
@@ -32,7 +33,8 @@ TerminalTextView::TerminalTextView(QWidget* parent)
     : QWidget(parent), engine_(std::make_shared<TerminalEngine>()),
       metrics_(std::make_unique<GlyphMetrics>(TerminalFont::resolve(QStringLiteral("Menlo"), fontSize_),
                                               fontSize_)),
-      layout_(std::make_unique<DocumentLayout>()), images_(std::make_unique<LineImageCache>())
+      layout_(std::make_unique<DocumentLayout>()), images_(std::make_unique<LineImageCache>()),
+      damage_(std::make_unique<FrameDamage>())
 {
     frames_ = new FrameScheduler([this] { runFrame(); }, this);
     engine_->setRenderHook([this] { renderScreen(); });
@@ -168,7 +170,37 @@ void TerminalTextView::runFrame()
 {
     updateDocumentGeometry();
     scrollCursorIntoView();
-    update();
+    updateChangedLines();
+}
+
+void TerminalTextView::updateChangedLines()
+{
+    refreshLayout();
+    ShownFrame frame;
+    frame.visible = visibleRegion().boundingRect();
+    const int lastLine = layout_->totalLines() - 1;
+    if (frame.visible.isEmpty() || lastLine < 0) {
+        damage_->forget();
+        update();
+        return;
+    }
+    const double pitch = linePitch();
+    frame.firstLine =
+        std::clamp(static_cast<int>(std::floor((frame.visible.top() - textInset) / pitch)), 0, lastLine);
+    const int last =
+        std::clamp(static_cast<int>(std::floor((frame.visible.bottom() - textInset) / pitch)), 0, lastLine);
+    for (int line = frame.firstLine; line <= last; ++line) {
+        const LinePosition position = layout_->rowAtLine(line);
+        frame.lines.push_back({engine_->rowStamp(static_cast<std::size_t>(position.row)), position.line});
+    }
+    frame.cursor = cursorRectangle().toAlignedRect().adjusted(-1, -1, 1, 1);
+    frame.selectionShown = !selection_.isEmpty();
+    frame.selectionStart = selection_.start();
+    frame.selectionEnd = selection_.end();
+    const QRegion changed = damage_->changesTo(std::move(frame), textInset, pitch);
+    if (!changed.isEmpty()) {
+        update(changed);
+    }
 }
 
 void TerminalTextView::updateDocumentGeometry()
@@ -206,6 +238,7 @@ void TerminalTextView::invalidateLayout(double availableWidth)
 {
     layout_->invalidate(availableWidth);
     images_->clear();
+    damage_->forget();
     layoutStale_ = true;
 }
 
@@ -239,6 +272,12 @@ QPointF TerminalTextView::cellOrigin(int row, int column) const
 double TerminalTextView::lineTop(int line) const
 {
     return textInset + line * linePitch();
+}
+
+int TerminalTextView::lineAt(double y) const
+{
+    const int lastLine = std::max(layout_->totalLines() - 1, 0);
+    return std::clamp(static_cast<int>(std::floor((y - textInset) / linePitch())), 0, lastLine);
 }
 
 int TerminalTextView::displayLineCount() const

@@ -16,6 +16,7 @@
 #include <string_view>
 
 class DocumentLayout;
+class FrameDamage;
 class FrameScheduler;
 class GlyphMetrics;
 class LineImageCache;
@@ -92,6 +93,7 @@ private:
     // Rendering (TerminalTextView.cpp)
     void renderScreen();
     void runFrame();
+    void updateChangedLines(); // asks for a paint of what changed since the last frame
     void updateDocumentGeometry();
     void scrollCursorIntoView();
     TextPosition cursorPosition() const;
@@ -102,6 +104,8 @@ private:
     void paintSelection(QPainter& painter, int firstLine, int lastLine);
     void paintCursor(QPainter& painter);
     double lineTop(int line) const;
+    // The display line at a y position, clamped to the document's lines (there is at least one).
+    int lineAt(double y) const;
     // Brings the line index up to the engine's rows after a render (a few hash lookups per row).
     void refreshLayout() const;
     // Forgets every laid-out row and drawn line: the font, the colours or the width changed.
@@ -118,6 +122,7 @@ private:
     std::unique_ptr<GlyphMetrics> metrics_;
     std::unique_ptr<DocumentLayout> layout_;
     std::unique_ptr<LineImageCache> images_;
+    std::unique_ptr<FrameDamage> damage_;
     double imageRatio_ = 0.0; // the device pixel ratio the cached line images were drawn for
     FrameScheduler* frames_ = nullptr;
     mutable bool layoutStale_ = true;

@@ -135,8 +135,7 @@ TextPosition TerminalTextView::positionAt(QPointF point) const
     if (layout_->totalLines() == 0) {
         return {};
     }
-    const int line = std::clamp(static_cast<int>(std::floor((point.y() - textInset) / linePitch())), 0,
-                                layout_->totalLines() - 1);
+    const int line = lineAt(point.y());
     const LinePosition position = layout_->rowAtLine(line);
     const RowLayout& rowLayout = layout_->rowLayout(position.row);
     const int count = static_cast<int>(engine_->row(static_cast<std::size_t>(position.row)).size());

@@ -23,12 +23,10 @@ void TerminalTextView::paintEvent(QPaintEvent* event)
     refreshLayout();
     QPainter painter(this);
     const QRect exposed = event->rect();
-    const double pitch = linePitch();
     const int lastLine = layout_->totalLines() - 1;
-    const int first =
-        std::clamp(static_cast<int>(std::floor((exposed.top() - textInset) / pitch)), 0, lastLine);
-    const int last =
-        std::clamp(static_cast<int>(std::floor((exposed.bottom() - textInset) / pitch)), 0, lastLine);
+    // One line more on either side: their glyphs' ink may reach into the exposed area.
+    const int first = std::max(lineAt(exposed.top()) - 1, 0);
+    const int last = std::min(lineAt(exposed.bottom()) + 1, std::max(lastLine, 0));
     if (lastLine >= 0) {
         paintSelection(painter, first, last);
         paintLines(painter, first, last);
@@ -61,8 +59,17 @@ void TerminalTextView::paintLines(QPainter& painter, int firstLine, int lastLine
             painter.drawImage(QPointF(image->left / ratio, top / ratio), image->image);
         }
     }
+    // The visible lines this paint did not need stay wanted: a later paint shows them again.
     const QRect visible = visibleRegion().boundingRect();
-    images_->finishPaint(static_cast<std::size_t>(std::ceil(visible.height() / linePitch())) + 2);
+    const int firstVisible = lineAt(visible.top());
+    const int lastVisible = lineAt(visible.bottom());
+    for (int line = firstVisible; line <= lastVisible && !visible.isEmpty(); ++line) {
+        if (line < firstLine || line > lastLine) {
+            const LinePosition position = layout_->rowAtLine(line);
+            images_->find(engine_->rowStamp(static_cast<std::size_t>(position.row)), position.line);
+        }
+    }
+    images_->finishPaint(static_cast<std::size_t>(std::max(lastVisible - firstVisible + 1, 0)) + 2);
 }
 
 void TerminalTextView::paintSelection(QPainter& painter, int firstLine, int lastLine)

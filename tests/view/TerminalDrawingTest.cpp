@@ -1,6 +1,7 @@
 // The view's picture, read back from grabbed images: text in each cell's colour at its cell, no
 // background anywhere, the three cursor shapes, wide glyphs keeping their neighbours clear, rows
-// wrapping in a narrow view, drawn lines reused until their row changes, the cursor's line scrolled into
+// wrapping in a narrow view, drawn lines reused until their row changes, frames repainting only what
+// changed, the cursor's line scrolled into
 // view, and mouse selection.
 #include "ViewTestSupport.h"
 #include "engine/TerminalEngine.h"
@@ -10,6 +11,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QScrollBar>
 #include <QTest>
 
@@ -248,6 +250,68 @@ TEST_F(TerminalDrawingTest, DrawnLinesAreReusedUntilTheirRowChanges)
         ViewTest::waitUntil([&] { return !host.view().framePending() && host.view().width() < 600; }));
     ViewTest::grab(host.view());
     EXPECT_GT(host.view().linesDrawn(), drawn + 2);
+}
+
+// Collects the areas the view is asked to paint.
+class PaintAreas : public QObject {
+public:
+    explicit PaintAreas(QWidget& widget) : widget_(widget) { widget_.installEventFilter(this); }
+    ~PaintAreas() override { widget_.removeEventFilter(this); }
+    QRegion painted;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == &widget_ && event->type() == QEvent::Paint) {
+            painted += static_cast<QPaintEvent*>(event)->region();
+        }
+        return false;
+    }
+
+private:
+    QWidget& widget_;
+};
+
+TEST_F(TerminalDrawingTest, AFrameRepaintsOnlyTheLinesAndCursorItChanged)
+{
+    ScrollHost host(QSize(800, 600), settingsWith(TerminalCursorStyle::block));
+    host.engine().consume("first\r\nsecond\r\n$ ");
+    settle(host.view());
+    ViewTest::grab(host.view());
+    const double pitch = host.view().linePitch();
+
+    // A key's echo at the prompt: its line and its neighbours, not the window.
+    PaintAreas areas(host.view());
+    const auto paintedAfter = [&](const std::string& output) {
+        ViewTest::spinFor(50); // the paints an earlier frame asked for
+        areas.painted = QRegion();
+        const int frames = host.view().framesRun();
+        host.engine().consume(output);
+        EXPECT_TRUE(ViewTest::waitUntil([&] {
+            return host.view().framesRun() > frames && !host.view().framePending() &&
+                   !areas.painted.isEmpty();
+        }));
+        return areas.painted.boundingRect();
+    };
+    const QRect echo = paintedAfter("x");
+    EXPECT_LE(echo.height(), 3 * pitch + 4);
+    EXPECT_TRUE(echo.contains(host.view().cellOrigin(2, 2).toPoint()));
+    EXPECT_FALSE(echo.contains(host.view().cellOrigin(0, 0).toPoint() + QPoint(1, 1)));
+    const QColor echoed =
+        inkIn(ViewTest::grab(host.view()), interiorOf(cellRect(host.view(), 2, 2))).strongest;
+    EXPECT_GT(echoed.red(), 200); // the x in the text colour, not the cursor's grey
+
+    // A row far from the cursor rewritten: that row is repainted too.
+    EXPECT_TRUE(
+        paintedAfter("\x1b[1;1HF\x1b[3;4H").contains(host.view().cellOrigin(0, 0).toPoint() + QPoint(1, 1)));
+    const QImage image = ViewTest::grab(host.view());
+    const QImage reference = [&] {
+        ScrollHost fresh(QSize(800, 600), settingsWith(TerminalCursorStyle::block));
+        fresh.engine().consume("First\r\nsecond\r\n$ x");
+        settle(fresh.view());
+        return ViewTest::grab(fresh.view());
+    }();
+    EXPECT_TRUE(image == reference);
 }
 
 TEST_F(TerminalDrawingTest, RowsWrapAtTheViewsWidthWhenItIsNarrow)
