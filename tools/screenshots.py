@@ -90,7 +90,9 @@ def main():
     procs = ProcessTable(workdir)
     context = types.SimpleNamespace(procs=procs, binary=os.path.abspath(args.binary), workdir=workdir)
     try:
-        context.xstack = XStack(procs, workdir, 1280, 800).start()
+        # Without damage tracking picom re-blurs whole frames: its partial re-blur leaves seams at the
+        # edges of every partial update of a translucent window.
+        context.xstack = XStack(procs, workdir, 1280, 800, picom_extra="use-damage = false;\n").start()
         with Display(context.xstack.display) as display:
             display.set_root_bands(WALLPAPER, WALLPAPER_BAND)
 

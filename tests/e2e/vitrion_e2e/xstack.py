@@ -32,9 +32,10 @@ def missing_tools():
 
 
 class XStack:
-    def __init__(self, procs, workdir, width=1280, height=1024, compositor=True):
+    def __init__(self, procs, workdir, width=1280, height=1024, compositor=True, picom_extra=""):
         self.procs, self.workdir = procs, workdir
         self.width, self.height, self.with_compositor = width, height, compositor
+        self.picom_extra = picom_extra  # settings appended to PICOM_CONFIG
         self.display = None
         self.xvfb = self.wm = self.compositor = None
         self.runtime_dir = os.path.join(workdir, "xdg-runtime")
@@ -104,7 +105,7 @@ class XStack:
     def start_compositor(self):
         config = os.path.join(self.workdir, "picom.conf")
         with open(config, "w") as f:
-            f.write(PICOM_CONFIG)
+            f.write(PICOM_CONFIG + self.picom_extra)
         # picom 9 offers the box blur only with its newer backends.
         self.compositor = self.procs.start(
             "picom", ["picom", "--experimental-backends", "--config", config], env=self.env())
