@@ -4,8 +4,11 @@
 // exact size. Scalars the terminal font lacks are measured and drawn with Qt's fallback fonts.
 #include "GlyphMetrics.h"
 
+#include <QGlyphRun>
 #include <QString>
+#include <QTextLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -118,4 +121,30 @@ QRectF GlyphMetrics::fallbackBounds(char32_t scalar)
     // Covers at least every pixel the fallback font's glyph paints when drawn at the origin.
     const QRectF bounds = fallbackMetrics_.boundingRect(stringOf(scalar));
     return fallbackBounds_.emplace(scalar, bounds).first->second;
+}
+
+const GlyphMetrics::FallbackGlyph& GlyphMetrics::fallbackGlyph(char32_t scalar)
+{
+    const auto found = fallbackGlyphs_.find(scalar);
+    if (found != fallbackGlyphs_.end()) {
+        return found->second;
+    }
+    FallbackGlyph resolved;
+    QTextLayout layout(stringOf(scalar), font_);
+    layout.beginLayout();
+    const QTextLine line = layout.createLine();
+    layout.endLayout();
+    const QList<QGlyphRun> runs = line.isValid() ? layout.glyphRuns() : QList<QGlyphRun>();
+    if (runs.size() == 1 && runs.front().glyphIndexes().size() == 1 && runs.front().rawFont().isValid()) {
+        const QRawFont font = runs.front().rawFont();
+        auto known = std::find(fallbackFonts_.begin(), fallbackFonts_.end(), font);
+        if (known == fallbackFonts_.end()) {
+            known = fallbackFonts_.insert(fallbackFonts_.end(), font);
+        }
+        resolved.font = static_cast<int>(known - fallbackFonts_.begin());
+        resolved.glyph = runs.front().glyphIndexes().front();
+        // Layout positions are from the layout's top-left; the text is drawn from its baseline.
+        resolved.offset = runs.front().positions().front() - QPointF(line.x(), line.ascent());
+    }
+    return fallbackGlyphs_.emplace(scalar, resolved).first->second;
 }

@@ -6,6 +6,7 @@
 
 #include <QFont>
 #include <QFontMetricsF>
+#include <QPointF>
 #include <QRawFont>
 #include <QRectF>
 
@@ -33,6 +34,17 @@ public:
     QRectF glyphBounds(std::uint32_t glyph);
     QRectF fallbackBounds(char32_t scalar);
 
+    // A scalar drawn through the fallback fonts, resolved once to the font and glyph Qt's text
+    // layout picks for it, so that it is drawn in glyph runs like the terminal font's glyphs rather
+    // than laid out again as text on every draw. font < 0: not one glyph (draw it as text).
+    struct FallbackGlyph {
+        int font = -1; // index for fallbackFont()
+        std::uint32_t glyph = 0;
+        QPointF offset; // from the cell's baseline origin to the glyph's
+    };
+    const FallbackGlyph& fallbackGlyph(char32_t scalar);
+    const QRawFont& fallbackFont(int index) const { return fallbackFonts_[static_cast<std::size_t>(index)]; }
+
 private:
     QFont font_;
     QFontMetricsF fallbackMetrics_;
@@ -48,4 +60,6 @@ private:
     std::unordered_map<char32_t, std::uint32_t> glyphs_;
     std::unordered_map<std::uint32_t, QRectF> glyphBounds_;
     std::unordered_map<char32_t, QRectF> fallbackBounds_;
+    std::unordered_map<char32_t, FallbackGlyph> fallbackGlyphs_;
+    std::vector<QRawFont> fallbackFonts_;
 };

@@ -40,25 +40,27 @@ struct PlacedGlyph {
 };
 
 struct GlyphBatch {
+    int font; // 0: the terminal font; n: fallback font n - 1
     Color color;
     QList<quint32> glyphs;
     QList<QPointF> positions;
 };
 
-// A colour's exact bits, as a hash key. Colours equal by value may differ in bits (0.0 and -0.0):
-// they then get two batches, which paint the same.
-struct ColorBits {
-    std::array<std::uint32_t, 4> bits;
-    explicit ColorBits(const Color& color)
+// A font and a colour's exact bits, as a hash key. Colours equal by value may differ in bits (0.0
+// and -0.0): they then get two batches, which paint the same.
+struct BatchKey {
+    std::array<std::uint32_t, 5> bits;
+    BatchKey(int font, const Color& color)
         : bits{std::bit_cast<std::uint32_t>(color.red), std::bit_cast<std::uint32_t>(color.green),
-               std::bit_cast<std::uint32_t>(color.blue), std::bit_cast<std::uint32_t>(color.alpha)}
+               std::bit_cast<std::uint32_t>(color.blue), std::bit_cast<std::uint32_t>(color.alpha),
+               static_cast<std::uint32_t>(font)}
     {
     }
-    friend bool operator==(const ColorBits&, const ColorBits&) = default;
+    friend bool operator==(const BatchKey&, const BatchKey&) = default;
 };
 
-struct ColorBitsHash {
-    std::size_t operator()(const ColorBits& key) const
+struct BatchKeyHash {
+    std::size_t operator()(const BatchKey& key) const
     {
         std::uint64_t hash = 0xCBF29CE484222325ULL;
         for (const std::uint32_t part : key.bits) {
@@ -68,19 +70,19 @@ struct ColorBitsHash {
     }
 };
 
-// The glyph batches of one line, one per colour; consecutive cells mostly share a colour, so the
-// last batch used is tried first. Text in 24-bit colour can bring a colour per run to a line, so the
+// The glyph batches of one line, one per font and colour; consecutive cells mostly share both, so
+// the last batch used is tried first. Text in 24-bit colour can bring a colour per run to a line, so the
 // others are found by hash, not by a search through every batch.
 class GlyphBatches {
 public:
-    GlyphBatch& forColor(const Color& color)
+    GlyphBatch& forGlyph(int font, const Color& color)
     {
-        if (last_ < batches_.size() && batches_[last_].color == color) {
+        if (last_ < batches_.size() && batches_[last_].font == font && batches_[last_].color == color) {
             return batches_[last_];
         }
-        const auto [entry, added] = index_.try_emplace(ColorBits(color), batches_.size());
+        const auto [entry, added] = index_.try_emplace(BatchKey(font, color), batches_.size());
         if (added) {
-            batches_.push_back(GlyphBatch{color, {}, {}});
+            batches_.push_back(GlyphBatch{font, color, {}, {}});
         }
         last_ = entry->second;
         return batches_[last_];
@@ -89,7 +91,7 @@ public:
 
 private:
     std::vector<GlyphBatch> batches_;
-    std::unordered_map<ColorBits, std::size_t, ColorBitsHash> index_;
+    std::unordered_map<BatchKey, std::size_t, BatchKeyHash> index_;
     std::size_t last_ = 0;
 };
 
@@ -152,25 +154,33 @@ LineImage renderLine(std::span<const Cell> cells, const RowLayout& layout, int f
     GlyphBatches batches;
     std::vector<const PlacedGlyph*> fallback;
     for (const PlacedGlyph& glyph : placed) {
-        if (glyph.glyph == 0) {
+        const QPointF origin(glyph.x - originX, baseline);
+        if (glyph.glyph != 0) {
+            GlyphBatch& batch = batches.forGlyph(0, glyph.color);
+            batch.glyphs.append(glyph.glyph);
+            batch.positions.append(origin);
+            continue;
+        }
+        const GlyphMetrics::FallbackGlyph& resolved = metrics.fallbackGlyph(glyph.scalar);
+        if (resolved.font < 0) {
             fallback.push_back(&glyph);
             continue;
         }
-        GlyphBatch& batch = batches.forColor(glyph.color);
-        batch.glyphs.append(glyph.glyph);
-        batch.positions.append(QPointF(glyph.x - originX, baseline));
+        GlyphBatch& batch = batches.forGlyph(resolved.font + 1, glyph.color);
+        batch.glyphs.append(resolved.glyph);
+        batch.positions.append(origin + resolved.offset);
     }
     QPainter painter(&line.image);
     for (const GlyphBatch& batch : batches.batches()) {
         QGlyphRun run;
-        run.setRawFont(metrics.rawFont());
+        run.setRawFont(batch.font == 0 ? metrics.rawFont() : metrics.fallbackFont(batch.font - 1));
         run.setGlyphIndexes(batch.glyphs);
         run.setPositions(batch.positions);
         painter.setPen(toQColor(batch.color));
         painter.drawGlyphRun(QPointF(0, 0), run);
     }
     if (!fallback.empty()) {
-        // Scalars the terminal font lacks: Qt's font fallback finds a glyph for each.
+        // Scalars that do not shape to one glyph (rare): laid out as text.
         painter.setFont(metrics.font());
         for (const PlacedGlyph* glyph : fallback) {
             painter.setPen(toQColor(glyph->color));

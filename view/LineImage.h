@@ -1,6 +1,6 @@
 // One display line drawn once into its own image: the terminal font's glyphs gathered per colour and
-// drawn as one glyph run each, fallback glyphs one by one, on a transparent background. A repaint
-// then only blends the image, which costs a fraction of drawing the glyphs again.
+// drawn as one glyph run each, fallback glyphs the same way once their font is known, on a transparent
+// background. A repaint then only blends the image, which costs a fraction of drawing the glyphs again.
 #pragma once
 
 #include "engine/Cell.h"
