@@ -107,7 +107,7 @@ private:
     void fullReset();
     void saveCursor();
     void restoreCursor();
-    void blankCells(int from, int to, Color color);
+    void blankCells(int from, int to, const Color& color);
     int shiftWidth(std::int64_t count);
     void render();
 
