@@ -110,8 +110,10 @@ const std::uint8_t* TerminalEngine::interpretCommonBytes(const std::uint8_t* p, 
             // A whole control sequence within the chunk is parsed straight from its bytes instead of
             // being collected scalar by scalar: the same parameters, the same bound, the same final.
             // Anything else (a sequence split across chunks, non-ASCII inside) takes the slow path.
-            const std::uint8_t* const next =
-                end - p > 2 && p[1] == '[' ? executeWholeSequence(p, end) : nullptr;
+            const std::uint8_t* next = end - p >= 10 && p[1] == '[' ? cursorSequence(p) : nullptr;
+            if (next == nullptr) {
+                next = end - p > 2 && p[1] == '[' ? executeWholeSequence(p, end) : nullptr;
+            }
             if (next == nullptr) {
                 return p;
             }
@@ -138,6 +140,60 @@ const std::uint8_t* TerminalEngine::interpretCommonBytes(const std::uint8_t* p, 
         }
     }
     return p;
+}
+
+// Full-screen programs redraw with CUP and EL far more than anything else, so ESC [ r ; c H,
+// ESC [ r H and ESC [ n K with parameters of up to four digits are taken from one word at the
+// sequence, with no parameter list and no dispatch, as dispatchControlSequence would do them; needs
+// eight bytes after ESC [. Anything else returns nullptr for the general path.
+[[gnu::always_inline]] inline const std::uint8_t* TerminalEngine::cursorSequence(const std::uint8_t* sequence)
+{
+    std::uint64_t word;
+    std::memcpy(&word, sequence + 2, sizeof word);
+    if constexpr (std::endian::native == std::endian::little) {
+        const std::uint64_t offset = word ^ (CsiParameters::Swar::ones * '0');
+        std::uint64_t stops = CsiParameters::Swar::nonDigits(offset);
+        const int first = std::countr_zero(stops) / 8; // 8 for no stop
+        if (first > 4) {
+            return nullptr;
+        }
+        const auto terminator = static_cast<std::uint8_t>(word >> (8 * first));
+        // Up to four digits, in 32 bits: one combining step fewer than digitsValue's.
+        const auto value = [offset](int start, int length) {
+            const auto digits = static_cast<std::uint32_t>(offset >> (8 * start));
+            std::uint32_t v =
+                static_cast<std::uint32_t>(std::uint64_t{digits} << (32 - 8 * length)) & 0x0F0F0F0F;
+            v = ((v * (1 + (10 << 8))) >> 8) & 0x00FF00FF;
+            return static_cast<int>((v * (1 + (100 << 16))) >> 16);
+        };
+        // 1-based positions, 0 meaning 1, cut to the kept rows and the columns.
+        const auto place = [this](int row, int column) {
+            cursorRow_ = std::max(0, std::min(std::max(row, 1) - 1, grid_.rowCount() - 1));
+            cursorColumn_ = std::max(0, std::min(std::max(column, 1) - 1, columns_ - 1));
+            wrapPending_ = false;
+        };
+        if (terminator == ';') {
+            stops &= stops - 1;
+            if (stops == 0) {
+                return nullptr;
+            }
+            const int second = std::countr_zero(stops) / 8;
+            if (second - first > 5 || static_cast<std::uint8_t>(word >> (8 * second)) != 'H') {
+                return nullptr;
+            }
+            place(value(0, first), value(first + 1, second - first - 1));
+            return sequence + 3 + second;
+        }
+        if (terminator == 'H') {
+            place(value(0, first), 1);
+            return sequence + 3 + first;
+        }
+        if (terminator == 'K') {
+            eraseLine(value(0, first));
+            return sequence + 3 + first;
+        }
+    }
+    return nullptr;
 }
 
 void TerminalEngine::interpretScalar(char32_t scalar)

@@ -93,6 +93,9 @@ private:
     void startControlSequence();
     void csiScalar(char32_t scalar);
     void executeControlSequence();
+    // ESC [ at sequence with at least ten bytes from it: a CUP or EL with parameters of at most four
+    // digits done, the byte after its final returned; else nullptr and nothing done.
+    const std::uint8_t* cursorSequence(const std::uint8_t* sequence);
     // ESC [ at sequence, with at least one byte after it: the sequence executed if it ends before end
     // and within the bound, and the byte after its final returned; else nullptr and nothing done.
     const std::uint8_t* executeWholeSequence(const std::uint8_t* sequence, const std::uint8_t* end);

@@ -2,6 +2,7 @@
 // state kept across chunks and one redraw per chunk.
 #include "EngineTestSupport.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using enginetest::rowText;
@@ -119,6 +120,43 @@ TEST_F(InterpreterTest, SequencesWholeInOneChunkActAsWhenCollectedAcrossChunks)
     e.consume("\r" + tooLong + "q");
     EXPECT_EQ(e.cursorColumn(), 1);
     EXPECT_EQ(e.controlSequenceState(), ControlSequenceState::normal);
+}
+
+TEST_F(InterpreterTest, PositionsAndLineErasesFollowedByTextActAsWhenCollected)
+{
+    // Short CUP and EL with at least eight bytes after them take their own path; each case, with
+    // text after it, must leave what the same bytes fed one at a time leave.
+    const char* const cases[] = {"\x1b[5;10H",      "\x1b[H",          "\x1b[;H",          "\x1b[0;0H",
+                                 "\x1b[;7H",        "\x1b[7;H",        "\x1b[12H",         "\x1b[999;999H",
+                                 "\x1b[9999999;1H", "\x1b[3;9999999H", "\x1b[0000003;02H", "\x1b[9999;0003H",
+                                 "\x1b[12345;2H",   "\x1b[2;12345H",   "\x1b[0002K",       "\x1b[K",
+                                 "\x1b[0K",         "\x1b[1K",         "\x1b[2K",          "\x1b[5K",
+                                 "\x1b[1;2;3H",     "\x1b[1;2K",       "\x1b[12345678H",   "\x1b[3;4f",
+                                 "\x1b[-1;4H",      "\x1b[2;4\x80H"};
+    for (const char* sequence : cases) {
+        // A pending wrap on the last row, red text, a row of text to erase into.
+        const std::string input = std::string("\x1b[31m\x1b[24;1H") + std::string(80, 'w') + "\x1b[3;1H" +
+                                  std::string(80, 'x') + "\x1b[3;40H" + sequence + "abcdefgh" + sequence +
+                                  "ij\x1b[24;80Hz" + sequence + "klmnopqr";
+        enginetest::SizedEngine whole(24, 80);
+        enginetest::SizedEngine split(24, 80);
+        whole.engine.consume(input);
+        for (const char byte : input) {
+            split.engine.consume(std::string(1, byte));
+        }
+        SCOPED_TRACE(testing::PrintToString(std::string(sequence)));
+        ASSERT_EQ(whole.engine.rowCount(), split.engine.rowCount());
+        for (std::size_t i = 0; i < whole.engine.rowCount(); ++i) {
+            EXPECT_EQ(rowText(whole.engine, i), rowText(split.engine, i)) << "row " << i;
+            const auto wholeRow = whole.engine.row(i);
+            const auto splitRow = split.engine.row(i);
+            EXPECT_TRUE(std::equal(wholeRow.begin(), wholeRow.end(), splitRow.begin()))
+                << "colours of row " << i;
+        }
+        EXPECT_EQ(whole.engine.cursorRow(), split.engine.cursorRow());
+        EXPECT_EQ(whole.engine.cursorColumn(), split.engine.cursorColumn());
+        EXPECT_EQ(whole.engine.wrapPending(), split.engine.wrapPending());
+    }
 }
 
 TEST_F(InterpreterTest, EscInsideCsiIsJustAnotherCharacterAndBracketIsAFinal)
