@@ -1,5 +1,6 @@
 // The control-sequence state machine: UTF-8 decoding with carry-over, the C0 controls, ESC
 // sequences, collecting CSI sequences and skipping OSC, DCS, PM and APC strings (ECMA-48, xterm).
+#include "Saturating.h"
 #include "TerminalEngine.h"
 
 #include <algorithm>
@@ -18,7 +19,7 @@ inline bool isPrintableAscii(std::uint8_t byte)
 inline const std::uint8_t* printableRunEnd(const std::uint8_t* p, const std::uint8_t* end)
 {
     if constexpr (std::endian::native == std::endian::little) {
-        constexpr std::uint64_t ones = 0x0101010101010101;
+        constexpr std::uint64_t ones = CsiParameters::Swar::ones;
         while (end - p >= 8) {
             std::uint64_t word;
             std::memcpy(&word, p, sizeof word);
@@ -166,10 +167,10 @@ const std::uint8_t* TerminalEngine::interpretCommonBytes(const std::uint8_t* p, 
             v = ((v * (1 + (10 << 8))) >> 8) & 0x00FF00FF;
             return static_cast<int>((v * (1 + (100 << 16))) >> 16);
         };
-        // 1-based positions, 0 meaning 1, cut to the kept rows and the columns.
+        // 1-based positions, 0 meaning 1, cut to the kept rows and the columns, as CUP does them.
         const auto place = [this](int row, int column) {
-            cursorRow_ = std::max(0, std::min(std::max(row, 1) - 1, grid_.rowCount() - 1));
-            cursorColumn_ = std::max(0, std::min(std::max(column, 1) - 1, columns_ - 1));
+            cursorRow_ = Saturating::oneBasedToIndex(row, 0, grid_.rowCount() - 1);
+            cursorColumn_ = Saturating::oneBasedToIndex(column, 0, columns_ - 1);
             wrapPending_ = false;
         };
         if (terminator == ';') {

@@ -185,10 +185,8 @@ void TerminalTextView::updateChangedLines()
         return;
     }
     const double pitch = linePitch();
-    frame.firstLine =
-        std::clamp(static_cast<int>(std::floor((frame.visible.top() - textInset) / pitch)), 0, lastLine);
-    const int last =
-        std::clamp(static_cast<int>(std::floor((frame.visible.bottom() - textInset) / pitch)), 0, lastLine);
+    const auto [first, last] = visibleLines(frame.visible);
+    frame.firstLine = first;
     for (int line = frame.firstLine; line <= last; ++line) {
         const LinePosition position = layout_->rowAtLine(line);
         frame.lines.push_back({engine_->rowStamp(static_cast<std::size_t>(position.row)), position.line});
@@ -278,6 +276,11 @@ int TerminalTextView::lineAt(double y) const
 {
     const int lastLine = std::max(layout_->totalLines() - 1, 0);
     return std::clamp(static_cast<int>(std::floor((y - textInset) / linePitch())), 0, lastLine);
+}
+
+std::pair<int, int> TerminalTextView::visibleLines(const QRect& visible) const
+{
+    return {lineAt(visible.top()), lineAt(visible.bottom())};
 }
 
 int TerminalTextView::displayLineCount() const

@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <string_view>
+#include <utility>
 
 class DocumentLayout;
 class FrameDamage;
@@ -106,6 +107,8 @@ private:
     double lineTop(int line) const;
     // The display line at a y position, clamped to the document's lines (there is at least one).
     int lineAt(double y) const;
+    // The first and last display lines the visible part of the view shows.
+    std::pair<int, int> visibleLines(const QRect& visible) const;
     // Brings the line index up to the engine's rows after a render (a few hash lookups per row).
     void refreshLayout() const;
     // Forgets every laid-out row and drawn line: the font, the colours or the width changed.

@@ -61,8 +61,7 @@ void TerminalTextView::paintLines(QPainter& painter, int firstLine, int lastLine
     }
     // The visible lines this paint did not need stay wanted: a later paint shows them again.
     const QRect visible = visibleRegion().boundingRect();
-    const int firstVisible = lineAt(visible.top());
-    const int lastVisible = lineAt(visible.bottom());
+    const auto [firstVisible, lastVisible] = visibleLines(visible);
     for (int line = firstVisible; line <= lastVisible && !visible.isEmpty(); ++line) {
         if (line < firstLine || line > lastLine) {
             const LinePosition position = layout_->rowAtLine(line);
