@@ -1,20 +1,31 @@
 // One pending flag and one single-shot precise timer; the frame clock restarts at every frame. The
 // frame never runs inside request(): request() is called from the engine's render hook, in the
 // middle of the session's read loop, and the frame resizes widgets (which may refit the grid).
+// While a flood lasts, a second timer looks for its end; it is re-armed from the time of the last
+// request instead of restarted by every request, so a flood of thousands of chunks a second costs a
+// clock read per chunk, not a timer.
 #include "FrameScheduler.h"
+
+#include <algorithm>
 
 FrameScheduler::FrameScheduler(std::function<void()> frame, QObject* parent)
     : QObject(parent), frame_(std::move(frame))
 {
     timer_.setSingleShot(true);
     timer_.setTimerType(Qt::PreciseTimer);
-    connect(&timer_, &QTimer::timeout, this, &FrameScheduler::runFrame);
+    connect(&timer_, &QTimer::timeout, this, [this] { runFrame(false); });
+    quietTimer_.setSingleShot(true);
+    quietTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&quietTimer_, &QTimer::timeout, this, &FrameScheduler::checkQuiet);
 }
 
 void FrameScheduler::request()
 {
     pending_ = true;
-    ++requestsSinceFrame_;
+    if (requestsSinceFrame_++ == 0) {
+        sinceFirstRequest_.start();
+    }
+    sinceLastRequest_.start();
     if (timer_.isActive()) {
         return;
     }
@@ -23,21 +34,59 @@ void FrameScheduler::request()
     timer_.start(elapsed >= intervalMs_ ? 0 : static_cast<int>(intervalMs_ - elapsed));
 }
 
+void FrameScheduler::armQuietCheck(int delayMs)
+{
+    quietDueMs_ = delayMs;
+    sinceQuietArmed_.start();
+    quietTimer_.start(delayMs);
+}
+
+void FrameScheduler::checkQuiet()
+{
+    if (intervalMs_ == frameIntervalMs) {
+        return;
+    }
+    // A check that comes late means the event loop itself was held up (a paint waiting for a busy
+    // X server, say): the shell's output may be waiting unread, so the pause proves nothing. Taking
+    // it for the end of the flood would paint again at once, hold the loop up again, and keep the
+    // flood at the X server's pace instead of the flood's.
+    const bool late = sinceQuietArmed_.elapsed() > quietDueMs_ + quietMs / 2;
+    const qint64 quietFor = sinceLastRequest_.isValid() ? sinceLastRequest_.elapsed() : quietMs;
+    if (late || quietFor < quietMs) {
+        armQuietCheck(static_cast<int>(late ? quietMs : quietMs - quietFor));
+        return;
+    }
+    // The flood is over: the next output is a new burst, and what it left on screen shows now.
+    intervalMs_ = frameIntervalMs;
+    if (pending_) {
+        timer_.stop();
+        runFrame(true);
+    }
+}
+
 void FrameScheduler::flush()
 {
     if (pending_) {
         timer_.stop();
-        runFrame();
+        runFrame(false);
     }
 }
 
-void FrameScheduler::runFrame()
+void FrameScheduler::runFrame(bool outputStopped)
 {
     if (!pending_) {
         return;
     }
     pending_ = false;
-    intervalMs_ = requestsSinceFrame_ >= floodRequests ? floodIntervalMs : frameIntervalMs;
+    // A flood is a rate, measured from this frame's first request: a batch of many chunks read
+    // before an idle period's immediate frame is one too.
+    const qint64 span = std::max<qint64>(sinceFirstRequest_.elapsed(), frameIntervalMs);
+    const bool flood =
+        !outputStopped && qint64{requestsSinceFrame_} * frameIntervalMs >= qint64{floodRequests} * span;
+    intervalMs_ = flood ? floodIntervalMs : frameIntervalMs;
+    if (flood && !quietTimer_.isActive()) {
+        armQuietCheck(quietMs);
+    }
     requestsSinceFrame_ = 0;
     sinceLastFrame_.restart();
     ++framesRun_;

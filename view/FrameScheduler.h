@@ -1,9 +1,11 @@
 // Repaint coalescing: the first frame after an idle period runs on the next turn of the event loop
 // (a key's echo is not delayed), later requests wait for the next 16 ms frame, so a burst of output
 // costs one frame per displayed frame however many chunks it arrives in. While output floods in
-// (many chunks per frame, text scrolling by faster than anyone reads) frames come every 50 ms
-// instead: each frame also costs the window system and the compositor a full-window update, and
-// that time is better left to reading the shell's output.
+// (text scrolling by faster than anyone reads) frames come every 200 ms instead: each frame of the
+// translucent window also costs the X server an upload and the compositor a re-blur of the whole
+// window, which on a software-rendered desktop is tens of milliseconds of the same cores the
+// shell's output is read on. When the output stops, the pending frame runs after a short pause
+// instead of waiting out the flood's interval, so the last screen shows at once.
 #pragma once
 
 #include <QElapsedTimer>
@@ -16,10 +18,13 @@ class FrameScheduler : public QObject {
     Q_OBJECT
 public:
     static constexpr int frameIntervalMs = 16;
-    static constexpr int floodIntervalMs = 50;
-    // Requests (one per chunk of output read) between two frames that make a flood: 32 chunks of a
-    // few KiB in 16 ms is several MB/s, far beyond a full-screen program redrawing on every key.
+    static constexpr int floodIntervalMs = 200;
+    // Requests (one per chunk of output read) per 16 ms that make a flood: 32 chunks of a few KiB
+    // in 16 ms is several MB/s, far beyond a full-screen program redrawing on every key.
     static constexpr int floodRequests = 32;
+    // No request for this long during a flood, with the event loop free to take one: the output has
+    // stopped. Longer than the gaps a busy machine leaves in a flood, shorter than two frames.
+    static constexpr int quietMs = 25;
 
     explicit FrameScheduler(std::function<void()> frame, QObject* parent = nullptr);
 
@@ -29,15 +34,23 @@ public:
     void flush();
     bool isPending() const { return pending_; }
     int framesRun() const { return framesRun_; }
+    int currentIntervalMs() const { return intervalMs_; }
 
 private:
-    void runFrame();
+    void runFrame(bool outputStopped);
+    void checkQuiet();
+    void armQuietCheck(int delayMs);
 
     std::function<void()> frame_;
     QTimer timer_;
+    QTimer quietTimer_;
     QElapsedTimer sinceLastFrame_;
+    QElapsedTimer sinceFirstRequest_; // the first request after the last frame
+    QElapsedTimer sinceLastRequest_;
+    QElapsedTimer sinceQuietArmed_;
+    int quietDueMs_ = 0; // the delay the quiet check was armed with
     bool pending_ = false;
     int framesRun_ = 0;
     int requestsSinceFrame_ = 0;
-    int intervalMs_ = frameIntervalMs; // until the next frame: the flood's interval after a flood
+    int intervalMs_ = frameIntervalMs; // until the next frame: the flood's while one lasts
 };

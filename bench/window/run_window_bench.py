@@ -77,9 +77,31 @@ def read_seconds(path):
     return float(text.strip().splitlines()[-1])
 
 
+def cpu_seconds(pid):
+    """User and system time of a process so far, from /proc."""
+    with open(f"/proc/{pid}/stat") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def settle(pids, quiet=0.2, limit=10.0):
+    """Waits until none of the processes has used CPU for `quiet` seconds (at most `limit`): the
+    X server and the compositor done with the typed command's echo, which under a blur is tens of
+    milliseconds per key and would otherwise still be running while the output is timed."""
+    deadline = time.monotonic() + limit
+    last = [cpu_seconds(pid) for pid in pids]
+    while time.monotonic() < deadline:
+        time.sleep(quiet)
+        now = [cpu_seconds(pid) for pid in pids]
+        if now == last:
+            return
+        last = now
+
+
 def in_window(app, command, result):
     before = app.prompts()
     app.type(timed(command, result))
+    settle([proc.pid for proc in (app.case.xstack.xvfb, app.case.xstack.compositor, app.proc) if proc])
     app.key("Return")
     seconds = read_seconds(result)
     app.wait_for_prompt(before, timeout=300)
