@@ -1,11 +1,34 @@
-// A changed line is repainted together with the lines next to it: the ink of a line's glyphs may
-// reach into its neighbours' boxes (descenders, tall fallback glyphs), and what it left there when it
-// was drawn before must go too.
+// A change is repainted together with the lines next to it, and a cell either side: the ink of a
+// glyph may reach into its neighbours' boxes (descenders, tall fallback glyphs, wide bearings), and
+// what it left there when it was drawn before must go too.
 #include "FrameDamage.h"
 
+#include <algorithm>
 #include <cmath>
 
-QRegion FrameDamage::changesTo(ShownFrame next, double lineTop, double pitch)
+namespace {
+// The cells [first, last] in which two versions of a line differ (a cell one of them lacks counts as
+// different), or an empty range.
+std::pair<std::size_t, std::size_t> differingCells(const std::vector<Cell>& a, const std::vector<Cell>& b)
+{
+    const std::size_t common = std::min(a.size(), b.size());
+    const std::size_t longest = std::max(a.size(), b.size());
+    std::size_t first = 0;
+    while (first < common && a[first] == b[first]) {
+        ++first;
+    }
+    if (first == longest) {
+        return {1, 0};
+    }
+    std::size_t last = longest - 1;
+    while (last > first && last < common && a[last] == b[last]) {
+        --last;
+    }
+    return {first, last};
+}
+} // namespace
+
+QRegion FrameDamage::changesTo(ShownFrame next, const Geometry& geometry)
 {
     const bool comparable =
         recorded_ && next.visible == last_.visible && next.firstLine == last_.firstLine &&
@@ -17,13 +40,27 @@ QRegion FrameDamage::changesTo(ShownFrame next, double lineTop, double pitch)
         changed = next.visible;
     } else {
         for (std::size_t i = 0; i < next.lines.size(); ++i) {
-            if (next.lines[i] == last_.lines[i]) {
+            const ShownFrame::Line& now = next.lines[i];
+            const ShownFrame::Line& before = last_.lines[i];
+            if (now.sameRowAs(before)) {
                 continue;
             }
-            const double top = lineTop + (next.firstLine + static_cast<double>(i) - 1) * pitch;
+            int left = next.visible.left();
+            int right = next.visible.right() + 1;
+            if (now.onGrid && before.onGrid) {
+                const auto [first, last] = differingCells(now.cells, before.cells);
+                if (first > last) {
+                    continue; // a new stamp, the same cells
+                }
+                const double margin = geometry.advance + 2;
+                left = static_cast<int>(std::floor(geometry.inset + first * geometry.advance - margin));
+                right = static_cast<int>(std::ceil(geometry.inset + (last + 1) * geometry.advance + margin));
+            }
+            const double top =
+                geometry.inset + (next.firstLine + static_cast<double>(i) - 1) * geometry.pitch;
             const int y = static_cast<int>(std::floor(top)) - 1;
-            const int height = static_cast<int>(std::ceil(top + 3 * pitch)) + 1 - y;
-            changed += QRect(next.visible.left(), y, next.visible.width(), height);
+            const int height = static_cast<int>(std::ceil(top + 3 * geometry.pitch)) + 1 - y;
+            changed += QRect(left, y, right - left, height);
         }
         if (next.cursor != last_.cursor) {
             changed += last_.cursor;

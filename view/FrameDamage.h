@@ -1,10 +1,12 @@
 // What the last frame put on screen, so that the next frame repaints only what it changes: the
-// display lines whose row content or place differs, and the cursor's old and new rectangles. Typing
-// at a prompt then updates a few lines of the window instead of all of it, which matters less to the
-// view's own paint than to the X server and the compositor, which upload and re-blur every update.
+// cells whose content differs (whole display lines where glyphs do not sit on the grid), the lines
+// whose place differs, and the cursor's old and new rectangles. Typing at a prompt then updates a
+// few cells of the window instead of all of it, which matters less to the view's own paint than to
+// the X server and the compositor, which upload and re-blur every updated pixel.
 #pragma once
 
 #include "TextSelection.h"
+#include "engine/Cell.h"
 
 #include <QRect>
 #include <QRegion>
@@ -16,7 +18,12 @@ struct ShownFrame {
     struct Line {
         std::uint64_t rowStamp = 0;
         int lineInRow = 0;
-        friend bool operator==(const Line&, const Line&) = default;
+        std::vector<Cell> cells; // the line's cells, to find which of them a changed row changed
+        bool onGrid = true;      // every cell at its column x advance, so a cell's place is known
+        bool sameRowAs(const Line& other) const
+        {
+            return rowStamp == other.rowStamp && lineInRow == other.lineInRow;
+        }
     };
     QRect visible; // the visible part of the view
     int firstLine = 0;
@@ -31,8 +38,13 @@ class FrameDamage {
 public:
     // The region that turns the last recorded frame into `next`: the whole visible part when the two
     // are not comparable (scrolled, resized, selection changed, nothing recorded); records `next`.
-    // `lineTop` and `pitch` place display line n at lineTop + n x pitch.
-    QRegion changesTo(ShownFrame next, double lineTop, double pitch);
+    // Display line n lies at y = inset + n x pitch, its cell c at x = inset + c x advance.
+    struct Geometry {
+        double inset = 0;
+        double pitch = 1;
+        double advance = 1;
+    };
+    QRegion changesTo(ShownFrame next, const Geometry& geometry);
     // The next frame repaints everything (the font, colours or layout changed).
     void forget() { recorded_ = false; }
 

@@ -76,5 +76,7 @@ RowLayout layoutRow(std::span<const Cell> cells, double availableWidth, GlyphWid
         layout.x[i] = static_cast<float>(x);
         x += width;
     }
+    layout.onGrid = layout.breaks.empty() && std::find(layout.irregular.begin(), layout.irregular.end(),
+                                                       true) == layout.irregular.end();
     return layout;
 }

@@ -26,6 +26,9 @@ struct RowLayout {
     // Cells whose glyph does not sit at the grid advance (their x comes from `x`).
     std::vector<bool> irregular;
     bool uniform = true; // every cell at column x advance on one line
+    // Every cell at column x advance on one line, though the row may not be uniform (spaces hang
+    // past the edge).
+    bool onGrid = true;
 
     int lineCount() const { return static_cast<int>(breaks.size()) + 1; }
     int lineOf(int cell) const;

@@ -189,13 +189,21 @@ void TerminalTextView::updateChangedLines()
     frame.firstLine = first;
     for (int line = frame.firstLine; line <= last; ++line) {
         const LinePosition position = layout_->rowAtLine(line);
-        frame.lines.push_back({engine_->rowStamp(static_cast<std::size_t>(position.row)), position.line});
+        const RowLayout& rowLayout = layout_->rowLayout(position.row);
+        const auto cells = engine_->row(static_cast<std::size_t>(position.row));
+        const auto start = static_cast<std::size_t>(rowLayout.lineStart(position.line));
+        const auto end = position.line + 1 < rowLayout.lineCount()
+                             ? static_cast<std::size_t>(rowLayout.lineStart(position.line + 1))
+                             : cells.size();
+        frame.lines.push_back({engine_->rowStamp(static_cast<std::size_t>(position.row)), position.line,
+                               std::vector<Cell>(cells.begin() + start, cells.begin() + end),
+                               rowLayout.onGrid});
     }
     frame.cursor = cursorRectangle().toAlignedRect().adjusted(-1, -1, 1, 1);
     frame.selectionShown = !selection_.isEmpty();
     frame.selectionStart = selection_.start();
     frame.selectionEnd = selection_.end();
-    const QRegion changed = damage_->changesTo(std::move(frame), textInset, pitch);
+    const QRegion changed = damage_->changesTo(std::move(frame), {textInset, pitch, metrics_->advance()});
     if (!changed.isEmpty()) {
         update(changed);
     }

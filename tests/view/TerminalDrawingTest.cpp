@@ -293,8 +293,10 @@ TEST_F(TerminalDrawingTest, AFrameRepaintsOnlyTheLinesAndCursorItChanged)
         }));
         return areas.painted.boundingRect();
     };
+    const double advance = host.view().cellAdvance();
     const QRect echo = paintedAfter("x");
     EXPECT_LE(echo.height(), 3 * pitch + 4);
+    EXPECT_LE(echo.width(), 6 * advance + 8); // the cell, the cursor's move, a cell either side
     EXPECT_TRUE(echo.contains(host.view().cellOrigin(2, 2).toPoint()));
     EXPECT_FALSE(echo.contains(host.view().cellOrigin(0, 0).toPoint() + QPoint(1, 1)));
     const QColor echoed =
@@ -304,14 +306,25 @@ TEST_F(TerminalDrawingTest, AFrameRepaintsOnlyTheLinesAndCursorItChanged)
     // A row far from the cursor rewritten: that row is repainted too.
     EXPECT_TRUE(
         paintedAfter("\x1b[1;1HF\x1b[3;4H").contains(host.view().cellOrigin(0, 0).toPoint() + QPoint(1, 1)));
-    const QImage image = ViewTest::grab(host.view());
-    const QImage reference = [&] {
+    const auto sameAsFresh = [&](const std::string& output) {
         ScrollHost fresh(QSize(800, 600), settingsWith(TerminalCursorStyle::block));
-        fresh.engine().consume("First\r\nsecond\r\n$ x");
+        fresh.engine().consume(output);
         settle(fresh.view());
-        return ViewTest::grab(fresh.view());
-    }();
-    EXPECT_TRUE(image == reference);
+        return ViewTest::grab(host.view()) == ViewTest::grab(fresh.view());
+    };
+    EXPECT_TRUE(sameAsFresh("First\r\nsecond\r\n$ x"));
+
+    // A cell in the middle of a line: that stretch, not the line's start or end.
+    const QRect middle = paintedAfter("\x1b[2;4HO\x1b[3;4H");
+    EXPECT_TRUE(middle.contains(host.view().cellOrigin(1, 3).toPoint() + QPoint(1, 1)));
+    EXPECT_FALSE(middle.contains(host.view().cellOrigin(1, 0).toPoint() + QPoint(1, 1)));
+    EXPECT_FALSE(middle.contains(host.view().cellOrigin(1, 8).toPoint() + QPoint(1, 1)));
+    EXPECT_TRUE(sameAsFresh("First\r\nsecOnd\r\n$ x"));
+
+    // A wide fallback glyph pushes the rest of its line right: the whole line is repainted.
+    const QRect wide = paintedAfter("\x1b[1;2H\u6f22\x1b[3;4H");
+    EXPECT_TRUE(wide.contains(host.view().cellOrigin(0, 4).toPoint() + QPoint(1, 1)));
+    EXPECT_TRUE(sameAsFresh("F\u6f22rst\r\nsecOnd\r\n$ x"));
 }
 
 TEST_F(TerminalDrawingTest, RowsWrapAtTheViewsWidthWhenItIsNarrow)
