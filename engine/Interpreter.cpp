@@ -134,13 +134,54 @@ const std::uint8_t* TerminalEngine::interpretCommonBytes(const std::uint8_t* p, 
             if (scalar == 0 || scalar == 0x9B) {
                 return p;
             }
-            printScalar(scalar, currentColor_);
-            p += length;
+            if (wrapPending_ || cursorRow_ < 0 || cursorRow_ >= grid_.rowCount() ||
+                cursorColumn_ >= columns_) {
+                printScalar(scalar, currentColor_);
+                p += length;
+            } else {
+                p = writeTextRun(p, end, scalar, length);
+            }
         } else {
             return p;
         }
     }
     return p;
+}
+
+// Text that is not plain ASCII, such as accented or CJK words with ASCII between them, goes into
+// the cursor's row up to its end with one edit of the row, instead of one printScalar each: the
+// same cells, cursor and pending wrap as printScalar one character after another. Starts with the
+// decoded `first` (its `length` bytes at p) on a row that exists, with the cursor inside it and no
+// wrap pending; stops before anything that is not a whole character or printable ASCII.
+const std::uint8_t* TerminalEngine::writeTextRun(const std::uint8_t* p, const std::uint8_t* end,
+                                                 char32_t first, int length)
+{
+    Cell* const cells = grid_.editRow(cursorRow_);
+    const Color& color = currentColor_;
+    char32_t scalar = first;
+    for (;;) {
+        cells[cursorColumn_] = Cell{scalar, color};
+        p += length;
+        if (++cursorColumn_ >= columns_) {
+            cursorColumn_ = columns_ - 1;
+            wrapPending_ = true;
+            return p;
+        }
+        if (p == end) {
+            return p;
+        }
+        if (isPrintableAscii(*p)) {
+            // A single ASCII character between others is taken here; a run of them is the ASCII
+            // path's, which writes four cells at a time.
+            if (end - p > 1 && isPrintableAscii(p[1])) {
+                return p;
+            }
+            scalar = *p;
+            length = 1;
+        } else if (*p < 0x80 || (scalar = wholeCharacter(p, end, length)) == 0 || scalar == 0x9B) {
+            return p;
+        }
+    }
 }
 
 // Full-screen programs redraw with CUP and EL far more than anything else, so ESC [ r ; c H,

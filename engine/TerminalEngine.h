@@ -104,6 +104,8 @@ private:
     // Grid helpers (GridOperations.cpp)
     void writeAsciiRun(const std::uint8_t* text, std::size_t length);
     void printScalar(char32_t scalar, Color color);
+    const std::uint8_t* writeTextRun(const std::uint8_t* p, const std::uint8_t* end, char32_t first,
+                                     int length);
     void wrapIfPending();
     void appendRowAtBottom();
     void reverseIndex();

@@ -146,3 +146,53 @@ TEST(Utf8EngineTest, EscapeAfterATruncatedCharacterStillActs)
 }
 
 } // namespace
+
+// Mixed text (accented, CJK, four-byte and ASCII characters, colours, invalid bytes, controls) at a
+// width where it wraps and scrolls: one chunk, which takes whole characters a row at a time, and byte
+// by byte, which takes every scalar through the decoder, leave the same cells, colours and cursor.
+TEST(Utf8EngineTest, WholeCharactersInOneChunkWriteWhatTheDecoderWould)
+{
+    std::string input;
+    const char* pieces[] = {"\xc3\xa9",
+                            "a",
+                            "\xe4\xb8\xad",
+                            "bc",
+                            "\xf0\x9f\x98\x80",
+                            " ",
+                            "\xce\xa9",
+                            "\x1b[31m",
+                            "\xe6\x96\x87",
+                            "\r\n",
+                            "\xc3",
+                            "z",
+                            "\xc2\x9b"
+                            "2C",
+                            "\x80",
+                            "\t",
+                            "\x1b[0m"};
+    for (int i = 0; i < 400; ++i) {
+        input += pieces[(i * 7 + i / 3) % std::size(pieces)];
+    }
+    for (const int columns : {7, 10, 13}) {
+        enginetest::SizedEngine whole{4, columns};
+        whole.engine.consume(input);
+        enginetest::SizedEngine bytes{4, columns};
+        for (const char b : input) {
+            bytes.engine.consume(std::string_view(&b, 1));
+        }
+        // A last character shows whether a wrap was pending.
+        whole.engine.consume("#");
+        bytes.engine.consume("#");
+        ASSERT_EQ(whole.engine.rowCount(), bytes.engine.rowCount()) << columns;
+        EXPECT_EQ(whole.engine.cursorRow(), bytes.engine.cursorRow()) << columns;
+        EXPECT_EQ(whole.engine.cursorColumn(), bytes.engine.cursorColumn()) << columns;
+        for (std::size_t row = 0; row < whole.engine.rowCount(); ++row) {
+            const auto a = whole.engine.row(row);
+            const auto b = bytes.engine.row(row);
+            ASSERT_TRUE(std::equal(a.begin(), a.end(), b.begin(), b.end()))
+                << "row " << row << " at " << columns
+                << " columns: " << enginetest::rowText(whole.engine, row) << " | "
+                << enginetest::rowText(bytes.engine, row);
+        }
+    }
+}
