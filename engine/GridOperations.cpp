@@ -106,8 +106,7 @@ void TerminalEngine::writeAsciiRun(const std::uint8_t* text, std::size_t length)
     const Color color = currentColor_;
     // Most runs fit on the cursor's row, which exists, with no wrap pending: nothing to wrap, no row
     // to add, one stretch.
-    if (!wrapPending_ && cursorRow_ >= 0 && cursorRow_ < grid_.rowCount() && cursorColumn_ < columns_ &&
-        length < static_cast<std::size_t>(columns_ - cursorColumn_)) {
+    if (cursorInsideRow() && length < static_cast<std::size_t>(columns_ - cursorColumn_)) {
         writeCells(grid_.editRow(cursorRow_) + cursorColumn_, text, length, color);
         cursorColumn_ += static_cast<int>(length);
         return;

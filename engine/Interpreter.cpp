@@ -111,9 +111,12 @@ const std::uint8_t* TerminalEngine::interpretCommonBytes(const std::uint8_t* p, 
             // A whole control sequence within the chunk is parsed straight from its bytes instead of
             // being collected scalar by scalar: the same parameters, the same bound, the same final.
             // Anything else (a sequence split across chunks, non-ASCII inside) takes the slow path.
-            const std::uint8_t* next = end - p >= 10 && p[1] == '[' ? cursorSequence(p) : nullptr;
+            if (end - p <= 2 || p[1] != '[') {
+                return p;
+            }
+            const std::uint8_t* next = end - p >= 10 ? cursorSequence(p) : nullptr;
             if (next == nullptr) {
-                next = end - p > 2 && p[1] == '[' ? executeWholeSequence(p, end) : nullptr;
+                next = executeWholeSequence(p, end);
             }
             if (next == nullptr) {
                 return p;
@@ -134,12 +137,11 @@ const std::uint8_t* TerminalEngine::interpretCommonBytes(const std::uint8_t* p, 
             if (scalar == 0 || scalar == 0x9B) {
                 return p;
             }
-            if (wrapPending_ || cursorRow_ < 0 || cursorRow_ >= grid_.rowCount() ||
-                cursorColumn_ >= columns_) {
+            if (cursorInsideRow()) {
+                p = writeTextRun(p, end, scalar, length);
+            } else {
                 printScalar(scalar, currentColor_);
                 p += length;
-            } else {
-                p = writeTextRun(p, end, scalar, length);
             }
         } else {
             return p;
@@ -150,9 +152,8 @@ const std::uint8_t* TerminalEngine::interpretCommonBytes(const std::uint8_t* p, 
 
 // Text that is not plain ASCII, such as accented or CJK words with ASCII between them, goes into
 // the cursor's row up to its end with one edit of the row, instead of one printScalar each: the
-// same cells, cursor and pending wrap as printScalar one character after another. Starts with the
-// decoded `first` (its `length` bytes at p) on a row that exists, with the cursor inside it and no
-// wrap pending; stops before anything that is not a whole character or printable ASCII.
+// same cells, cursor and pending wrap as printScalar one character after another. Stops before
+// anything that is not a whole character or printable ASCII.
 const std::uint8_t* TerminalEngine::writeTextRun(const std::uint8_t* p, const std::uint8_t* end,
                                                  char32_t first, int length)
 {

@@ -99,14 +99,22 @@ private:
     // ESC [ at sequence, with at least one byte after it: the sequence executed if it ends before end
     // and within the bound, and the byte after its final returned; else nullptr and nothing done.
     const std::uint8_t* executeWholeSequence(const std::uint8_t* sequence, const std::uint8_t* end);
+    // Whole characters (the first decoded, `length` bytes at p) into the cursor row up to its end;
+    // needs cursorInsideRow(). Returns the first byte it left.
+    const std::uint8_t* writeTextRun(const std::uint8_t* p, const std::uint8_t* end, char32_t first,
+                                     int length);
     void dispatchControlSequence(char32_t final, bool isPrivate);
 
     // Grid helpers (GridOperations.cpp)
     void writeAsciiRun(const std::uint8_t* text, std::size_t length);
     void printScalar(char32_t scalar, Color color);
-    const std::uint8_t* writeTextRun(const std::uint8_t* p, const std::uint8_t* end, char32_t first,
-                                     int length);
     void wrapIfPending();
+    // The cursor is on a kept row, inside it, with no wrap pending: a character goes straight into
+    // its cell, with nothing to wrap and no row to add first.
+    bool cursorInsideRow() const
+    {
+        return !wrapPending_ && cursorRow_ >= 0 && cursorRow_ < grid_.rowCount() && cursorColumn_ < columns_;
+    }
     void appendRowAtBottom();
     void reverseIndex();
     void fullReset();

@@ -25,14 +25,18 @@ struct RowLayout {
     std::vector<int> breaks;
     // Cells whose glyph does not sit at the grid advance (their x comes from `x`).
     std::vector<bool> irregular;
-    bool uniform = true; // every cell at column x advance on one line
-    // Every cell at column x advance on one line, though the row may not be uniform (spaces hang
-    // past the edge).
+    bool uniform = true; // ASCII that fits on one line: no positions kept, x is column x advance
+    // Every cell at column x advance on one line, uniform or not (spaces may hang past the edge).
     bool onGrid = true;
 
     int lineCount() const { return static_cast<int>(breaks.size()) + 1; }
     int lineOf(int cell) const;
     int lineStart(int line) const { return line == 0 ? 0 : breaks[static_cast<std::size_t>(line - 1)]; }
+    // One past the last cell of a line of a row of cellCount cells.
+    int lineEnd(int line, int cellCount) const
+    {
+        return line + 1 < lineCount() ? lineStart(line + 1) : cellCount;
+    }
     double xOf(int cell, double advance) const;
     bool isIrregular(int cell) const;
 };

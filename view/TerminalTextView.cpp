@@ -191,10 +191,8 @@ void TerminalTextView::updateChangedLines()
         const LinePosition position = layout_->rowAtLine(line);
         const RowLayout& rowLayout = layout_->rowLayout(position.row);
         const auto cells = engine_->row(static_cast<std::size_t>(position.row));
-        const auto start = static_cast<std::size_t>(rowLayout.lineStart(position.line));
-        const auto end = position.line + 1 < rowLayout.lineCount()
-                             ? static_cast<std::size_t>(rowLayout.lineStart(position.line + 1))
-                             : cells.size();
+        const int start = rowLayout.lineStart(position.line);
+        const int end = rowLayout.lineEnd(position.line, static_cast<int>(cells.size()));
         frame.lines.push_back({engine_->rowStamp(static_cast<std::size_t>(position.row)), position.line,
                                std::vector<Cell>(cells.begin() + start, cells.begin() + end),
                                rowLayout.onGrid});

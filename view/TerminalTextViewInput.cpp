@@ -140,8 +140,7 @@ TextPosition TerminalTextView::positionAt(QPointF point) const
     const RowLayout& rowLayout = layout_->rowLayout(position.row);
     const int count = static_cast<int>(engine_->row(static_cast<std::size_t>(position.row)).size());
     const int from = rowLayout.lineStart(position.line);
-    const bool lastOfRow = position.line + 1 >= rowLayout.lineCount();
-    const int to = lastOfRow ? count : rowLayout.lineStart(position.line + 1);
+    const int to = rowLayout.lineEnd(position.line, count);
     const double advance = metrics_->advance();
     const double x = point.x() - textInset;
     // The boundary nearest the point, as a text view places its insertion point.

@@ -49,8 +49,7 @@ void TerminalTextView::paintLines(QPainter& painter, int firstLine, int lastLine
             const auto cells = engine_->row(static_cast<std::size_t>(position.row));
             const RowLayout& rowLayout = layout_->rowLayout(position.row);
             const int from = rowLayout.lineStart(position.line);
-            const int to = position.line + 1 < rowLayout.lineCount() ? rowLayout.lineStart(position.line + 1)
-                                                                     : static_cast<int>(cells.size());
+            const int to = rowLayout.lineEnd(position.line, static_cast<int>(cells.size()));
             image = &images_->insert(stamp, position.line,
                                      renderLine(cells, rowLayout, from, to, textInset, *metrics_, ratio));
         }
@@ -90,7 +89,7 @@ void TerminalTextView::paintSelection(QPainter& painter, int firstLine, int last
         const int count = static_cast<int>(engine_->row(static_cast<std::size_t>(position.row)).size());
         const int lineFrom = rowLayout.lineStart(position.line);
         const bool lastOfRow = position.line + 1 >= rowLayout.lineCount();
-        const int lineTo = lastOfRow ? count : rowLayout.lineStart(position.line + 1);
+        const int lineTo = rowLayout.lineEnd(position.line, count);
         const int from = std::max(lineFrom, position.row == start.row ? start.column : 0);
         // A selection running on past the row's end also covers the line break, one advance wide.
         const bool coversBreak = lastOfRow && position.row < end.row;

@@ -20,7 +20,7 @@ sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "e2e"))
 from vitrion_e2e import cells  # noqa: E402
 from vitrion_e2e.app import App  # noqa: E402
 from vitrion_e2e.home import Home  # noqa: E402
-from vitrion_e2e.processes import ProcessTable, become_subreaper  # noqa: E402
+from vitrion_e2e.processes import ProcessTable, become_subreaper, cpu_seconds  # noqa: E402
 from vitrion_e2e.waiting import file_text, wait_until  # noqa: E402
 from vitrion_e2e.xlib import Display  # noqa: E402
 from vitrion_e2e.xstack import XStack  # noqa: E402
@@ -75,13 +75,6 @@ def timed(command, result):
 def read_seconds(path):
     text = wait_until(lambda: (lambda t: t and t.endswith("\n") and t)(file_text(path)), 600, f"the time in {path}")
     return float(text.strip().splitlines()[-1])
-
-
-def cpu_seconds(pid):
-    """User and system time of a process so far, from /proc."""
-    with open(f"/proc/{pid}/stat") as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
 def settle(pids, quiet=0.2, limit=10.0):

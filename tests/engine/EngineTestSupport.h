@@ -4,6 +4,8 @@
 #include "engine/TerminalEngine.h"
 #include "engine/Utf8Encoder.h"
 
+#include <algorithm>
+#include <gtest/gtest.h>
 #include <string>
 
 namespace enginetest {
@@ -24,6 +26,21 @@ inline std::string rowTrimmed(const TerminalEngine& engine, std::size_t index)
     std::string text = rowText(engine, index);
     text.erase(text.find_last_not_of(' ') + 1);
     return text;
+}
+
+// Two engines fed the same bytes (in different chunks) hold the same rows, cells, colours and cursor.
+inline void expectSameState(const TerminalEngine& a, const TerminalEngine& b)
+{
+    ASSERT_EQ(a.rowCount(), b.rowCount());
+    for (std::size_t i = 0; i < a.rowCount(); ++i) {
+        const auto rowA = a.row(i);
+        const auto rowB = b.row(i);
+        EXPECT_TRUE(std::equal(rowA.begin(), rowA.end(), rowB.begin(), rowB.end()))
+            << "row " << i << ": " << rowText(a, i) << " | " << rowText(b, i);
+    }
+    EXPECT_EQ(a.cursorRow(), b.cursorRow());
+    EXPECT_EQ(a.cursorColumn(), b.cursorColumn());
+    EXPECT_EQ(a.wrapPending(), b.wrapPending());
 }
 
 // An engine as the view leaves it: a filled screen of the given size, render calls counted.

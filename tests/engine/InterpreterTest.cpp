@@ -145,17 +145,7 @@ TEST_F(InterpreterTest, PositionsAndLineErasesFollowedByTextActAsWhenCollected)
             split.engine.consume(std::string(1, byte));
         }
         SCOPED_TRACE(testing::PrintToString(std::string(sequence)));
-        ASSERT_EQ(whole.engine.rowCount(), split.engine.rowCount());
-        for (std::size_t i = 0; i < whole.engine.rowCount(); ++i) {
-            EXPECT_EQ(rowText(whole.engine, i), rowText(split.engine, i)) << "row " << i;
-            const auto wholeRow = whole.engine.row(i);
-            const auto splitRow = split.engine.row(i);
-            EXPECT_TRUE(std::equal(wholeRow.begin(), wholeRow.end(), splitRow.begin()))
-                << "colours of row " << i;
-        }
-        EXPECT_EQ(whole.engine.cursorRow(), split.engine.cursorRow());
-        EXPECT_EQ(whole.engine.cursorColumn(), split.engine.cursorColumn());
-        EXPECT_EQ(whole.engine.wrapPending(), split.engine.wrapPending());
+        enginetest::expectSameState(whole.engine, split.engine);
     }
 }
 

@@ -183,16 +183,7 @@ TEST(Utf8EngineTest, WholeCharactersInOneChunkWriteWhatTheDecoderWould)
         // A last character shows whether a wrap was pending.
         whole.engine.consume("#");
         bytes.engine.consume("#");
-        ASSERT_EQ(whole.engine.rowCount(), bytes.engine.rowCount()) << columns;
-        EXPECT_EQ(whole.engine.cursorRow(), bytes.engine.cursorRow()) << columns;
-        EXPECT_EQ(whole.engine.cursorColumn(), bytes.engine.cursorColumn()) << columns;
-        for (std::size_t row = 0; row < whole.engine.rowCount(); ++row) {
-            const auto a = whole.engine.row(row);
-            const auto b = bytes.engine.row(row);
-            ASSERT_TRUE(std::equal(a.begin(), a.end(), b.begin(), b.end()))
-                << "row " << row << " at " << columns
-                << " columns: " << enginetest::rowText(whole.engine, row) << " | "
-                << enginetest::rowText(bytes.engine, row);
-        }
+        SCOPED_TRACE(testing::Message() << columns << " columns");
+        enginetest::expectSameState(whole.engine, bytes.engine);
     }
 }

@@ -1,8 +1,7 @@
 // The view's picture, read back from grabbed images: text in each cell's colour at its cell, no
 // background anywhere, the three cursor shapes, wide glyphs keeping their neighbours clear, rows
 // wrapping in a narrow view, drawn lines reused until their row changes, frames repainting only what
-// changed, the cursor's line scrolled into
-// view, and mouse selection.
+// changed, the cursor's line scrolled into view, and mouse selection.
 #include "ViewTestSupport.h"
 #include "engine/TerminalEngine.h"
 #include "view/CursorShape.h"

@@ -7,11 +7,9 @@ import subprocess
 import time
 
 from . import cells
-from .processes import children_of, descendants_of, process_state
+from .processes import children_of, cpu_seconds, descendants_of, process_state
 from .screenshot import capture_screen
 from .waiting import file_text, wait_until
-
-_CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
 
 
 class WindowGeometry:
@@ -171,10 +169,7 @@ class App:
         return self.status_field("VmHWM") / 1024.0
 
     def cpu_seconds(self):
-        with open(f"/proc/{self.pid}/stat", "rb") as f:
-            stat = f.read()
-        fields = stat[stat.rfind(b")") + 2:].split()
-        return (int(fields[11]) + int(fields[12])) / _CLOCK_TICKS
+        return cpu_seconds(self.pid)
 
     def zombies(self):
         return [pid for pid in children_of(self.pid) if process_state(pid) == "Z"]

@@ -24,24 +24,36 @@ def become_subreaper():
     _libc.prctl(_PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0)
 
 
-def parent_of(pid):
+_CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
+
+
+def _stat_fields(pid):
+    """The fields of /proc/pid/stat after the command name (state first), or None when it is gone."""
     try:
         with open(f"/proc/{pid}/stat", "rb") as f:
             stat = f.read()
     except OSError:
         return None
     # The command name is in parentheses and may itself contain spaces or parentheses.
-    fields = stat[stat.rfind(b")") + 2:].split()
-    return int(fields[1])
+    return stat[stat.rfind(b")") + 2:].split()
+
+
+def parent_of(pid):
+    fields = _stat_fields(pid)
+    return None if fields is None else int(fields[1])
 
 
 def process_state(pid):
-    try:
-        with open(f"/proc/{pid}/stat", "rb") as f:
-            stat = f.read()
-    except OSError:
-        return None
-    return stat[stat.rfind(b")") + 2:].split()[0].decode()
+    fields = _stat_fields(pid)
+    return None if fields is None else fields[0].decode()
+
+
+def cpu_seconds(pid):
+    """User and system time the process has used so far."""
+    fields = _stat_fields(pid)
+    if fields is None:
+        raise ProcessLookupError(pid)
+    return (int(fields[11]) + int(fields[12])) / _CLOCK_TICKS
 
 
 def children_of(pid):
