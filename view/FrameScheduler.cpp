@@ -13,7 +13,7 @@ FrameScheduler::FrameScheduler(std::function<void()> frame, QObject* parent)
 {
     timer_.setSingleShot(true);
     timer_.setTimerType(Qt::PreciseTimer);
-    connect(&timer_, &QTimer::timeout, this, [this] { runFrame(false); });
+    connect(&timer_, &QTimer::timeout, this, &FrameScheduler::frameDue);
     quietTimer_.setSingleShot(true);
     quietTimer_.setTimerType(Qt::PreciseTimer);
     connect(&quietTimer_, &QTimer::timeout, this, &FrameScheduler::checkQuiet);
@@ -72,20 +72,46 @@ void FrameScheduler::flush()
     }
 }
 
+bool FrameScheduler::flooding() const
+{
+    // A flood is a rate, measured from the first request after the last frame: a batch of many
+    // chunks read before an idle period's immediate frame is one too.
+    const qint64 span = std::max<qint64>(sinceFirstRequest_.elapsed(), frameIntervalMs);
+    return qint64{requestsSinceFrame_} * frameIntervalMs >= qint64{floodRequests} * span;
+}
+
+void FrameScheduler::frameDue()
+{
+    // A flood that began since the last frame (a `cat` right after the echo of its Return, whose
+    // frame ran at once) waits out the flood's interval from that frame instead of taking one more
+    // full-window frame 16 ms in.
+    const qint64 sinceFrame = sinceLastFrame_.isValid() ? sinceLastFrame_.elapsed() : floodIntervalMs;
+    if (pending_ && sinceFrame < floodIntervalMs && flooding()) {
+        enterFlood();
+        timer_.start(static_cast<int>(floodIntervalMs - sinceFrame));
+        return;
+    }
+    runFrame(false);
+}
+
+void FrameScheduler::enterFlood()
+{
+    intervalMs_ = floodIntervalMs;
+    if (!quietTimer_.isActive()) {
+        armQuietCheck(quietMs);
+    }
+}
+
 void FrameScheduler::runFrame(bool outputStopped)
 {
     if (!pending_) {
         return;
     }
     pending_ = false;
-    // A flood is a rate, measured from this frame's first request: a batch of many chunks read
-    // before an idle period's immediate frame is one too.
-    const qint64 span = std::max<qint64>(sinceFirstRequest_.elapsed(), frameIntervalMs);
-    const bool flood =
-        !outputStopped && qint64{requestsSinceFrame_} * frameIntervalMs >= qint64{floodRequests} * span;
-    intervalMs_ = flood ? floodIntervalMs : frameIntervalMs;
-    if (flood && !quietTimer_.isActive()) {
-        armQuietCheck(quietMs);
+    if (!outputStopped && flooding()) {
+        enterFlood();
+    } else {
+        intervalMs_ = frameIntervalMs;
     }
     requestsSinceFrame_ = 0;
     sinceLastFrame_.restart();

@@ -3,9 +3,10 @@
 // costs one frame per displayed frame however many chunks it arrives in. While output floods in
 // (text scrolling by faster than anyone reads) frames come every 200 ms instead: each frame of the
 // translucent window also costs the X server an upload and the compositor a re-blur of the whole
-// window, which on a software-rendered desktop is tens of milliseconds of the same cores the
-// shell's output is read on. When the output stops, the pending frame runs after a short pause
-// instead of waiting out the flood's interval, so the last screen shows at once.
+// window, which on a software-rendered desktop is a hundred milliseconds or more of the same cores
+// the shell's output is read on. A flood that starts just after a frame (the echo of the Return
+// that started it) waits out that interval too. When the output stops, the pending frame runs
+// after a short pause instead of waiting out the flood's interval, so the last screen shows at once.
 #pragma once
 
 #include <QElapsedTimer>
@@ -37,7 +38,10 @@ public:
     int currentIntervalMs() const { return intervalMs_; }
 
 private:
+    void frameDue();
     void runFrame(bool outputStopped);
+    bool flooding() const;
+    void enterFlood();
     void checkQuiet();
     void armQuietCheck(int delayMs);
 

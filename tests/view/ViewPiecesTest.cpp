@@ -144,6 +144,35 @@ TEST_F(ViewPiecesTest, FramesCoalesceToOnePerSixteenMillisecondsSlowDownInAFlood
     EXPECT_EQ(frames, afterPause + 1);
 }
 
+// The Return that starts a `cat` is echoed with an immediate frame; the flood right behind it must
+// not get another full-window frame at the next 16 ms tick.
+TEST_F(ViewPiecesTest, AFloodThatStartsJustAfterAFrameWaitsOutTheFloodsInterval)
+{
+    int frames = 0;
+    FrameScheduler scheduler([&frames] { ++frames; });
+    scheduler.request();
+    ASSERT_TRUE(ViewTest::waitUntil([&frames] { return frames == 1; }));
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < FrameScheduler::floodIntervalMs * 3 / 4) {
+        for (int i = 0; i < 4 * FrameScheduler::floodRequests; ++i) {
+            scheduler.request();
+        }
+        QTest::qWait(1);
+    }
+    EXPECT_EQ(frames, 1);
+    EXPECT_EQ(scheduler.currentIntervalMs(), FrameScheduler::floodIntervalMs);
+    // Still a flood, the deferred frame comes at the flood's pace.
+    while (clock.elapsed() < FrameScheduler::floodIntervalMs * 3) {
+        for (int i = 0; i < 4 * FrameScheduler::floodRequests; ++i) {
+            scheduler.request();
+        }
+        QTest::qWait(1);
+    }
+    EXPECT_GE(frames, 2);
+    EXPECT_LE(frames, 1 + 3 + 1);
+}
+
 // A frame that holds the event loop up (its paint waiting for a busy X server) leaves a gap in the
 // output it did not make: that gap must not be taken for the end of the flood, or every frame
 // would bring the next one forward and the flood would run at the X server's pace.
