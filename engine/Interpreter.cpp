@@ -116,6 +116,9 @@ const std::uint8_t* TerminalEngine::interpretCommonBytes(const std::uint8_t* p, 
             }
             const std::uint8_t* next = end - p >= 10 ? cursorSequence(p) : nullptr;
             if (next == nullptr) {
+                next = graphicRenditionSequence(p, end);
+            }
+            if (next == nullptr) {
                 next = executeWholeSequence(p, end);
             }
             if (next == nullptr) {
@@ -237,6 +240,51 @@ const std::uint8_t* TerminalEngine::writeTextRun(const std::uint8_t* p, const st
         }
     }
     return nullptr;
+}
+
+// Coloured output (ls, compilers, diffs, 256-colour prompts) is ESC [ m, ESC [ n m and
+// ESC [ 38 ; 5 ; n m over and over: with n of one or two digits (three for the colour index) these
+// are read straight from their bytes and given to applyGraphicRendition with the values the
+// parameter parser would give it. Anything else returns nullptr for the general path.
+[[gnu::always_inline]] inline const std::uint8_t*
+TerminalEngine::graphicRenditionSequence(const std::uint8_t* sequence, const std::uint8_t* end)
+{
+    const std::uint8_t* const q = sequence + 2; // after ESC [
+    const std::ptrdiff_t left = end - q;
+    const auto digit = [q](std::ptrdiff_t at) { return static_cast<unsigned>(q[at] - '0') < 10u; };
+    const auto value = [q](std::ptrdiff_t at) { return std::int64_t{q[at] - '0'}; };
+    if (q[0] == 'm') {
+        applyGraphicRendition({});
+        return q + 1;
+    }
+    if (!digit(0) || left < 2) {
+        return nullptr;
+    }
+    if (q[1] == 'm') {
+        const std::int64_t values[] = {value(0)};
+        applyGraphicRendition(values);
+        return q + 2;
+    }
+    if (left >= 3 && digit(1) && q[2] == 'm') {
+        const std::int64_t values[] = {value(0) * 10 + value(1)};
+        applyGraphicRendition(values);
+        return q + 3;
+    }
+    // 38;5; and one to three digits and m: seven to nine bytes.
+    if (left < 7 || q[0] != '3' || q[1] != '8' || q[2] != ';' || q[3] != '5' || q[4] != ';' || !digit(5)) {
+        return nullptr;
+    }
+    std::int64_t index = value(5);
+    std::ptrdiff_t at = 6;
+    while (at < 8 && at < left && digit(at)) {
+        index = index * 10 + value(at++);
+    }
+    if (at >= left || q[at] != 'm') {
+        return nullptr;
+    }
+    const std::int64_t values[] = {38, 5, index};
+    applyGraphicRendition(values);
+    return q + at + 1;
 }
 
 void TerminalEngine::interpretScalar(char32_t scalar)

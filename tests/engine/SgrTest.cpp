@@ -151,6 +151,35 @@ TEST_F(SgrTest, BackgroundsAndAttributesChangeNothing)
     EXPECT_EQ(after("48;2;1;2;3"), magenta);
 }
 
+TEST_F(SgrTest, TheCommonFormsReadStraightFromTheirBytesActAsWhenCollected)
+{
+    // ESC [ m, ESC [ n m and ESC [ 38;5;n m take their own path when whole in a chunk; each, and
+    // every near miss of them, must leave the colours that the same bytes fed one at a time leave.
+    const char* const cases[] = {
+        "m",           "0m",         "00m",         "000m",      "1m",         "31m",
+        "97m",         "39m",        "7m",          "99m",       "100m",       "38;5;0m",
+        "38;5;9m",     "38;5;42m",   "38;5;196m",   "38;5;255m", "38;5;256m",  "38;5;999m",
+        "38;5;0042m",  "38;5;1234m", "38;5;m",      "38;5m",     "38;5;12;1m", "38;5;12;31m",
+        "38;2;1;2;3m", "48;5;31m",   "1;31m",       "31;m",      "3;8m",       "38:5:12m",
+        "?31m",        "3\x80m",     "38;5;1\x80m", "38;6;12m",  "37;5;12m",   "38;5;12"};
+    for (const char* form : cases) {
+        const std::string sequence = std::string("\x1b[") + form;
+        // Each form before text, at a row's end and as the last bytes of the chunk.
+        const std::string input = "\x1b[35mab" + sequence + "cd\x1b[1;78H" + sequence + "efgh" + sequence;
+        enginetest::SizedEngine whole(24, 80);
+        enginetest::SizedEngine split(24, 80);
+        whole.engine.consume(input);
+        for (const char byte : input) {
+            split.engine.consume(std::string(1, byte));
+        }
+        whole.engine.consume("z");
+        split.engine.consume("z");
+        SCOPED_TRACE(testing::PrintToString(sequence));
+        enginetest::expectSameState(whole.engine, split.engine);
+        EXPECT_EQ(whole.engine.currentColor(), split.engine.currentColor());
+    }
+}
+
 TEST_F(SgrTest, ColonSubParametersSpoilThePieceAndReset)
 {
     EXPECT_EQ(after("38:2:255:0:0"), base);
