@@ -96,7 +96,7 @@ private:
     // ESC [ at sequence with at least ten bytes from it: a CUP or EL with parameters of at most four
     // digits done, the byte after its final returned; else nullptr and nothing done.
     const std::uint8_t* cursorSequence(const std::uint8_t* sequence);
-    // ESC [ at sequence, with at least two bytes after it: an SGR of the forms coloured output is
+    // ESC [ at sequence, with at least one byte after it: an SGR of the forms coloured output is
     // made of done, the byte after its final returned; else nullptr and nothing done.
     const std::uint8_t* graphicRenditionSequence(const std::uint8_t* sequence, const std::uint8_t* end);
     // ESC [ at sequence, with at least one byte after it: the sequence executed if it ends before end

@@ -60,7 +60,7 @@ void FrameScheduler::checkQuiet()
     intervalMs_ = frameIntervalMs;
     if (pending_) {
         timer_.stop();
-        runFrame(true);
+        runFrame(false);
     }
 }
 
@@ -68,7 +68,7 @@ void FrameScheduler::flush()
 {
     if (pending_) {
         timer_.stop();
-        runFrame(false);
+        runFrame(flooding());
     }
 }
 
@@ -85,13 +85,17 @@ void FrameScheduler::frameDue()
     // A flood that began since the last frame (a `cat` right after the echo of its Return, whose
     // frame ran at once) waits out the flood's interval from that frame instead of taking one more
     // full-window frame 16 ms in.
+    if (!pending_) {
+        return;
+    }
+    const bool flood = flooding();
     const qint64 sinceFrame = sinceLastFrame_.isValid() ? sinceLastFrame_.elapsed() : floodIntervalMs;
-    if (pending_ && sinceFrame < floodIntervalMs && flooding()) {
+    if (flood && sinceFrame < floodIntervalMs) {
         enterFlood();
         timer_.start(static_cast<int>(floodIntervalMs - sinceFrame));
         return;
     }
-    runFrame(false);
+    runFrame(flood);
 }
 
 void FrameScheduler::enterFlood()
@@ -102,13 +106,13 @@ void FrameScheduler::enterFlood()
     }
 }
 
-void FrameScheduler::runFrame(bool outputStopped)
+void FrameScheduler::runFrame(bool flood)
 {
     if (!pending_) {
         return;
     }
     pending_ = false;
-    if (!outputStopped && flooding()) {
+    if (flood) {
         enterFlood();
     } else {
         intervalMs_ = frameIntervalMs;

@@ -39,7 +39,8 @@ public:
 
 private:
     void frameDue();
-    void runFrame(bool outputStopped);
+    // The next frame comes at the flood's interval when flood is true, else at the normal one.
+    void runFrame(bool flood);
     bool flooding() const;
     void enterFlood();
     void checkQuiet();

@@ -28,6 +28,18 @@ protected:
     void SetUp() override { ViewTest::ensureApplication(); }
 };
 
+// Output flooding in until the clock reads untilMs: many requests per turn of the event loop, so that
+// a slow turn of a loaded machine is a flood too.
+void floodUntil(FrameScheduler& scheduler, const QElapsedTimer& clock, qint64 untilMs)
+{
+    while (clock.elapsed() < untilMs) {
+        for (int i = 0; i < 4 * FrameScheduler::floodRequests; ++i) {
+            scheduler.request();
+        }
+        QTest::qWait(1);
+    }
+}
+
 TEST_F(ViewPiecesTest, NamedFontsResolveToInstalledFamiliesOrTheirStandIns)
 {
     const std::pair<QString, QString> standIns[] = {
@@ -114,17 +126,11 @@ TEST_F(ViewPiecesTest, FramesCoalesceToOnePerSixteenMillisecondsSlowDownInAFlood
     EXPECT_LE(during, clock.elapsed() / FrameScheduler::frameIntervalMs + 2);
     EXPECT_FALSE(scheduler.isPending());
 
-    // A flood of requests (chunk after chunk of output): frames at the flood's slower pace. Many
-    // requests per turn, so that a slow turn of a loaded machine is a flood too.
+    // A flood of requests (chunk after chunk of output): frames at the flood's slower pace.
     ViewTest::spinFor(100);
     const int beforeFlood = frames;
     clock.restart();
-    while (clock.elapsed() < 700) {
-        for (int i = 0; i < 4 * FrameScheduler::floodRequests; ++i) {
-            scheduler.request();
-        }
-        QTest::qWait(1);
-    }
+    floodUntil(scheduler, clock, 700);
     const int flooded = frames - beforeFlood;
     EXPECT_EQ(scheduler.currentIntervalMs(), FrameScheduler::floodIntervalMs);
     EXPECT_GE(flooded, 2);
@@ -154,21 +160,11 @@ TEST_F(ViewPiecesTest, AFloodThatStartsJustAfterAFrameWaitsOutTheFloodsInterval)
     ASSERT_TRUE(ViewTest::waitUntil([&frames] { return frames == 1; }));
     QElapsedTimer clock;
     clock.start();
-    while (clock.elapsed() < FrameScheduler::floodIntervalMs * 3 / 4) {
-        for (int i = 0; i < 4 * FrameScheduler::floodRequests; ++i) {
-            scheduler.request();
-        }
-        QTest::qWait(1);
-    }
+    floodUntil(scheduler, clock, FrameScheduler::floodIntervalMs * 3 / 4);
     EXPECT_EQ(frames, 1);
     EXPECT_EQ(scheduler.currentIntervalMs(), FrameScheduler::floodIntervalMs);
     // Still a flood, the deferred frame comes at the flood's pace.
-    while (clock.elapsed() < FrameScheduler::floodIntervalMs * 3) {
-        for (int i = 0; i < 4 * FrameScheduler::floodRequests; ++i) {
-            scheduler.request();
-        }
-        QTest::qWait(1);
-    }
+    floodUntil(scheduler, clock, FrameScheduler::floodIntervalMs * 3);
     EXPECT_GE(frames, 2);
     EXPECT_LE(frames, 1 + 3 + 1);
 }
@@ -185,12 +181,7 @@ TEST_F(ViewPiecesTest, AFrameThatHoldsTheLoopUpDoesNotEndAFlood)
     });
     QElapsedTimer clock;
     clock.start();
-    while (clock.elapsed() < 1000) {
-        for (int i = 0; i < 4 * FrameScheduler::floodRequests; ++i) {
-            scheduler.request();
-        }
-        QTest::qWait(1);
-    }
+    floodUntil(scheduler, clock, 1000);
     EXPECT_EQ(scheduler.currentIntervalMs(), FrameScheduler::floodIntervalMs);
     EXPECT_LE(frames, clock.elapsed() / FrameScheduler::floodIntervalMs + 2);
 }
