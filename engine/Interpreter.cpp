@@ -4,6 +4,7 @@
 #include "TerminalEngine.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 
@@ -45,8 +46,9 @@ inline bool isContinuation(std::uint8_t byte, std::uint8_t lower = 0x80, std::ui
 
 // The scalar of a valid UTF-8 character of two to four bytes whole at p (before end), with its length;
 // 0 for anything else (an invalid or incomplete one), which the decoder then takes byte by byte. The
-// same bounds as the decoder's: no overlong forms, no surrogates, nothing past U+10FFFF.
-inline char32_t wholeCharacter(const std::uint8_t* p, const std::uint8_t* end, int& length)
+// same bounds as the decoder's: no overlong forms, no surrogates, nothing past U+10FFFF. Byte by
+// byte, for the last three bytes of a chunk.
+inline char32_t wholeCharacterNearEnd(const std::uint8_t* p, const std::uint8_t* end, int& length)
 {
     const std::uint8_t lead = p[0];
     const std::ptrdiff_t left = end - p;
@@ -70,6 +72,73 @@ inline char32_t wholeCharacter(const std::uint8_t* p, const std::uint8_t* end, i
         }
     }
     return 0;
+}
+
+// How a character of each length is laid out in the four bytes from its lead (read as a
+// little-endian word): which bits of the following bytes must be 10, the lead's payload bits, how
+// far the four-byte assembly is shifted down, and the smallest scalar that length may carry.
+struct Utf8Form {
+    std::uint32_t continuationMask;
+    std::uint32_t continuationBits;
+    std::uint32_t leadBits;
+    int shift;
+    char32_t minimum;
+};
+
+// Index 0 never matches (its continuation test cannot succeed).
+inline constexpr Utf8Form utf8Forms[5] = {
+    {0, 1, 0, 0, 0},
+    {0, 0, 0x7F, 18, 0},
+    {0xC000, 0x8000, 0x1F, 12, 0x80},
+    {0xC0C000, 0x808000, 0x0F, 6, 0x800},
+    {0xC0C0C000, 0x80808000, 0x07, 0, 0x10000},
+};
+
+// The length a lead byte announces: 1 for printable ASCII (DEL included), 0 for controls,
+// continuation bytes and bytes that never lead.
+inline constexpr auto utf8LeadLengths = [] {
+    std::array<std::uint8_t, 256> lengths{};
+    for (int byte = 0x20; byte <= 0x7F; ++byte) {
+        lengths[static_cast<std::size_t>(byte)] = 1;
+    }
+    for (int byte = 0xC2; byte <= 0xDF; ++byte) {
+        lengths[static_cast<std::size_t>(byte)] = 2;
+    }
+    for (int byte = 0xE0; byte <= 0xEF; ++byte) {
+        lengths[static_cast<std::size_t>(byte)] = 3;
+    }
+    for (int byte = 0xF0; byte <= 0xF4; ++byte) {
+        lengths[static_cast<std::size_t>(byte)] = 4;
+    }
+    return lengths;
+}();
+
+// The printable character whole at p, printable ASCII or a valid UTF-8 character of two to four
+// bytes, with its length; 0 for anything else. Mixed scripts switch between lengths from one
+// character to the next, so with four bytes at hand the length comes from a table and every check
+// is arithmetic on one word, with a single well-predicted branch, instead of a branch per length.
+// The bounds are the decoder's: the smallest scalar for the length rules out overlong forms and,
+// with the surrogate and U+10FFFF limits, stands for its checks of the second byte.
+inline char32_t wholeCharacter(const std::uint8_t* p, const std::uint8_t* end, int& length)
+{
+    if (std::endian::native != std::endian::little || end - p < 4) {
+        if (isPrintableAscii(*p)) {
+            length = 1;
+            return *p;
+        }
+        return wholeCharacterNearEnd(p, end, length);
+    }
+    std::uint32_t word;
+    std::memcpy(&word, p, sizeof word);
+    const int size = utf8LeadLengths[word & 0xFF];
+    const Utf8Form& form = utf8Forms[size];
+    const char32_t scalar = (((word & form.leadBits) << 18) | (((word >> 8) & 0x3F) << 12) |
+                             (((word >> 16) & 0x3F) << 6) | ((word >> 24) & 0x3F)) >>
+                            form.shift;
+    const bool valid = ((word & form.continuationMask) == form.continuationBits) & (scalar >= form.minimum) &
+                       (scalar <= 0x10FFFF) & (scalar - 0xD800 >= 0x800);
+    length = size;
+    return valid ? scalar : 0;
 }
 } // namespace
 
@@ -161,31 +230,34 @@ const std::uint8_t* TerminalEngine::writeTextRun(const std::uint8_t* p, const st
                                                  char32_t first, int length)
 {
     Cell* const cells = grid_.editRow(cursorRow_);
-    const Color& color = currentColor_;
+    const Color color = currentColor_;
+    const int columns = columns_;
+    int column = cursorColumn_;
     char32_t scalar = first;
     for (;;) {
-        cells[cursorColumn_] = Cell{scalar, color};
+        cells[column] = Cell{scalar, color};
         p += length;
-        if (++cursorColumn_ >= columns_) {
-            cursorColumn_ = columns_ - 1;
+        if (++column >= columns) {
+            cursorColumn_ = columns - 1;
             wrapPending_ = true;
             return p;
         }
         if (p == end) {
-            return p;
+            break;
         }
-        if (isPrintableAscii(*p)) {
-            // A single ASCII character between others is taken here; a run of them is the ASCII
-            // path's, which writes four cells at a time.
-            if (end - p > 1 && isPrintableAscii(p[1])) {
-                return p;
-            }
-            scalar = *p;
-            length = 1;
-        } else if (*p < 0x80 || (scalar = wholeCharacter(p, end, length)) == 0 || scalar == 0x9B) {
-            return p;
+        // Two ASCII characters in a row start a run for the ASCII path, which writes four cells at a
+        // time; one between others is taken here. Both tests at once, so that text where ASCII and
+        // other characters alternate at random does not mispredict a branch on every ASCII one.
+        if (end - p > 1 && (isPrintableAscii(p[0]) & isPrintableAscii(p[1]))) {
+            break;
+        }
+        scalar = wholeCharacter(p, end, length);
+        if (scalar == 0 || scalar == 0x9B) {
+            break;
         }
     }
+    cursorColumn_ = column;
+    return p;
 }
 
 // Full-screen programs redraw with CUP and EL far more than anything else, so ESC [ r ; c H,

@@ -187,3 +187,51 @@ TEST(Utf8EngineTest, WholeCharactersInOneChunkWriteWhatTheDecoderWould)
         enginetest::expectSameState(whole.engine, bytes.engine);
     }
 }
+
+// The edges of every length (smallest and largest scalar, overlong forms, surrogates, past
+// U+10FFFF, stray and surplus continuation bytes, leads that never lead) between whole characters,
+// far enough from the chunk's end that the fast path reads them as one word: the same state as the
+// decoder's byte by byte.
+TEST(Utf8EngineTest, EdgeFormsInsideAChunkWriteWhatTheDecoderWould)
+{
+    const char* forms[] = {"\xc2\x80",
+                           "\xdf\xbf",
+                           "\xc1\xbf",
+                           "\xc0\x80",
+                           "\xe0\xa0\x80",
+                           "\xe0\x9f\xbf",
+                           "\xed\x9f\xbf",
+                           "\xed\xa0\x80",
+                           "\xed\xbf\xbf",
+                           "\xee\x80\x80",
+                           "\xef\xbf\xbf",
+                           "\xf0\x90\x80\x80",
+                           "\xf0\x8f\xbf\xbf",
+                           "\xf4\x8f\xbf\xbf",
+                           "\xf4\x90\x80\x80",
+                           "\xf5\x80\x80\x80",
+                           "\xff",
+                           "\xc3\xa9\xa9",
+                           "\xe4\xb8",
+                           "\xe4\xb8\xad\x80",
+                           "\xf0\x9f\x98",
+                           "\xc2\x9b"
+                           "1C",
+                           "\xc2\x7f",
+                           "\x7f"};
+    for (const char* form : forms) {
+        const std::string f = form;
+        const std::string input =
+            "\xc3\xa9" + f + "\xe4\xb8\xad" + f + "q" + f + "rs\xce\xa9" + f + "\xe6\x96\x87tuvw";
+        enginetest::SizedEngine whole{3, 9};
+        whole.engine.consume(input);
+        enginetest::SizedEngine bytes{3, 9};
+        for (const char b : input) {
+            bytes.engine.consume(std::string_view(&b, 1));
+        }
+        whole.engine.consume("#");
+        bytes.engine.consume("#");
+        SCOPED_TRACE(testing::Message() << "form " << testing::PrintToString(f));
+        enginetest::expectSameState(whole.engine, bytes.engine);
+    }
+}
