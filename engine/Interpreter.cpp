@@ -39,6 +39,13 @@ inline const std::uint8_t* printableRunEnd(const std::uint8_t* p, const std::uin
     return p;
 }
 
+// One test for two bytes: bytes below SP wrap round to large values, so the larger of the two
+// offsets is in range only when both are.
+inline bool bothPrintableAscii(std::uint8_t first, std::uint8_t second)
+{
+    return std::max(first - 0x20u, second - 0x20u) < 0x60u;
+}
+
 inline bool isContinuation(std::uint8_t byte, std::uint8_t lower = 0x80, std::uint8_t upper = 0xBF)
 {
     return byte >= lower && byte <= upper;
@@ -248,7 +255,7 @@ const std::uint8_t* TerminalEngine::writeTextRun(const std::uint8_t* p, const st
         // Two ASCII characters in a row start a run for the ASCII path, which writes four cells at a
         // time; one between others is taken here. Both tests at once, so that text where ASCII and
         // other characters alternate at random does not mispredict a branch on every ASCII one.
-        if (end - p > 1 && (isPrintableAscii(p[0]) & isPrintableAscii(p[1]))) {
+        if (end - p > 1 && bothPrintableAscii(p[0], p[1])) {
             break;
         }
         scalar = wholeCharacter(p, end, length);
