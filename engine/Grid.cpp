@@ -11,14 +11,19 @@ Grid::Grid(int capacity)
 void Grid::makeBlank(Row& row, Color color)
 {
     // The row's storage is reused whenever its capacity suffices, which after the first pass through
-    // the ring is always; otherwise assign() allocates exactly the width.
+    // the ring is always; otherwise assign() allocates exactly the width. A row of the current width
+    // whose blanks already have this colour needs only its written columns blanked.
     const auto width = static_cast<std::size_t>(width_);
-    if (row.cells.capacity() >= width) {
+    if (row.cells.size() == width && row.blankColor == color) {
+        fillCells(row.cells.data(), row.cells.data() + std::min(row.usedWidth, width_), blankCell(color));
+    } else if (row.cells.capacity() >= width) {
         row.cells.resize(width);
         fillCells(row.cells.data(), row.cells.data() + width, blankCell(color));
     } else {
         row.cells.assign(width, blankCell(color));
     }
+    row.usedWidth = 0;
+    row.blankColor = color;
     row.stamp = ++lastStamp_;
 }
 
@@ -28,6 +33,10 @@ void Grid::setWidth(int width, Color padColor)
     for (int i = 0; i < count_; ++i) {
         Row& r = slot(i);
         r.cells.resize(static_cast<std::size_t>(width_), blankCell(padColor));
+        if (padColor != r.blankColor) {
+            r.usedWidth = width_; // the padding is blank in another colour
+        }
+        r.usedWidth = std::min(r.usedWidth, width_);
         r.stamp = ++lastStamp_;
     }
 }

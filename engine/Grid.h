@@ -4,6 +4,7 @@
 
 #include "Cell.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -21,10 +22,14 @@ public:
     std::uint64_t stamp(int index) const { return slot(index).stamp; }
 
     // Cells of a row about to be edited; the row gets a fresh stamp.
-    Cell* editRow(int index)
+    Cell* editRow(int index) { return editRow(index, width_); }
+    // The same, for an edit that touches no cell at or after column `through`: only the columns
+    // before it need blanking when the row is recycled.
+    Cell* editRow(int index, int through)
     {
         Row& r = slot(index);
         r.stamp = ++lastStamp_;
+        r.usedWidth = std::max(r.usedWidth, through);
         return r.cells.data();
     }
 
@@ -39,9 +44,15 @@ public:
     void blankRow(int index, Color color);
 
 private:
+    // Cells from usedWidth on are blanks in blankColor, as the row was last blanked, so recycling the
+    // row in the same colour blanks only what was written: one line of `seq` is a few cells of a
+    // row, and blanking all of it again (20 bytes a cell, a ring too big for the cache) was most of
+    // the work of a line feed.
     struct Row {
         std::vector<Cell> cells;
         std::uint64_t stamp = 0;
+        int usedWidth = 0;
+        Color blankColor;
     };
 
     int physical(int index) const

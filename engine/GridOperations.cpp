@@ -56,7 +56,7 @@ void TerminalEngine::printScalar(char32_t scalar, Color color)
 {
     wrapIfPending();
     ensureRow();
-    grid_.editRow(cursorRow_)[cursorColumn_] = Cell{scalar, color};
+    grid_.editRow(cursorRow_, cursorColumn_ + 1)[cursorColumn_] = Cell{scalar, color};
     if (++cursorColumn_ >= columns_) {
         cursorColumn_ = columns_ - 1;
         wrapPending_ = true;
@@ -107,15 +107,16 @@ void TerminalEngine::writeAsciiRun(const std::uint8_t* text, std::size_t length)
     // Most runs fit on the cursor's row, which exists, with no wrap pending: nothing to wrap, no row
     // to add, one stretch.
     if (cursorInsideRow() && length < static_cast<std::size_t>(columns_ - cursorColumn_)) {
-        writeCells(grid_.editRow(cursorRow_) + cursorColumn_, text, length, color);
+        writeCells(grid_.editRow(cursorRow_, cursorColumn_ + static_cast<int>(length)) + cursorColumn_, text,
+                   length, color);
         cursorColumn_ += static_cast<int>(length);
         return;
     }
     while (length > 0) {
         wrapIfPending();
         ensureRow();
-        Cell* cells = grid_.editRow(cursorRow_) + cursorColumn_;
         const std::size_t stretch = std::min(length, static_cast<std::size_t>(columns_ - cursorColumn_));
+        Cell* cells = grid_.editRow(cursorRow_, cursorColumn_ + static_cast<int>(stretch)) + cursorColumn_;
         writeCells(cells, text, stretch, color);
         text += stretch;
         length -= stretch;
@@ -136,7 +137,7 @@ void TerminalEngine::blankCells(int from, int to, const Color& color)
     if (from == to) {
         return;
     }
-    Cell* cells = grid_.editRow(cursorRow_);
+    Cell* cells = grid_.editRow(cursorRow_, to);
     fillCells(cells + from, cells + to, blankCell(color));
 }
 

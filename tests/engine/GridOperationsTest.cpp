@@ -3,6 +3,7 @@
 #include "EngineTestSupport.h"
 #include "engine/Palette.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using enginetest::rowText;
@@ -105,6 +106,98 @@ TEST_F(GridTest, RecycledRowsGetFreshStamps)
     const std::uint64_t last = e.rowStamp(e.rowCount() - 1);
     for (const std::uint64_t stamp : before) {
         EXPECT_NE(stamp, last);
+    }
+}
+
+// Recycled rows are blanked only as far as they were written, when their blanks already have the
+// base colour. Mixed output (short and wrapping lines, colours, erases in a colour, inserts and
+// deletes, cursor jumps, a narrower and a wider grid, a new base colour) runs through the ring
+// twice; then the rows of each of the last lines must be what that line alone gives on a fresh
+// grid: nothing of what a recycled row held before may show.
+TEST(RecycledRowTest, NothingOfARecycledRowsOldContentShows)
+{
+    // Seven kinds of line of varying length, so that a ring slot meets a different kind each time
+    // round (the ring's 2000 rows are no multiple of seven).
+    const auto mixedLine = [](int i) -> std::string {
+        const std::string n = std::to_string(i) + std::string(static_cast<std::size_t>(i % 37), 'z');
+        switch (i % 7) {
+        case 0:
+            return n + "\xc3\xa9\xce\xa9\r\n";
+        case 1:
+            return "\x1b[31m" + std::string(100, 'w') + n + "\x1b[0m\r\n";
+        case 2:
+            return "ab" + n + "\x1b[31m\x1b[K\x1b[0m\r\n";
+        case 3:
+            return "hello\x1b[2D\x1b[3@xy" + n + "\r\n";
+        case 4:
+            return "world" + n + "\x1b[1G\x1b[2P\r\n";
+        case 5:
+            return "\xc3\xa9\xe4\xb8\xad" + n + "\r\n";
+        default:
+            return "\x1b[33mX\x1b[0m\x1b[10Cy\x1b[5X" + n + "\x1b[35m\x1b[3G\x1b[1K\x1b[0m\r\n";
+        }
+    };
+    const auto feed = [](TerminalEngine& engine, const std::string& text, bool byteByByte) {
+        if (!byteByByte) {
+            engine.consume(text);
+            return;
+        }
+        for (const char b : text) {
+            engine.consume(std::string_view(&b, 1));
+        }
+    };
+    constexpr Color green = NamedColors::systemGreenColor;
+    constexpr int lines = 1100 + 2 * TerminalEngine::historyLimit + 300;
+    constexpr Color blue = NamedColors::systemBlueColor;
+    // A second new base colour near the end puts the compared rows on their first round in it.
+    for (const auto& [byteByByte, lateColor] : {std::pair{false, false}, {true, false}, {false, true}}) {
+        SCOPED_TRACE(testing::Message() << (byteByByte ? "byte by byte" : "whole lines")
+                                        << (lateColor ? ", late base colour" : ""));
+        const Color last = lateColor ? blue : green;
+        enginetest::SizedEngine sized{28, 89};
+        TerminalEngine& e = sized.engine;
+        for (int i = 0; i < TerminalEngine::historyLimit; ++i) {
+            e.consume("\x1b[36m" + std::string(89, '#') + (i % 3 == 0 ? "\x1b[41m\x1b[2K" : "") +
+                      "\x1b[0m\r\n");
+        }
+        for (int i = 0; i < lines; ++i) {
+            if (i == 300) {
+                e.setBaseTextColor(green);
+            } else if (i == 700) {
+                e.resizeGrid(28, 60);
+            } else if (i == 1100) {
+                e.resizeGrid(28, 89);
+            } else if (lateColor && i == lines - 1500) {
+                e.setBaseTextColor(blue);
+            }
+            feed(e, mixedLine(i), byteByByte);
+        }
+        // From the last line back: each takes the rows that it takes alone on a fresh grid.
+        int end = e.cursorRow();
+        int failures = 0;
+        for (int i = lines - 1; i >= lines - 1000 && failures < 5; --i) {
+            TerminalEngine alone;
+            alone.setBaseTextColor(last);
+            alone.setCurrentColor(last);
+            alone.fillEmptyScreen();
+            alone.resizeGrid(28, 89);
+            feed(alone, mixedLine(i), byteByByte);
+            const int taken = alone.cursorRow();
+            for (int r = 0; r < taken; ++r) {
+                const auto shown = e.row(static_cast<std::size_t>(end - taken + r));
+                const auto expected = alone.row(static_cast<std::size_t>(r));
+                if (!std::equal(shown.begin(), shown.end(), expected.begin(), expected.end())) {
+                    const auto at =
+                        std::mismatch(shown.begin(), shown.end(), expected.begin(), expected.end());
+                    ADD_FAILURE() << "line " << i << ", its row " << r << ", from cell "
+                                  << (at.first - shown.begin()) << ": "
+                                  << rowText(e, static_cast<std::size_t>(end - taken + r)) << " | "
+                                  << rowText(alone, static_cast<std::size_t>(r));
+                    ++failures;
+                }
+            }
+            end -= taken;
+        }
     }
 }
 
