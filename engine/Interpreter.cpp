@@ -46,41 +46,6 @@ inline bool bothPrintableAscii(std::uint8_t first, std::uint8_t second)
     return std::max(first - 0x20u, second - 0x20u) < 0x60u;
 }
 
-inline bool isContinuation(std::uint8_t byte, std::uint8_t lower = 0x80, std::uint8_t upper = 0xBF)
-{
-    return byte >= lower && byte <= upper;
-}
-
-// The scalar of a valid UTF-8 character of two to four bytes whole at p (before end), with its length;
-// 0 for anything else (an invalid or incomplete one), which the decoder then takes byte by byte. The
-// same bounds as the decoder's: no overlong forms, no surrogates, nothing past U+10FFFF. Byte by
-// byte, for the last three bytes of a chunk.
-inline char32_t wholeCharacterNearEnd(const std::uint8_t* p, const std::uint8_t* end, int& length)
-{
-    const std::uint8_t lead = p[0];
-    const std::ptrdiff_t left = end - p;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        if (left >= 2 && isContinuation(p[1])) {
-            length = 2;
-            return (char32_t{lead & 0x1Fu} << 6) | (p[1] & 0x3Fu);
-        }
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        if (left >= 3 && isContinuation(p[1], lead == 0xE0 ? 0xA0 : 0x80, lead == 0xED ? 0x9F : 0xBF) &&
-            isContinuation(p[2])) {
-            length = 3;
-            return (char32_t{lead & 0x0Fu} << 12) | (char32_t{p[1] & 0x3Fu} << 6) | (p[2] & 0x3Fu);
-        }
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        if (left >= 4 && isContinuation(p[1], lead == 0xF0 ? 0x90 : 0x80, lead == 0xF4 ? 0x8F : 0xBF) &&
-            isContinuation(p[2]) && isContinuation(p[3])) {
-            length = 4;
-            return (char32_t{lead & 0x07u} << 18) | (char32_t{p[1] & 0x3Fu} << 12) |
-                   (char32_t{p[2] & 0x3Fu} << 6) | (p[3] & 0x3Fu);
-        }
-    }
-    return 0;
-}
-
 // How a character of each length is laid out in the four bytes from its lead (read as a
 // little-endian word): which bits of the following bytes must be 10, the lead's payload bits, how
 // far the four-byte assembly is shifted down, and the smallest scalar that length may carry.
@@ -120,23 +85,24 @@ inline constexpr auto utf8LeadLengths = [] {
     return lengths;
 }();
 
-// The printable character whole at p, printable ASCII or a valid UTF-8 character of two to four
-// bytes, with its length; 0 for anything else. Mixed scripts switch between lengths from one
-// character to the next, so with four bytes at hand the length comes from a table and every check
-// is arithmetic on one word, with a single well-predicted branch, instead of a branch per length.
-// The bounds are the decoder's: the smallest scalar for the length rules out overlong forms and,
-// with the surrogate and U+10FFFF limits, stands for its checks of the second byte.
+// The printable character whole at p (before end), printable ASCII or a valid UTF-8 character of
+// two to four bytes, with its length; 0 for anything else, which the decoder then takes byte by
+// byte. Mixed scripts switch between lengths from one character to the next, so the four bytes from
+// p are taken as one word, the length comes from a table and every check is arithmetic on the word,
+// with a single well-predicted branch, instead of a branch per length. The bounds are the
+// decoder's: the smallest scalar for the length rules out overlong forms and, with the surrogate and
+// U+10FFFF limits, stands for its checks of the second byte. Near the end of the chunk the missing
+// bytes read as 0, which no continuation byte is, so a cut character is not whole.
 inline char32_t wholeCharacter(const std::uint8_t* p, const std::uint8_t* end, int& length)
 {
-    if (std::endian::native != std::endian::little || end - p < 4) {
-        if (isPrintableAscii(*p)) {
-            length = 1;
-            return *p;
+    std::uint32_t word = 0;
+    if (std::endian::native == std::endian::little && end - p >= 4) {
+        std::memcpy(&word, p, sizeof word);
+    } else {
+        for (std::ptrdiff_t i = 0; i < std::min<std::ptrdiff_t>(end - p, 4); ++i) {
+            word |= std::uint32_t{p[i]} << (8 * i);
         }
-        return wholeCharacterNearEnd(p, end, length);
     }
-    std::uint32_t word;
-    std::memcpy(&word, p, sizeof word);
     const int size = utf8LeadLengths[word & 0xFF];
     const Utf8Form& form = utf8Forms[size];
     const char32_t scalar = (((word & form.leadBits) << 18) | (((word >> 8) & 0x3F) << 12) |
