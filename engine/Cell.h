@@ -1,68 +1,150 @@
-// One grid position: a single Unicode scalar and the colour it is drawn in, held by value.
+// One grid position: a character and its style (colours, attributes, hyperlink), held by value in
+// 16 bytes, and the packed colour form the style keeps.
 #pragma once
 
-#include "Color.h"
-
 #include <cstddef>
-#include <cstring>
+#include <cstdint>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+// A colour as a cell keeps it: the default (the text colour, or no background: the glass), an index
+// into the 256-colour palette, or a direct 8-bit RGB value. The kind sits in the top byte.
+namespace CellColor {
+inline constexpr std::uint32_t defaultColor = 0;
+inline constexpr std::uint32_t indexedKind = 1u << 24;
+inline constexpr std::uint32_t rgbKind = 2u << 24;
+
+constexpr std::uint32_t indexed(int index)
+{
+    return indexedKind | static_cast<std::uint32_t>(index & 0xFF);
+}
+constexpr std::uint32_t rgb(int red, int green, int blue)
+{
+    return rgbKind | static_cast<std::uint32_t>((red & 0xFF) << 16 | (green & 0xFF) << 8 | (blue & 0xFF));
+}
+constexpr bool isDefault(std::uint32_t color)
+{
+    return color >> 24 == 0;
+}
+constexpr bool isIndexed(std::uint32_t color)
+{
+    return color >> 24 == 1;
+}
+constexpr bool isRgb(std::uint32_t color)
+{
+    return color >> 24 == 2;
+}
+constexpr int index(std::uint32_t color)
+{
+    return static_cast<int>(color & 0xFF);
+}
+constexpr int red(std::uint32_t color)
+{
+    return static_cast<int>((color >> 16) & 0xFF);
+}
+constexpr int green(std::uint32_t color)
+{
+    return static_cast<int>((color >> 8) & 0xFF);
+}
+constexpr int blue(std::uint32_t color)
+{
+    return static_cast<int>(color & 0xFF);
+}
+} // namespace CellColor
+
+// Attribute bits of a style. The underline style takes three bits; wideHead and wideTail mark the
+// two cells of a character two columns wide.
+namespace CellFlags {
+inline constexpr std::uint16_t bold = 1 << 0;
+inline constexpr std::uint16_t faint = 1 << 1;
+inline constexpr std::uint16_t italic = 1 << 2;
+inline constexpr std::uint16_t blink = 1 << 3;
+inline constexpr std::uint16_t inverse = 1 << 4;
+inline constexpr std::uint16_t hidden = 1 << 5;
+inline constexpr std::uint16_t strikethrough = 1 << 6;
+inline constexpr int underlineShift = 7;
+inline constexpr std::uint16_t underlineMask = 7 << underlineShift;
+inline constexpr std::uint16_t wideHead = 1 << 10;
+inline constexpr std::uint16_t wideTail = 1 << 11;
+inline constexpr std::uint16_t wide = wideHead | wideTail;
+
+enum class Underline : std::uint16_t { none, single, doubled, curly, dotted, dashed };
+
+constexpr Underline underline(std::uint16_t flags)
+{
+    return static_cast<Underline>((flags & underlineMask) >> underlineShift);
+}
+constexpr std::uint16_t withUnderline(std::uint16_t flags, Underline style)
+{
+    return static_cast<std::uint16_t>((flags & ~underlineMask) |
+                                      (static_cast<std::uint16_t>(style) << underlineShift));
+}
+} // namespace CellFlags
+
+struct CellStyle {
+    std::uint32_t foreground = CellColor::defaultColor;
+    std::uint32_t background = CellColor::defaultColor;
+    std::uint16_t flags = 0;
+    std::uint16_t link = 0; // hyperlink id (TerminalEngine::hyperlink), 0 for none
+
+    friend bool operator==(const CellStyle&, const CellStyle&) = default;
+};
+
+// Scalars from here on stand for a character with combining marks (TerminalEngine::cluster);
+// the second cell of a wide character holds 0.
+inline constexpr char32_t firstClusterCharacter = 0x110000;
 
 struct Cell {
     char32_t character = U' ';
-    Color color;
+    CellStyle style;
 
     friend bool operator==(const Cell&, const Cell&) = default;
 };
 
-// 4 bytes of scalar + 16 of colour: 2000 rows x 200 columns stay at 8 MB.
-static_assert(sizeof(Cell) == 20, "a cell is a scalar and four float components");
+// 16 bytes: 2000 rows x 200 columns of history stay at 6.4 MB, and a cell is one aligned store.
+static_assert(sizeof(Cell) == 16, "a cell is a scalar and a 12-byte style");
 
-constexpr Cell blankCell(Color color)
+// A blank made by an erase or a scroll: a space with the given background and nothing else (bce).
+constexpr Cell blankCell(std::uint32_t background = CellColor::defaultColor)
 {
-    return Cell{U' ', color};
+    return Cell{U' ', CellStyle{CellColor::defaultColor, background, 0, 0}};
 }
 
-// Sets the cells [first, last) to value. Four cells are 80 bytes, stored as one block of five 16-byte
-// stores instead of eight stores of a cell's two parts: erasing and blank rows are mostly this. The
-// last block overlaps the one before it as far as needed, so no loop of single cells follows.
-inline void fillCells(Cell* first, Cell* last, Cell value)
+// Sets the cells [first, last) to value.
+inline void fillCells(Cell* first, Cell* last, const Cell& value)
 {
-    if (last - first >= 4) {
-#if defined(__SSE2__)
-        // The five words built in registers: a block assembled on the stack from 4- and 16-byte parts
-        // and read back whole stalls the first load.
-        __m128i color;
-        std::memcpy(&color, &value.color, sizeof color);
-        const __m128i character = _mm_cvtsi32_si128(static_cast<int>(value.character));
-        const __m128i w0 = _mm_or_si128(_mm_slli_si128(color, 4), character);
-        const __m128i w1 = _mm_or_si128(_mm_srli_si128(color, 12), _mm_slli_si128(w0, 4));
-        const __m128i w2 = _mm_or_si128(_mm_srli_si128(color, 8), _mm_slli_si128(w0, 8));
-        const __m128i w3 = _mm_or_si128(_mm_srli_si128(color, 4), _mm_slli_si128(character, 12));
-        const auto store = [&](Cell* at) {
-            auto* to = reinterpret_cast<unsigned char*>(at);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(to), w0);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 16), w1);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 32), w2);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 48), w3);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 64), color);
-        };
-        for (; last - first > 4; first += 4) {
-            store(first);
-        }
-        store(last - 4);
-#else
-        const Cell block[4] = {value, value, value, value};
-        for (; last - first > 4; first += 4) {
-            std::memcpy(first, block, sizeof block);
-        }
-        std::memcpy(last - 4, block, sizeof block);
-#endif
-        return;
-    }
     for (; first < last; ++first) {
         *first = value;
     }
+}
+
+// Writing over one half of a wide character blanks the other half: the cells [from, to) are about
+// to be overwritten.
+[[gnu::always_inline]] inline void splitWideEdges(Cell* cells, int from, int to, int columns, const Cell& blank)
+{
+    if (cells[from].style.flags & CellFlags::wideTail) [[unlikely]] {
+        if (from > 0) {
+            cells[from - 1] = blank;
+        }
+    }
+    if (cells[to - 1].style.flags & CellFlags::wideHead) [[unlikely]] {
+        if (to < columns) {
+            cells[to] = blank;
+        }
+    }
+}
+
+// A character of `width` cells at `column`: one cell, or the two cells of a wide character marked as
+// its first and second half.
+[[gnu::always_inline]] inline void placeCharacter(Cell* cells, int column, char32_t scalar, int width,
+                                                  const CellStyle& style)
+{
+    if (width == 1) {
+        cells[column] = Cell{scalar, style};
+        return;
+    }
+    CellStyle head = style;
+    head.flags |= CellFlags::wideHead;
+    CellStyle tail = style;
+    tail.flags |= CellFlags::wideTail;
+    cells[column] = Cell{scalar, head};
+    cells[column + 1] = Cell{0, tail};
 }

@@ -1,24 +1,67 @@
-// Executing a complete control sequence: parameters parsed, then one case per recognised final
-// (ECMA-48 section 8.3 names; DECSET/DECRST 2004 from xterm's ctlseqs).
+// Executing a complete control sequence: its leader (< = > ?), one intermediate and its final packed
+// into one key, so that CSI > c is not CSI c and CSI SP q is not CSI q; then one case per recognised
+// function (ECMA-48 names; the private ones from xterm's ctlseqs), forwarding to an operation.
 #include "CsiParameters.h"
 #include "Saturating.h"
 #include "TerminalEngine.h"
 
 #include <algorithm>
+#include <cstring>
+#include <string>
+
+#ifndef VITRION_VERSION
+#define VITRION_VERSION "0"
+#endif
+
+namespace {
+constexpr std::uint32_t key(char leader, char intermediate, char final)
+{
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(leader)) << 16 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(intermediate)) << 8 |
+           static_cast<unsigned char>(final);
+}
+constexpr std::uint32_t key(char final)
+{
+    return key(0, 0, final);
+}
+
+std::string number(std::int64_t value)
+{
+    return std::to_string(value);
+}
+} // namespace
 
 void TerminalEngine::executeControlSequence()
 {
     const std::u32string_view sequence = escapeBuffer_;
-    const char32_t final = sequence.back();
-    std::u32string_view parameterText = sequence.substr(1, sequence.size() - 2);
-    const bool isPrivate = !parameterText.empty() && parameterText.front() == U'?';
-    if (isPrivate) {
-        parameterText.remove_prefix(1);
-    }
-    CsiParameters::parse<false>(parameterText.data(), parameterText.data() + parameterText.size(),
-                                parameters_);
-    dispatchControlSequence(final, isPrivate);
+    dispatchSequence(sequence.data() + 1, sequence.data() + sequence.size() - 1);
 }
+
+// The general form: leader, parameters (with colon sub-parameters for SGR), intermediates, final.
+template <typename Char> void TerminalEngine::dispatchSequence(const Char* p, const Char* final)
+{
+    char leader = 0;
+    if (p < final && *p >= 0x3C && *p <= 0x3F) {
+        leader = static_cast<char>(*p++);
+    }
+    const Char* parametersEnd = final;
+    while (parametersEnd > p && parametersEnd[-1] >= 0x20 && parametersEnd[-1] <= 0x2F) {
+        --parametersEnd;
+    }
+    if (final - parametersEnd > 1) {
+        return; // two intermediates: nothing we know
+    }
+    const char intermediate = parametersEnd < final ? static_cast<char>(*parametersEnd) : 0;
+    if (*final == U'm' && leader == 0 && intermediate == 0 && std::find(p, parametersEnd, U':') != parametersEnd) {
+        applyGraphicRenditionText(p, parametersEnd);
+        return;
+    }
+    CsiParameters::parse<false>(p, parametersEnd, parameters_);
+    dispatchControlSequence(key(leader, intermediate, static_cast<char>(*final)));
+}
+
+template void TerminalEngine::dispatchSequence<char32_t>(const char32_t*, const char32_t*);
+template void TerminalEngine::dispatchSequence<std::uint8_t>(const std::uint8_t*, const std::uint8_t*);
 
 const std::uint8_t* TerminalEngine::executeWholeSequence(const std::uint8_t* sequence,
                                                          const std::uint8_t* end)
@@ -26,94 +69,342 @@ const std::uint8_t* TerminalEngine::executeWholeSequence(const std::uint8_t* seq
     // Only as far as the bound: a longer sequence is collected (and ignored) by the slow path.
     const std::uint8_t* const limit =
         sequence + std::min(end - sequence, static_cast<std::ptrdiff_t>(escapeBufferLimit) + 1);
-    const std::uint8_t* parameters = sequence + 2; // after ESC [
-    const bool isPrivate = *parameters == '?';
+    const std::uint8_t* const parameters = sequence + 2; // after ESC [
+    const bool hasLeader = *parameters >= 0x3C && *parameters <= 0x3F;
     const std::uint8_t* const final =
-        CsiParameters::parse<true>(parameters + (isPrivate ? 1 : 0), limit, parameters_);
-    if (final == limit || *final > 0x7E) {
-        return nullptr;
+        CsiParameters::parse<true>(parameters + (hasLeader ? 1 : 0), limit, parameters_);
+    if (final == limit || *final > 0x7E || *final < 0x40) {
+        return nullptr; // unfinished, or a control inside: the general path
     }
-    dispatchControlSequence(*final, isPrivate);
+    // Intermediates and colons are rare: such a sequence is read again in the general form.
+    const bool intermediate = final[-1] >= 0x20 && final[-1] <= 0x2F && final - 1 >= parameters;
+    if (intermediate || (*final == 'm' && std::memchr(parameters, ':', static_cast<std::size_t>(final - parameters)))) {
+        dispatchSequence(parameters, final);
+    } else {
+        dispatchControlSequence(key(hasLeader ? static_cast<char>(*parameters) : 0, 0, static_cast<char>(*final)));
+    }
     return final + 1;
 }
 
-[[gnu::always_inline]] inline void TerminalEngine::dispatchControlSequence(char32_t final, bool isPrivate)
+void TerminalEngine::dispatchControlSequence(std::uint32_t sequenceKey)
 {
     const std::span<const std::int64_t> values = parameters_.values();
     // The count or first position (0 means 1), the second position likewise, each read only by the
-    // cases that use it.
+    // cases that use it. Movements take negative counts as no movement and saturate huge ones.
     const auto n = [&] { return values[0] != 0 ? values[0] : 1; };
     const auto m = [&] { return values.size() > 1 && values[1] != 0 ? values[1] : 1; };
-    // Movements take negative counts as no movement and saturate huge ones (Saturating::count).
     const auto distance = [&] { return Saturating::count(n()); };
-    const auto lastRow = [&] { return std::max(0, grid_.rowCount() - 1); };
+    const auto index = [](std::int64_t position) { return Saturating::oneBasedToIndex(position, 0, 1 << 24); };
 
-    switch (final) {
-    case U'm': // SGR: select graphic rendition
+    switch (sequenceKey) {
+    case key('m'): // SGR: select graphic rendition
         applyGraphicRendition(values);
-        return;
-    case U'A': // CUU: cursor up
-        cursorRow_ = std::max(0, cursorRow_ - distance());
         break;
-    case U'B': // CUD: cursor down, not past the last kept row
-        cursorRow_ = std::min(cursorRow_ + distance(), lastRow());
+    case key('A'): // CUU: cursor up
+        cursorUp(distance());
         break;
-    case U'C': // CUF: cursor forward
-        cursorColumn_ = std::min(cursorColumn_ + distance(), columns_ - 1);
+    case key('B'): // CUD: cursor down
+    case key('e'): // VPR: line position relative
+        cursorDown(distance());
         break;
-    case U'D': // CUB: cursor backward
-        cursorColumn_ = std::max(0, cursorColumn_ - distance());
+    case key('C'): // CUF: cursor forward
+    case key('a'): // HPR: character position relative
+        cursorForward(distance());
         break;
-    case U'E': // CNL: cursor next line
-        cursorRow_ = std::min(cursorRow_ + distance(), lastRow());
-        cursorColumn_ = 0;
+    case key('D'): // CUB: cursor backward
+        cursorBackward(distance());
         break;
-    case U'F': // CPL: cursor preceding line
-        cursorRow_ = std::max(0, cursorRow_ - distance());
-        cursorColumn_ = 0;
+    case key('E'): // CNL: cursor next line
+        cursorDown(distance());
+        carriageReturn();
         break;
-    case U'G': // CHA: cursor character absolute
-    case U'`': // HPA: character position absolute
-        cursorColumn_ = Saturating::oneBasedToIndex(n(), 0, columns_ - 1);
+    case key('F'): // CPL: cursor preceding line
+        cursorUp(distance());
+        carriageReturn();
         break;
-    case U'd': // VPA: line position absolute, counted in kept rows
-        cursorRow_ = Saturating::oneBasedToIndex(n(), 0, grid_.rowCount() - 1);
+    case key('G'): // CHA: cursor character absolute
+    case key('`'): // HPA: character position absolute
+        cursorColumn_ = std::min(index(n()), columns_ - 1);
+        wrapPending_ = false;
         break;
-    case U'H': // CUP: cursor position
-    case U'f': // HVP: character and line position
-        cursorRow_ = Saturating::oneBasedToIndex(n(), 0, grid_.rowCount() - 1);
-        cursorColumn_ = Saturating::oneBasedToIndex(m(), 0, columns_ - 1);
+    case key('d'): // VPA: line position absolute
+        cursorTo(index(n()), cursorColumn_);
         break;
-    case U'J': // ED: erase in display
+    case key('H'): // CUP: cursor position
+    case key('f'): // HVP: character and line position
+        cursorTo(index(n()), index(m()));
+        break;
+    case key('J'): // ED: erase in display
+    case key('?', 0, 'J'): // DECSED: the same, as nothing is protected
         eraseDisplay(values[0]);
-        return;
-    case U'K': // EL: erase in line
+        break;
+    case key('K'): // EL: erase in line
+    case key('?', 0, 'K'): // DECSEL
         eraseLine(values[0]);
-        return;
-    case U'X': // ECH: erase character
+        break;
+    case key('X'): // ECH: erase character
         eraseCharacters(n());
-        return;
-    case U'P': // DCH: delete character
+        break;
+    case key('P'): // DCH: delete character
         deleteCharacters(n());
-        return;
-    case U'@': // ICH: insert character
+        break;
+    case key('@'): // ICH: insert character
         insertCharacters(n());
-        return;
-    case U's': // SCOSC: save cursor
+        break;
+    case key('L'): // IL: insert line
+        insertLines(n());
+        break;
+    case key('M'): // DL: delete line
+        deleteLines(n());
+        break;
+    case key('S'): // SU: scroll up
+        scrollUp(distance());
+        break;
+    case key('T'): // SD: scroll down (with more parameters it is a mouse-highlight request)
+        if (values.size() == 1) {
+            scrollDown(distance());
+        }
+        break;
+    case key('b'): // REP: repeat the last character
+        repeatLast(n());
+        break;
+    case key('I'): // CHT: cursor forward tabulation
+        tabForward(distance());
+        break;
+    case key('Z'): // CBT: cursor backward tabulation
+        tabBackward(distance());
+        break;
+    case key('g'): // TBC: tabulation clear, at the cursor (0) or all (3)
+        if (values[0] == 0) {
+            tabStops_[static_cast<std::size_t>(cursorColumn_)] = false;
+        } else if (values[0] == 3) {
+            std::fill(tabStops_.begin(), tabStops_.end(), false);
+        }
+        break;
+    case key('r'): // DECSTBM: set top and bottom margins
+        setMargins(values[0], values.size() > 1 ? values[1] : 0);
+        break;
+    case key('s'): // SCOSC: save cursor
         saveCursor();
-        return;
-    case U'u': // SCORC: restore cursor
+        break;
+    case key('u'): // SCORC: restore cursor
         restoreCursor();
         break;
-    case U'h': // SM / DECSET: only bracketed paste (?2004) is honoured
-    case U'l': // RM / DECRST
-        if (isPrivate && std::find(values.begin(), values.end(), 2004) != values.end()) {
-            bracketedPasteEnabled_ = final == U'h';
+    case key('h'): // SM: set mode
+    case key('l'): // RM: reset mode
+    case key('?', 0, 'h'): // DECSET
+    case key('?', 0, 'l'): // DECRST
+        for (const std::int64_t mode : values) {
+            setMode(mode, (sequenceKey >> 16) == '?', (sequenceKey & 0xFF) == 'h');
         }
-        return;
-    default: // unrecognised finals are ignored
+        break;
+    case key(0, '$', 'p'): // DECRQM: request an ANSI mode
+    case key('?', '$', 'p'): { // DECRQM: request a DEC private mode
+        const bool isPrivate = (sequenceKey >> 16) == '?';
+        reply(std::string("\x1b[") + (isPrivate ? "?" : "") + number(values[0]) + ";" +
+              number(modeState(values[0], isPrivate)) + "$y");
+        break;
+    }
+    case key('n'): // DSR: device status report
+    case key('?', 0, 'n'):
+        reportDeviceStatus(values[0], (sequenceKey >> 16) == '?');
+        break;
+    case key('c'): // DA1: primary device attributes (a VT220 with ANSI colour)
+        if (values[0] == 0) {
+            reply("\x1b[?62;22c");
+        }
+        break;
+    case key('>', 0, 'c'): // DA2: secondary device attributes
+        if (values[0] == 0) {
+            reply("\x1b[>1;10;0c");
+        }
+        break;
+    case key('>', 0, 'q'): // XTVERSION: name and version
+        if (values[0] == 0) {
+            reply("\x1bP>|Vitrion " VITRION_VERSION "\x1b\\");
+        }
+        break;
+    case key(0, ' ', 'q'): // DECSCUSR: cursor style
+        if (values[0] >= 0 && values[0] <= 6) {
+            cursorStyle_ = static_cast<int>(values[0]);
+        }
+        break;
+    case key(0, '!', 'p'): // DECSTR: soft terminal reset
+        softReset();
+        break;
+    case key('t'): // window operations: only the size in characters is reported, never the title
+        if (values[0] == 18) {
+            reply("\x1b[8;" + number(rows_) + ";" + number(columns_) + "t");
+        }
+        break;
+    default: // unrecognised sequences are ignored
+        break;
+    }
+}
+
+void TerminalEngine::setMode(std::int64_t mode, bool isPrivate, bool on)
+{
+    if (!isPrivate) {
+        if (mode == 4) { // IRM: insert mode
+            modes_.insertMode = on;
+        } else if (mode == 20) { // LNM: line feed also returns
+            modes_.newLineMode = on;
+        }
+        updateFastPrint();
         return;
     }
-    // Every cursor movement above cancels a pending wrap.
-    wrapPending_ = false;
+    const auto track = [&](MouseTracking tracking) {
+        modes_.mouseTracking = on ? tracking : MouseTracking::none;
+    };
+    switch (mode) {
+    case 1: // DECCKM: application cursor keys
+        modes_.applicationCursorKeys = on;
+        break;
+    case 3: // DECCOLM: the column count stays; the screen is cleared and the margins reset
+        top_ = 0;
+        bottom_ = rows_ - 1;
+        eraseDisplay(2);
+        cursorTo(0, 0);
+        break;
+    case 5: // DECSCNM: reverse video
+        modes_.reverseVideo = on;
+        break;
+    case 6: // DECOM: origin mode, and the cursor goes home
+        modes_.originMode = on;
+        cursorTo(0, 0);
+        break;
+    case 7: // DECAWM: autowrap
+        modes_.autowrap = on;
+        if (!on) {
+            wrapPending_ = false;
+        }
+        break;
+    case 12: // cursor blinking
+        modes_.cursorBlink = on;
+        break;
+    case 25: // DECTCEM: cursor visible
+        modes_.cursorVisible = on;
+        break;
+    case 9: // X10 mouse: presses only
+        track(MouseTracking::press);
+        break;
+    case 1000: // presses and releases
+        track(MouseTracking::pressRelease);
+        break;
+    case 1002: // and motion with a button down
+        track(MouseTracking::drag);
+        break;
+    case 1003: // and any motion
+        track(MouseTracking::anyMotion);
+        break;
+    case 1004: // focus in and out
+        modes_.focusEvents = on;
+        break;
+    case 1006: // SGR mouse encoding
+        modes_.mouseSgr = on;
+        break;
+    case 1007: // the wheel as arrow keys on the alternate screen
+        modes_.alternateScroll = on;
+        break;
+    case 47: // the alternate screen
+        switchScreen(on, false);
+        break;
+    case 1047: // the alternate screen, cleared when left
+        if (!on && alternateActive_) {
+            for (int r = 0; r < rows_; ++r) {
+                alternate_.blankRow(r, blank());
+            }
+        }
+        switchScreen(on, false);
+        break;
+    case 1048: // save or restore the cursor
+        on ? saveCursor() : restoreCursor();
+        break;
+    case 1049: // save the cursor and enter a clear alternate screen; leave it and restore
+        if (on) {
+            if (!alternateActive_) {
+                saveCursor();
+            }
+            switchScreen(true, true);
+        } else if (alternateActive_) {
+            switchScreen(false, false);
+            restoreCursor();
+        }
+        break;
+    case 2004: // bracketed paste
+        modes_.bracketedPaste = on;
+        break;
+    case 2026: // synchronized output
+        modes_.synchronizedOutput = on;
+        break;
+    default:
+        break;
+    }
+    updateFastPrint();
+}
+
+// DECRQM's answer: 1 set, 2 reset, 0 not recognised.
+int TerminalEngine::modeState(std::int64_t mode, bool isPrivate) const
+{
+    const auto state = [](bool on) { return on ? 1 : 2; };
+    if (!isPrivate) {
+        switch (mode) {
+        case 4:
+            return state(modes_.insertMode);
+        case 20:
+            return state(modes_.newLineMode);
+        default:
+            return 0;
+        }
+    }
+    switch (mode) {
+    case 1:
+        return state(modes_.applicationCursorKeys);
+    case 5:
+        return state(modes_.reverseVideo);
+    case 6:
+        return state(modes_.originMode);
+    case 7:
+        return state(modes_.autowrap);
+    case 12:
+        return state(modes_.cursorBlink);
+    case 25:
+        return state(modes_.cursorVisible);
+    case 9:
+        return state(modes_.mouseTracking == MouseTracking::press);
+    case 1000:
+        return state(modes_.mouseTracking == MouseTracking::pressRelease);
+    case 1002:
+        return state(modes_.mouseTracking == MouseTracking::drag);
+    case 1003:
+        return state(modes_.mouseTracking == MouseTracking::anyMotion);
+    case 1004:
+        return state(modes_.focusEvents);
+    case 1006:
+        return state(modes_.mouseSgr);
+    case 1007:
+        return state(modes_.alternateScroll);
+    case 47:
+    case 1047:
+    case 1049:
+        return state(alternateActive_);
+    case 2004:
+        return state(modes_.bracketedPaste);
+    case 2026:
+        return state(modes_.synchronizedOutput);
+    default:
+        return 0;
+    }
+}
+
+// DSR 5: the terminal is fine; DSR 6: the cursor, 1-based, from the top margin in origin mode.
+void TerminalEngine::reportDeviceStatus(std::int64_t request, bool isPrivate)
+{
+    if (request == 5 && !isPrivate) {
+        reply("\x1b[0n");
+    } else if (request == 6) {
+        const int row = cursorRow_ - (modes_.originMode ? top_ : 0) + 1;
+        reply(std::string("\x1b[") + (isPrivate ? "?" : "") + number(row) + ";" + number(cursorColumn_ + 1) +
+              "R");
+    }
 }

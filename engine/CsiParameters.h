@@ -157,12 +157,13 @@ inline bool commonPieces(const std::uint8_t*& p, const std::uint8_t* end, CsiPar
 // sequence found in a chunk) or scalars (one collected across chunks).
 //
 // With stopAtFinal, parsing also ends at the first character of 0x40 and above (the final byte, or
-// whatever ends the sequence); returns where it stopped, end if no such character came.
+// whatever ends the sequence) or below 0x20 (a control, which the caller executes in the middle of
+// the sequence); returns where it stopped, end if no such character came.
 template <bool stopAtFinal, typename Char>
 [[gnu::always_inline]] inline const Char* parse(const Char* p, const Char* end, CsiParameterList& values)
 {
     const auto endsPiece = [end](const Char* at) {
-        return at == end || *at == ';' || (stopAtFinal && *at >= 0x40);
+        return at == end || *at == ';' || (stopAtFinal && (*at >= 0x40 || *at < 0x20));
     };
     CsiParameterList::Writer out(values);
     for (;;) {

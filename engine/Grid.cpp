@@ -1,65 +1,59 @@
-// The ring of reused rows behind the terminal's screen and history.
+// The ring of reused rows behind a terminal screen and its history.
 #include "Grid.h"
 
 #include <algorithm>
+#include <utility>
 
-Grid::Grid(int capacity)
-    : slots_(static_cast<std::size_t>(std::max(capacity, 1))), capacity_(static_cast<int>(slots_.size()))
+Grid::Grid(int capacity, std::uint64_t& stamps)
+    : slots_(static_cast<std::size_t>(std::max(capacity, 1))), capacity_(static_cast<int>(slots_.size())),
+      stamps_(stamps)
 {
 }
 
-void Grid::makeBlank(Row& row, Color color)
+void Grid::makeBlank(Row& row, const Cell& blank)
 {
     // The row's storage is reused whenever its capacity suffices, which after the first pass through
     // the ring is always; otherwise assign() allocates exactly the width. A row of the current width
-    // whose blanks already have this colour needs only its written columns blanked.
+    // whose blanks are already this blank needs only its written columns blanked.
     const auto width = static_cast<std::size_t>(width_);
-    if (row.cells.size() == width && row.blankColor == color) {
-        fillCells(row.cells.data(), row.cells.data() + std::min(row.usedWidth, width_), blankCell(color));
+    if (row.cells.size() == width && row.blank == blank) {
+        fillCells(row.cells.data(), row.cells.data() + std::min(row.usedWidth, width_), blank);
     } else if (row.cells.capacity() >= width) {
         row.cells.resize(width);
-        fillCells(row.cells.data(), row.cells.data() + width, blankCell(color));
+        fillCells(row.cells.data(), row.cells.data() + width, blank);
     } else {
-        row.cells.assign(width, blankCell(color));
+        row.cells.assign(width, blank);
     }
     row.usedWidth = 0;
-    row.blankColor = color;
-    row.stamp = ++lastStamp_;
+    row.blank = blank;
+    row.stamp = ++stamps_;
 }
 
-void Grid::setWidth(int width, Color padColor)
+void Grid::setWidth(int width)
 {
     width_ = std::max(width, 1);
     for (int i = 0; i < count_; ++i) {
         Row& r = slot(i);
-        r.cells.resize(static_cast<std::size_t>(width_), blankCell(padColor));
-        if (padColor != r.blankColor) {
-            r.usedWidth = width_; // the padding is blank in another colour
+        const int old = static_cast<int>(r.cells.size());
+        r.cells.resize(static_cast<std::size_t>(width_), r.blank);
+        if (width_ < old && (r.cells[static_cast<std::size_t>(width_ - 1)].style.flags & CellFlags::wideHead)) {
+            r.cells[static_cast<std::size_t>(width_ - 1)] = r.blank;
         }
         r.usedWidth = std::min(r.usedWidth, width_);
-        r.stamp = ++lastStamp_;
+        r.stamp = ++stamps_;
     }
 }
 
-void Grid::appendBlank(Color color)
+void Grid::appendBlank(const Cell& blank)
 {
     ++count_;
-    makeBlank(slot(count_ - 1), color);
+    makeBlank(slot(count_ - 1), blank);
 }
 
-void Grid::rotateOldestToNewest(Color color)
+void Grid::rotateOldestToNewest(const Cell& blank)
 {
     origin_ = physical(1);
-    makeBlank(slot(count_ - 1), color);
-}
-
-void Grid::prependBlank(Color color)
-{
-    origin_ = origin_ == 0 ? capacity() - 1 : origin_ - 1;
-    if (!full()) {
-        ++count_;
-    }
-    makeBlank(slot(0), color);
+    makeBlank(slot(count_ - 1), blank);
 }
 
 void Grid::removeOldest(int count)
@@ -69,16 +63,43 @@ void Grid::removeOldest(int count)
     count_ -= count;
 }
 
-void Grid::reset(int rowCount, Color color)
+void Grid::removeNewest(int count)
+{
+    count_ -= std::clamp(count, 0, count_);
+}
+
+void Grid::reset(int rowCount, const Cell& blank)
 {
     origin_ = 0;
     count_ = std::clamp(rowCount, 0, capacity());
     for (int i = 0; i < count_; ++i) {
-        makeBlank(slot(i), color);
+        makeBlank(slot(i), blank);
     }
 }
 
-void Grid::blankRow(int index, Color color)
+void Grid::blankRow(int index, const Cell& blank)
 {
-    makeBlank(slot(index), color);
+    makeBlank(slot(index), blank);
+}
+
+void Grid::scrollUp(int first, int last, int count, const Cell& blank)
+{
+    count = std::min(count, last - first + 1);
+    for (int i = first; i + count <= last; ++i) {
+        std::swap(slot(i), slot(i + count));
+    }
+    for (int i = last - count + 1; i <= last; ++i) {
+        makeBlank(slot(i), blank);
+    }
+}
+
+void Grid::scrollDown(int first, int last, int count, const Cell& blank)
+{
+    count = std::min(count, last - first + 1);
+    for (int i = last; i - count >= first; --i) {
+        std::swap(slot(i), slot(i - count));
+    }
+    for (int i = first; i < first + count; ++i) {
+        makeBlank(slot(i), blank);
+    }
 }

@@ -1,5 +1,5 @@
-// The kept rows of the terminal, oldest first: a fixed ring of reused rows, so that trimming the
-// oldest row at the history limit, or adding one at either end, moves no memory and allocates nothing.
+// The kept rows of one screen, oldest first: a fixed ring of reused rows, so that trimming the oldest
+// row at the history limit, or adding one at either end, moves no memory and allocates nothing.
 #pragma once
 
 #include "Cell.h"
@@ -11,7 +11,9 @@
 
 class Grid {
 public:
-    explicit Grid(int capacity);
+    // Stamps come from `stamps`, shared by every grid of one engine, so that no two rows of either
+    // screen ever carry the same stamp.
+    Grid(int capacity, std::uint64_t& stamps);
 
     int capacity() const { return capacity_; }
     int rowCount() const { return count_; }
@@ -28,31 +30,35 @@ public:
     Cell* editRow(int index, int through)
     {
         Row& r = slot(index);
-        r.stamp = ++lastStamp_;
+        r.stamp = ++stamps_;
         r.usedWidth = std::max(r.usedWidth, through);
         return r.cells.data();
     }
 
-    // Every row has width() cells. Changing the width cuts or pads every kept row.
-    void setWidth(int width, Color padColor);
+    // Every row has width() cells. Changing the width cuts or pads every kept row; a wide character
+    // cut in half at the new edge is blanked.
+    void setWidth(int width);
 
-    void appendBlank(Color color);          // needs !full()
-    void rotateOldestToNewest(Color color); // drops the oldest row, adds a blank row at the end
-    void prependBlank(Color color);         // adds a blank row at the top; drops the last if full
-    void removeOldest(int count);           // count <= rowCount()
-    void reset(int rowCount, Color color);  // exactly rowCount blank rows
-    void blankRow(int index, Color color);
+    void appendBlank(const Cell& blank);          // needs !full()
+    void rotateOldestToNewest(const Cell& blank); // drops the oldest row, adds a blank row at the end
+    void removeOldest(int count);                 // count <= rowCount()
+    void removeNewest(int count);                 // count <= rowCount()
+    void reset(int rowCount, const Cell& blank);  // exactly rowCount blank rows
+    void blankRow(int index, const Cell& blank);
+    // Rows [first, last] move up by count (the top ones are lost) or down by count (the bottom ones
+    // are lost); the rows opened at the other end are blank. Moved rows keep their stamps.
+    void scrollUp(int first, int last, int count, const Cell& blank);
+    void scrollDown(int first, int last, int count, const Cell& blank);
 
 private:
-    // Cells from usedWidth on are blanks in blankColor, as the row was last blanked, so recycling the
-    // row in the same colour blanks only what was written: one line of `seq` is a few cells of a
-    // row, and blanking all of it again (20 bytes a cell, a ring too big for the cache) was most of
-    // the work of a line feed.
+    // Cells from usedWidth on are copies of `blank`, as the row was last blanked, so recycling the
+    // row with the same blank blanks only what was written: one line of `seq` is a few cells of a
+    // row, and blanking all of it again (a ring too big for the cache) was most of a line feed.
     struct Row {
         std::vector<Cell> cells;
         std::uint64_t stamp = 0;
         int usedWidth = 0;
-        Color blankColor;
+        Cell blank;
     };
 
     int physical(int index) const
@@ -62,12 +68,12 @@ private:
     }
     Row& slot(int index) { return slots_[static_cast<std::size_t>(physical(index))]; }
     const Row& slot(int index) const { return slots_[static_cast<std::size_t>(physical(index))]; }
-    void makeBlank(Row& row, Color color);
+    void makeBlank(Row& row, const Cell& blank);
 
     std::vector<Row> slots_;
     int capacity_; // slots_.size(), kept at hand for physical()
     int origin_ = 0;
     int count_ = 0;
     int width_ = 1;
-    std::uint64_t lastStamp_ = 0;
+    std::uint64_t& stamps_;
 };

@@ -1,7 +1,10 @@
 // The control-sequence state machine: UTF-8 decoding with carry-over, the C0 controls, ESC
-// sequences, collecting CSI sequences and skipping OSC, DCS, PM and APC strings (ECMA-48, xterm).
+// sequences, collecting CSI sequences and OSC and DCS strings, skipping PM, APC and SOS strings
+// (ECMA-48, xterm's ctlseqs), with fast paths for the bytes shell output is mostly made of.
+#include "CharacterWidth.h"
 #include "Saturating.h"
 #include "TerminalEngine.h"
+#include "Utf8Encoder.h"
 
 #include <algorithm>
 #include <array>
@@ -9,10 +12,11 @@
 #include <cstring>
 
 namespace {
-// Printable bytes that the ASCII fast path writes straight into the grid; DEL takes a cell too.
+// Printable bytes that the ASCII fast path writes straight into the grid (DEL is ignored, as xterm
+// does).
 inline bool isPrintableAscii(std::uint8_t byte)
 {
-    return byte >= 0x20 && byte <= 0x7F;
+    return byte >= 0x20 && byte <= 0x7E;
 }
 
 // Where the run of printable ASCII from p ends: eight bytes at a time while eight are left, so that
@@ -24,9 +28,11 @@ inline const std::uint8_t* printableRunEnd(const std::uint8_t* p, const std::uin
         while (end - p >= 8) {
             std::uint64_t word;
             std::memcpy(&word, p, sizeof word);
-            // A high bit for every byte of 0x80 and above, or below 0x20 (its low seven bits plus
-            // 0x60 stay below 0x80); bit 7 is kept out of the addition so that no byte carries.
-            const std::uint64_t stops = (word | ~((word & (ones * 0x7F)) + ones * 0x60)) & (ones * 0x80);
+            // A high bit for every byte of 0x80 and above, below 0x20 (its low seven bits plus 0x60
+            // stay below 0x80) or DEL (plus 1 it reaches 0x80); bit 7 is kept out of the additions
+            // so that no byte carries.
+            const std::uint64_t low = word & (ones * 0x7F);
+            const std::uint64_t stops = (word | ~(low + ones * 0x60) | (low + ones)) & (ones * 0x80);
             if (stops != 0) {
                 return p + std::countr_zero(stops) / 8;
             }
@@ -43,7 +49,7 @@ inline const std::uint8_t* printableRunEnd(const std::uint8_t* p, const std::uin
 // offsets is in range only when both are.
 inline bool bothPrintableAscii(std::uint8_t first, std::uint8_t second)
 {
-    return std::max(first - 0x20u, second - 0x20u) < 0x60u;
+    return std::max(first - 0x20u, second - 0x20u) < 0x5Fu;
 }
 
 // How a character of each length is laid out in the four bytes from its lead (read as a
@@ -66,11 +72,11 @@ inline constexpr Utf8Form utf8Forms[5] = {
     {0xC0C0C000, 0x80808000, 0x07, 0, 0x10000},
 };
 
-// The length a lead byte announces: 1 for printable ASCII (DEL included), 0 for controls,
+// The length a lead byte announces: 1 for printable ASCII (and DEL), 0 for controls,
 // continuation bytes and bytes that never lead.
 inline constexpr auto utf8LeadLengths = [] {
     std::array<std::uint8_t, 256> lengths{};
-    for (int byte = 0x20; byte <= 0x7F; ++byte) {
+    for (int byte = 0x20; byte <= 0x7E; ++byte) {
         lengths[static_cast<std::size_t>(byte)] = 1;
     }
     for (int byte = 0xC2; byte <= 0xDF; ++byte) {
@@ -147,7 +153,13 @@ const std::uint8_t* TerminalEngine::interpretCommonBytes(const std::uint8_t* p, 
         const std::uint8_t byte = *p;
         if (isPrintableAscii(byte)) {
             const std::uint8_t* const run = printableRunEnd(p + 1, end);
-            writeAsciiRun(p, static_cast<std::size_t>(run - p));
+            if (fastPrint_) {
+                writeAsciiRun(p, static_cast<std::size_t>(run - p));
+            } else {
+                for (const std::uint8_t* c = p; c < run; ++c) {
+                    print(*c);
+                }
+            }
             p = run;
         } else if (byte == 0x1B) {
             // A whole control sequence within the chunk is parsed straight from its bytes instead of
@@ -167,25 +179,27 @@ const std::uint8_t* TerminalEngine::interpretCommonBytes(const std::uint8_t* p, 
                 return p;
             }
             p = next;
-        } else if (byte == 0x0D) { // CR and LF as normalScalar does them
-            cursorColumn_ = 0;
-            wrapPending_ = false;
+        } else if (byte == 0x0D) {
+            carriageReturn();
             ++p;
         } else if (byte == 0x0A) {
-            lineFeed();
+            if (modes_.newLineMode) {
+                carriageReturn();
+            }
+            index();
             ++p;
         } else if (byte >= 0x80) {
-            // A whole character is printed as the decoder and normalScalar would; a C1 CSI (U+009B)
-            // starts a sequence, which the general path does.
+            // A whole character is printed as the decoder and normalScalar would; C1 controls (CSI
+            // as U+009B among them) take the general path.
             int length = 0;
             const char32_t scalar = wholeCharacter(p, end, length);
-            if (scalar == 0 || scalar == 0x9B) {
+            if (scalar < 0xA0) {
                 return p;
             }
-            if (cursorInsideRow()) {
+            if (fastPrint_ && !wrapPending_ && characterWidth(scalar) == 1) {
                 p = writeTextRun(p, end, scalar, length);
             } else {
-                printScalar(scalar, currentColor_);
+                print(scalar);
                 p += length;
             }
         } else {
@@ -196,21 +210,27 @@ const std::uint8_t* TerminalEngine::interpretCommonBytes(const std::uint8_t* p, 
 }
 
 // Text that is not plain ASCII, such as accented or CJK words with ASCII between them, goes into
-// the cursor's row up to its end with one edit of the row, instead of one printScalar each: the
-// same cells, cursor and pending wrap as printScalar one character after another. Stops before
-// anything that is not a whole character or printable ASCII.
+// the cursor's row up to its end with one edit of the row, instead of one print each: the same
+// cells, cursor and pending wrap as print one character after another. Stops before anything that
+// is not a whole character of one or two cells, or printable ASCII.
 const std::uint8_t* TerminalEngine::writeTextRun(const std::uint8_t* p, const std::uint8_t* end,
                                                  char32_t first, int length)
 {
-    Cell* const cells = grid_.editRow(cursorRow_);
-    const Color color = currentColor_;
+    Cell* const cells = grid_->editRow(line(cursorRow_));
+    const CellStyle style = pen_;
     const int columns = columns_;
     int column = cursorColumn_;
     char32_t scalar = first;
+    int width = 1;
     for (;;) {
-        cells[column] = Cell{scalar, color};
+        if ((cells[column].style.flags | cells[column + width - 1].style.flags) & CellFlags::wide) [[unlikely]] {
+            splitWideEdges(cells, column, column + width, columns, blank());
+        }
+        placeCharacter(cells, column, scalar, width, style);
+        lastPrinted_ = scalar;
         p += length;
-        if (++column >= columns) {
+        column += width;
+        if (column >= columns) {
             cursorColumn_ = columns - 1;
             wrapPending_ = true;
             return p;
@@ -225,8 +245,12 @@ const std::uint8_t* TerminalEngine::writeTextRun(const std::uint8_t* p, const st
             break;
         }
         scalar = wholeCharacter(p, end, length);
-        if (scalar == 0 || scalar == 0x9B) {
+        if (scalar == 0 || (scalar >= 0x80 && scalar < 0xA0)) {
             break;
+        }
+        width = scalar < 0x300 ? 1 : characterWidth(scalar);
+        if (width == 0 || column + width > columns) {
+            break; // combining marks, and a wide character at the last column, take the general path
         }
     }
     cursorColumn_ = column;
@@ -235,8 +259,8 @@ const std::uint8_t* TerminalEngine::writeTextRun(const std::uint8_t* p, const st
 
 // Full-screen programs redraw with CUP and EL far more than anything else, so ESC [ r ; c H,
 // ESC [ r H and ESC [ n K with parameters of up to four digits are taken from one word at the
-// sequence, with no parameter list and no dispatch, as dispatchControlSequence would do them; needs
-// eight bytes after ESC [. Anything else returns nullptr for the general path.
+// sequence, with no parameter list and no dispatch, and done by the same operations; needs eight
+// bytes after ESC [. Anything else returns nullptr for the general path.
 [[gnu::always_inline]] inline const std::uint8_t* TerminalEngine::cursorSequence(const std::uint8_t* sequence)
 {
     std::uint64_t word;
@@ -257,11 +281,9 @@ const std::uint8_t* TerminalEngine::writeTextRun(const std::uint8_t* p, const st
             v = ((v * (1 + (10 << 8))) >> 8) & 0x00FF00FF;
             return static_cast<int>((v * (1 + (100 << 16))) >> 16);
         };
-        // 1-based positions, 0 meaning 1, cut to the kept rows and the columns, as CUP does them.
+        // 1-based positions, 0 meaning 1.
         const auto place = [this](int row, int column) {
-            cursorRow_ = Saturating::oneBasedToIndex(row, 0, grid_.rowCount() - 1);
-            cursorColumn_ = Saturating::oneBasedToIndex(column, 0, columns_ - 1);
-            wrapPending_ = false;
+            cursorTo(std::max(row, 1) - 1, std::max(column, 1) - 1);
         };
         if (terminator == ';') {
             stops &= stops - 1;
@@ -315,8 +337,9 @@ TerminalEngine::graphicRenditionSequence(const std::uint8_t* sequence, const std
         applyGraphicRendition(values);
         return q + 3;
     }
-    // 38;5; and one to three digits and m: seven to nine bytes.
-    if (left < 7 || q[0] != '3' || q[1] != '8' || q[2] != ';' || q[3] != '5' || q[4] != ';' || !digit(5)) {
+    // 38;5; or 48;5; and one to three digits and m: seven to nine bytes.
+    if (left < 7 || (q[0] != '3' && q[0] != '4') || q[1] != '8' || q[2] != ';' || q[3] != '5' || q[4] != ';' ||
+        !digit(5)) {
         return nullptr;
     }
     std::int64_t index = value(5);
@@ -327,7 +350,7 @@ TerminalEngine::graphicRenditionSequence(const std::uint8_t* sequence, const std
     if (at >= left || q[at] != 'm') {
         return nullptr;
     }
-    const std::int64_t values[] = {38, 5, index};
+    const std::int64_t values[] = {q[0] == '3' ? 38 : 48, 5, index};
     applyGraphicRendition(values);
     return q + at + 1;
 }
@@ -344,24 +367,42 @@ void TerminalEngine::interpretScalar(char32_t scalar)
     case ControlSequenceState::csi:
         csiScalar(scalar);
         break;
-    case ControlSequenceState::osc: // OSC ends at BEL or ST (ESC \)
+    case ControlSequenceState::osc: // OSC ends at BEL or ST (ESC \); CAN and SUB abandon it
         if (scalar == 0x1B) {
             controlSequenceState_ = ControlSequenceState::oscEscape;
         } else if (scalar == 0x07) {
+            oscEndedByBel_ = true;
+            finishString();
+        } else if (scalar == 0x18 || scalar == 0x1A) {
             controlSequenceState_ = ControlSequenceState::normal;
+        } else {
+            stringScalar(scalar);
         }
         break;
     case ControlSequenceState::oscEscape:
-        controlSequenceState_ = scalar == U'\\' ? ControlSequenceState::normal : ControlSequenceState::osc;
+        if (scalar == U'\\') {
+            oscEndedByBel_ = false;
+            finishString();
+        } else {
+            // ESC and anything but \ ends the string unfinished: the ESC starts a new sequence.
+            controlSequenceState_ = ControlSequenceState::escape;
+            escapeBuffer_.clear();
+            escapeScalar(scalar);
+        }
         break;
-    case ControlSequenceState::stringControl: // DCS, PM and APC end only at ST
+    case ControlSequenceState::stringControl: // DCS, PM, APC, SOS and ESC k end only at ST
         if (scalar == 0x1B) {
             controlSequenceState_ = ControlSequenceState::stringControlEscape;
+        } else {
+            stringScalar(scalar);
         }
         break;
     case ControlSequenceState::stringControlEscape:
-        controlSequenceState_ =
-            scalar == U'\\' ? ControlSequenceState::normal : ControlSequenceState::stringControl;
+        if (scalar == U'\\') {
+            finishString();
+        } else {
+            controlSequenceState_ = ControlSequenceState::stringControl;
+        }
         break;
     }
 }
@@ -369,22 +410,33 @@ void TerminalEngine::interpretScalar(char32_t scalar)
 void TerminalEngine::normalScalar(char32_t scalar)
 {
     switch (scalar) {
-    case 0x00: // NUL
     case 0x07: // BEL
+        ++events_.bells;
         break;
     case 0x08: // BS
-        cursorColumn_ = std::max(0, cursorColumn_ - 1);
-        wrapPending_ = false;
+        cursorBackward(1);
         break;
-    case 0x09: // HT: fixed stops every 8 columns, the last column the final stop
-        cursorColumn_ = std::min((cursorColumn_ / 8) * 8 + 8, columns_ - 1);
+    case 0x09: // HT
+        tabForward(1);
         break;
-    case 0x0A: // LF, without carriage return
-        lineFeed();
+    case 0x0A: // LF, VT and FF: a line feed, with a carriage return in new-line mode
+    case 0x0B:
+    case 0x0C:
+        if (modes_.newLineMode) {
+            carriageReturn();
+        }
+        index();
         break;
     case 0x0D: // CR
-        cursorColumn_ = 0;
-        wrapPending_ = false;
+        carriageReturn();
+        break;
+    case 0x0E: // SO: G1 into GL
+        shift_ = 1;
+        updateFastPrint();
+        break;
+    case 0x0F: // SI: G0 into GL
+        shift_ = 0;
+        updateFastPrint();
         break;
     case 0x1B: // ESC
         escapeBuffer_.clear();
@@ -394,8 +446,9 @@ void TerminalEngine::normalScalar(char32_t scalar)
         startControlSequence();
         break;
     default:
-        if (scalar >= 0x20) { // other C0 controls (VT, FF, ...) are dropped
-            printScalar(scalar, currentColor_);
+        // Other C0 and C1 controls and DEL do nothing.
+        if (scalar >= 0x20 && (scalar < 0x7F || scalar >= 0xA0)) {
+            print(scalar);
         }
         break;
     }
@@ -408,12 +461,34 @@ inline bool isIntermediate(char32_t scalar)
 }
 } // namespace
 
+// A control inside an escape or control sequence is executed where it stands and the sequence goes
+// on, as on a VT100; ESC starts the sequence over, CAN and SUB abandon it. True when it was one.
+bool TerminalEngine::controlInsideSequence(char32_t scalar)
+{
+    if (scalar >= 0x20) {
+        return false;
+    }
+    if (scalar == 0x1B) {
+        escapeBuffer_.clear();
+        escapeBufferOverflowed_ = false;
+        controlSequenceState_ = ControlSequenceState::escape;
+    } else if (scalar == 0x18 || scalar == 0x1A) {
+        escapeBuffer_.clear();
+        escapeBufferOverflowed_ = false;
+        controlSequenceState_ = ControlSequenceState::normal;
+    } else {
+        normalScalar(scalar);
+    }
+    return true;
+}
+
 void TerminalEngine::escapeScalar(char32_t scalar)
 {
-    // ESC, intermediates (SP to /), one final: character-set designations (ESC ( B, which every
-    // attribute reset of xterm-256color's terminfo sends), ESC # 8, ESC % G. The whole sequence is
-    // ignored; ending it at the intermediate would print its final, a B after every colour change
-    // of a curses program. The intermediates wait in escapeBuffer, bounded like a control sequence.
+    // ESC, intermediates (SP to /), one final. The intermediates wait in escapeBuffer, bounded like
+    // a control sequence.
+    if (controlInsideSequence(scalar)) {
+        return;
+    }
     if (isIntermediate(scalar)) {
         if (escapeBuffer_.size() < escapeBufferLimit) {
             escapeBuffer_.push_back(scalar);
@@ -422,9 +497,19 @@ void TerminalEngine::escapeScalar(char32_t scalar)
     }
     controlSequenceState_ = ControlSequenceState::normal;
     if (!escapeBuffer_.empty()) {
-        escapeBuffer_.clear(); // the final, or whatever interrupted the sequence, is dropped
+        const char32_t intermediate = escapeBuffer_.size() == 1 ? escapeBuffer_[0] : 0;
+        escapeBuffer_.clear();
+        if (intermediate != 0) {
+            escapeFinal(intermediate, scalar);
+        }
         return;
     }
+    const auto startString = [this](bool osc) {
+        stringBuffer_.clear();
+        stringIsOsc_ = osc;
+        stringOverflowed_ = false;
+        controlSequenceState_ = osc ? ControlSequenceState::osc : ControlSequenceState::stringControl;
+    };
     switch (scalar) {
     case U'7': // DECSC
         saveCursor();
@@ -433,30 +518,63 @@ void TerminalEngine::escapeScalar(char32_t scalar)
         restoreCursor();
         break;
     case U'D': // IND
-        lineFeed();
+        index();
         break;
     case U'E': // NEL
-        cursorColumn_ = 0;
-        lineFeed();
+        nextLine();
+        break;
+    case U'H': // HTS: a tab stop at the cursor
+        tabStops_[static_cast<std::size_t>(cursorColumn_)] = true;
         break;
     case U'M': // RI
         reverseIndex();
         break;
+    case U'=': // DECKPAM
+        modes_.applicationKeypad = true;
+        break;
+    case U'>': // DECKPNM
+        modes_.applicationKeypad = false;
+        break;
     case U'P': // DCS
+        startString(false);
+        break;
+    case U'X': // SOS
     case U'^': // PM
     case U'_': // APC
-        controlSequenceState_ = ControlSequenceState::stringControl;
+    case U'k': // a title for GNU screen, up to ST
+        startString(false);
+        stringBuffer_.assign(1, '-');
         break;
     case U'[': // CSI
         startControlSequence();
         break;
     case U']': // OSC
-        controlSequenceState_ = ControlSequenceState::osc;
+        startString(true);
         break;
     case U'c': // RIS
         fullReset();
         break;
-    default: // keypad modes, SOS, ESC itself, controls: the sequence ends here
+    default: // unknown finals: the sequence ends here
+        break;
+    }
+}
+
+// ESC with one intermediate: character-set designations (ESC ( B, which every attribute reset of
+// xterm-256color's terminfo sends, and ESC ( 0 for line drawing), DECALN; the rest is ignored.
+void TerminalEngine::escapeFinal(char32_t intermediate, char32_t final)
+{
+    switch (intermediate) {
+    case U'(':
+    case U')':
+        charsets_[intermediate == U'(' ? 0 : 1] = final == U'0' ? '0' : 'B';
+        updateFastPrint();
+        break;
+    case U'#':
+        if (final == U'8') {
+            screenAlignment();
+        }
+        break;
+    default: // G2 and G3, ESC % (UTF-8), ESC SP F and the like
         break;
     }
 }
@@ -470,8 +588,11 @@ void TerminalEngine::startControlSequence()
 
 void TerminalEngine::csiScalar(char32_t scalar)
 {
-    // Everything up to the final is collected, controls and ESC included. Past the bound nothing
-    // more is stored, but the sequence is still swallowed to its final and then ignored.
+    // Everything up to the final is collected but controls. Past the bound nothing more is stored,
+    // but the sequence is still swallowed to its final and then ignored.
+    if (controlInsideSequence(scalar)) {
+        return;
+    }
     if (escapeBuffer_.size() < escapeBufferLimit) {
         escapeBuffer_.push_back(scalar);
     } else {
@@ -486,4 +607,35 @@ void TerminalEngine::csiScalar(char32_t scalar)
     escapeBuffer_.clear();
     escapeBufferOverflowed_ = false;
     controlSequenceState_ = ControlSequenceState::normal;
+}
+
+// OSC strings are kept up to stringLimit bytes (a clipboard write is the longest); a longer one is
+// swallowed and ignored. Of a DCS only the start matters (which request it is); PM, APC, SOS and
+// screen's title (marked by a leading -) are swallowed whole.
+void TerminalEngine::stringScalar(char32_t scalar)
+{
+    const std::size_t limit = stringIsOsc_ ? stringLimit : 64;
+    if (!stringIsOsc_ && !stringBuffer_.empty() && stringBuffer_[0] == '-') {
+        return;
+    }
+    if (stringBuffer_.size() + 4 > limit) {
+        stringOverflowed_ = true;
+        return;
+    }
+    appendUtf8(stringBuffer_, scalar);
+}
+
+void TerminalEngine::finishString()
+{
+    controlSequenceState_ = ControlSequenceState::normal;
+    if (stringOverflowed_ && stringIsOsc_) {
+        stringBuffer_.clear();
+        return;
+    }
+    if (stringIsOsc_) {
+        executeOsc();
+    } else if (stringBuffer_.empty() || stringBuffer_[0] != '-') {
+        executeDcs();
+    }
+    stringBuffer_.clear();
 }

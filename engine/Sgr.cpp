@@ -1,9 +1,11 @@
-// Text colour rules: the eight-entry palette and SGR (CSI ... m) for the foreground colour, with the
-// xterm 256-colour (38;5;c) and direct-colour (38;2;r;g;b) forms.
+// Graphic rendition: the 256-colour palette, and SGR (CSI ... m) for the pen's colours and attributes,
+// with xterm's 256-colour (38;5;c) and direct-colour (38;2;r;g;b) forms, in semicolon and colon form.
 #include "Palette.h"
 #include "TerminalEngine.h"
 
+#include <algorithm>
 #include <array>
+#include <vector>
 
 namespace {
 
@@ -45,8 +47,7 @@ constexpr Color computeIndexedColor(std::int64_t c)
     return colorFromComponents(grey, grey, grey);
 }
 
-// Colour-heavy output selects a colour per word: the 256 table colours and the 256 levels of a direct
-// component are looked up, computed (by the same expressions) only when out of range.
+// The 256 palette colours, computed once.
 constexpr std::array<Color, 256> indexedColors = [] {
     std::array<Color, 256> colors{};
     for (std::size_t c = 0; c < colors.size(); ++c) {
@@ -55,70 +56,220 @@ constexpr std::array<Color, 256> indexedColors = [] {
     return colors;
 }();
 
-constexpr float computeDirectComponent(std::int64_t level)
+std::uint8_t level(std::int64_t value)
 {
-    return static_cast<float>(static_cast<double>(level) / 255.0);
+    return static_cast<std::uint8_t>(std::clamp<std::int64_t>(value, 0, 255));
 }
 
-constexpr std::array<float, 256> directComponents = [] {
-    std::array<float, 256> levels{};
-    for (std::size_t level = 0; level < levels.size(); ++level) {
-        levels[level] = computeDirectComponent(static_cast<std::int64_t>(level));
+// Sets a flag on or off.
+void flag(std::uint16_t& flags, std::uint16_t bit, bool on)
+{
+    flags = static_cast<std::uint16_t>(on ? flags | bit : flags & ~bit);
+}
+
+// The colour of 38, 48 or 58 with its values after it (5;n or 2;r;g;b, as semicolon or colon
+// pieces); how many values it took beyond the code, 0 when there were too few (the code is then
+// skipped alone and what follows is read as codes of its own). With colons, 2 may carry a colour
+// space before r;g;b.
+std::size_t extendedColor(std::span<const std::int64_t> values, std::size_t i, std::size_t pieces,
+                          std::uint32_t& color)
+{
+    const std::size_t size = values.size();
+    if (i + 2 < size && values[i + 1] == 5) {
+        color = CellColor::indexed(static_cast<int>(level(values[i + 2])));
+        return 2;
     }
-    return levels;
-}();
-
-bool isByte(std::int64_t value)
-{
-    return static_cast<std::uint64_t>(value) < 256;
-}
-
-Color indexedColor(std::int64_t c)
-{
-    return isByte(c) ? indexedColors[static_cast<std::size_t>(c)] : computeIndexedColor(c);
-}
-
-float directComponent(std::int64_t level)
-{
-    return isByte(level) ? directComponents[static_cast<std::size_t>(level)] : computeDirectComponent(level);
+    if (values.size() > i + 1 && values[i + 1] == 2) {
+        const std::size_t first = pieces == 6 ? i + 3 : i + 2; // 38:2:space:r:g:b
+        if (first + 2 < size) {
+            color = CellColor::rgb(level(values[first]), level(values[first + 1]), level(values[first + 2]));
+            return first + 2 - i;
+        }
+    }
+    return 0;
 }
 
 } // namespace
+
+Color TerminalEngine::paletteColor(int index)
+{
+    return indexedColors[static_cast<std::size_t>(std::clamp(index, 0, 255))];
+}
 
 Color TerminalEngine::ansiColor(std::int64_t index, bool bright)
 {
     return paletteEntry(index, bright);
 }
 
-void TerminalEngine::applyGraphicRendition(std::span<const std::int64_t> values)
+// SGR over the values of one sequence. groups, when given, says for each value how many colon
+// pieces its group has (38:2::r:g:b is one group of six); without it every value is its own group.
+static void applyRendition(CellStyle& pen, std::span<const std::int64_t> values, std::span<const std::uint8_t> groups)
 {
     if (values.empty()) {
-        currentColor_ = baseTextColor_;
+        pen = CellStyle{.link = pen.link};
         return;
     }
-    // Kept in a local and stored once, as one value: the text written next reads it whole.
-    Color color = currentColor_;
+    using namespace CellFlags;
     const std::size_t size = values.size();
     for (std::size_t i = 0; i < size; ++i) {
         const std::int64_t x = values[i];
-        if (x == 0 || x == 39) {
-            color = baseTextColor_;
-        } else if (x >= 30 && x <= 37) {
-            color = paletteEntry(x - 30, false);
-        } else if (x >= 90 && x <= 97) {
-            color = paletteEntry(x - 90, true);
-        } else if (x == 38) {
-            if (i + 2 < size && values[i + 1] == 5) {
-                color = indexedColor(values[i + 2]);
-                i += 2;
-            } else if (i + 4 < size && values[i + 1] == 2) {
-                color = Color{directComponent(values[i + 2]), directComponent(values[i + 3]),
-                              directComponent(values[i + 4]), 1.0f};
-                i += 4;
+        const std::size_t pieces = groups.empty() ? 1 : groups[i];
+        switch (x) {
+        case 0:
+            pen = CellStyle{.link = pen.link};
+            break;
+        case 1:
+            flag(pen.flags, bold, true);
+            break;
+        case 2:
+            flag(pen.flags, faint, true);
+            break;
+        case 3:
+            flag(pen.flags, italic, true);
+            break;
+        case 4: { // 4:0 to 4:5 choose the underline's style
+            Underline style = Underline::single;
+            if (pieces > 1 && i + 1 < size) {
+                style = values[i + 1] >= 0 && values[i + 1] <= 5 ? static_cast<Underline>(values[i + 1])
+                                                                  : Underline::single;
             }
-            // A 38 without enough values is skipped alone; what follows is read as codes of its own.
+            pen.flags = withUnderline(pen.flags, style);
+            break;
         }
-        // Everything else (attributes, backgrounds, 48 and its sub-parameters) changes nothing.
+        case 5:
+        case 6:
+            flag(pen.flags, blink, true);
+            break;
+        case 7:
+            flag(pen.flags, inverse, true);
+            break;
+        case 8:
+            flag(pen.flags, hidden, true);
+            break;
+        case 9:
+            flag(pen.flags, strikethrough, true);
+            break;
+        case 21:
+            pen.flags = withUnderline(pen.flags, Underline::doubled);
+            break;
+        case 22:
+            flag(pen.flags, bold | faint, false);
+            break;
+        case 23:
+            flag(pen.flags, italic, false);
+            break;
+        case 24:
+            pen.flags = withUnderline(pen.flags, Underline::none);
+            break;
+        case 25:
+            flag(pen.flags, blink, false);
+            break;
+        case 27:
+            flag(pen.flags, inverse, false);
+            break;
+        case 28:
+            flag(pen.flags, hidden, false);
+            break;
+        case 29:
+            flag(pen.flags, strikethrough, false);
+            break;
+        case 38:
+        case 48:
+        case 58: {
+            std::uint32_t color = 0;
+            const std::size_t used = extendedColor(values, i, pieces, color);
+            if (used > 0 && x == 38) {
+                pen.foreground = color;
+            } else if (used > 0 && x == 48) {
+                pen.background = color;
+            }
+            i += used;
+            break;
+        }
+        case 39:
+            pen.foreground = CellColor::defaultColor;
+            break;
+        case 49:
+            pen.background = CellColor::defaultColor;
+            break;
+        default:
+            if (x >= 30 && x <= 37) {
+                pen.foreground = CellColor::indexed(static_cast<int>(x - 30));
+            } else if (x >= 40 && x <= 47) {
+                pen.background = CellColor::indexed(static_cast<int>(x - 40));
+            } else if (x >= 90 && x <= 97) {
+                pen.foreground = CellColor::indexed(static_cast<int>(x - 90 + 8));
+            } else if (x >= 100 && x <= 107) {
+                pen.background = CellColor::indexed(static_cast<int>(x - 100 + 8));
+            }
+            break;
+        }
+        // The rest of a colon group belongs to its code: 4:3 is one code.
+        if (pieces > 1) {
+            i += pieces - 1;
+        }
     }
-    currentColor_ = color;
 }
+
+void TerminalEngine::applyGraphicRendition(std::span<const std::int64_t> values)
+{
+    applyRendition(pen_, values, {});
+}
+
+// SGR with colon sub-parameters: the values in order, and for each the size of the colon group it
+// starts (the later values of a group are skipped by the group's code).
+template <typename Char> void TerminalEngine::applyGraphicRenditionText(const Char* p, const Char* end)
+{
+    std::vector<std::int64_t> values;
+    std::vector<std::uint8_t> groups;
+    std::size_t groupStart = 0;
+    while (true) {
+        const Char* pieceEnd = p;
+        while (pieceEnd < end && *pieceEnd != ';' && *pieceEnd != ':') {
+            ++pieceEnd;
+        }
+        std::int64_t value = 0;
+        bool good = pieceEnd > p && pieceEnd - p <= 9;
+        for (const Char* d = p; good && d < pieceEnd; ++d) {
+            good = *d >= '0' && *d <= '9';
+            value = value * 10 + (*d - '0');
+        }
+        values.push_back(good ? value : 0);
+        groups.push_back(1);
+        if (values.size() > 256) {
+            return; // no rendition needs that many
+        }
+        if (pieceEnd == end || *pieceEnd == ';') {
+            const auto size = static_cast<std::uint8_t>(std::min<std::size_t>(values.size() - groupStart, 255));
+            groups[groupStart] = size;
+            groupStart = values.size();
+        }
+        if (pieceEnd == end) {
+            break;
+        }
+        p = pieceEnd + 1;
+    }
+    // Within a colour group the values after the code are the group's own: a group shorter than its
+    // form needs is ignored rather than read into the next code.
+    std::vector<std::int64_t> flat;
+    for (std::size_t i = 0; i < values.size(); i += groups[i]) {
+        const std::size_t size = groups[i];
+        if (size > 1 && (values[i] == 38 || values[i] == 48 || values[i] == 58)) {
+            const std::span<const std::int64_t> group(values.data() + i, size);
+            std::uint32_t color = 0;
+            if (extendedColor(group, 0, size, color) > 0) {
+                if (values[i] == 38) {
+                    pen_.foreground = color;
+                } else if (values[i] == 48) {
+                    pen_.background = color;
+                }
+            }
+            continue;
+        }
+        const std::uint8_t group[1] = {static_cast<std::uint8_t>(size)};
+        applyRendition(pen_, std::span<const std::int64_t>(values.data() + i, size), std::span(group, 1));
+    }
+}
+
+template void TerminalEngine::applyGraphicRenditionText<char32_t>(const char32_t*, const char32_t*);
+template void TerminalEngine::applyGraphicRenditionText<std::uint8_t>(const std::uint8_t*, const std::uint8_t*);

@@ -1,5 +1,5 @@
-// TerminalEngine's life cycle, its entry points for the owner (resize, append, render hook) and its
-// read-only view of the state.
+// TerminalEngine's life cycle, its entry points for the owner (resize, append, render hook, the
+// queues it drains) and the resizing of both screens.
 #include "TerminalEngine.h"
 
 #include "Palette.h"
@@ -7,10 +7,17 @@
 #include <algorithm>
 
 TerminalEngine::TerminalEngine()
-    : currentColor_(NamedColors::whiteColor), baseTextColor_(NamedColors::whiteColor)
+    : baseTextColor_(NamedColors::whiteColor), reportedBackground_(NamedColors::blackColor),
+      reportedCursor_(NamedColors::whiteColor)
 {
-    grid_.setWidth(columns_, baseTextColor_);
     escapeBuffer_.reserve(escapeBufferLimit);
+    primary_.setWidth(columns_);
+    alternate_.setWidth(columns_);
+    primary_.reset(rows_, blankCell());
+    tabStops_.assign(static_cast<std::size_t>(columns_), false);
+    for (int c = 8; c < columns_; c += 8) {
+        tabStops_[static_cast<std::size_t>(c)] = true;
+    }
 }
 
 TerminalEngine::~TerminalEngine() = default;
@@ -56,11 +63,61 @@ void TerminalEngine::append(std::string_view utf8Text, Color color)
     render();
 }
 
-void TerminalEngine::fillEmptyScreen()
+void TerminalEngine::write(char32_t scalar, Color color)
 {
-    if (grid_.rowCount() == 0) {
-        grid_.reset(rows_, baseTextColor_);
+    if (scalar == U'\n') {
+        lineFeed();
+        return;
     }
+    if (scalar < 0x20) {
+        return;
+    }
+    // A message is plain text in its own colour, whatever pen and charset the shell left set.
+    const CellStyle pen = pen_;
+    const char g0 = charsets_[0];
+    const int shift = shift_;
+    charsets_[0] = 'B';
+    shift_ = 0;
+    pen_ = CellStyle{};
+    setCurrentColor(color);
+    print(scalar);
+    pen_ = pen;
+    charsets_[0] = g0;
+    shift_ = shift;
+}
+
+void TerminalEngine::lineFeed()
+{
+    index();
+}
+
+// Keeps the cursor's line where it is: rows below the cursor go first when the screen shrinks, then
+// rows at the top, which on the primary screen become history; growing takes rows back from the
+// history before it adds blank rows at the bottom.
+void TerminalEngine::resizeScreen(Grid& grid, int& cursorRow, int newRows, bool keepHistory)
+{
+    if (grid.rowCount() == 0) {
+        return; // the alternate screen before its first use
+    }
+    const int oldRows = std::min(rows_, grid.rowCount());
+    if (newRows < oldRows) {
+        const int below = std::max(0, oldRows - 1 - cursorRow);
+        const int fromBottom = std::min(oldRows - newRows, below);
+        grid.removeNewest(fromBottom);
+        const int fromTop = oldRows - newRows - fromBottom;
+        if (!keepHistory) {
+            grid.removeOldest(fromTop);
+        }
+        cursorRow = std::max(0, cursorRow - fromTop);
+    } else if (newRows > oldRows) {
+        const int history = keepHistory ? grid.rowCount() - oldRows : 0;
+        const int pulled = std::min(history, newRows - oldRows);
+        cursorRow += pulled;
+        for (int i = oldRows + pulled; i < newRows && !grid.full(); ++i) {
+            grid.appendBlank(blankCell());
+        }
+    }
+    cursorRow = std::clamp(cursorRow, 0, newRows - 1);
 }
 
 void TerminalEngine::resizeGrid(int rows, int columns)
@@ -72,27 +129,29 @@ void TerminalEngine::resizeGrid(int rows, int columns)
     if (rows == rows_ && columns == columns_) {
         return;
     }
-    fillEmptyScreen();
     if (columns != columns_) {
-        grid_.setWidth(columns, baseTextColor_);
+        primary_.setWidth(columns);
+        alternate_.setWidth(columns);
+        tabStops_.resize(static_cast<std::size_t>(columns), false);
+        for (int c = (columns_ + 7) / 8 * 8; c < columns; c += 8) {
+            tabStops_[static_cast<std::size_t>(c)] = true;
+        }
         cursorColumn_ = std::min(columns - 1, cursorColumn_);
         columns_ = columns;
+        wrapPending_ = wrapPending_ && cursorColumn_ == columns_ - 1;
     }
-    if (rows > rows_) {
-        for (int i = rows_; i < rows; ++i) {
-            appendRowAtBottom();
+    if (rows != rows_) {
+        int& primaryCursor = alternateActive_ ? saved_[0].row : cursorRow_;
+        resizeScreen(primary_, primaryCursor, rows, true);
+        if (alternateActive_) {
+            resizeScreen(alternate_, cursorRow_, rows, false);
+        } else {
+            alternate_.reset(0, blankCell());
         }
-    } else if (rows < rows_) {
-        const int k = std::min(grid_.rowCount() - 1, rows_ - rows);
-        if (k > 0) {
-            grid_.removeOldest(k);
-            cursorRow_ = std::max(0, cursorRow_ - k);
-        }
+        rows_ = rows;
     }
-    rows_ = rows;
-    while (grid_.rowCount() < rows_) {
-        grid_.appendBlank(baseTextColor_);
-    }
+    top_ = 0;
+    bottom_ = rows_ - 1;
     render();
 }
 
@@ -100,67 +159,88 @@ void TerminalEngine::setBaseTextColor(Color color)
 {
     baseTextColor_ = color;
 }
+
 void TerminalEngine::setCurrentColor(Color color)
 {
-    currentColor_ = color;
+    if (color == baseTextColor_) {
+        pen_.foreground = CellColor::defaultColor;
+        return;
+    }
+    // A palette colour keeps its exact components as an index.
+    for (int index = 0; index < 16; ++index) {
+        if (paletteColor(index) == color) {
+            pen_.foreground = CellColor::indexed(index);
+            return;
+        }
+    }
+    const auto level = [](float component) {
+        return static_cast<int>(std::clamp(component, 0.0f, 1.0f) * 255.0f + 0.5f);
+    };
+    pen_.foreground = CellColor::rgb(level(color.red), level(color.green), level(color.blue));
 }
 
-int TerminalEngine::rows() const
+void TerminalEngine::setReportedColors(Color background, Color cursor)
 {
-    return rows_;
+    reportedBackground_ = background;
+    reportedCursor_ = cursor;
 }
-int TerminalEngine::columns() const
+
+bool TerminalEngine::tabStop(int column) const
 {
-    return columns_;
+    return column >= 0 && column < columns_ && tabStops_[static_cast<std::size_t>(column)];
 }
-int TerminalEngine::cursorRow() const
+
+std::u32string_view TerminalEngine::cellText(const Cell& cell) const
 {
-    return cursorRow_;
+    if (cell.character >= firstClusterCharacter) {
+        const std::size_t id = cell.character - firstClusterCharacter;
+        if (id < clusters_.size()) {
+            return clusters_[id];
+        }
+    }
+    return {&cell.character, cell.character == 0 ? 0u : 1u};
 }
-int TerminalEngine::cursorColumn() const
+
+std::string_view TerminalEngine::hyperlink(std::uint16_t id) const
 {
-    return cursorColumn_;
+    return id > 0 && id <= hyperlinks_.size() ? std::string_view(hyperlinks_[id - 1u]) : std::string_view();
 }
-bool TerminalEngine::wrapPending() const
+
+Color TerminalEngine::resolveForeground(std::uint32_t color) const
 {
-    return wrapPending_;
-}
-SavedCursor TerminalEngine::savedCursor() const
-{
-    return savedCursor_;
-}
-Color TerminalEngine::currentColor() const
-{
-    return currentColor_;
-}
-Color TerminalEngine::baseTextColor() const
-{
+    if (CellColor::isIndexed(color)) {
+        return paletteColor(CellColor::index(color));
+    }
+    if (CellColor::isRgb(color)) {
+        return colorFromComponents(CellColor::red(color) / 255.0, CellColor::green(color) / 255.0,
+                                   CellColor::blue(color) / 255.0);
+    }
     return baseTextColor_;
 }
-ControlSequenceState TerminalEngine::controlSequenceState() const
+
+Color TerminalEngine::resolveBackground(std::uint32_t color) const
 {
-    return controlSequenceState_;
-}
-std::u32string_view TerminalEngine::escapeBuffer() const
-{
-    return escapeBuffer_;
-}
-bool TerminalEngine::bracketedPasteEnabled() const
-{
-    return bracketedPasteEnabled_;
+    return CellColor::isDefault(color) ? reportedBackground_ : resolveForeground(color);
 }
 
-std::size_t TerminalEngine::rowCount() const
+std::string TerminalEngine::takeReplies()
 {
-    return static_cast<std::size_t>(grid_.rowCount());
+    std::string out;
+    out.swap(replies_);
+    return out;
 }
 
-std::span<const Cell> TerminalEngine::row(std::size_t index) const
+TerminalEvents TerminalEngine::takeEvents()
 {
-    return grid_.row(static_cast<int>(index));
+    TerminalEvents out = std::move(events_);
+    events_ = TerminalEvents{};
+    return out;
 }
 
-std::uint64_t TerminalEngine::rowStamp(std::size_t index) const
+void TerminalEngine::reply(std::string_view bytes)
 {
-    return grid_.stamp(static_cast<int>(index));
+    // A program that floods queries while nobody drains them cannot grow the queue without bound.
+    if (replies_.size() + bytes.size() <= replyLimit) {
+        replies_.append(bytes);
+    }
 }

@@ -112,6 +112,10 @@ ShellSession::DrainResult ShellSession::readAvailable()
                 if (!self) {
                     return DrainResult::released;
                 }
+                // Answers to the chunk's queries go out before the next read, in the order asked.
+                if (!terminal->pendingReplies().empty()) {
+                    send(terminal->takeReplies());
+                }
             } // with the terminal gone the output is read and dropped
             continue;
         }

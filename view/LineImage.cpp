@@ -4,6 +4,7 @@
 
 #include "GlyphMetrics.h"
 #include "RowLayout.h"
+#include "engine/TerminalEngine.h"
 
 #include <QGlyphRun>
 #include <QPainter>
@@ -103,7 +104,7 @@ int baselineDeviceRow(double lineTop, double ascent, double devicePixelRatio)
 }
 
 LineImage renderLine(std::span<const Cell> cells, const RowLayout& layout, int from, int to, double inset,
-                     GlyphMetrics& metrics, double devicePixelRatio)
+                     GlyphMetrics& metrics, double devicePixelRatio, const TerminalEngine& engine)
 {
     const double advance = metrics.advance();
     std::vector<PlacedGlyph> placed;
@@ -111,13 +112,17 @@ LineImage renderLine(std::span<const Cell> cells, const RowLayout& layout, int f
     double left = 0, right = 0, top = 0, bottom = 0;
     for (int c = std::max(from, 0); c < std::min(to, static_cast<int>(cells.size())); ++c) {
         const Cell& cell = cells[static_cast<std::size_t>(c)];
-        if (cell.character == U' ') {
+        if (cell.character == U' ' || cell.character == 0 || (cell.style.flags & CellFlags::hidden)) {
             continue;
         }
+        // A character with combining marks shows its base character for now.
+        const char32_t scalar = cell.character >= firstClusterCharacter ? engine.cellText(cell)[0] : cell.character;
+        const Color color = (cell.style.flags & CellFlags::inverse)
+                                ? engine.resolveBackground(cell.style.background)
+                                : engine.resolveForeground(cell.style.foreground);
         const double x = inset + layout.xOf(c, advance);
-        const std::uint32_t glyph = layout.isIrregular(c) ? 0 : metrics.glyphFor(cell.character);
-        const QRectF bounds =
-            glyph != 0 ? metrics.glyphBounds(glyph) : metrics.fallbackBounds(cell.character);
+        const std::uint32_t glyph = layout.isIrregular(c) ? 0 : metrics.glyphFor(scalar);
+        const QRectF bounds = glyph != 0 ? metrics.glyphBounds(glyph) : metrics.fallbackBounds(scalar);
         if (placed.empty()) {
             left = x + bounds.left();
             right = x + bounds.right();
@@ -129,7 +134,7 @@ LineImage renderLine(std::span<const Cell> cells, const RowLayout& layout, int f
             top = std::min(top, bounds.top());
             bottom = std::max(bottom, bounds.bottom());
         }
-        placed.push_back(PlacedGlyph{cell.color, glyph, cell.character, x});
+        placed.push_back(PlacedGlyph{color, glyph, scalar, x});
     }
     LineImage line;
     if (placed.empty()) {

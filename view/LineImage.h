@@ -10,6 +10,7 @@
 #include <span>
 
 class GlyphMetrics;
+class TerminalEngine;
 struct RowLayout;
 
 struct LineImage {
@@ -21,8 +22,9 @@ struct LineImage {
 // Draws cells [from, to) of a row as laid out, the first cell's glyph origin at x = inset plus its
 // laid-out position. Glyph origins keep their fractions horizontally (subpixel positions) and sit on
 // a whole device pixel vertically, so the same image is right wherever the line is later shown.
+// Colours come from the engine's palette and default colours.
 LineImage renderLine(std::span<const Cell> cells, const RowLayout& layout, int from, int to, double inset,
-                     GlyphMetrics& metrics, double devicePixelRatio);
+                     GlyphMetrics& metrics, double devicePixelRatio, const TerminalEngine& engine);
 
 // The device pixel row the baseline of a line whose top is at `lineTop` is drawn on.
 int baselineDeviceRow(double lineTop, double ascent, double devicePixelRatio);

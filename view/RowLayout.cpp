@@ -50,7 +50,8 @@ RowLayout layoutRow(std::span<const Cell> cells, double availableWidth, GlyphWid
     for (std::size_t i = 0; i < count; ++i) {
         const char32_t c = cells[i].character;
         double width = advance;
-        if (c >= 0x7f) {
+        // The two cells of a wide character stay on the grid, its glyph drawn from the first.
+        if ((cells[i].style.flags & CellFlags::wide) == 0 && c >= 0x7f && c < firstClusterCharacter) {
             width = widths.widthOf(c);
             layout.irregular[i] = width != advance;
         }

@@ -57,6 +57,9 @@ void TerminalTextView::configure(const VitrionSettings& settings)
     fontSize_ = TerminalFont::usableSize(settings.fontSize);
     metrics_ = std::make_unique<GlyphMetrics>(TerminalFont::resolve(settings.fontName, fontSize_), fontSize_);
     const Color text = colorFromComponents(settings.textRed, settings.textGreen, settings.textBlue);
+    if (text != engine_->baseTextColor()) {
+        images_->clear(); // text in the default colour is drawn in the new one
+    }
     engine_->setBaseTextColor(text);
     engine_->setCurrentColor(text);
     lineSpacing_ = usableLineSpacing(settings.lineSpacing);
@@ -151,7 +154,7 @@ int TerminalTextView::framesRun() const
 TextPosition TerminalTextView::cursorPosition() const
 {
     const int lastRow = std::max(static_cast<int>(engine_->rowCount()) - 1, 0);
-    return {std::clamp(engine_->cursorRow(), 0, lastRow),
+    return {std::clamp(engine_->cursorLine(), 0, lastRow),
             std::clamp(engine_->cursorColumn(), 0, std::max(engine_->columns() - 1, 0))};
 }
 

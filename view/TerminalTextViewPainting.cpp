@@ -51,7 +51,7 @@ void TerminalTextView::paintLines(QPainter& painter, int firstLine, int lastLine
             const int from = rowLayout.lineStart(position.line);
             const int to = rowLayout.lineEnd(position.line, static_cast<int>(cells.size()));
             image = &images_->insert(stamp, position.line,
-                                     renderLine(cells, rowLayout, from, to, textInset, *metrics_, ratio));
+                                     renderLine(cells, rowLayout, from, to, textInset, *metrics_, ratio, *engine_));
         }
         if (!image->image.isNull()) {
             const int top = baselineDeviceRow(lineTop(line), metrics_->ascent(), ratio) - image->baselineRow;
@@ -125,7 +125,7 @@ void TerminalTextView::paintCursor(QPainter& painter)
     if (cursorStyle_ != TerminalCursorStyle::block) {
         return;
     }
-    const int row = engine_->cursorRow();
+    const int row = engine_->cursorLine();
     const int column = engine_->cursorColumn();
     if (row < 0 || row >= static_cast<int>(engine_->rowCount()) || column < 0 ||
         column >= engine_->columns()) {

@@ -50,14 +50,22 @@ TextSelection wordAt(const TerminalEngine& engine, TextPosition cell)
         return {cell, cell};
     }
     const int column = std::clamp(cell.column, 0, width - 1);
-    const CharacterClass kind = classOf(row[static_cast<std::size_t>(column)].character);
+    // A wide character's second cell belongs to its first; a character with marks counts as its base.
+    const auto classAt = [&](int c) {
+        if (c > 0 && (row[static_cast<std::size_t>(c)].style.flags & CellFlags::wideTail)) {
+            --c;
+        }
+        const std::u32string_view text = engine.cellText(row[static_cast<std::size_t>(c)]);
+        return text.empty() ? CharacterClass::blank : classOf(text.front());
+    };
+    const CharacterClass kind = classAt(column);
     int from = column;
-    while (from > 0 && classOf(row[static_cast<std::size_t>(from - 1)].character) == kind) {
+    while (from > 0 && classAt(from - 1) == kind) {
         --from;
     }
     int to = column + 1;
     if (kind != CharacterClass::other) {
-        while (to < width && classOf(row[static_cast<std::size_t>(to)].character) == kind) {
+        while (to < width && classAt(to) == kind) {
             ++to;
         }
     } else {
@@ -111,7 +119,9 @@ std::string text(const TerminalEngine& engine, TextSelection selection)
             }
         }
         for (int c = from; c < to; ++c) {
-            appendUtf8(out, row[static_cast<std::size_t>(c)].character);
+            for (const char32_t scalar : engine.cellText(row[static_cast<std::size_t>(c)])) {
+                appendUtf8(out, scalar);
+            }
         }
         if (r < end.row && r < last) {
             out += '\n';

@@ -10,12 +10,15 @@
 
 namespace enginetest {
 
-// Row `index` as UTF-8, one character per cell, nothing trimmed.
+// Row `index` of the kept rows as UTF-8, one character per cell (a wide character's second cell
+// adds nothing, combining marks follow their base), nothing trimmed.
 inline std::string rowText(const TerminalEngine& engine, std::size_t index)
 {
     std::string text;
     for (const Cell& cell : engine.row(index)) {
-        appendUtf8(text, cell.character);
+        for (const char32_t c : engine.cellText(cell)) {
+            appendUtf8(text, c);
+        }
     }
     return text;
 }
@@ -25,6 +28,25 @@ inline std::string rowTrimmed(const TerminalEngine& engine, std::size_t index)
 {
     std::string text = rowText(engine, index);
     text.erase(text.find_last_not_of(' ') + 1);
+    return text;
+}
+
+// A cell's text colour as drawn when not inverse.
+inline Color fg(const TerminalEngine& engine, const Cell& cell)
+{
+    return engine.resolveForeground(cell.style.foreground);
+}
+
+// The screen's rows (not the history), trailing blanks removed, one line each.
+inline std::string screenText(const TerminalEngine& engine)
+{
+    std::string text;
+    for (int r = 0; r < engine.rows(); ++r) {
+        std::string row = rowText(engine, static_cast<std::size_t>(engine.screenTop() + r));
+        row.erase(row.find_last_not_of(' ') + 1);
+        text += (r == 0 ? "" : "\n") + row;
+    }
+    text.erase(text.find_last_not_of('\n') + 1);
     return text;
 }
 
@@ -41,6 +63,11 @@ inline void expectSameState(const TerminalEngine& a, const TerminalEngine& b)
     EXPECT_EQ(a.cursorRow(), b.cursorRow());
     EXPECT_EQ(a.cursorColumn(), b.cursorColumn());
     EXPECT_EQ(a.wrapPending(), b.wrapPending());
+    EXPECT_EQ(a.pen(), b.pen());
+    EXPECT_EQ(a.alternateScreenActive(), b.alternateScreenActive());
+    EXPECT_EQ(a.scrollTop(), b.scrollTop());
+    EXPECT_EQ(a.scrollBottom(), b.scrollBottom());
+    EXPECT_EQ(a.pendingReplies(), b.pendingReplies());
 }
 
 // An engine as the view leaves it: a filled screen of the given size, render calls counted.

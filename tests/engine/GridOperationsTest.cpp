@@ -85,10 +85,10 @@ TEST_F(GridTest, LineFeedAtTheHistoryLimitDropsTheOldestRow)
 {
     e.consume("oldest\r\nsecond");
     scrollTo(TerminalEngine::historyLimit);
-    ASSERT_EQ(e.cursorRow(), TerminalEngine::historyLimit - 1);
+    ASSERT_EQ(e.cursorRow(), 23);
     e.lineFeed();
     EXPECT_EQ(e.rowCount(), static_cast<std::size_t>(TerminalEngine::historyLimit));
-    EXPECT_EQ(e.cursorRow(), TerminalEngine::historyLimit - 1);
+    EXPECT_EQ(e.cursorRow(), 23);
     EXPECT_EQ(rowTrimmed(e, 0), "second");
     EXPECT_EQ(rowTrimmed(e, e.rowCount() - 1), "") << "the recycled row comes back blank";
 }
@@ -173,7 +173,7 @@ TEST(RecycledRowTest, NothingOfARecycledRowsOldContentShows)
             feed(e, mixedLine(i), byteByByte);
         }
         // From the last line back: each takes the rows that it takes alone on a fresh grid.
-        int end = e.cursorRow();
+        int end = e.cursorLine();
         int failures = 0;
         for (int i = lines - 1; i >= lines - 1000 && failures < 5; --i) {
             TerminalEngine alone;
@@ -211,18 +211,19 @@ TEST_F(GridTest, EditingARowChangesOnlyItsStamp)
     EXPECT_NE(e.rowStamp(1), row1);
 }
 
-TEST_F(GridTest, EraseAllReplacesTheHistoryByOneScreenAndKeepsAPendingWrap)
+TEST_F(GridTest, EraseAllKeepsTheHistoryTheCursorAndAPendingWrap)
 {
     scrollTo(500);
     e.consume(std::string(80, 'w'));
     ASSERT_TRUE(e.wrapPending());
     e.eraseDisplay(2);
-    EXPECT_EQ(e.rowCount(), 24u);
-    EXPECT_EQ(e.cursorRow(), 0);
-    EXPECT_EQ(e.cursorColumn(), 0);
+    EXPECT_EQ(e.rowCount(), 500u);
+    EXPECT_EQ(rowTrimmed(e, e.rowCount() - 1), "");
+    EXPECT_EQ(e.cursorRow(), 23);
+    EXPECT_EQ(e.cursorColumn(), 79);
     EXPECT_TRUE(e.wrapPending());
     e.consume("n");
-    EXPECT_EQ(e.cursorRow(), 1) << "the surviving wrap moves the next character to row 1";
+    EXPECT_EQ(e.cursorRow(), 23) << "the surviving wrap scrolls to a new row";
     EXPECT_EQ(e.cursorColumn(), 1);
     e.eraseDisplay(3);
     EXPECT_EQ(e.rowCount(), 24u);
@@ -237,32 +238,30 @@ TEST_F(GridTest, EraseDisplayOfUnknownModeChangesNothing)
     EXPECT_EQ(rowText(e, 2), before);
 }
 
-TEST_F(GridTest, EraseBelowBlanksTheRestOfTheRowInCurrentColourAndLaterRowsInBase)
+TEST_F(GridTest, ErasesFillWithTheCurrentBackground)
 {
     fillRow(2);
     fillRow(3);
-    e.setCurrentColor(red);
+    e.consume("\x1b[31;41;1m");
     moveTo(2, 40);
     e.eraseDisplay(0);
     EXPECT_EQ(rowTrimmed(e, 2), "0123456789012345678901234567890123456789");
-    EXPECT_EQ(e.row(2)[40].color, red);
-    EXPECT_EQ(e.row(2)[79].color, red);
-    EXPECT_EQ(rowTrimmed(e, 3), "");
-    EXPECT_EQ(e.row(3)[0].color, base);
+    for (const Cell& blank : {e.row(2)[40], e.row(2)[79], e.row(3)[0]}) {
+        EXPECT_EQ(blank, blankCell(CellColor::indexed(1))) << "only the background is taken";
+    }
+    EXPECT_EQ(e.row(2)[39].style.background, CellColor::defaultColor);
 }
 
-TEST_F(GridTest, EraseAboveReachesIntoTheHistory)
+TEST_F(GridTest, EraseAboveStaysOnTheScreen)
 {
     e.consume("history line");
     scrollTo(100);
-    fillRow(50);
-    e.setCurrentColor(red);
-    moveTo(50, 9);
+    fillRow(10);
+    moveTo(10, 9);
     e.eraseDisplay(1);
-    EXPECT_EQ(rowTrimmed(e, 0), "");
-    EXPECT_EQ(e.row(0)[0].color, base);
-    EXPECT_EQ(rowText(e, 50).substr(0, 11), "          0") << "columns 0..9 blank, 10 kept";
-    EXPECT_EQ(e.row(50)[9].color, red);
+    EXPECT_EQ(rowTrimmed(e, 0), "history line");
+    EXPECT_EQ(rowText(e, static_cast<std::size_t>(e.screenTop() + 10)).substr(0, 11), "          0")
+        << "columns 0..9 blank, 10 kept";
 }
 
 TEST_F(GridTest, EraseLineModes)
@@ -274,7 +273,9 @@ TEST_F(GridTest, EraseLineModes)
     fillRow(0);
     moveTo(0, 5);
     e.eraseLine(7);
-    EXPECT_EQ(rowTrimmed(e, 0), "01234") << "an unknown mode erases to the end, like 0";
+    EXPECT_EQ(rowTrimmed(e, 0).size(), 80u) << "an unknown mode erases nothing";
+    e.eraseLine(0);
+    EXPECT_EQ(rowTrimmed(e, 0), "01234");
     e.eraseLine(2);
     EXPECT_EQ(rowTrimmed(e, 0), "");
     EXPECT_EQ(e.cursorColumn(), 5);
@@ -283,24 +284,24 @@ TEST_F(GridTest, EraseLineModes)
 TEST_F(GridTest, DeleteCharactersShiftsLeftAndFillsAtTheRight)
 {
     fillRow(0);
-    e.setCurrentColor(red);
+    e.consume("\x1b[42m");
     moveTo(0, 2);
     e.deleteCharacters(3);
     EXPECT_EQ(rowText(e, 0).substr(0, 6), "015678");
     EXPECT_EQ(rowText(e, 0).substr(74), "789   ");
-    EXPECT_EQ(e.row(0)[77].color, red);
+    EXPECT_EQ(e.row(0)[77], blankCell(CellColor::indexed(2)));
     EXPECT_EQ(e.cursorColumn(), 2);
 }
 
 TEST_F(GridTest, DeleteMoreThanTheRowHoldsBlanksToTheEnd)
 {
     fillRow(0);
-    e.setCurrentColor(red);
+    e.consume("\x1b[41m");
     moveTo(0, 10);
     e.deleteCharacters(200);
     EXPECT_EQ(rowTrimmed(e, 0), "0123456789");
     for (int c = 10; c < 80; ++c) {
-        ASSERT_EQ(e.row(0)[static_cast<std::size_t>(c)].color, red) << c;
+        ASSERT_EQ(e.row(0)[static_cast<std::size_t>(c)], blankCell(CellColor::indexed(1))) << c;
     }
 }
 
@@ -335,9 +336,10 @@ TEST_F(GridTest, WriteTakesEveryScalarFromSpaceUpAndDropsOtherControls)
     e.write(U'\U0001F600', red);
     EXPECT_EQ(e.row(0)[0].character, U'\x7f');
     EXPECT_EQ(e.row(0)[1].character, U'\x85');
-    EXPECT_EQ(e.row(0)[2].character, U'\U0001F600') << "one cell, no width table";
-    EXPECT_EQ(e.row(0)[2].color, red);
-    EXPECT_EQ(e.cursorColumn(), 3);
+    EXPECT_EQ(e.row(0)[2].character, U'\U0001F600');
+    EXPECT_EQ(e.row(0)[3].style.flags & CellFlags::wideTail, CellFlags::wideTail) << "an emoji takes two cells";
+    EXPECT_EQ(enginetest::fg(e, e.row(0)[2]), red);
+    EXPECT_EQ(e.cursorColumn(), 4);
 }
 
 TEST_F(GridTest, AppendWritesTextLiterallyAndRedrawsOnce)
@@ -346,7 +348,7 @@ TEST_F(GridTest, AppendWritesTextLiterallyAndRedrawsOnce)
     e.append("ab\ncd", red);
     EXPECT_EQ(rowTrimmed(e, 0), "ab");
     EXPECT_EQ(rowTrimmed(e, 1), "  cd") << "LF moves down without returning to column 0";
-    EXPECT_EQ(e.row(1)[2].color, red);
+    EXPECT_EQ(enginetest::fg(e, e.row(1)[2]), red);
     EXPECT_EQ(sized.renders, before + 1);
 
     e.append("\r\x1b[2J!", base);
@@ -381,29 +383,16 @@ TEST_F(GridTest, GrowingAppendsRowsAtTheBottomAndKeepsTheCursorRow)
     EXPECT_EQ(e.cursorRow(), 3);
 }
 
-TEST_F(GridTest, ShrinkingRemovesRowsFromTheTopAndMovesTheCursorUp)
+TEST_F(GridTest, ShrinkingDropsBlankRowsBelowTheCursorThenPushesTheTopIntoHistory)
 {
     e.consume("top");
     moveTo(20, 0);
     e.consume("kept");
     e.resizeGrid(10, 80);
-    EXPECT_EQ(e.rowCount(), 10u);
-    EXPECT_EQ(e.cursorRow(), 6);
-    EXPECT_EQ(rowTrimmed(e, 6), "kept");
-
-    moveTo(1, 0);
-    e.resizeGrid(5, 80);
-    EXPECT_EQ(e.cursorRow(), 0) << "moved up by 5 but not below 0";
-}
-
-TEST_F(GridTest, ShrinkingAListOfOneRowRemovesNothing)
-{
-    TerminalEngine fresh;
-    fresh.consume("x");
-    ASSERT_EQ(fresh.rowCount(), 1u);
-    fresh.resizeGrid(10, 80);
-    EXPECT_EQ(fresh.rowCount(), 10u) << "nothing removed, then filled up to the new height";
-    EXPECT_EQ(rowTrimmed(fresh, 0), "x");
+    EXPECT_EQ(e.rowCount(), 21u) << "the three rows below the cursor go";
+    EXPECT_EQ(e.cursorRow(), 9);
+    EXPECT_EQ(rowTrimmed(e, static_cast<std::size_t>(e.cursorLine())), "kept");
+    EXPECT_EQ(rowTrimmed(e, 0), "top") << "now in the history";
 }
 
 TEST_F(GridTest, NarrowingCutsRowsAndPullsTheCursorIn)
@@ -417,14 +406,14 @@ TEST_F(GridTest, NarrowingCutsRowsAndPullsTheCursorIn)
     }
     e.resizeGrid(24, 100);
     EXPECT_EQ(rowText(e, 0).substr(38), "89" + std::string(60, ' '));
-    EXPECT_EQ(e.row(0)[99].color, base);
+    EXPECT_EQ(enginetest::fg(e, e.row(0)[99]), base);
     EXPECT_EQ(e.cursorColumn(), 39);
 }
 
-TEST_F(GridTest, ResizeOfAnEmptyScreenFillsItFirst)
+TEST_F(GridTest, AFreshEngineHoldsOneScreenOfBlankRows)
 {
     TerminalEngine fresh;
-    ASSERT_EQ(fresh.rowCount(), 0u);
+    EXPECT_EQ(fresh.rowCount(), 24u);
     fresh.resizeGrid(30, 100);
     EXPECT_EQ(fresh.rowCount(), 30u);
     EXPECT_EQ(fresh.row(29).size(), 100u);

@@ -27,7 +27,8 @@ protected:
     {
         ASSERT_LE(e.rowCount(), historyLimit);
         ASSERT_GE(e.cursorRow(), 0);
-        ASSERT_LT(e.cursorRow(), static_cast<int>(historyLimit));
+        ASSERT_LT(e.cursorRow(), e.rows());
+        ASSERT_LT(e.cursorColumn(), e.columns());
         ASSERT_GE(e.cursorColumn(), 0);
         for (std::size_t r = 0; r < e.rowCount(); ++r) {
             ASSERT_EQ(e.row(r).size(), static_cast<std::size_t>(e.columns())) << r;
@@ -100,7 +101,7 @@ TEST_F(MendedFaultsTest, GrowingTheHeightOfAFullHistoryKeepsItAtTheLimit)
     fillHistory();
     e.resizeGrid(100, 80);
     EXPECT_EQ(e.rowCount(), historyLimit);
-    EXPECT_EQ(rowTrimmed(e, e.cursorRow()), "last") << "the cursor stays on its row";
+    EXPECT_EQ(rowTrimmed(e, static_cast<std::size_t>(e.cursorLine())), "last") << "the cursor stays on its line";
     expectSaneGrid();
 }
 
@@ -117,18 +118,12 @@ TEST_F(MendedFaultsTest, ReverseIndexAtTheHistoryLimitDropsTheLastRow)
     expectSaneGrid();
 }
 
-TEST_F(MendedFaultsTest, ReverseIndexBelowTheLimitStillGrowsTheList)
-{
-    e.consume("\x1b[H\x1bM\x1bM");
-    EXPECT_EQ(e.rowCount(), 26u);
-}
-
 TEST_F(MendedFaultsTest, RestoredRowBeyondAShrunkListNeverGrowsItPastTheLimit)
 {
     fillHistory();
     e.consume("\x1b"
               "7");
-    ASSERT_EQ(e.savedCursor().row, static_cast<int>(historyLimit) - 1);
+    ASSERT_EQ(e.savedCursor().row, e.rows() - 1);
     e.consume("\x1b[2J\x1b"
               "8x");
     EXPECT_EQ(e.rowCount(), historyLimit);
@@ -138,22 +133,18 @@ TEST_F(MendedFaultsTest, RestoredRowBeyondAShrunkListNeverGrowsItPastTheLimit)
     expectSaneGrid();
 }
 
-TEST_F(MendedFaultsTest, RestoredColumnBeyondANarrowedGridTouchesNothingOutsideTheRow)
+TEST_F(MendedFaultsTest, RestoredColumnBeyondANarrowedGridComesInsideTheRow)
 {
     e.consume("\x1b[1;80H\x1b[s");
     e.resizeGrid(24, 40);
     e.consume("\x1b[H" + std::string(40, 'a'));
     e.consume("\x1b[1;1H\x1b[u");
-    EXPECT_EQ(e.cursorColumn(), 79) << "the saved column is kept as saved";
+    EXPECT_EQ(e.cursorColumn(), 39) << "the saved column is brought inside the narrower grid";
     e.consume("\x1b[K\x1b[5X\x1b[5P\x1b[5@");
-    EXPECT_EQ(enginetest::rowText(e, 0), std::string(40, 'a')) << "ranges starting past the row are empty";
-    e.consume("\x1b[1K");
-    EXPECT_EQ(rowTrimmed(e, 0), "") << "erase to the cursor covers the whole row";
-    e.consume("\x1b[u\tz");
-    EXPECT_EQ(e.cursorColumn(), 39);
+    EXPECT_EQ(enginetest::rowText(e, 0), std::string(39, 'a') + " ");
     e.consume("\x1b[uw");
-    EXPECT_EQ(e.cursorRow(), 1) << "a printable character wraps the restored cursor";
-    EXPECT_EQ(e.cursorColumn(), 1);
+    EXPECT_EQ(e.cursorRow(), 0);
+    EXPECT_TRUE(e.wrapPending());
     expectSaneGrid();
 }
 
@@ -209,8 +200,10 @@ TEST_F(MendedFaultsTest, ParametersBeyondTheRangeCountAsZero)
     EXPECT_EQ(e.cursorColumn(), 5);
     e.consume("\x1b[+2C");
     EXPECT_EQ(e.cursorColumn(), 7) << "a plus sign is accepted";
-    e.consume("\x1b[+-2C\x1b[--1C\x1b[1-C");
-    EXPECT_EQ(e.cursorColumn(), 10) << "malformed signs count as 0, i.e. 1";
+    e.consume("\x1b[+-2C\x1b[--1C");
+    EXPECT_EQ(e.cursorColumn(), 9) << "malformed signs count as 0, i.e. 1";
+    e.consume("\x1b[1-C");
+    EXPECT_EQ(e.cursorColumn(), 9) << "a trailing - is an intermediate: another function, unknown here";
 }
 
 // Digit runs are read several bytes at a time where the chunk holds enough bytes and one by one

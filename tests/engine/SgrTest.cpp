@@ -1,5 +1,6 @@
-// Text colour rules: the palette entries and SGR with the 8-colour, 256-colour and direct forms,
-// including the malformed and out-of-range inputs programs really send.
+// Graphic rendition: the palette entries and SGR with the attributes and the 8-colour, 256-colour and
+// direct forms in semicolon and colon form, including the malformed and out-of-range inputs programs
+// really send.
 #include "EngineTestSupport.h"
 #include "engine/Palette.h"
 
@@ -110,28 +111,6 @@ TEST_F(SgrTest, GreyRamp)
     expectGrey(after("38;5;255"), 238.0 / 255);
 }
 
-TEST_F(SgrTest, GreyLevelsPastTheRampStayFiniteAndUnclamped)
-{
-    expectGrey(after("38;5;300"), (68.0 * 10 + 8) / 255);
-    const Color huge = after("38;5;9223372036854775807");
-    EXPECT_TRUE(std::isfinite(huge.red));
-    EXPECT_GT(huge.red, 1e16f);
-}
-
-TEST_F(SgrTest, DirectColourKeepsComponentsOutsideTheUnitRange)
-{
-    const Color orange = after("38;2;255;128;0");
-    EXPECT_FLOAT_EQ(orange.red, 1.0f);
-    EXPECT_FLOAT_EQ(orange.green, 128.0f / 255);
-    EXPECT_FLOAT_EQ(orange.blue, 0.0f);
-    EXPECT_EQ(orange.alpha, 1.0f);
-
-    const Color odd = after("38;2;510;-255;9223372036854775807");
-    EXPECT_FLOAT_EQ(odd.red, 2.0f);
-    EXPECT_FLOAT_EQ(odd.green, -1.0f);
-    EXPECT_TRUE(std::isfinite(odd.blue));
-}
-
 TEST_F(SgrTest, TooFewValuesSkipOnlyTheThirtyEight)
 {
     EXPECT_EQ(after("38;2;10;20"), magenta) << "2, 10 and 20 are no colour codes";
@@ -139,16 +118,6 @@ TEST_F(SgrTest, TooFewValuesSkipOnlyTheThirtyEight)
     e.setCurrentColor(magenta);
     EXPECT_EQ(after("38;5"), magenta);
     EXPECT_EQ(after("38"), magenta);
-}
-
-TEST_F(SgrTest, BackgroundsAndAttributesChangeNothing)
-{
-    EXPECT_EQ(after("41"), magenta);
-    EXPECT_EQ(after("7"), magenta);
-    EXPECT_EQ(after("4"), magenta);
-    EXPECT_EQ(after("48;5;31"), NamedColors::systemRedColor) << "48 and 5 are skipped, 31 is red";
-    e.setCurrentColor(magenta);
-    EXPECT_EQ(after("48;2;1;2;3"), magenta);
 }
 
 TEST_F(SgrTest, TheCommonFormsReadStraightFromTheirBytesActAsWhenCollected)
@@ -180,30 +149,75 @@ TEST_F(SgrTest, TheCommonFormsReadStraightFromTheirBytesActAsWhenCollected)
     }
 }
 
-TEST_F(SgrTest, ColonSubParametersSpoilThePieceAndReset)
-{
-    EXPECT_EQ(after("38:2:255:0:0"), base);
-}
-
-TEST_F(SgrTest, PrivateMarkerDoesNotStopSgr)
-{
-    EXPECT_EQ(after("?31"), NamedColors::systemRedColor);
-}
-
-TEST_F(SgrTest, ErasesTakeTheCurrentColourOnlyWithinARow)
-{
-    e.consume("\x1b[31mabc\r\n\x1b[K");
-    EXPECT_EQ(e.row(1)[0].color, NamedColors::systemRedColor);
-    e.consume("\x1b[2J");
-    EXPECT_EQ(e.row(1)[0].color, base);
-    EXPECT_EQ(e.currentColor(), NamedColors::systemRedColor) << "ED does not reset the colour";
-}
-
 TEST_F(SgrTest, WrittenCellsKeepTheirColour)
 {
     e.consume("\x1b[32mg\x1b[34mb");
-    EXPECT_EQ(e.row(0)[0].color, NamedColors::systemGreenColor);
-    EXPECT_EQ(e.row(0)[1].color, NamedColors::systemBlueColor);
+    EXPECT_EQ(enginetest::fg(e, e.row(0)[0]), NamedColors::systemGreenColor);
+    EXPECT_EQ(enginetest::fg(e, e.row(0)[1]), NamedColors::systemBlueColor);
+}
+
+// Each SGR from a plain pen: the pen it leaves, fed whole and in the general form.
+struct PenCase {
+    const char* parameters;
+    CellStyle pen;
+};
+
+constexpr std::uint16_t underlined(CellFlags::Underline style)
+{
+    return CellFlags::withUnderline(0, style);
+}
+
+using namespace CellFlags;
+const PenCase penCases[] = {
+    {"1;2;3;5;7;8;9", {0, 0, bold | faint | italic | blink | inverse | hidden | strikethrough, 0}},
+    {"1;2;22", {}},
+    {"3;23;5;25;7;27;8;28;9;29", {}},
+    {"4", {0, 0, underlined(Underline::single), 0}},
+    {"21", {0, 0, underlined(Underline::doubled), 0}},
+    {"4:3", {0, 0, underlined(Underline::curly), 0}},
+    {"4:5;24", {}},
+    {"4:0", {}},
+    {"31;42", {CellColor::indexed(1), CellColor::indexed(2), 0, 0}},
+    {"97;107", {CellColor::indexed(15), CellColor::indexed(15), 0, 0}},
+    {"31;42;39;49", {}},
+    {"38;5;208;48;5;17", {CellColor::indexed(208), CellColor::indexed(17), 0, 0}},
+    {"38;2;1;2;3;48;2;250;251;252", {CellColor::rgb(1, 2, 3), CellColor::rgb(250, 251, 252), 0, 0}},
+    {"38:2::1:2:3", {CellColor::rgb(1, 2, 3), 0, 0, 0}},
+    {"38:2:1:2:3;1", {CellColor::rgb(1, 2, 3), 0, bold, 0}},
+    {"48:5:100", {0, CellColor::indexed(100), 0, 0}},
+    {"38:2:1:2;1", {0, 0, bold, 0}},                       // a short colon group is ignored alone
+    {"38;5;300;48;2;512;-1;0", {CellColor::indexed(255), CellColor::rgb(255, 0, 0), 0, 0}}, // clamped
+    {"58;5;3;1", {0, 0, bold, 0}},                         // underline colour: read and not kept
+    {"1;0", {}},
+};
+
+class PenTest : public ::testing::TestWithParam<PenCase> {};
+
+TEST_P(PenTest, LeavesThePen)
+{
+    for (const bool general : {false, true}) {
+        enginetest::SizedEngine s(2, 10);
+        // A sequence split after its ESC takes the collected, general path.
+        const std::string sequence = std::string("\x1b[") + GetParam().parameters + "m";
+        if (general) {
+            s.engine.consume("\x1b");
+            s.engine.consume(sequence.substr(1));
+        } else {
+            s.engine.consume(sequence);
+        }
+        EXPECT_EQ(s.engine.pen(), GetParam().pen) << (general ? "collected" : "whole");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sgr, PenTest, ::testing::ValuesIn(penCases));
+
+TEST_F(SgrTest, ErasesAndScrollsFillWithTheBackgroundOnly)
+{
+    e.consume("\x1b[1;4;31;44mx\x1b[K\r\n");
+    EXPECT_EQ(e.row(0)[1], blankCell(CellColor::indexed(4)));
+    EXPECT_EQ(e.row(1)[0], blankCell()) << "a line feed inside the screen makes nothing";
+    e.consume("\x1b[24;1H\n");
+    EXPECT_EQ(e.row(e.rowCount() - 1)[5], blankCell(CellColor::indexed(4))) << "the scrolled-in row";
 }
 
 } // namespace

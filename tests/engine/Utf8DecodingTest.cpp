@@ -142,7 +142,7 @@ TEST(Utf8EngineTest, EscapeAfterATruncatedCharacterStillActs)
     TerminalEngine& e = sized.engine;
     e.consume("\xe2\x82\x1b[31mr");
     EXPECT_EQ(e.row(0)[0].character, U'\uFFFD');
-    EXPECT_EQ(e.row(0)[1].color, TerminalEngine::ansiColor(1, false));
+    EXPECT_EQ(enginetest::fg(e, e.row(0)[1]), TerminalEngine::ansiColor(1, false));
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 
   replay_test.py golden REPLAY CASE_DIR   compare CASE_DIR/input.vt against CASE_DIR/expected.json
                                           (VITRION_UPDATE_GOLDEN=1 rewrites expected.json instead)
+  replay_test.py screens REPLAY CASE_DIR  a recorded program: the screen as text after each typed key
+                                          (CASE_DIR/offsets) and at the end, against expected.txt
   replay_test.py cli REPLAY CASES_DIR     options, errors, JSON strictness and chunking
 """
 import difflib
@@ -63,6 +65,30 @@ def golden(replay, case_dir):
         raise AssertionError("replay differs from the golden:\n" + "\n".join(list(diff)[:80]))
 
 
+def screens(replay, case_dir):
+    data = open(os.path.join(case_dir, "input.vt"), "rb").read()
+    rows, columns = open(os.path.join(case_dir, "size")).read().split()
+    offsets_path = os.path.join(case_dir, "offsets")
+    offsets = [int(x) for x in open(offsets_path).read().split()] if os.path.exists(offsets_path) else []
+    actual = ""
+    for end in offsets + [len(data)]:
+        result = run(replay, "--text", "--rows", rows, "--columns", columns, stdin=data[:end])
+        if result.returncode != 0:
+            raise AssertionError(f"vitrion-replay exited {result.returncode}")
+        actual += f"== after {end} bytes\n" + result.stdout.decode("utf-8")
+    expected_path = os.path.join(case_dir, "expected.txt")
+    if os.environ.get("VITRION_UPDATE_GOLDEN") == "1":
+        with open(expected_path, "w", encoding="utf-8") as out:
+            out.write(actual)
+        print(f"wrote {expected_path}")
+        return
+    expected = open(expected_path, encoding="utf-8").read()
+    if actual != expected:
+        diff = difflib.unified_diff(expected.splitlines(), actual.splitlines(), "expected.txt", "actual",
+                                    lineterm="")
+        raise AssertionError("screens differ from the golden:\n" + "\n".join(list(diff)[:80]))
+
+
 def expect_failure(replay, args, what):
     result = run(replay, *args)
     message = result.stderr.decode(errors="replace")
@@ -91,9 +117,10 @@ def cli(replay, cases_dir):
         assert all(abs(a - b) < 1e-6 for a, b in zip(empty["baseTextColor"], [0.92, 0.93, 0.96, 1.0]))
         assert state(replay, stdin=b"")["renderCount"] == 0, "no chunk read, no redraw"
 
-        # An ESC, a DEL, a C0 control and a quote collected in an unfinished sequence must come out escaped.
-        pending = state(replay, "--rows", "3", "--columns", "10", stdin=b"\x1b[1\x1b\x7f\x01\"")
-        assert pending["controlSequenceState"] == "csi" and pending["escapeBuffer"] == "[1\x1b\x7f\x01\"", pending
+        # A DEL and a quote collected in an unfinished sequence must come out escaped (a control inside
+        # one is executed, not collected).
+        pending = state(replay, "--rows", "3", "--columns", "10", stdin=b"\x1b[1\x7f\x01\"")
+        assert pending["controlSequenceState"] == "csi" and pending["escapeBuffer"] == "[1\x7f\"", pending
         assert [len(row["text"]) for row in pending["screen"]] == [10, 10, 10]
 
         # Colour runs cover each row exactly, as maximal runs.
@@ -129,7 +156,7 @@ def cli(replay, cases_dir):
 def main():
     mode, replay, path = sys.argv[1:4]
     try:
-        golden(replay, path) if mode == "golden" else cli(replay, path)
+        {"golden": golden, "screens": screens, "cli": cli}[mode](replay, path)
     except AssertionError as error:
         print(f"FAIL: {error}", file=sys.stderr)
         return 1

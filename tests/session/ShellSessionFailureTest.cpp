@@ -60,7 +60,7 @@ TEST(ShellSessionChild, StartWithoutFreeDescriptors)
     ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
 
     EXPECT_EQ(lineIndex(*engine, "Could not start shell (Too many open files)."), 0) << screenDump(*engine);
-    EXPECT_EQ(engine->row(0)[0].color, NamedColors::systemRedColor);
+    EXPECT_EQ(engine->resolveForeground(engine->row(0)[0].style.foreground), NamedColors::systemRedColor);
     EXPECT_EQ(engine->cursorRow(), 1); // the message ends with a line feed
     EXPECT_EQ(session.childPid(), -1);
     EXPECT_FALSE(session.isOpen());

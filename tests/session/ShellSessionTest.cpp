@@ -273,7 +273,7 @@ TEST_F(ShellSessionTest, ExitedShellLeavesOneLineAfterItsOutputAndNoBusyLoop)
     const int last = static_cast<int>(screenDump(*engine).find("LAST"));
     EXPECT_LT(last, static_cast<int>(screenDump(*engine).find("Shell exited")));
     const int row = lineIndex(*engine, "Shell exited with status 3.");
-    EXPECT_EQ(engine->row(static_cast<std::size_t>(row))[0].color, engine->baseTextColor());
+    EXPECT_EQ(engine->row(static_cast<std::size_t>(row))[0].style.foreground, CellColor::defaultColor);
     EXPECT_TRUE(waitUntil([&] { return !session.isOpen(); }));
     EXPECT_EQ(session.childPid(), -1);
 

@@ -30,7 +30,7 @@ std::vector<Cell> cellsOf(const std::u32string& text)
 {
     std::vector<Cell> cells;
     for (const char32_t c : text) {
-        cells.push_back(Cell{c, Color{}});
+        cells.push_back(Cell{c, CellStyle{}});
     }
     return cells;
 }

@@ -176,17 +176,17 @@ TEST_F(TerminalDrawingTest, BeamAndUnderlineAreTwoPixelBars)
     EXPECT_EQ(underlineImage.pixelColor(5, qRound(underline.top()) - 6).alpha(), 0);
 }
 
-TEST_F(TerminalDrawingTest, WideFallbackGlyphPushesItsNeighboursRight)
+TEST_F(TerminalDrawingTest, WideFallbackGlyphTakesTwoCellsOfTheGrid)
 {
     ScrollHost host(QSize(800, 600), settingsWith(TerminalCursorStyle::beam));
     host.engine().consume("\xe4\xb8\xad"
                           "ab"); // U+4E2D from the CJK fallback font, then ASCII
     settle(host.view());
     const double advance = host.view().cellAdvance();
-    const double a = host.view().cellOrigin(0, 1).x();
-    EXPECT_GT(a, TerminalTextView::textInset + advance * 1.4);
-    EXPECT_NEAR(host.view().cellOrigin(0, 2).x(), a + advance, 1e-3);
-    EXPECT_EQ(host.view().cursorRectangle().x(), host.view().cellOrigin(0, 3).x());
+    const double a = host.view().cellOrigin(0, 2).x();
+    EXPECT_NEAR(a, TerminalTextView::textInset + advance * 2, 1e-3);
+    EXPECT_NEAR(host.view().cellOrigin(0, 3).x(), a + advance, 1e-3);
+    EXPECT_EQ(host.view().cursorRectangle().x(), host.view().cellOrigin(0, 4).x());
 
     // The ideograph's ink ends before the a starts, and the a's cell holds the a alone.
     const QImage image = ViewTest::grab(host.view());
@@ -207,7 +207,7 @@ TEST_F(TerminalDrawingTest, WideFallbackGlyphPushesItsNeighboursRight)
         return ViewTest::grab(reference.view());
     }();
     const int plainInk = inkIn(plain, QRectF(2, 2, advance, pitch)).pixels;
-    EXPECT_NEAR(inkIn(image, cellRect(host.view(), 0, 1)).pixels, plainInk, plainInk * 0.4);
+    EXPECT_NEAR(inkIn(image, cellRect(host.view(), 0, 2)).pixels, plainInk, plainInk * 0.4);
 }
 
 TEST_F(TerminalDrawingTest, DrawnLinesAreReusedUntilTheirRowChanges)
@@ -320,10 +320,10 @@ TEST_F(TerminalDrawingTest, AFrameRepaintsOnlyTheLinesAndCursorItChanged)
     EXPECT_FALSE(middle.contains(host.view().cellOrigin(1, 8).toPoint() + QPoint(1, 1)));
     EXPECT_TRUE(sameAsFresh("First\r\nsecOnd\r\n$ x"));
 
-    // A wide fallback glyph pushes the rest of its line right: the whole line is repainted.
+    // A wide glyph over two cells: both are repainted.
     const QRect wide = paintedAfter("\x1b[1;2H\u6f22\x1b[3;4H");
-    EXPECT_TRUE(wide.contains(host.view().cellOrigin(0, 4).toPoint() + QPoint(1, 1)));
-    EXPECT_TRUE(sameAsFresh("F\u6f22rst\r\nsecOnd\r\n$ x"));
+    EXPECT_TRUE(wide.contains(host.view().cellOrigin(0, 2).toPoint() + QPoint(1, 1)));
+    EXPECT_TRUE(sameAsFresh("F\u6f22st\r\nsecOnd\r\n$ x"));
 }
 
 TEST_F(TerminalDrawingTest, RowsWrapAtTheViewsWidthWhenItIsNarrow)

@@ -51,7 +51,7 @@ TEST_F(TerminalSurfaceTest, SettingsChangeRefontsAndRecoloursTheRunningShell)
     ASSERT_TRUE(shell.waitForShell()) << ViewTest::screenDump(shell.engine());
     ShellSession* session = shell.view().session();
     const qint64 pid = session->childPid();
-    const Color oldColour = shell.engine().row(0)[0].color;
+    const Cell oldCell = shell.engine().row(0)[0];
 
     VitrionSettings changed = ViewTest::settingsWithShell(QStringLiteral("bash"));
     changed.fontName = QStringLiteral("Courier");
@@ -66,7 +66,7 @@ TEST_F(TerminalSurfaceTest, SettingsChangeRefontsAndRecoloursTheRunningShell)
     EXPECT_EQ(shell.view().terminalFontSize(), 20);
     EXPECT_EQ(shell.view().cursorStyle(), TerminalCursorStyle::underline);
     EXPECT_EQ(shell.engine().baseTextColor(), colorFromComponents(0.2, 1.0, 0.4));
-    EXPECT_EQ(shell.engine().row(0)[0].color, oldColour); // written text keeps its colour
+    EXPECT_EQ(shell.engine().row(0)[0], oldCell); // the text in the default colour takes the new one
     // The same shell, now told the grid of the larger font.
     EXPECT_EQ(shell.view().session(), session);
     EXPECT_EQ(session->childPid(), pid);

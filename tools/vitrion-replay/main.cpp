@@ -18,6 +18,7 @@ struct Options {
     int rows = 24;
     int columns = 80;
     std::size_t chunkSize = 8192;
+    bool text = false;
     std::vector<std::string> files;
 };
 
@@ -57,8 +58,10 @@ std::string parseOptions(int argc, char** argv, Options& options)
                 const int size = number > 1'000'000 ? 1'000'000 : static_cast<int>(number);
                 (arg == "--rows" ? options.rows : options.columns) = size;
             }
+        } else if (arg == "--text") {
+            options.text = true;
         } else if (arg == "--help") {
-            return "usage: vitrion-replay [--rows R] [--columns C] [--chunk-size N] [FILE ...]";
+            return "usage: vitrion-replay [--rows R] [--columns C] [--chunk-size N] [--text] [FILE ...]";
         } else if (arg.size() > 1 && arg.front() == '-') {
             return "unknown option '" + std::string(arg) + "'";
         } else {
@@ -104,11 +107,7 @@ int main(int argc, char** argv)
     engine.fillEmptyScreen();
     engine.resizeGrid(options.rows, options.columns);
     int renderCount = 0;
-    engine.setRenderHook([&] {
-        engine.fillEmptyScreen();
-        engine.ensureRow();
-        ++renderCount;
-    });
+    engine.setRenderHook([&] { ++renderCount; });
 
     if (options.files.empty()) {
         std::vector<std::uint8_t> chunk(options.chunkSize);
@@ -128,7 +127,7 @@ int main(int argc, char** argv)
         engine.consume(bytes);
     }
 
-    const std::string json = engineStateJson(engine, renderCount);
+    const std::string json = options.text ? engineScreenText(engine) : engineStateJson(engine, renderCount);
     std::fwrite(json.data(), 1, json.size(), stdout);
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
