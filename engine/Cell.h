@@ -4,6 +4,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 // A colour as a cell keeps it: the default (the text colour, or no background: the glass), an index
 // into the 256-colour palette, or a direct 8-bit RGB value. The kind sits in the top byte.
@@ -108,28 +113,49 @@ constexpr Cell blankCell(std::uint32_t background = CellColor::defaultColor)
     return Cell{U' ', CellStyle{CellColor::defaultColor, background, 0, 0}};
 }
 
-// Sets the cells [first, last) to value.
+// Sets the cells [first, last) to value: one 16-byte store a cell from a register, four to an
+// iteration (erases and recycled rows are mostly this).
 inline void fillCells(Cell* first, Cell* last, const Cell& value)
 {
-    for (; first < last; ++first) {
-        *first = value;
+#if defined(__SSE2__)
+    __m128i v;
+    std::memcpy(&v, &value, sizeof v);
+    auto* to = reinterpret_cast<__m128i*>(first);
+    auto* const end = reinterpret_cast<__m128i*>(last);
+    for (; end - to >= 4; to += 4) {
+        _mm_storeu_si128(to, v);
+        _mm_storeu_si128(to + 1, v);
+        _mm_storeu_si128(to + 2, v);
+        _mm_storeu_si128(to + 3, v);
     }
+    for (; to < end; ++to) {
+        _mm_storeu_si128(to, v);
+    }
+#else
+    const Cell v = value;
+    for (; first < last; ++first) {
+        *first = v;
+    }
+#endif
 }
 
 // Writing over one half of a wide character blanks the other half: the cells [from, to) are about
-// to be overwritten.
-[[gnu::always_inline]] inline void splitWideEdges(Cell* cells, int from, int to, int columns, const Cell& blank)
+// to be overwritten. True when the cell at `to` was blanked (the row's edit then reaches past to).
+[[gnu::always_inline]] inline bool splitWideEdges(Cell* cells, int from, int to, int columns,
+                                                  std::uint32_t background)
 {
     if (cells[from].style.flags & CellFlags::wideTail) [[unlikely]] {
         if (from > 0) {
-            cells[from - 1] = blank;
+            cells[from - 1] = blankCell(background);
         }
     }
     if (cells[to - 1].style.flags & CellFlags::wideHead) [[unlikely]] {
         if (to < columns) {
-            cells[to] = blank;
+            cells[to] = blankCell(background);
+            return true;
         }
     }
+    return false;
 }
 
 // A character of `width` cells at `column`: one cell, or the two cells of a wide character marked as

@@ -4,8 +4,30 @@
 // C library's, so that programs which measure text with wcwidth() line up with what we draw.
 #pragma once
 
-// The generated lookup in CharacterWidthTable.cpp: O(1), two table reads.
-int characterWidthFromTable(char32_t scalar);
+#include <cstdint>
+
+// The generated tables in CharacterWidthTable.cpp: for each run of 256 scalars the number of its
+// block, and the distinct blocks of 256 two-bit widths, 16 to a word. Runs past runCount are all
+// one cell wide.
+namespace CharacterWidthTable {
+extern const std::uint32_t runCount;
+extern const std::uint8_t blockNumbers[];
+extern const std::uint32_t blockWidths[];
+} // namespace CharacterWidthTable
+
+// Two table reads, inline: the text path calls it per character, and a call would make it save
+// its registers around every one.
+inline int characterWidthFromTable(char32_t scalar)
+{
+    using namespace CharacterWidthTable;
+    const char32_t run = scalar >> 8;
+    if (run >= runCount) {
+        return 1;
+    }
+    const unsigned offset = scalar & 255;
+    const std::uint32_t word = blockWidths[blockNumbers[run] * 16u + offset / 16];
+    return static_cast<int>((word >> (offset % 16 * 2)) & 3);
+}
 
 // Controls, unassigned scalars and values past U+10FFFF give 1: the interpreter handles controls
 // before text, and a cell for something unknown keeps the cursor honest.

@@ -3,13 +3,13 @@
 #include "engine/CharacterWidth.h"
 
 #include <cstdint>
-#include <iterator>
 
-namespace {
+namespace CharacterWidthTable {
 
 // For each run of 256 scalars from U+0000, the number of its block of widths; runs past the
 // end are all one cell wide.
-constexpr std::uint8_t blockNumbers[3586] = {
+extern const std::uint32_t runCount = 3586;
+extern const std::uint8_t blockNumbers[3586] = {
     0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0, 16, 0, 0, 0, 17, 18, 19, 20, 21,
     22, 23, 0, 0, 24, 0, 0, 25, 0, 26, 27, 28, 0, 0, 0, 29, 30, 31, 32, 33, 34, 35, 36, 37, 37, 37,
     37, 37, 37, 37, 37, 37, 37, 37, 37, 37, 37, 37, 37, 37, 37, 37, 37, 37, 37, 37, 37, 37, 37, 37,
@@ -132,7 +132,7 @@ constexpr std::uint8_t blockNumbers[3586] = {
 
 // 108 distinct blocks of 256 two-bit widths, 16 to a word, the lowest scalar in the
 // lowest bits.
-constexpr std::uint32_t blockWidths[1728] = {
+extern const std::uint32_t blockWidths[1728] = {
     0x55555555, 0x55555555, 0x55555555, 0x55555555, 0x55555555, 0x55555555, 0x55555555, 0x55555555,
     0x55555555, 0x55555555, 0x55555555, 0x55555555, 0x55555555, 0x55555555, 0x55555555, 0x55555555,
     0x00000000, 0x00000000, 0x00000000, 0x00000000, 0x00000000, 0x00000000, 0x00000000, 0x55555555,
@@ -351,15 +351,4 @@ constexpr std::uint32_t blockWidths[1728] = {
     0x00000000, 0x00000000, 0x00000000, 0x00000000, 0x00000000, 0x00000000, 0x00000000, 0x55555555,
 };
 
-} // namespace
-
-int characterWidthFromTable(char32_t scalar)
-{
-    const char32_t run = scalar >> 8;
-    if (run >= std::size(blockNumbers)) {
-        return 1;
-    }
-    const unsigned offset = scalar & 255;
-    const std::uint32_t word = blockWidths[blockNumbers[run] * 16u + offset / 16];
-    return static_cast<int>((word >> (offset % 16 * 2)) & 3);
-}
+} // namespace CharacterWidthTable

@@ -224,13 +224,17 @@ const std::uint8_t* TerminalEngine::writeTextRun(const std::uint8_t* p, const st
     int width = 1;
     for (;;) {
         if ((cells[column].style.flags | cells[column + width - 1].style.flags) & CellFlags::wide) [[unlikely]] {
-            splitWideEdges(cells, column, column + width, columns, blank());
+            splitWideEdges(cells, column, column + width, columns, style.background);
         }
-        placeCharacter(cells, column, scalar, width, style);
-        lastPrinted_ = scalar;
+        if (width == 1) [[likely]] {
+            cells[column] = Cell{scalar, style};
+        } else {
+            placeCharacter(cells, column, scalar, width, style);
+        }
         p += length;
         column += width;
         if (column >= columns) {
+            lastPrinted_ = scalar;
             cursorColumn_ = columns - 1;
             wrapPending_ = true;
             return p;
@@ -244,15 +248,17 @@ const std::uint8_t* TerminalEngine::writeTextRun(const std::uint8_t* p, const st
         if (end - p > 1 && bothPrintableAscii(p[0], p[1])) {
             break;
         }
-        scalar = wholeCharacter(p, end, length);
-        if (scalar == 0 || (scalar >= 0x80 && scalar < 0xA0)) {
-            break;
+        const char32_t next = wholeCharacter(p, end, length);
+        if (next < 0x20 || (next >= 0x80 && next < 0xA0)) {
+            break; // not a whole character, or a C1 control
         }
-        width = scalar < 0x300 ? 1 : characterWidth(scalar);
+        width = next < 0x300 ? 1 : characterWidthFromTable(next);
         if (width == 0 || column + width > columns) {
             break; // combining marks, and a wide character at the last column, take the general path
         }
+        scalar = next;
     }
+    lastPrinted_ = scalar;
     cursorColumn_ = column;
     return p;
 }
@@ -350,8 +356,8 @@ TerminalEngine::graphicRenditionSequence(const std::uint8_t* sequence, const std
     if (at >= left || q[at] != 'm') {
         return nullptr;
     }
-    const std::int64_t values[] = {q[0] == '3' ? 38 : 48, 5, index};
-    applyGraphicRendition(values);
+    // A palette colour needs no rendition loop: it goes straight into the pen.
+    (q[0] == '3' ? pen_.foreground : pen_.background) = CellColor::indexed(static_cast<int>(std::min<std::int64_t>(index, 255)));
     return q + at + 1;
 }
 

@@ -7,14 +7,43 @@
 #include "TerminalEngine.h"
 
 #include <algorithm>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
+// A cell of the style with no character, as one 16-byte value: each character is or-ed into it and
+// the cell stored whole, instead of four stores of its parts.
+#if defined(__SSE2__)
+using CellPattern = __m128i;
+[[gnu::always_inline]] inline CellPattern cellPattern(const CellStyle& style)
+{
+    Cell blank{0, style};
+    CellPattern pattern;
+    std::memcpy(&pattern, &blank, sizeof pattern);
+    return pattern;
+}
+#else
+using CellPattern = CellStyle;
+[[gnu::always_inline]] inline CellPattern cellPattern(const CellStyle& style)
+{
+    return style;
+}
+#endif
+
 template <std::size_t count>
-[[gnu::always_inline]] inline void writeCellBlock(Cell* cells, const std::uint8_t* text, const CellStyle& style)
+[[gnu::always_inline]] inline void writeCellBlock(Cell* cells, const std::uint8_t* text, CellPattern pattern)
 {
 #pragma GCC unroll 4
     for (std::size_t i = 0; i < count; ++i) {
-        cells[i] = Cell{text[i], style};
+#if defined(__SSE2__)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(cells + i),
+                         _mm_or_si128(pattern, _mm_cvtsi32_si128(static_cast<int>(text[i]))));
+#else
+        cells[i] = Cell{text[i], pattern};
+#endif
     }
 }
 
@@ -22,7 +51,7 @@ template <std::size_t count>
 // a fixed size that overlap as far as needed (cells written twice get the same value), so that its
 // varying length costs no mispredicted loop exit; a long one four cells at a time.
 [[gnu::always_inline]] inline void writeCells(Cell* cells, const std::uint8_t* text, std::size_t length,
-                                              const CellStyle& style)
+                                              CellPattern style)
 {
     if (length >= 4) {
         if (length > 8) {
@@ -106,9 +135,10 @@ void TerminalEngine::printWide(char32_t scalar, int width)
     if (modes_.insertMode) {
         insertCharacters(width);
     }
-    const Cell blank = this->blank();
-    Cell* cells = grid_->editRow(line(cursorRow_), std::min(cursorColumn_ + width + 1, columns_));
-    splitWideEdges(cells, cursorColumn_, cursorColumn_ + width, columns_, blank);
+    Cell* cells = grid_->editRow(line(cursorRow_), cursorColumn_ + width);
+    if (splitWideEdges(cells, cursorColumn_, cursorColumn_ + width, columns_, pen_.background)) {
+        grid_->editRow(line(cursorRow_), cursorColumn_ + width + 1);
+    }
     placeCharacter(cells, cursorColumn_, scalar, width, pen_);
     lastPrinted_ = scalar;
     cursorColumn_ += width;
@@ -160,13 +190,15 @@ void TerminalEngine::combine(char32_t mark)
 void TerminalEngine::writeAsciiRun(const std::uint8_t* text, std::size_t length)
 {
     lastPrinted_ = text[length - 1];
-    const Cell blank = this->blank();
+    const CellPattern pattern = cellPattern(pen_);
     // Most runs fit on the cursor's row with no wrap pending: nothing to wrap, one stretch.
     if (!wrapPending_ && length < static_cast<std::size_t>(columns_ - cursorColumn_)) {
         const int to = cursorColumn_ + static_cast<int>(length);
-        Cell* cells = grid_->editRow(line(cursorRow_), std::min(to + 1, columns_));
-        splitWideEdges(cells, cursorColumn_, to, columns_, blank);
-        writeCells(cells + cursorColumn_, text, length, pen_);
+        Cell* cells = grid_->editRow(line(cursorRow_), to);
+        if (splitWideEdges(cells, cursorColumn_, to, columns_, pen_.background)) {
+            grid_->editRow(line(cursorRow_), to + 1);
+        }
+        writeCells(cells + cursorColumn_, text, length, pattern);
         cursorColumn_ = to;
         return;
     }
@@ -174,9 +206,11 @@ void TerminalEngine::writeAsciiRun(const std::uint8_t* text, std::size_t length)
         wrapIfPending();
         const std::size_t stretch = std::min(length, static_cast<std::size_t>(columns_ - cursorColumn_));
         const int to = cursorColumn_ + static_cast<int>(stretch);
-        Cell* cells = grid_->editRow(line(cursorRow_), std::min(to + 1, columns_));
-        splitWideEdges(cells, cursorColumn_, to, columns_, blank);
-        writeCells(cells + cursorColumn_, text, stretch, pen_);
+        Cell* cells = grid_->editRow(line(cursorRow_), to);
+        if (splitWideEdges(cells, cursorColumn_, to, columns_, pen_.background)) {
+            grid_->editRow(line(cursorRow_), to + 1);
+        }
+        writeCells(cells + cursorColumn_, text, stretch, pattern);
         text += stretch;
         length -= stretch;
         cursorColumn_ = to;
@@ -190,10 +224,17 @@ void TerminalEngine::writeAsciiRun(const std::uint8_t* text, std::size_t length)
 // IND and LF: down one row; at the bottom margin the region scrolls up instead.
 void TerminalEngine::index()
 {
-    if (cursorRow_ == bottom_) {
+    if (cursorRow_ != bottom_) [[likely]] {
+        cursorRow_ += cursorRow_ < rows_ - 1 ? 1 : 0;
+    } else if (!alternateActive_ && top_ == 0 && bottom_ == rows_ - 1) {
+        // The common case of all, output running off the bottom of the screen, into the history.
+        if (grid_->full()) {
+            grid_->rotateOldestToNewest(blank());
+        } else {
+            grid_->appendBlank(blank());
+        }
+    } else {
         scrollUp(1);
-    } else if (cursorRow_ < rows_ - 1) {
-        ++cursorRow_;
     }
 }
 
@@ -462,7 +503,7 @@ void TerminalEngine::blankCells(int from, int to)
     }
     const Cell blank = this->blank();
     Cell* cells = grid_->editRow(line(cursorRow_), std::min(columns_, to + 1));
-    splitWideEdges(cells, from, to, columns_, blank);
+    splitWideEdges(cells, from, to, columns_, pen_.background);
     fillCells(cells + from, cells + to, blank);
 }
 
@@ -520,7 +561,7 @@ void TerminalEngine::deleteCharacters(std::int64_t count)
     }
     const Cell blank = this->blank();
     Cell* cells = grid_->editRow(line(cursorRow_));
-    splitWideEdges(cells, cursorColumn_, cursorColumn_ + k, columns_, blank);
+    splitWideEdges(cells, cursorColumn_, cursorColumn_ + k, columns_, pen_.background);
     std::copy(cells + cursorColumn_ + k, cells + columns_, cells + cursorColumn_);
     fillCells(cells + columns_ - k, cells + columns_, blank);
 }
@@ -533,7 +574,11 @@ void TerminalEngine::insertCharacters(std::int64_t count)
     }
     const Cell blank = this->blank();
     Cell* cells = grid_->editRow(line(cursorRow_));
-    splitWideEdges(cells, cursorColumn_, cursorColumn_ + 1, columns_, blank);
+    // Cells open at the cursor: a wide character split there goes whole.
+    if ((cells[cursorColumn_].style.flags & CellFlags::wideTail) && cursorColumn_ > 0) {
+        cells[cursorColumn_ - 1] = blank;
+        cells[cursorColumn_] = blank;
+    }
     std::copy_backward(cells + cursorColumn_, cells + columns_ - k, cells + columns_);
     fillCells(cells + cursorColumn_, cells + cursorColumn_ + k, blank);
     if (cells[columns_ - 1].style.flags & CellFlags::wideHead) {

@@ -1,8 +1,9 @@
-// Engine throughput beside libvterm in the same run: each workload at 80x24 and 200x50, fed in chunks
-// of 8192 bytes as the shell session reads them, and the heap held by a full history. Ends with a
-// summary of our/libvterm ratios.
+// Engine throughput beside libvterm and the baseline engine in the same run: each workload at 80x24
+// and 200x50, fed in chunks of 8192 bytes as the shell session reads them, and the heap held by a
+// full history. Ends with a summary of the ratios.
 #include "EngineWorkloads.h"
 #include "engine/TerminalEngine.h"
+#include "BaselineEngine.h"
 
 #include <algorithm>
 #include <benchmark/benchmark.h>
@@ -44,13 +45,25 @@ struct OurTerminal {
     {
         engine.fillEmptyScreen();
         engine.resizeGrid(size.rows, size.columns);
-        engine.setRenderHook([this] {
-            engine.ensureRow();
-            ++renders;
-        });
+        engine.setRenderHook([this] { ++renders; });
     }
     void consume(const std::uint8_t* data, std::size_t size) { engine.consume(std::span(data, size)); }
 };
+
+#if defined(VITRION_BENCH_BASELINE)
+// The engine as it was at the baseline commit, held the same way.
+class BaselineTerminal {
+public:
+    explicit BaselineTerminal(GridSize size) : engine_(BaselineEngine::create(size.rows, size.columns)) {}
+    ~BaselineTerminal() { BaselineEngine::destroy(engine_); }
+    BaselineTerminal(const BaselineTerminal&) = delete;
+    BaselineTerminal& operator=(const BaselineTerminal&) = delete;
+    void consume(const std::uint8_t* data, std::size_t size) { BaselineEngine::consume(engine_, data, size); }
+
+private:
+    BaselineEngine::Handle* engine_;
+};
+#endif
 
 // The peer: a libvterm screen in UTF-8 mode with damage merged per scroll and flushed after every
 // chunk, and lines scrolled off the top copied into a history of the same depth as ours, so both
@@ -164,8 +177,8 @@ public:
 
     void printSummary() const
     {
-        std::printf("\n%-16s %-8s %12s %14s %8s\n", "workload", "size", "ours MB/s", "libvterm MB/s",
-                    "ratio");
+        std::printf("\n%-18s %-8s %10s %14s %8s %14s %9s\n", "workload", "size", "ours MB/s", "libvterm MB/s",
+                    "ratio", "baseline MB/s", "vs base");
         for (const EngineWorkload workload : allEngineWorkloads) {
             for (const GridSize size : gridSizes) {
                 const std::string key = std::string(workloadName(workload)) + "/" + sizeName(size);
@@ -174,8 +187,10 @@ public:
                 if (ours <= 0 || peer <= 0) {
                     continue;
                 }
-                std::printf("%-16s %-8s %12.1f %14.1f %7.1fx\n", std::string(workloadName(workload)).c_str(),
-                            sizeName(size).c_str(), ours, peer, ours / peer);
+                const double before = median("baseline/" + key);
+                std::printf("%-18s %-8s %10.1f %14.1f %7.1fx %14.1f %8.2fx\n",
+                            std::string(workloadName(workload)).c_str(), sizeName(size).c_str(), ours, peer,
+                            ours / peer, before, before > 0 ? ours / before : 0.0);
             }
         }
         if (heapMegabytes_ >= 0) {
@@ -223,6 +238,9 @@ int main(int argc, char** argv)
                 std::string(workloadName(workload)) + "/" + SummaryReporter::sizeName(size);
             benchmark::RegisterBenchmark(("ours/" + key).c_str(), throughput<OurTerminal>, input, size);
             benchmark::RegisterBenchmark(("libvterm/" + key).c_str(), throughput<VtermTerminal>, input, size);
+#if defined(VITRION_BENCH_BASELINE)
+            benchmark::RegisterBenchmark(("baseline/" + key).c_str(), throughput<BaselineTerminal>, input, size);
+#endif
         }
     }
     benchmark::RegisterBenchmark("ours/full_history_memory/200x50", fullHistoryMemory)->Iterations(1);

@@ -3,6 +3,7 @@
 
 #include "engine/Utf8Encoder.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -87,6 +88,85 @@ void cursorFrame(std::string& out, Random& random, int rows, int columns)
     }
 }
 
+void cursorTo(std::string& out, int row, int column)
+{
+    out += "\x1b[";
+    appendNumber(out, row);
+    out += ';';
+    appendNumber(out, column);
+    out += 'H';
+}
+
+void textRun(std::string& out, Random& random, int length)
+{
+    for (int i = 0; i < length; ++i) {
+        out += textCharacter(random);
+    }
+}
+
+// A pager or an editor scrolling a window that keeps its title and status rows: 32 lines at the
+// bottom margin of the region between them.
+void regionLines(std::string& out, Random& random, int rows, int columns)
+{
+    out += "\x1b[2;";
+    appendNumber(out, rows - 1);
+    out += 'r';
+    cursorTo(out, rows - 1, 1);
+    for (int line = 0; line < 32; ++line) {
+        textRun(out, random, columns - 1 - random.below(columns / 2));
+        out += "\r\n";
+    }
+    out += "\x1b[r";
+}
+
+// An editor opening and deleting lines: IL or DL of 1-3 lines somewhere on the screen, then the
+// opened line written.
+void lineEdit(std::string& out, Random& random, int rows, int columns)
+{
+    cursorTo(out, 1 + random.below(rows), 1);
+    out += "\x1b[";
+    appendNumber(out, 1 + random.below(3));
+    out += random.below(2) == 0 ? 'L' : 'M';
+    textRun(out, random, 1 + random.below(columns - 1));
+}
+
+// A process monitor's screen: per row a few fields, each with its own background (palette or
+// 256-colour) and foreground, an inverse selection bar, and the rest of the row erased in colour.
+void backgroundFrame(std::string& out, Random& random, int rows, int columns)
+{
+    const int bar = 1 + random.below(rows);
+    for (int row = 1; row <= rows; ++row) {
+        cursorTo(out, row, 1);
+        if (row == bar) {
+            out += "\x1b[7m";
+            textRun(out, random, columns);
+            out += "\x1b[m";
+            continue;
+        }
+        for (int field = 0, column = 0; field < 3 && column < columns; ++field) {
+            const int length = std::min(columns - column, 4 + random.below(12));
+            out += random.below(2) == 0 ? "\x1b[4" : "\x1b[48;5;";
+            appendNumber(out, random.below(8));
+            out += ";3";
+            appendNumber(out, random.below(8));
+            out += 'm';
+            textRun(out, random, length);
+            column += length;
+        }
+        out += "\x1b[44m\x1b[K\x1b[m";
+    }
+}
+
+void screenSwitch(std::string& out, Random& random, int rows, int columns)
+{
+    out += "\x1b[?1049h\x1b[H\x1b[2J";
+    for (int row = 1; row <= rows; ++row) {
+        cursorTo(out, row, 1);
+        textRun(out, random, columns / 2);
+    }
+    out += "\x1b[?1049l";
+}
+
 } // namespace
 
 std::string_view workloadName(EngineWorkload workload)
@@ -104,6 +184,14 @@ std::string_view workloadName(EngineWorkload workload)
         return "short_lines";
     case EngineWorkload::cursorRedraw:
         return "cursor_redraw";
+    case EngineWorkload::regionScroll:
+        return "region_scroll";
+    case EngineWorkload::lineEditing:
+        return "line_editing";
+    case EngineWorkload::backgroundRedraw:
+        return "background_redraw";
+    case EngineWorkload::screenSwitch:
+        return "screen_switch";
     }
     return "unknown";
 }
@@ -152,6 +240,18 @@ std::string generateWorkload(EngineWorkload workload, int rows, int columns, std
             break;
         case EngineWorkload::cursorRedraw:
             cursorFrame(out, random, rows, columns);
+            break;
+        case EngineWorkload::regionScroll:
+            regionLines(out, random, rows, columns);
+            break;
+        case EngineWorkload::lineEditing:
+            lineEdit(out, random, rows, columns);
+            break;
+        case EngineWorkload::backgroundRedraw:
+            backgroundFrame(out, random, rows, columns);
+            break;
+        case EngineWorkload::screenSwitch:
+            screenSwitch(out, random, rows, columns);
             break;
         }
     }

@@ -13,11 +13,17 @@ enum class EngineWorkload {
     utf8Heavy,    // accented Latin, Greek and CJK text
     shortLines,   // one number per line, like seq
     cursorRedraw, // a full-screen redraw: CUP to each field, a short write, some EL
+    regionScroll, // lines fed at the bottom of a scrolling region that spares the first and last row
+    lineEditing,  // lines inserted and deleted in the middle of the screen (IL, DL), then written
+    backgroundRedraw, // a full-screen redraw of fields with background colours and inverse bars
+    screenSwitch, // the alternate screen entered, filled with a screenful and left again
 };
 
 inline constexpr EngineWorkload allEngineWorkloads[] = {
-    EngineWorkload::denseAscii, EngineWorkload::sgr256,     EngineWorkload::truecolor,
-    EngineWorkload::utf8Heavy,  EngineWorkload::shortLines, EngineWorkload::cursorRedraw,
+    EngineWorkload::denseAscii,   EngineWorkload::sgr256,       EngineWorkload::truecolor,
+    EngineWorkload::utf8Heavy,    EngineWorkload::shortLines,   EngineWorkload::cursorRedraw,
+    EngineWorkload::regionScroll, EngineWorkload::lineEditing,  EngineWorkload::backgroundRedraw,
+    EngineWorkload::screenSwitch,
 };
 
 std::string_view workloadName(EngineWorkload workload);

@@ -60,6 +60,7 @@ const ScreenCase screenCases[] = {
     {"WideCharactersTakeTwoCells", 1, 10, "\xe4\xb8\xad\xe6\x96\x87x", "中文x", 0, 5},
     {"WideCharacterAtTheLastColumnWraps", 2, 5, "abcd\xe4\xb8\xad", "abcd\n中", 1, 2},
     {"OverwritingHalfAWideCharacterBlanksTheOther", 1, 6, "\xe4\xb8\xad\xe6\x96\x87\x1b[2Gx\x1b[4Gy", " x y", 0, 4},
+    {"InsertingAtTheSecondHalfOfAWideCharacter", 1, 6, "\xe4\xb8\xad\xe6\x96\x87\x1b[2G\x1b[@", "   文", 0, 1},
     {"CombiningMarksJoinTheirBase", 1, 5, "e\xcc\x81x", "e\xcc\x81x", 0, 2},
     {"EmojiWithSelector", 1, 5, "\xe2\x9d\xa4\xef\xb8\x8f!", "\xe2\x9d\xa4\xef\xb8\x8f!", 0, 2},
     // Character sets

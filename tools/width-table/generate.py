@@ -85,34 +85,23 @@ def main():
 #include "engine/CharacterWidth.h"
 
 #include <cstdint>
-#include <iterator>
 
-namespace {{
+namespace CharacterWidthTable {{
 
 // For each run of {BLOCK_SIZE} scalars from U+0000, the number of its block of widths; runs past the
 // end are all one cell wide.
-constexpr std::uint8_t blockNumbers[{len(index)}] = {{
+extern const std::uint32_t runCount = {len(index)};
+extern const std::uint8_t blockNumbers[{len(index)}] = {{
 {array_lines(str(i) for i in index)}
 }};
 
 // {len(blocks)} distinct blocks of {BLOCK_SIZE} two-bit widths, {PER_WORD} to a word, the lowest scalar in the
 // lowest bits.
-constexpr std::uint32_t blockWidths[{len(words)}] = {{
+extern const std::uint32_t blockWidths[{len(words)}] = {{
 {array_lines(words)}
 }};
 
-}} // namespace
-
-int characterWidthFromTable(char32_t scalar)
-{{
-    const char32_t run = scalar >> {BLOCK_SHIFT};
-    if (run >= std::size(blockNumbers)) {{
-        return 1;
-    }}
-    const unsigned offset = scalar & {BLOCK_SIZE - 1};
-    const std::uint32_t word = blockWidths[blockNumbers[run] * {words_per_block}u + offset / {PER_WORD}];
-    return static_cast<int>((word >> (offset % {PER_WORD} * 2)) & 3);
-}}
+}} // namespace CharacterWidthTable
 """
     with open(output, "w", encoding="ascii") as f:
         f.write(text)
