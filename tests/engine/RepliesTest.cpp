@@ -91,3 +91,18 @@ TEST(EventsTest, TitleBellAndClipboard)
 }
 
 } // namespace
+
+namespace {
+
+// Every private mode the engine keeps reports itself set after DECSET and reset after DECRST.
+TEST(RepliesTest, EveryKnownPrivateModeReportsWhatWasSet)
+{
+    for (const int mode : {1, 5, 6, 7, 12, 25, 9, 1000, 1002, 1003, 1004, 1006, 1007, 1049, 2004, 2026}) {
+        enginetest::SizedEngine s(5, 20);
+        const std::string number = std::to_string(mode);
+        s.engine.consume("\x1b[?" + number + "h\x1b[?" + number + "$p\x1b[?" + number + "l\x1b[?" + number + "$p");
+        EXPECT_EQ(s.engine.takeReplies(), "\x1b[?" + number + ";1$y\x1b[?" + number + ";2$y") << mode;
+    }
+}
+
+} // namespace
