@@ -725,6 +725,10 @@ CASES.update({
                                     "light background, after the same pattern with reverse screen."),
     "vttest-save-restore": vttest_case(2, 14, "vttest menu 2, fifteenth screen: save/restore cursor "
                                        "with the DEC line-drawing set, a 5 x 4 block of A's top left."),
+    "vttest-insert-delete-lines": vttest_case(8, 1, "vttest menu 8 (VT102 insert and delete), second "
+                                              "screen: the accordion of lines inserted and deleted."),
+    "vttest-insert-delete-chars": vttest_case(8, 3, "vttest menu 8, fourth screen: characters inserted "
+                                              "in insert mode and with ICH, then deleted with DCH."),
 })
 
 
