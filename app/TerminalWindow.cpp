@@ -1,4 +1,5 @@
-// The main window's content and its observation of the application model.
+// The main window's content, its observation of the application model, and what the terminal's
+// program asks of the window: its title and the bell.
 #include "TerminalWindow.h"
 
 #include "BlurRegion.h"
@@ -11,7 +12,11 @@
 #include "view/TerminalSurface.h"
 #include "view/TerminalTextView.h"
 
+#include <QApplication>
 #include <QMenu>
+#include <QPainter>
+#include <QPainterPath>
+#include <QTimer>
 #include <QWindow>
 
 #include <algorithm>
@@ -27,11 +32,37 @@ double limitedTo(double value, double high)
     return std::clamp(value, 0.0, std::max(0.0, high));
 }
 
+constexpr int bellFlashMs = 120;
+
+// A pale wash over the rounded glass: the visible bell. Transparent to the mouse.
+class BellFlash : public QWidget {
+public:
+    explicit BellFlash(TerminalWindow* owner) : QWidget(owner), owner(owner)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        hide();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPainterPath glass;
+        const double radius = owner->effectiveRadius();
+        glass.addRoundedRect(QRectF(rect()), radius, radius);
+        painter.fillPath(glass, QColor(255, 255, 255, 40));
+    }
+
+private:
+    TerminalWindow* owner;
+};
+
 } // namespace
 
 TerminalWindow::TerminalWindow(AppModel& appModel, QWidget* parent)
     : QWidget(parent), model(appModel), glass(new GlassBackdrop(appModel.settings(), this)),
-      terminalMenu(new QMenu(this)), compositing(new CompositingWatcher(this))
+      terminalMenu(new QMenu(this)), bellFlash(new BellFlash(this)), compositing(new CompositingWatcher(this))
 {
     setMinimumSize(minimumWidth, minimumHeight);
     corners = {new CornerMask(Qt::TopLeftCorner, this), new CornerMask(Qt::TopRightCorner, this),
@@ -88,10 +119,17 @@ void TerminalWindow::replaceSurface()
     }
     terminalSession = model.sessionID();
     terminal = new TerminalSurface(model.settings(), this);
+    showTerminalTitle({}); // a new shell has not named itself yet
     if (TerminalTextView* view = terminal->textView()) {
         view->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(view, &QWidget::customContextMenuRequested, this,
-                [this, view](const QPoint& at) { showTerminalMenu(view->mapTo(this, at)); });
+        connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& at) {
+            // A right click that goes to a program tracking the mouse opens no menu (Shift+click does).
+            if (!view->reportsMouse(QGuiApplication::keyboardModifiers())) {
+                showTerminalMenu(view->mapTo(this, at));
+            }
+        });
+        connect(view, &TerminalTextView::titleChanged, this, &TerminalWindow::showTerminalTitle);
+        connect(view, &TerminalTextView::bellRang, this, &TerminalWindow::ringBell);
     }
     terminal->show();
 }
@@ -164,6 +202,33 @@ void TerminalWindow::presentSheet(bool presented)
 void TerminalWindow::showTerminalMenu(const QPoint& position)
 {
     terminalMenu->popup(mapToGlobal(position));
+}
+
+void TerminalWindow::showTerminalTitle(const QString& title)
+{
+    window()->setWindowTitle(title.isEmpty() ? QStringLiteral("Vitrion")
+                                             : title + QStringLiteral(" \u2014 Vitrion"));
+}
+
+void TerminalWindow::ringBell()
+{
+    // No sound: a flash of the glass in front of the user, the urgency hint when it is elsewhere.
+    if (!window()->isActiveWindow()) {
+        QApplication::alert(window());
+        return;
+    }
+    if (bellFlash->isVisible()) {
+        return; // bells during a flash (a flood of them) are one flash
+    }
+    bellFlash->setGeometry(rect());
+    bellFlash->raise();
+    bellFlash->show();
+    QTimer::singleShot(bellFlashMs, bellFlash, &QWidget::hide);
+}
+
+bool TerminalWindow::bellFlashShowing() const
+{
+    return bellFlash->isVisible();
 }
 
 void TerminalWindow::resizeEvent(QResizeEvent*)

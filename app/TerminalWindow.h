@@ -40,6 +40,8 @@ public:
     double effectiveRadius() const;
     // The blur-behind rectangles last asked of the compositor, in native window pixels.
     const QList<QRect>& blurRegion() const { return requestedBlur; }
+    // The glass's brief flash for a bell while the window has the focus.
+    bool bellFlashShowing() const;
 
 public slots:
     // Re-reads the model: backdrop and surface updated in place, a new session identity replaces
@@ -57,6 +59,8 @@ private:
     void updateBlurBehind();
     void presentSheet(bool presented);
     void showTerminalMenu(const QPoint& position);
+    void showTerminalTitle(const QString& title);
+    void ringBell();
 
     AppModel& model;
     GlassBackdrop* glass;
@@ -65,6 +69,7 @@ private:
     std::array<CornerMask*, 4> corners{};
     QPointer<SettingsDialog> settingsSheet;
     QMenu* terminalMenu;
+    QWidget* bellFlash;
     CompositingWatcher* compositing;
     QList<QRect> requestedBlur;
     bool blurKnown = false;

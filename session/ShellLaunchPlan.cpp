@@ -14,10 +14,11 @@ extern char** environ;
 std::vector<std::string> shellEnvironment(const char* const* inherited)
 {
     // What the shell and the programs it runs read to pick their terminal handling.
-    static const std::array<std::pair<std::string_view, std::string_view>, 3> terminalVariables{{
+    static const std::array<std::pair<std::string_view, std::string_view>, 4> terminalVariables{{
         {"TERM", "xterm-256color"},
         {"COLORTERM", "truecolor"},
-        {"TERM_PROGRAM", "Apple_Terminal"},
+        {"TERM_PROGRAM", "Vitrion"},
+        {"TERM_PROGRAM_VERSION", VITRION_VERSION},
     }};
     std::vector<std::string> environment;
     for (const char* const* entry = inherited; entry && *entry; ++entry) {

@@ -17,8 +17,8 @@ struct ShellLaunchPlan {
     static ShellLaunchPlan forChoice(const QString& shellChoice);
 };
 
-// The inherited environment with TERM, COLORTERM and TERM_PROGRAM set (each replaces an inherited
-// value in place; the rest is kept unchanged and in order).
+// The inherited environment with TERM, COLORTERM, TERM_PROGRAM and TERM_PROGRAM_VERSION set (each
+// replaces an inherited value in place; the rest is kept unchanged and in order).
 std::vector<std::string> shellEnvironment(const char* const* inherited);
 
 // The text after the last slash, trailing slashes ignored ("/bin/zsh" gives "zsh").

@@ -1,5 +1,6 @@
 // Key press -> shell bytes: the command chords, Control folding, the fixed key table, xterm's
-// sequences for the keys that type no text (TERM=xterm-256color), and Alt as an ESC prefix.
+// sequences for the keys that type no text (TERM=xterm-256color) with its modifier parameter, the
+// application cursor-key and keypad modes, and Alt as an ESC prefix.
 #include "KeyEncoder.h"
 
 #include <optional>
@@ -14,79 +15,103 @@ KeyResult sendBytes(std::string bytes)
     return {KeyAction::send, std::move(bytes)};
 }
 
+KeyResult act(KeyAction action)
+{
+    return {action, {}};
+}
+
 char32_t toLowerAscii(char32_t c)
 {
     return (c >= U'A' && c <= U'Z') ? c + (U'a' - U'A') : c;
 }
 
 // Ctrl+Shift (both held) or Super act as the command modifier, but only for the chords the
-// terminal binds; any other chord keeps its ordinary meaning.
-std::optional<KeyResult> commandChord(const KeyDescription& key)
+// terminal binds; any other chord keeps its ordinary meaning. Shift+Page Up/Down page through the
+// history, as in most terminals.
+std::optional<KeyResult> windowCommand(const KeyDescription& key)
 {
     const KeyModifiers& m = key.modifiers;
+    if (m.shift && !m.control && !m.alt && !m.super) {
+        if (key.key == TerminalKey::pageUp) {
+            return act(KeyAction::scrollPageUp);
+        }
+        if (key.key == TerminalKey::pageDown) {
+            return act(KeyAction::scrollPageDown);
+        }
+    }
     if (!((m.control && m.shift) || m.super)) {
         return std::nullopt;
     }
     switch (toLowerAscii(key.character)) {
     case U'v':
-        return KeyResult{KeyAction::paste, {}};
+        return act(KeyAction::paste);
     case U'c':
-        return KeyResult{KeyAction::copy, {}};
+        return act(KeyAction::copy);
     case U'a':
-        return KeyResult{KeyAction::selectAll, {}};
+        return act(KeyAction::selectAll);
     case U'n': // New Shell, Quit, Settings: the window's menu commands
     case U'q':
     case U',':
     case U'<': // Shift+comma on layouts that put < there
-        return KeyResult{KeyAction::passOn, {}};
+        return act(KeyAction::passOn);
     default:
         return std::nullopt;
     }
 }
 
-// The character Control folds for a key: table keys fold their own control character (Return is
-// CR, Backspace DEL), so Ctrl+Return stays 0D and Ctrl+Backspace becomes 1F.
-char32_t foldedCharacter(const KeyDescription& key)
+// The control character Ctrl makes of a character, as Xlib's key translation (and so xterm) does:
+// @ to ~ and space fold to C0, and the digit row gives the controls that have no letter (Ctrl+2
+// NUL, Ctrl+3..7 ESC..US, Ctrl+8 DEL, Ctrl+/ US). Other characters stay as they are.
+std::optional<char> controlCharacter(char32_t c)
 {
-    switch (key.key) {
-    case TerminalKey::returnKey:
-    case TerminalKey::enter:
-        return U'\r';
-    case TerminalKey::backspace:
-        return 0x7f;
-    case TerminalKey::escape:
-        return 0x1b;
-    case TerminalKey::tab:
-        return U'\t';
-    default:
-        return key.character;
+    if ((c >= U'@' && c < 0x7f) || c == U' ') {
+        return static_cast<char>(c & 0x1f);
     }
+    if (c == U'2') {
+        return '\0';
+    }
+    if (c >= U'3' && c <= U'7') {
+        return static_cast<char>(0x1b + (c - U'3'));
+    }
+    if (c == U'8') {
+        return '\x7f';
+    }
+    if (c == U'/') {
+        return '\x1f';
+    }
+    if (c >= 0x20 && c < 0x7f) {
+        return static_cast<char>(c);
+    }
+    return std::nullopt;
 }
 
-// xterm's encodings for the keys without text. A CSI-final key has the form ESC [ final, and with
-// modifiers ESC [ 1 ; m final; a tilde key ESC [ n ~ and ESC [ n ; m ~ (xterm ctlseqs, "PC-Style
-// Function Keys"). F1-F4 unmodified use SS3 (ESC O final).
+// xterm's encodings for the keys without text. A letter key is CSI final (SS3 final for the cursor
+// keys in application mode and F1-F4), and with modifiers CSI 1 ; m final; a tilde key is CSI n ~
+// and CSI n ; m ~ (xterm ctlseqs, "PC-Style Function Keys").
 struct FunctionKey {
-    char final = 0;   // CSI/SS3 final for letter keys, '~' for numbered keys
-    int number = 0;   // the parameter of a tilde key
-    bool ss3 = false; // unmodified form uses ESC O
+    char final = 0;         // CSI/SS3 final for letter keys, '~' for numbered keys
+    int number = 0;         // the parameter of a tilde key
+    bool ss3 = false;       // unmodified form always uses ESC O (F1-F4)
+    bool cursorKey = false; // unmodified form uses ESC O in application cursor-key mode
 };
 
 std::optional<FunctionKey> functionKey(TerminalKey key)
 {
     switch (key) {
     case TerminalKey::home:
-        return FunctionKey{'H'};
+        return FunctionKey{'H', 0, false, true};
     case TerminalKey::end:
-        return FunctionKey{'F'};
+        return FunctionKey{'F', 0, false, true};
     case TerminalKey::left:
-        return FunctionKey{'D'};
+        return FunctionKey{'D', 0, false, true};
     case TerminalKey::right:
-        return FunctionKey{'C'};
+        return FunctionKey{'C', 0, false, true};
     case TerminalKey::down:
-        return FunctionKey{'B'};
+        return FunctionKey{'B', 0, false, true};
     case TerminalKey::up:
-        return FunctionKey{'A'};
+        return FunctionKey{'A', 0, false, true};
+    case TerminalKey::begin:
+        return FunctionKey{'E', 0, false, true};
     case TerminalKey::forwardDelete:
         return FunctionKey{'~', 3};
     case TerminalKey::insert:
@@ -124,30 +149,73 @@ std::optional<FunctionKey> functionKey(TerminalKey key)
     }
 }
 
-// modifier: 0 for the plain form, else xterm's parameter 1 + Shift(1) + Alt(2) + Control(4).
-std::string encodeFunctionKey(const FunctionKey& key, int modifier)
+// xterm's modifier parameter: 1 + Shift(1) + Alt(2) + Control(4); 1 means none.
+int xtermModifier(const KeyModifiers& m)
+{
+    return 1 + (m.shift ? 1 : 0) + (m.alt ? 2 : 0) + (m.control ? 4 : 0);
+}
+
+std::string encodeFunctionKey(const FunctionKey& key, int modifier, bool applicationCursorKeys)
 {
     std::string bytes(1, escape);
     if (key.final == '~') {
         bytes += '[';
         bytes += std::to_string(key.number);
-        if (modifier != 0) {
+        if (modifier > 1) {
             bytes += ';';
             bytes += std::to_string(modifier);
         }
-    } else if (modifier != 0) {
+    } else if (modifier > 1) {
         bytes += "[1;";
         bytes += std::to_string(modifier);
     } else {
-        bytes += key.ss3 ? 'O' : '[';
+        bytes += (key.ss3 || (key.cursorKey && applicationCursorKeys)) ? 'O' : '[';
     }
     bytes += key.final;
     return bytes;
 }
 
-int xtermModifier(const KeyModifiers& m)
+// The keypad in application mode (DECKPAM): SS3 and a letter per key (xterm ctlseqs, "VT220-Style
+// Function Keys"), so that programs tell the keypad's digits and Enter from the main keyboard's.
+std::optional<std::string> applicationKeypadKey(const KeyDescription& key)
 {
-    return 1 + (m.shift ? 1 : 0) + (m.alt ? 2 : 0) + (m.control ? 4 : 0);
+    if (key.modifiers.control || key.modifiers.alt || key.modifiers.super) {
+        return std::nullopt;
+    }
+    char final = 0;
+    if (key.key == TerminalKey::enter) {
+        final = 'M';
+    } else if (key.key == TerminalKey::other && key.text.size() == 1) {
+        static constexpr std::string_view keys = "0123456789*+,-./=";
+        static constexpr std::string_view finals = "pqrstuvwxyjklmnoX";
+        const std::size_t at = keys.find(key.text[0]);
+        if (at == std::string_view::npos) {
+            return std::nullopt;
+        }
+        final = finals[at];
+    } else {
+        return std::nullopt;
+    }
+    return std::string{escape, 'O', final};
+}
+
+// The character Control folds for a key: table keys fold their own control character (Return is
+// CR), and Ctrl+Backspace is BS where Backspace alone is DEL, as in xterm.
+char32_t foldedCharacter(const KeyDescription& key)
+{
+    switch (key.key) {
+    case TerminalKey::returnKey:
+    case TerminalKey::enter:
+        return U'\r';
+    case TerminalKey::backspace:
+        return U'H';
+    case TerminalKey::escape:
+        return U'[';
+    case TerminalKey::tab:
+        return U'I';
+    default:
+        return key.character;
+    }
 }
 
 std::optional<std::string> tableKey(const KeyDescription& key)
@@ -164,37 +232,38 @@ std::optional<std::string> tableKey(const KeyDescription& key)
     case TerminalKey::backtab:
         return std::string("\x1b[Z");
     default:
-        break;
+        return std::nullopt;
     }
-    if (const auto function = functionKey(key.key)) {
-        return encodeFunctionKey(*function, 0);
-    }
-    return std::nullopt;
 }
 
 } // namespace
 
-KeyResult encodeKey(const KeyDescription& key)
+KeyResult encodeKey(const KeyDescription& key, const TerminalModes& modes)
 {
-    if (const auto command = commandChord(key)) {
+    if (const auto command = windowCommand(key)) {
         return *command;
     }
+    if (key.keypad && modes.applicationKeypad) {
+        if (auto bytes = applicationKeypadKey(key)) {
+            return sendBytes(std::move(*bytes));
+        }
+    }
+    if (const auto function = functionKey(key.key)) {
+        return sendBytes(
+            encodeFunctionKey(*function, xtermModifier(key.modifiers), modes.applicationCursorKeys));
+    }
     if (key.modifiers.control) {
-        const char32_t c = toLowerAscii(foldedCharacter(key));
-        if (c != 0 && c < 0x80) {
-            std::string bytes;
-            if (key.modifiers.alt) {
-                bytes += escape;
-            }
-            bytes += static_cast<char>(c & 0x1f);
-            return sendBytes(std::move(bytes));
+        const char32_t folded = foldedCharacter(key);
+        const auto c = folded == U'\r' ? std::optional<char>('\r') : controlCharacter(folded);
+        if (!c) {
+            return act(KeyAction::passOn);
         }
-        // Control with a key that has no ASCII character: xterm's modified form for the keys that
-        // have one (Ctrl+Left is ESC [1;5D, the word motion of readline's default bindings).
-        if (const auto function = functionKey(key.key)) {
-            return sendBytes(encodeFunctionKey(*function, xtermModifier(key.modifiers)));
+        std::string bytes;
+        if (key.modifiers.alt) {
+            bytes += escape;
         }
-        return KeyResult{KeyAction::passOn, {}};
+        bytes += *c;
+        return sendBytes(std::move(bytes));
     }
     if (auto bytes = tableKey(key)) {
         return sendBytes(std::move(*bytes));

@@ -1,6 +1,9 @@
 // The terminal's keyboard encoding: a key press, described without toolkit types, becomes the bytes
-// written to the shell or one of the few commands the view handles itself (paste, copy, select all).
+// written to the shell or one of the few commands the view handles itself (paste, copy, select all,
+// scrolling the history by a page).
 #pragma once
+
+#include "engine/TerminalEngine.h"
 
 #include <string>
 
@@ -35,6 +38,7 @@ enum class TerminalKey {
     f10,
     f11,
     f12,
+    begin, // the keypad's middle key without Num Lock
 };
 
 struct KeyModifiers {
@@ -52,9 +56,11 @@ struct KeyDescription {
     // The key's character with Shift applied and no other modifier (on a non-Latin layout, the Latin
     // character of the same key); 0 when the key has none. Used for Control folding and commands.
     char32_t character = 0;
+    // The key is on the numeric keypad (its digits, operators and Enter).
+    bool keypad = false;
 };
 
-enum class KeyAction { send, paste, copy, selectAll, passOn };
+enum class KeyAction { send, paste, copy, selectAll, scrollPageUp, scrollPageDown, passOn };
 
 struct KeyResult {
     KeyAction action = KeyAction::passOn;
@@ -63,5 +69,6 @@ struct KeyResult {
     friend bool operator==(const KeyResult&, const KeyResult&) = default;
 };
 
-// The encoding of one key press while a shell runs (without a shell the view passes every key on).
-KeyResult encodeKey(const KeyDescription& key);
+// The encoding of one key press while a shell runs (without a shell the view passes every key on),
+// in the cursor-key and keypad modes the program has set.
+KeyResult encodeKey(const KeyDescription& key, const TerminalModes& modes = {});

@@ -46,6 +46,8 @@ TerminalKey terminalKeyOf(int key)
         return TerminalKey::pageDown;
     case Qt::Key_Insert:
         return TerminalKey::insert;
+    case Qt::Key_Clear: // the keypad's 5 without Num Lock
+        return TerminalKey::begin;
     default:
         break;
     }
@@ -117,6 +119,7 @@ KeyDescription describe(const QKeyEvent& event)
     key.modifiers.shift = modifiers.testFlag(Qt::ShiftModifier);
     key.modifiers.alt = modifiers.testFlag(Qt::AltModifier);
     key.modifiers.super = modifiers.testFlag(Qt::MetaModifier);
+    key.keypad = modifiers.testFlag(Qt::KeypadModifier);
 
     const QString text = event.text();
     // Qt puts control characters in text() for Ctrl chords and some special keys; the encoder

@@ -38,11 +38,15 @@ TerminalTextView::TerminalTextView(QWidget* parent)
 {
     frames_ = new FrameScheduler([this] { runFrame(); }, this);
     engine_->setRenderHook([this] { renderScreen(); });
+    startTimer_ = new QTimer(this);
+    startTimer_->setSingleShot(true);
+    connect(startTimer_, &QTimer::timeout, this, [this] { attemptSessionStart(); });
     paragraphSpacing_ = GridSizing::paragraphSpacing(fontSize_, lineSpacing_);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled);
     setAutoFillBackground(false);
     setCursor(PointerCursor::shared());
+    setUpInput();
 }
 
 TerminalTextView::~TerminalTextView()
@@ -103,28 +107,44 @@ void TerminalTextView::startSessionWhenReady(const QString& shellChoice)
         return;
     }
     sessionStartPending_ = true;
-    // The timer's context is this view: destroying the view cancels the attempt.
-    QTimer::singleShot(startAttemptDelayMs, this, [this, shellChoice] { attemptSessionStart(shellChoice); });
+    shellChoice_ = shellChoice;
+    // A view that is ready starts on the next turn of the event loop, one that is not retries.
+    // The timer is the view's child: destroying the view cancels the attempt.
+    startTimer_->start(readyForSession() ? 0 : startAttemptDelayMs);
 }
 
-void TerminalTextView::attemptSessionStart(const QString& shellChoice)
+void TerminalTextView::retrySessionStart()
+{
+    if (sessionStartPending_ && readyForSession()) {
+        startTimer_->start(0);
+    }
+}
+
+bool TerminalTextView::readyForSession() const
+{
+    const QScrollArea* area = enclosingScrollArea();
+    const bool inWindow = window() != this && window()->isVisible();
+    const QSize visible = area != nullptr ? area->viewport()->size() : QSize();
+    return GridSizing::isReadyForSession(inWindow, area != nullptr, visible.width(), visible.height());
+}
+
+void TerminalTextView::attemptSessionStart()
 {
     ++startAttempts_;
     sessionStartPending_ = false;
-    QScrollArea* area = enclosingScrollArea();
-    const bool inWindow = window() != this && window()->isVisible();
-    const QSize visible = area != nullptr ? area->viewport()->size() : QSize();
-    if (!GridSizing::isReadyForSession(inWindow, area != nullptr, visible.width(), visible.height())) {
-        startSessionWhenReady(shellChoice);
+    if (!readyForSession()) {
+        startSessionWhenReady(shellChoice_);
         return;
     }
+    QScrollArea* area = enclosingScrollArea();
+    const QSize visible = area->viewport()->size();
     resize(visible.width(), std::max(height(), visible.height()));
     updateDocumentGeometry();
     const QSize settled = enclosingScrollArea() != nullptr ? area->viewport()->size() : visible;
     const GridSize grid =
         GridSizing::atLeastMinimum(gridSize(QSizeF(std::min(width(), settled.width()), settled.height())));
     engine_->resizeGrid(grid.rows, grid.columns);
-    session_ = std::make_unique<ShellSession>(std::weak_ptr<TerminalEngine>(engine_), shellChoice, grid.rows,
+    session_ = std::make_unique<ShellSession>(std::weak_ptr<TerminalEngine>(engine_), shellChoice_, grid.rows,
                                               grid.columns);
     if (window()->isVisible()) {
         setFocus(Qt::OtherFocusReason);
@@ -166,11 +186,13 @@ void TerminalTextView::renderScreen()
     const TextPosition cursor = cursorPosition();
     selection_ = {cursor, cursor};
     selecting_ = false;
+    takeEngineEvents();
     frames_->request();
 }
 
 void TerminalTextView::runFrame()
 {
+    followScreenSwitch();
     updateDocumentGeometry();
     scrollCursorIntoView();
     updateChangedLines();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "GridSizing.h"
+#include "MouseEncoder.h"
 #include "TextSelection.h"
 #include "settings/VitrionSettings.h"
 
@@ -22,6 +23,7 @@ class FrameScheduler;
 class GlyphMetrics;
 class LineImageCache;
 class QScrollArea;
+class QTimer;
 class ShellSession;
 class TerminalEngine;
 
@@ -30,6 +32,9 @@ class TerminalTextView : public QWidget {
 public:
     static constexpr double textInset = 2.0;        // text-container inset, both directions
     static constexpr int startAttemptDelayMs = 150; // between readiness checks
+    // A press this soon after the window became active is the click that activated it (the window
+    // manager focuses the window just before it passes the click on): it is not reported.
+    static constexpr int activatingClickMs = 150;
 
     explicit TerminalTextView(QWidget* parent = nullptr);
     ~TerminalTextView() override;
@@ -41,8 +46,9 @@ public:
     GridSize gridSize(QSizeF size) const;
     // Fits the grid (never below 24 x 80) and the pty to the scroll area's visible area.
     void resizeSessionToViewport();
-    // Starts the shell once the view is shown in a scroll area of at least 400 x 120; retries every
-    // 0.15 s while it is not, held weakly (a destroyed view's pending attempt does nothing).
+    // Starts the shell once the view is shown in a scroll area of at least 400 x 120: on the next
+    // turn of the event loop when it is, else retrying every 0.15 s (and at once when it is shown or
+    // resized), held weakly (a destroyed view's pending attempt does nothing).
     void startSessionWhenReady(const QString& shellChoice);
 
     const std::shared_ptr<TerminalEngine>& engine() const { return engine_; }
@@ -73,6 +79,16 @@ public:
     bool framePending() const; // a render has not reached the screen yet
     // Called with every byte string sent to the shell (tests and benchmarks watch the input path).
     void setInputObserver(std::function<void(std::string_view)> observer);
+    // Whether the pointer's buttons go to the program (it tracks the mouse and Shift is not held)
+    // instead of selecting, pasting and opening the menu.
+    bool reportsMouse(Qt::KeyboardModifiers modifiers) const;
+    // Starts a pending shell at once if the view is ready for it (shown, or resized, in its window).
+    void retrySessionStart();
+
+signals:
+    // From the shell's output: the title it set (OSC 0 or 2), and a bell (BEL).
+    void titleChanged(const QString& title);
+    void bellRang();
 
 public slots:
     void paste();         // the general clipboard's text through the paste path
@@ -88,6 +104,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
     bool focusNextPrevChild(bool next) override;
 
 private:
@@ -98,7 +115,8 @@ private:
     void updateDocumentGeometry();
     void scrollCursorIntoView();
     TextPosition cursorPosition() const;
-    void attemptSessionStart(const QString& shellChoice);
+    void attemptSessionStart();
+    bool readyForSession() const;
 
     // Painting (TerminalTextViewPainting.cpp)
     void paintLines(QPainter& painter, int firstLine, int lastLine);
@@ -119,6 +137,16 @@ private:
     void pasteText(const QString& text);
     TextPosition positionAt(QPointF point) const;
     void offerPrimarySelection();
+    void setUpInput();
+    void focusMoved(QWidget* from, QWidget* to);
+    // Reports a press, release or motion over its screen cell to the program tracking the mouse.
+    void reportMouse(const QMouseEvent& event, MouseAction action);
+    void reportWheel(QWheelEvent& event, int notches);
+    TextPosition screenCellAt(QPointF point) const;
+    // The engine's title, bells and clipboard writes after a chunk, handed on.
+    void takeEngineEvents();
+    // Entering the alternate screen remembers the history's scroll position, leaving restores it.
+    void followScreenSwitch();
 
     std::shared_ptr<TerminalEngine> engine_;
     std::unique_ptr<ShellSession> session_;
@@ -136,6 +164,8 @@ private:
     TerminalCursorStyle cursorStyle_ = TerminalCursorStyle::block;
     bool sessionStartPending_ = false;
     int startAttempts_ = 0;
+    QTimer* startTimer_ = nullptr;
+    QString shellChoice_;
 
     TextSelection selection_;
     enum class SelectionUnit { character, word, row } selectionUnit_ = SelectionUnit::character;
@@ -143,6 +173,15 @@ private:
     bool selecting_ = false;
     QElapsedTimer sinceDoubleClick_;
     QPointF doubleClickPoint_;
+
+    // Mouse reports and scrolling.
+    Qt::MouseButtons reportedButtons_;  // pressed with a report; their releases are reported
+    Qt::MouseButtons swallowedButtons_; // pressed to focus the window; nothing is reported
+    TextPosition lastReportedCell_{-1, -1};
+    int wheelRemainder_ = 0; // eighths of a degree short of a whole notch
+    QElapsedTimer sinceActivation_;
+    bool showingAlternate_ = false;
+    int primaryScroll_ = 0;
 
     int paintCount_ = 0;
     std::function<void(std::string_view)> inputObserver_;

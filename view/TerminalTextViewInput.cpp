@@ -1,9 +1,12 @@
 // Input: key presses through the key encoder, input-method text, the paste path (general clipboard,
-// and the X11 primary selection on a middle click), and mouse selection by character, word and row.
+// and the X11 primary selection on a middle click), mouse selection by character, word and row,
+// mouse reports and the wheel for programs that ask for them, focus reports, scrolling the history,
+// and the events of the shell's output (title, bell, clipboard writes).
 #include "DocumentLayout.h"
 #include "GlyphMetrics.h"
 #include "KeyEncoder.h"
 #include "KeyEventTranslator.h"
+#include "MouseEncoder.h"
 #include "PasteEncoder.h"
 #include "TerminalTextView.h"
 #include "engine/TerminalEngine.h"
@@ -15,10 +18,67 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStyleHints>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
+
+namespace {
+
+constexpr int wheelNotch = 120;       // angleDelta units (eighths of a degree) per notch
+constexpr int linesPerWheelNotch = 3; // cursor keys per notch on the alternate screen
+
+MouseButton mouseButtonOf(Qt::MouseButton button)
+{
+    switch (button) {
+    case Qt::LeftButton:
+        return MouseButton::left;
+    case Qt::MiddleButton:
+        return MouseButton::middle;
+    case Qt::RightButton:
+        return MouseButton::right;
+    default:
+        return MouseButton::none;
+    }
+}
+
+// The button a motion report names: the first held, in xterm's order.
+MouseButton heldButton(Qt::MouseButtons buttons)
+{
+    for (const Qt::MouseButton button : {Qt::LeftButton, Qt::MiddleButton, Qt::RightButton}) {
+        if (buttons & button) {
+            return mouseButtonOf(button);
+        }
+    }
+    return MouseButton::none;
+}
+
+std::string repeated(const std::string& bytes, int times)
+{
+    std::string all;
+    for (int i = 0; i < times; ++i) {
+        all += bytes;
+    }
+    return all;
+}
+
+MouseModifiers mouseModifiersOf(Qt::KeyboardModifiers modifiers)
+{
+    return {modifiers.testFlag(Qt::ShiftModifier), modifiers.testFlag(Qt::AltModifier),
+            modifiers.testFlag(Qt::ControlModifier)};
+}
+
+} // namespace
+
+void TerminalTextView::setUpInput()
+{
+    setMouseTracking(true); // motion without a button, for programs that track every motion
+    connect(qApp, &QApplication::focusChanged, this,
+            [this](QWidget* from, QWidget* to) { focusMoved(from, to); });
+}
 
 void TerminalTextView::send(std::string_view bytes)
 {
@@ -33,7 +93,7 @@ void TerminalTextView::send(std::string_view bytes)
 
 void TerminalTextView::keyPressEvent(QKeyEvent* event)
 {
-    const KeyResult result = encodeKey(KeyEventTranslator::describe(*event));
+    const KeyResult result = encodeKey(KeyEventTranslator::describe(*event), engine_->modes());
     switch (result.action) {
     case KeyAction::copy:
         copySelection();
@@ -43,6 +103,14 @@ void TerminalTextView::keyPressEvent(QKeyEvent* event)
         return;
     case KeyAction::paste:
         paste();
+        return;
+    case KeyAction::scrollPageUp:
+    case KeyAction::scrollPageDown:
+        if (QScrollArea* area = enclosingScrollArea()) {
+            area->verticalScrollBar()->triggerAction(result.action == KeyAction::scrollPageUp
+                                                         ? QAbstractSlider::SliderPageStepSub
+                                                         : QAbstractSlider::SliderPageStepAdd);
+        }
         return;
     case KeyAction::send:
         if (session_) {
@@ -154,6 +222,19 @@ TextPosition TerminalTextView::positionAt(QPointF point) const
 
 void TerminalTextView::mousePressEvent(QMouseEvent* event)
 {
+    if (reportsMouse(event->modifiers())) {
+        const bool activating =
+            !window()->isActiveWindow() ||
+            (sinceActivation_.isValid() && sinceActivation_.elapsed() < activatingClickMs);
+        setFocus(Qt::MouseFocusReason);
+        if (activating) {
+            swallowedButtons_ |= event->button();
+        } else {
+            reportedButtons_ |= event->button();
+            reportMouse(*event, MouseAction::press);
+        }
+        return;
+    }
     if (event->button() == Qt::MiddleButton) {
         QClipboard* clipboard = QGuiApplication::clipboard();
         if (clipboard->supportsSelection()) {
@@ -189,6 +270,11 @@ void TerminalTextView::mousePressEvent(QMouseEvent* event)
 
 void TerminalTextView::mouseDoubleClickEvent(QMouseEvent* event)
 {
+    if (reportsMouse(event->modifiers())) {
+        reportedButtons_ |= event->button(); // a second press, as the program sees it
+        reportMouse(*event, MouseAction::press);
+        return;
+    }
     if (event->button() != Qt::LeftButton) {
         QWidget::mouseDoubleClickEvent(event);
         return;
@@ -206,6 +292,10 @@ void TerminalTextView::mouseDoubleClickEvent(QMouseEvent* event)
 
 void TerminalTextView::mouseMoveEvent(QMouseEvent* event)
 {
+    if (!selecting_ && reportsMouse(event->modifiers())) {
+        reportMouse(*event, MouseAction::motion);
+        return;
+    }
     if (!selecting_ || !(event->buttons() & Qt::LeftButton)) {
         return;
     }
@@ -228,8 +318,138 @@ void TerminalTextView::mouseMoveEvent(QMouseEvent* event)
 
 void TerminalTextView::mouseReleaseEvent(QMouseEvent* event)
 {
+    if (swallowedButtons_ & event->button()) {
+        swallowedButtons_ &= ~event->button();
+        return;
+    }
+    if (reportedButtons_ & event->button()) {
+        reportedButtons_ &= ~event->button();
+        reportMouse(*event, MouseAction::release);
+        return;
+    }
     if (event->button() == Qt::LeftButton && selecting_) {
         selecting_ = false;
         offerPrimarySelection();
     }
+}
+
+bool TerminalTextView::reportsMouse(Qt::KeyboardModifiers modifiers) const
+{
+    return session_ &&
+           MouseEncoder::reportsTo(engine_->modes().mouseTracking, modifiers.testFlag(Qt::ShiftModifier));
+}
+
+TextPosition TerminalTextView::screenCellAt(QPointF point) const
+{
+    // The cell containing the point, not the nearest boundary; rows count from the screen's top.
+    const TextPosition cell = positionAt(point - QPointF(metrics_->advance() / 2, 0));
+    return {std::clamp(cell.row - engine_->screenTop(), 0, engine_->rows() - 1),
+            std::clamp(cell.column, 0, engine_->columns() - 1)};
+}
+
+void TerminalTextView::reportMouse(const QMouseEvent& event, MouseAction action)
+{
+    const TerminalModes& modes = engine_->modes();
+    const TextPosition cell = screenCellAt(event.position());
+    if (action == MouseAction::motion && cell == lastReportedCell_) {
+        return; // motion is reported once per cell
+    }
+    lastReportedCell_ = cell;
+    const MouseButton button = action == MouseAction::motion
+                                   ? heldButton(event.buttons() & ~swallowedButtons_)
+                                   : mouseButtonOf(event.button());
+    send(MouseEncoder::encode({action, button, cell.column, cell.row, mouseModifiersOf(event.modifiers())},
+                              modes.mouseTracking, modes.mouseSgr));
+}
+
+void TerminalTextView::wheelEvent(QWheelEvent* event)
+{
+    const TerminalModes& modes = engine_->modes();
+    const bool reported = reportsMouse(event->modifiers());
+    const bool asCursorKeys = session_ && engine_->alternateScreenActive() && modes.alternateScroll;
+    if (!reported && !asCursorKeys) {
+        // The scroll area scrolls the history. Handed to it here rather than left to propagate, which
+        // Qt does only for the window system's own events.
+        if (QScrollArea* area = enclosingScrollArea()) {
+            QCoreApplication::sendEvent(area->viewport(), event);
+        } else {
+            event->ignore();
+        }
+        return;
+    }
+    event->accept();
+    const int delta = event->angleDelta().y();
+    if ((delta > 0) != (wheelRemainder_ > 0)) {
+        wheelRemainder_ = 0; // a turn the other way starts afresh
+    }
+    wheelRemainder_ += delta;
+    const int notches = wheelRemainder_ / wheelNotch;
+    wheelRemainder_ -= notches * wheelNotch;
+    if (notches == 0) {
+        return;
+    }
+    if (reported) {
+        reportWheel(*event, notches);
+        return;
+    }
+    // Programs on the alternate screen (less, man) scroll with the cursor keys.
+    KeyDescription arrow;
+    arrow.key = notches > 0 ? TerminalKey::up : TerminalKey::down;
+    send(repeated(encodeKey(arrow, modes).bytes, std::abs(notches) * linesPerWheelNotch));
+}
+
+void TerminalTextView::reportWheel(QWheelEvent& event, int notches)
+{
+    const TerminalModes& modes = engine_->modes();
+    const TextPosition cell = screenCellAt(event.position());
+    const MouseEvent wheel{MouseAction::press, notches > 0 ? MouseButton::wheelUp : MouseButton::wheelDown,
+                           cell.column, cell.row, mouseModifiersOf(event.modifiers())};
+    send(repeated(MouseEncoder::encode(wheel, modes.mouseTracking, modes.mouseSgr), std::abs(notches)));
+}
+
+void TerminalTextView::focusMoved(QWidget* from, QWidget* to)
+{
+    const bool gained = to == this;
+    if (gained == (from == this)) {
+        return;
+    }
+    if (gained && (from == nullptr || from->window() != window())) {
+        sinceActivation_.start();
+    }
+    if (session_ && engine_->modes().focusEvents) {
+        send(gained ? "\x1b[I" : "\x1b[O");
+    }
+}
+
+void TerminalTextView::takeEngineEvents()
+{
+    TerminalEvents events = engine_->takeEvents();
+    if (events.titleChanged) {
+        emit titleChanged(QString::fromStdString(engine_->title()));
+    }
+    if (events.bells > 0) {
+        emit bellRang();
+    }
+    // Only writes (each bounded by the engine's string limit): a program never reads the clipboard.
+    if (!events.clipboardWrites.empty()) {
+        QGuiApplication::clipboard()->setText(QString::fromStdString(events.clipboardWrites.back()),
+                                              QClipboard::Clipboard);
+    }
+}
+
+void TerminalTextView::followScreenSwitch()
+{
+    const bool alternate = engine_->alternateScreenActive();
+    QScrollArea* area = enclosingScrollArea();
+    if (alternate == showingAlternate_ || area == nullptr) {
+        return;
+    }
+    showingAlternate_ = alternate;
+    QScrollBar* bar = area->verticalScrollBar();
+    if (alternate) {
+        primaryScroll_ = bar->value(); // before the document shrinks to the alternate screen
+        return;
+    }
+    updateDocumentGeometry(); // the history is back: the document grows again before the scroll
+    bar->setValue(primaryScroll_);
 }

@@ -1,5 +1,5 @@
-// An event filter on the viewport (its resizes) and the vertical scroll bar's value (scrolling):
-// both are changes of the visible area's bounds.
+// An event filter on the viewport (its resizes, and its showing with the window) and the vertical
+// scroll bar's value (scrolling): all are changes of the visible area's bounds.
 #include "ViewportWatch.h"
 
 #include "TerminalTextView.h"
@@ -36,7 +36,8 @@ void ViewportWatch::remove()
 
 bool ViewportWatch::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watching_ && event->type() == QEvent::Resize && area_ != nullptr && watched == area_->viewport()) {
+    const bool changed = event->type() == QEvent::Resize || event->type() == QEvent::Show;
+    if (watching_ && changed && area_ != nullptr && watched == area_->viewport()) {
         visibleAreaChanged();
     }
     return QObject::eventFilter(watched, event);
@@ -47,5 +48,6 @@ void ViewportWatch::visibleAreaChanged()
     ++changesSeen_;
     if (view_ != nullptr && view_->enclosingScrollArea() != nullptr) {
         view_->resizeSessionToViewport();
+        view_->retrySessionStart(); // a view waiting for its window starts as soon as it is shown
     }
 }

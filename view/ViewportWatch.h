@@ -1,5 +1,6 @@
 // The surface's watch on the visible area: every resize of the scroll area's viewport and every
-// scroll refits the grid and tells the shell its size. Holds the view weakly.
+// scroll refits the grid and tells the shell its size, and a shell waiting for the view to be shown
+// starts at once. Holds the view weakly.
 #pragma once
 
 #include <QObject>

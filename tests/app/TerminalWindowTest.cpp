@@ -288,6 +288,36 @@ TEST_F(TerminalWindowTest, TerminalMenuOffersCopyPasteNewShellAndSettings)
     EXPECT_TRUE(app->model().settingsPresented());
 }
 
+TEST_F(TerminalWindowTest, TheProgramsTitleBellAndMouseTrackingReachTheWindow)
+{
+    ASSERT_GT(runningShell(), 0);
+    view()->engine()->consume("\x1b]0;vim notes.txt\x07");
+    EXPECT_EQ(app->mainWindow()->windowTitle(), QStringLiteral("vim notes.txt \u2014 Vitrion"));
+    view()->engine()->consume("\x1b]2;\x07");
+    EXPECT_EQ(app->mainWindow()->windowTitle(), "Vitrion");
+
+    // In front of the user the bell is a brief flash of the glass.
+    focusTerminal();
+    view()->engine()->consume("\x07");
+    EXPECT_TRUE(content()->bellFlashShowing());
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !content()->bellFlashShowing(); }, 2000));
+
+    // A program that tracks the mouse gets the right click: no menu, unless Shift is held.
+    QMenu* menu = content()->contextMenu();
+    view()->engine()->consume("\x1b[?1000h");
+    emit view()->customContextMenuRequested(QPoint(20, 20));
+    EXPECT_FALSE(menu->isVisible());
+    view()->engine()->consume("\x1b[?1000l");
+    emit view()->customContextMenuRequested(QPoint(20, 20));
+    EXPECT_TRUE(QTest::qWaitFor([menu] { return menu->isVisible(); }, 2000));
+    menu->hide();
+
+    // A new shell has not named the window yet.
+    view()->engine()->consume("\x1b]2;old shell\x07");
+    app->newShellAction()->trigger();
+    EXPECT_EQ(app->mainWindow()->windowTitle(), "Vitrion");
+}
+
 TEST_F(TerminalWindowTest, BlurRegionFollowsMaterialRadiusAndSize)
 {
     const QList<QRect> initial = content()->blurRegion();

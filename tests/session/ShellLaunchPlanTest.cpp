@@ -25,6 +25,7 @@ TEST(ShellLaunchPlanTest, TerminalVariablesReplaceInheritedOnesAndTheRestIsKept)
                                                "LANG=C.UTF-8",
                                                "TERMINAL=x",
                                                "COLORTERM=truecolor",
-                                               "TERM_PROGRAM=Apple_Terminal",
+                                               "TERM_PROGRAM=Vitrion",
+                                               "TERM_PROGRAM_VERSION=" VITRION_VERSION,
                                            }));
 }

@@ -151,10 +151,12 @@ TEST_F(ShellSessionTest, ShellGetsTheTerminalEnvironmentHomeFolderAndOnlyThreeDe
     close(stray);
     qunsetenv("VITRION_INHERITED");
 
-    session.send("env | grep -E '^(TERM|COLORTERM|TERM_PROGRAM|VITRION_INHERITED)=' | sort\n");
+    session.send(
+        "env | grep -E '^(TERM|COLORTERM|TERM_PROGRAM|TERM_PROGRAM_VERSION|VITRION_INHERITED)=' | sort\n");
     EXPECT_TRUE(waitForLine("COLORTERM=truecolor"));
     EXPECT_TRUE(waitForLine("TERM=xterm-256color"));
-    EXPECT_TRUE(waitForLine("TERM_PROGRAM=Apple_Terminal"));
+    EXPECT_TRUE(waitForLine("TERM_PROGRAM=Vitrion"));
+    EXPECT_TRUE(waitForLine("TERM_PROGRAM_VERSION=" VITRION_VERSION));
     EXPECT_TRUE(waitForLine("VITRION_INHERITED=kept"));
     session.send("echo A0=$0; echo P=$(pwd)\n");
     EXPECT_TRUE(waitForLine("A0=sh"));
@@ -171,6 +173,31 @@ TEST_F(ShellSessionTest, ShellGetsTheTerminalEnvironmentHomeFolderAndOnlyThreeDe
         }
         return false;
     })) << screenDump(*engine);
+}
+
+// A program's queries (DA1, cursor position, status) are answered on the pty once each, in the order
+// asked, and the answers never reach the screen. A repeated answer would come before the last one.
+TEST_F(ShellSessionTest, QueriesAreAnsweredOnceInOrderWithoutReachingTheScreen)
+{
+    if (ShellSession::path("bash") == "/bin/zsh") {
+        GTEST_SKIP() << "no bash on this machine";
+    }
+    ShellSession& session = start("bash");
+    session.send("printf '\\e[H\\e[2J\\e[5;7H\\e[c\\e[6n\\e[5n'; read -rs -d c a; read -rs -d R b;"
+                 " read -rs -d n c; printf '%s|%s|%s' \"$a\" \"$b\" \"$c\" > answers; echo; echo DO\"\"NE\n");
+    ASSERT_TRUE(waitForLine("DONE"));
+    QFile answers(homePath() + "/answers");
+    ASSERT_TRUE(answers.open(QIODevice::ReadOnly));
+    EXPECT_EQ(answers.readAll().toStdString(), "\x1b[?62;22|\x1b[5;7|\x1b[0");
+    std::string screen;
+    for (std::size_t row = static_cast<std::size_t>(engine->screenTop()); row < engine->rowCount(); ++row) {
+        for (const Cell& cell : engine->row(row)) {
+            screen += cell.character > U' ' ? static_cast<char>(cell.character) : '\0';
+        }
+    }
+    std::erase(screen, '\0');
+    EXPECT_EQ(screen, "DONE") << screenDump(*engine);
+    answers.remove();
 }
 
 TEST_F(ShellSessionTest, LargePasteArrivesWholeAndInOrder)

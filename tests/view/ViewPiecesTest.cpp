@@ -203,8 +203,8 @@ TEST_F(ViewPiecesTest, QtKeyEventsBecomeTheTerminalsBytes)
     EXPECT_EQ(bytesFor(Qt::Key_Tab, {}, QStringLiteral("\t")), "\t");
     EXPECT_EQ(bytesFor(Qt::Key_Backtab, Qt::ShiftModifier), "\x1b[Z");
     EXPECT_EQ(bytesFor(Qt::Key_Escape, {}, QStringLiteral("\x1b")), "\x1b");
-    EXPECT_EQ(bytesFor(Qt::Key_Left, Qt::ShiftModifier), "\x1b[D");
-    EXPECT_EQ(bytesFor(Qt::Key_Left, Qt::AltModifier), "\x1b[D");
+    EXPECT_EQ(bytesFor(Qt::Key_Left, Qt::ShiftModifier), "\x1b[1;2D");
+    EXPECT_EQ(bytesFor(Qt::Key_Left, Qt::AltModifier), "\x1b[1;3D");
     EXPECT_EQ(bytesFor(Qt::Key_PageUp, {}), "\x1b[5~");
     EXPECT_EQ(bytesFor(Qt::Key_F1, {}), "\x1bOP");
     EXPECT_EQ(bytesFor(Qt::Key_F12, {}), "\x1b[24~");
@@ -212,13 +212,13 @@ TEST_F(ViewPiecesTest, QtKeyEventsBecomeTheTerminalsBytes)
     EXPECT_EQ(bytesFor(Qt::Key_A, Qt::ControlModifier, QStringLiteral("\x01")), "\x01");
     EXPECT_EQ(bytesFor(Qt::Key_Space, Qt::ControlModifier, QStringLiteral(" ")), std::string(1, '\0'));
     EXPECT_EQ(bytesFor(Qt::Key_BracketLeft, Qt::ControlModifier, QStringLiteral("\x1b")), "\x1b");
-    EXPECT_EQ(bytesFor(Qt::Key_2, Qt::ControlModifier, QStringLiteral("2")), "\x12");
-    EXPECT_EQ(bytesFor(Qt::Key_Slash, Qt::ControlModifier, QStringLiteral("\x1f")), "\x0f");
+    EXPECT_EQ(bytesFor(Qt::Key_2, Qt::ControlModifier, QStringLiteral("2")), std::string(1, '\0'));
+    EXPECT_EQ(bytesFor(Qt::Key_Slash, Qt::ControlModifier, QStringLiteral("\x1f")), "\x1f");
     EXPECT_EQ(bytesFor(Qt::Key_Underscore, Qt::ControlModifier | Qt::ShiftModifier), "\x1f");
     EXPECT_EQ(bytesFor(Qt::Key_At, Qt::ControlModifier | Qt::ShiftModifier), std::string(1, '\0'));
     EXPECT_EQ(bytesFor(Qt::Key_AsciiCircum, Qt::ControlModifier | Qt::ShiftModifier), "\x1e");
     EXPECT_EQ(bytesFor(Qt::Key_Return, Qt::ControlModifier, QStringLiteral("\r")), "\r");
-    EXPECT_EQ(bytesFor(Qt::Key_Backspace, Qt::ControlModifier, QStringLiteral("\b")), "\x1f");
+    EXPECT_EQ(bytesFor(Qt::Key_Backspace, Qt::ControlModifier, QStringLiteral("\b")), "\b");
     // Text, Alt as an ESC prefix, AltGr typing its character.
     EXPECT_EQ(bytesFor(Qt::Key_A, {}, QStringLiteral("a")), "a");
     EXPECT_EQ(bytesFor(Qt::Key_B, Qt::AltModifier, QStringLiteral("b")), "\x1b"
