@@ -309,18 +309,6 @@ void TerminalEngine::editLines(std::int64_t count, void (Grid::*shift)(int, int,
     carriageReturn();
 }
 
-// CUP and its relatives: 0-based, inside the screen, or inside the margins in origin mode.
-void TerminalEngine::cursorTo(int row, int column)
-{
-    if (modes_.originMode) {
-        cursorRow_ = std::clamp(top_ + row, top_, bottom_);
-    } else {
-        cursorRow_ = std::clamp(row, 0, rows_ - 1);
-    }
-    cursorColumn_ = std::clamp(column, 0, columns_ - 1);
-    wrapPending_ = false;
-}
-
 // Vertical movements stop at a margin when they start inside the region, else at the screen's edge.
 void TerminalEngine::cursorUp(int count)
 {

@@ -213,6 +213,13 @@ static void applyRendition(CellStyle& pen, std::span<const std::int64_t> values,
 
 void TerminalEngine::applyGraphicRendition(std::span<const std::int64_t> values)
 {
+    // A direct colour alone, what 24-bit output sends before every few characters, goes straight
+    // into the pen.
+    if (values.size() == 5 && (values[0] == 38 || values[0] == 48) && values[1] == 2) {
+        (values[0] == 38 ? pen_.foreground : pen_.background) =
+            CellColor::rgb(level(values[2]), level(values[3]), level(values[4]));
+        return;
+    }
     applyRendition(pen_, values, {});
 }
 

@@ -9,6 +9,7 @@
 #include "Grid.h"
 #include "Utf8Decoder.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -207,7 +208,18 @@ private:
     void insertLines(std::int64_t count);
     void deleteLines(std::int64_t count);
     void editLines(std::int64_t count, void (Grid::*shift)(int, int, int, const Cell&));
-    void cursorTo(int row, int column);        // screen row (origin-relative in origin mode), column
+    // CUP and its relatives: 0-based, inside the screen, or inside the margins in origin mode. Inline:
+    // a full-screen redraw is mostly this.
+    void cursorTo(int row, int column)
+    {
+        if (modes_.originMode) [[unlikely]] {
+            cursorRow_ = std::clamp(top_ + row, top_, bottom_);
+        } else {
+            cursorRow_ = std::clamp(row, 0, rows_ - 1);
+        }
+        cursorColumn_ = std::clamp(column, 0, columns_ - 1);
+        wrapPending_ = false;
+    }
     void cursorUp(int count);
     void cursorDown(int count);
     void cursorForward(int count);
