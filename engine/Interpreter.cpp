@@ -11,6 +11,10 @@
 #include <bit>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 // Printable bytes that the ASCII fast path writes straight into the grid (DEL is ignored, as xterm
 // does).
@@ -222,15 +226,34 @@ const std::uint8_t* TerminalEngine::writeTextRun(const std::uint8_t* p, const st
     int column = cursorColumn_;
     char32_t scalar = first;
     int width = 1;
+    // The run overwrites one stretch of cells, so only a wide character cut at either end of it needs
+    // its other half blanked: its first half before the stretch now, its second half after it at
+    // the end.
+    if ((cells[column].style.flags & CellFlags::wideTail) && column > 0) [[unlikely]] {
+        cells[column - 1] = blankCell(style.background);
+    }
+#if defined(__SSE2__)
+    // One- and two-cell characters alternate at random in such text, so both are written without a
+    // branch on the width: the first cell with the head flag or not, and the cell after it either
+    // the second half or what it already held (the next character overwrites it anyway).
+    const Cell tailCell{0, CellStyle{style.foreground, style.background,
+                                     static_cast<std::uint16_t>(style.flags | CellFlags::wideTail), style.link}};
+    __m128i tail;
+    std::memcpy(&tail, &tailCell, sizeof tail);
+#endif
     for (;;) {
-        if ((cells[column].style.flags | cells[column + width - 1].style.flags) & CellFlags::wide) [[unlikely]] {
-            splitWideEdges(cells, column, column + width, columns, style.background);
+#if defined(__SSE2__)
+        CellStyle headStyle = style;
+        headStyle.flags = static_cast<std::uint16_t>(headStyle.flags | (width - 1) * CellFlags::wideHead);
+        cells[column] = Cell{scalar, headStyle};
+        if (column + 1 < columns) [[likely]] {
+            auto* const next = reinterpret_cast<__m128i*>(cells + column + 1);
+            const __m128i two = _mm_set1_epi32(-(width - 1));
+            _mm_storeu_si128(next, _mm_or_si128(_mm_and_si128(two, tail), _mm_andnot_si128(two, _mm_loadu_si128(next))));
         }
-        if (width == 1) [[likely]] {
-            cells[column] = Cell{scalar, style};
-        } else {
-            placeCharacter(cells, column, scalar, width, style);
-        }
+#else
+        placeCharacter(cells, column, scalar, width, style);
+#endif
         p += length;
         column += width;
         if (column >= columns) {
@@ -252,11 +275,14 @@ const std::uint8_t* TerminalEngine::writeTextRun(const std::uint8_t* p, const st
         if (next < 0x20 || (next >= 0x80 && next < 0xA0)) {
             break; // not a whole character, or a C1 control
         }
-        width = next < 0x300 ? 1 : characterWidthFromTable(next);
+        width = characterWidthFromTable(next); // no branch on the script, which changes at random
         if (width == 0 || column + width > columns) {
             break; // combining marks, and a wide character at the last column, take the general path
         }
         scalar = next;
+    }
+    if (cells[column].style.flags & CellFlags::wideTail) [[unlikely]] {
+        cells[column] = blankCell(style.background);
     }
     lastPrinted_ = scalar;
     cursorColumn_ = column;
