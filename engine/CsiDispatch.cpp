@@ -6,7 +6,6 @@
 #include "TerminalEngine.h"
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 
 #ifndef VITRION_VERSION
@@ -78,7 +77,7 @@ const std::uint8_t* TerminalEngine::executeWholeSequence(const std::uint8_t* seq
     }
     // Intermediates and colons are rare: such a sequence is read again in the general form.
     const bool intermediate = final[-1] >= 0x20 && final[-1] <= 0x2F && final - 1 >= parameters;
-    if (intermediate || (*final == 'm' && std::memchr(parameters, ':', static_cast<std::size_t>(final - parameters)))) {
+    if (intermediate || (parameters_.spoilt() && *final == 'm')) {
         dispatchSequence(parameters, final);
     } else {
         dispatchControlSequence(key(hasLeader ? static_cast<char>(*parameters) : 0, 0, static_cast<char>(*final)));

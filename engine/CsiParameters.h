@@ -22,12 +22,14 @@ public:
     CsiParameterList& operator=(const CsiParameterList&) = delete;
 
     std::span<const std::int64_t> values() const { return {data_, size_}; }
+    // Some piece held something other than a sign and digits (a colon, an intermediate, ...).
+    bool spoilt() const { return spoilt_; }
 
     // Replaces the values by those pushed while it lives. Keeps the position in locals, which the
     // stores of the values cannot alias, so nothing is read back from the list between two pushes.
     class Writer {
     public:
-        explicit Writer(CsiParameterList& list) : list_(list), data_(list.inline_.data()) {}
+        explicit Writer(CsiParameterList& list) : list_(list), data_(list.inline_.data()) { list.spoilt_ = false; }
         ~Writer()
         {
             list_.data_ = data_;
@@ -35,6 +37,8 @@ public:
         }
         Writer(const Writer&) = delete;
         Writer& operator=(const Writer&) = delete;
+
+        void markSpoilt() { list_.spoilt_ = true; }
 
         void push(std::int64_t value)
         {
@@ -67,6 +71,7 @@ private:
     std::vector<std::int64_t> spilled_;
     std::int64_t* data_ = inline_.data();
     std::size_t size_ = 0;
+    bool spoilt_ = false;
 };
 
 namespace CsiParameters {
@@ -192,6 +197,7 @@ template <bool stopAtFinal, typename Char>
         }
         if (!endsPiece(p)) { // something other than a digit: the piece counts as 0
             good = false;
+            out.markSpoilt();
             do {
                 ++p;
             } while (!endsPiece(p));

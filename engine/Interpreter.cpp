@@ -369,6 +369,21 @@ TerminalEngine::graphicRenditionSequence(const std::uint8_t* sequence, const std
         applyGraphicRendition(values);
         return q + 3;
     }
+    // Two codes of one or two digits each (a background and a foreground, an attribute and a
+    // colour): ESC [ a ; b m.
+    const std::ptrdiff_t firstEnd = digit(1) ? 2 : 1;
+    const bool extendedColour = firstEnd == 2 && q[1] == '8' && q[0] >= '3' && q[0] <= '5'; // 38, 48, 58
+    if (!extendedColour && left > firstEnd + 2 && q[firstEnd] == ';' && digit(firstEnd + 1)) {
+        const std::ptrdiff_t second = firstEnd + 1;
+        const std::ptrdiff_t secondEnd = left > second + 1 && digit(second + 1) ? second + 2 : second + 1;
+        if (secondEnd < left && q[secondEnd] == 'm') {
+            const std::int64_t values[] = {firstEnd == 2 ? value(0) * 10 + value(1) : value(0),
+                                           secondEnd - second == 2 ? value(second) * 10 + value(second + 1)
+                                                                   : value(second)};
+            applyGraphicRendition(values);
+            return q + secondEnd + 1;
+        }
+    }
     // 38;5; or 48;5; and one to three digits and m: seven to nine bytes.
     if (left < 7 || (q[0] != '3' && q[0] != '4') || q[1] != '8' || q[2] != ';' || q[3] != '5' || q[4] != ';' ||
         !digit(5)) {
