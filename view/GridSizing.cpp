@@ -1,4 +1,4 @@
-// Grid-size estimate and readiness rule; non-finite inputs (a corrupt settings value) count as the
+// Grid sizing and readiness rule; non-finite metrics (a font that measured as nothing) count as the
 // smallest line and cell so that nothing divides by zero or overflows an int.
 #include "GridSizing.h"
 
@@ -15,20 +15,25 @@ double atLeast(double value, double floor)
 
 int countOf(double extent, double step)
 {
-    const double count = std::trunc(extent / step);
+    double count = std::trunc(extent / step);
     if (!(count > 0.0)) {
         return 0; // negative, zero or NaN
+    }
+    // The view lays the lines out as count x step; a quotient rounded up to a whole number must not
+    // leave the last line a hair past the edge.
+    if (count * step > extent) {
+        count -= 1.0;
     }
     return static_cast<int>(std::min(count, 1.0e6));
 }
 
 } // namespace
 
-GridSize gridSize(double width, double height, double fontSize, double lineSpacing)
+GridSize gridSize(double width, double height, double linePitch, double cellAdvance, double inset)
 {
-    const double lineHeight = atLeast(fontSize * lineSpacing, 12.0);
-    const double cellWidth = atLeast(fontSize * 0.61, 6.0);
-    return GridSize{countOf(height, lineHeight), countOf(width, cellWidth)};
+    const double pitch = atLeast(linePitch, minimumLinePitch);
+    const double advance = atLeast(cellAdvance, minimumCellAdvance);
+    return GridSize{countOf(height - 2 * inset, pitch), countOf(width - 2 * inset, advance)};
 }
 
 GridSize atLeastMinimum(GridSize size)

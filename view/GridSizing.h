@@ -1,5 +1,6 @@
-// The arithmetic that fits a terminal grid to a visible area: the size estimate from the font size,
-// the 24 x 80 floor, the readiness rule for starting the shell, and the line spacing.
+// The arithmetic that fits a terminal grid to a visible area: rows and columns from the view's
+// measured line pitch and cell advance, the 24 x 80 floor, the readiness rule for starting the
+// shell, and the line spacing.
 #pragma once
 
 struct GridSize {
@@ -14,9 +15,13 @@ inline constexpr GridSize minimumGridSize{24, 80};
 inline constexpr double minimumReadyWidth = 400.0;
 inline constexpr double minimumReadyHeight = 120.0;
 
-// Rows and columns for an area, from the font size alone: line height max(fontSize x lineSpacing, 12),
-// cell width max(fontSize x 0.61, 6), each count truncated toward zero (never negative).
-GridSize gridSize(double width, double height, double fontSize, double lineSpacing);
+inline constexpr double minimumLinePitch = 12.0;
+inline constexpr double minimumCellAdvance = 6.0;
+
+// Rows and columns that fit whole inside an area drawn with an inset on every side: floor((height -
+// 2 x inset) / linePitch) by floor((width - 2 x inset) / cellAdvance), with the pitch at least 12 and
+// the advance at least 6 (non-finite ones count as those), never negative.
+GridSize gridSize(double width, double height, double linePitch, double cellAdvance, double inset);
 // The grid is never smaller than 24 rows by 80 columns.
 GridSize atLeastMinimum(GridSize size);
 // The shell starts once the view is in a window inside a scroll area showing at least 400 x 120.

@@ -77,7 +77,8 @@ void TerminalTextView::configure(const VitrionSettings& settings)
 
 GridSize TerminalTextView::gridSize(QSizeF size) const
 {
-    return GridSizing::gridSize(size.width(), size.height(), fontSize_, lineSpacing_);
+    // The metrics the lines are drawn at, so every row of the grid shows inside the area.
+    return GridSizing::gridSize(size.width(), size.height(), linePitch(), cellAdvance(), textInset);
 }
 
 QScrollArea* TerminalTextView::enclosingScrollArea() const

@@ -6,7 +6,7 @@ import time
 import unittest
 
 from vitrion_e2e.case import DesktopCase
-from vitrion_e2e.sizing import grid_rule, stty_size, visible_area
+from vitrion_e2e.sizing import grid_rule, measure_cells, stty_size, visible_area
 from vitrion_e2e.waiting import wait_until
 
 SAVE_FAILED = "Vitrion settings could not be saved: "
@@ -32,7 +32,8 @@ class FaultsTest(DesktopCase):
         home = self.new_home()
         home.write(".config", "a plain file where the directory should be\n")
         app = self.launch(home=home)
-        self.assertEqual(stty_size(app, "size.txt"), grid_rule(*visible_area(app)))
+        metrics = measure_cells(app)
+        self.assertEqual(stty_size(app, "size.txt"), grid_rule(*visible_area(app), *metrics))
         app.open_settings_panel()
         app.key("Tab", "Tab", "Home")  # the opacity slider to its left end
         wait_until(lambda: SAVE_FAILED in app.log(), 20, "the failed save to be logged")

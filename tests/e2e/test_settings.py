@@ -6,7 +6,7 @@ import os
 
 from vitrion_e2e.case import DesktopCase
 from vitrion_e2e.home import DEFAULT_SETTINGS
-from vitrion_e2e.sizing import grid_rule, stty_size, visible_area
+from vitrion_e2e.sizing import grid_rule, measure_cells, resize_window, stty_size, visible_area
 from vitrion_e2e.waiting import file_text, wait_until
 
 CORRUPT = '{"opacity": 0.5, "fontSize": 20, "shell": '
@@ -37,16 +37,21 @@ class SettingsTest(DesktopCase):
         self.assertTrue(text.startswith("{\n"), text)
 
     def test_a_larger_font_in_the_file_gives_fewer_rows_and_columns(self):
+        # A window large enough for either font's grid to fit above the 24 x 80 floor.
         default = self.launch()
+        resize_window(default, 1100, 760)
+        default_metrics = measure_cells(default)
         default_size = stty_size(default, "size.txt")
-        self.assertEqual(default_size, grid_rule(*visible_area(default)))
+        self.assertEqual(default_size, grid_rule(*visible_area(default), *default_metrics))
         default.stop()
 
         home = self.new_home()
         home.write_config(fontSize=20)
         large = self.launch(home=home)
+        resize_window(large, 1100, 760)
+        large_metrics = measure_cells(large)
         large_size = stty_size(large, "size.txt")
-        self.assertEqual(large_size, grid_rule(*visible_area(large), font_size=20))
+        self.assertEqual(large_size, grid_rule(*visible_area(large), *large_metrics))
         self.assertLess(large_size[0], default_size[0])
         self.assertLess(large_size[1], default_size[1])
 
@@ -72,8 +77,11 @@ class SettingsTest(DesktopCase):
         home.write(".config/Vitrion/config.json", CORRUPT)
         before = os.stat(home.config_path)
         app = self.launch(home=home)
-        # The font size 20 in the broken file is not used: the grid is the default one.
-        self.assertEqual(stty_size(app, "size.txt"), grid_rule(*visible_area(app)))
+        # The font size 20 in the broken file is not used: the cells are a 14-pixel font's (a
+        # monospace advance is about 0.6 em), and the grid follows them.
+        metrics = measure_cells(app)
+        self.assertAlmostEqual(metrics.advance, 14 * 0.6, delta=0.8)
+        self.assertEqual(stty_size(app, "size.txt"), grid_rule(*visible_area(app), *metrics))
         app.command("true")
         self.assertEqual(file_text(home.config_path), CORRUPT)
         after = os.stat(home.config_path)

@@ -1,4 +1,5 @@
-// Grid sizing: the estimate from the font size, the 24 x 80 floor, readiness and line spacing.
+// Grid sizing: rows and columns from the measured pitch and advance inside the text inset, the
+// 24 x 80 floor, readiness and line spacing.
 #include "view/GridSizing.h"
 
 #include <cmath>
@@ -7,26 +8,48 @@
 
 namespace {
 
-TEST(GridSizingTest, EstimatesFromTheFontSize)
+constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+constexpr double inf = std::numeric_limits<double>::infinity();
+
+struct SizingCase {
+    const char* what;
+    double width, height, pitch, advance, inset;
+    GridSize expected;
+};
+
+TEST(GridSizingTest, RowsAndColumnsFitWholeInsideTheInset)
 {
-    EXPECT_EQ(GridSizing::gridSize(800, 600, 14, 1.15), (GridSize{37, 93}));
-    EXPECT_EQ(GridSizing::gridSize(400, 120, 14, 1.15), (GridSize{7, 46}));
-    EXPECT_EQ(GridSizing::atLeastMinimum(GridSizing::gridSize(400, 120, 14, 1.15)), (GridSize{24, 80}));
-    // A 6-point font: cell width max(3.66, 6) = 6, line height max(6.9, 12) = 12.
-    EXPECT_EQ(GridSizing::gridSize(600, 120, 6, 1.15), (GridSize{10, 100}));
-    // Below 1.0 the grid's line height still uses the multiplier.
-    EXPECT_EQ(GridSizing::gridSize(100, 112, 20, 0.8), (GridSize{7, 8}));
+    const SizingCase cases[] = {
+        // 14 px DejaVu Sans Mono at 1.15: pitch 16.297 + 2.1, advance 8.4287.
+        {"default window", 752, 552, 18.397, 8.4287, 2, {29, 88}},
+        {"the inset is taken off both sides", 100, 44, 20, 10, 2, {2, 9}},
+        {"one pixel short of another row", 100, 63, 20, 10, 2, {2, 9}},
+        {"exactly three rows", 100, 64, 20, 10, 2, {3, 9}},
+        {"a fractional pitch that fills the area", 100, 3 * 18.4 + 4, 18.4, 10, 2, {3, 9}},
+        // 837 / 18.6 rounds to 45, but 45 x 18.6 is a hair over 837: the last row would not fit.
+        {"a quotient rounded up to a whole number", 100, 841, 18.6, 10, 2, {44, 9}},
+        {"no inset", 100, 60, 20, 10, 0, {3, 10}},
+        {"the pitch is at least 12, the advance at least 6", 604, 124, 7, 3.6, 2, {10, 100}},
+        {"area smaller than the insets", 3, 3, 20, 10, 2, {0, 0}},
+        {"negative area", -5, -5, 20, 10, 2, {0, 0}},
+        {"width not a number", nan, 604, 20, 10, 2, {30, 0}},
+        {"metrics not a number", 124, 124, nan, nan, 2, {10, 20}},
+        {"negative metrics", 124, 124, -20, -10, 2, {10, 20}},
+        {"zero metrics", 124, 124, 0, 0, 2, {10, 20}},
+        {"infinite metrics", 124, 124, inf, inf, 2, {10, 20}},
+        {"infinite area", inf, inf, 20, 10, 2, {1000000, 1000000}},
+    };
+    for (const SizingCase& c : cases) {
+        EXPECT_EQ(GridSizing::gridSize(c.width, c.height, c.pitch, c.advance, c.inset), c.expected) << c.what;
+    }
 }
 
-TEST(GridSizingTest, NonsenseSizesGiveSmallGrids)
+TEST(GridSizingTest, NeverBelowTwentyFourByEighty)
 {
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    const double inf = std::numeric_limits<double>::infinity();
-    EXPECT_EQ(GridSizing::gridSize(-5, -5, 14, 1.15), (GridSize{0, 0}));
-    EXPECT_EQ(GridSizing::gridSize(nan, 600, 14, 1.15), (GridSize{37, 0}));
-    EXPECT_EQ(GridSizing::gridSize(120, 120, nan, nan), (GridSize{10, 20}));
-    EXPECT_EQ(GridSizing::gridSize(120, 120, -14, 1.15), (GridSize{10, 20}));
-    EXPECT_EQ(GridSizing::gridSize(inf, inf, 14, 1.15), (GridSize{1000000, 1000000}));
+    EXPECT_EQ(GridSizing::atLeastMinimum({7, 46}), (GridSize{24, 80}));
+    EXPECT_EQ(GridSizing::atLeastMinimum({30, 40}), (GridSize{30, 80}));
+    EXPECT_EQ(GridSizing::atLeastMinimum({10, 120}), (GridSize{24, 120}));
+    EXPECT_EQ(GridSizing::atLeastMinimum({40, 100}), (GridSize{40, 100}));
 }
 
 TEST(GridSizingTest, ReadyFromFourHundredByOneHundredTwenty)
@@ -42,7 +65,7 @@ TEST(GridSizingTest, ParagraphSpacingIsNeverNegative)
 {
     EXPECT_NEAR(GridSizing::paragraphSpacing(14, 1.15), 2.1, 1e-9);
     EXPECT_EQ(GridSizing::paragraphSpacing(14, 0.8), 0.0);
-    EXPECT_EQ(GridSizing::paragraphSpacing(14, std::numeric_limits<double>::quiet_NaN()), 0.0);
+    EXPECT_EQ(GridSizing::paragraphSpacing(14, nan), 0.0);
     EXPECT_NEAR(GridSizing::cursorHeight(14, 1.15), 16.1, 1e-9);
 }
 

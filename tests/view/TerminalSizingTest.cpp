@@ -1,5 +1,5 @@
-// Grid sizing and the shell start: the estimate from the font size, the 24 x 80 floor, a real
-// shell's idea of its size after the viewport changes, no SIGWINCH for a scroll, and the delayed,
+// Grid sizing and the shell start: the grid that the visible area shows whole, the 24 x 80 floor, a
+// real shell's idea of its size after the viewport changes, no SIGWINCH for a scroll, and the delayed,
 // weakly held start attempts with their 400 x 120 readiness rule.
 #include "ViewTestSupport.h"
 #include "engine/TerminalEngine.h"
@@ -13,6 +13,8 @@
 #include <QScrollBar>
 #include <QTest>
 
+#include <cmath>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -25,23 +27,61 @@ protected:
     void SetUp() override { ViewTest::ensureApplication(); }
 };
 
-TEST_F(TerminalSizingTest, GridFollowsTheVisibleAreaNeverBelowTwentyFourByEighty)
+// The rows and columns whose cells lie whole inside the area less the text inset on every side, at
+// the pitch and advance the view draws with.
+GridSize fittingGrid(const TerminalTextView& view, QSize area)
 {
+    const double insets = 2 * TerminalTextView::textInset;
+    return {static_cast<int>(std::floor((area.height() - insets) / view.linePitch())),
+            static_cast<int>(std::floor((area.width() - insets) / view.cellAdvance()))};
+}
+
+TEST_F(TerminalSizingTest, EveryRowAndColumnShowsWithoutScrolling)
+{
+    struct Case {
+        double fontSize, lineSpacing;
+        QSize area;
+    };
+    const Case cases[] = {
+        {14, 1.15, QSize(800, 600)}, {14, 1.15, QSize(1003, 917)}, {20, 1.15, QSize(1200, 900)},
+        {14, 2.0, QSize(900, 1200)}, {14, 0.8, QSize(800, 600)},   {11, 1.3, QSize(1000, 700)},
+    };
     ScrollHost host(QSize(800, 600), {}, Qt::ScrollBarAlwaysOff);
-    EXPECT_EQ(host.view().gridSize(QSizeF(800, 600)), (GridSize{37, 93}));
-    EXPECT_EQ(host.view().gridSize(QSizeF(400, 120)), (GridSize{7, 46}));
-    EXPECT_EQ(host.engine().rows(), 37);
-    EXPECT_EQ(host.engine().columns(), 93);
-    host.resize(QSize(400, 120));
+    TerminalTextView& view = host.view();
+    for (const Case& c : cases) {
+        VitrionSettings settings;
+        settings.fontSize = c.fontSize;
+        settings.lineSpacing = c.lineSpacing;
+        view.configure(settings);
+        host.resize(c.area);
+        const GridSize grid = fittingGrid(view, c.area);
+        SCOPED_TRACE(testing::Message() << c.fontSize << " px x " << c.lineSpacing << " in " << c.area.width()
+                                        << " x " << c.area.height() << ": pitch " << view.linePitch()
+                                        << ", advance " << view.cellAdvance());
+        ASSERT_GE(grid.rows, 24);
+        ASSERT_GE(grid.columns, 80);
+        EXPECT_EQ(view.gridSize(c.area), grid);
+        EXPECT_EQ((GridSize{host.engine().rows(), host.engine().columns()}), grid);
+        // The last cell ends inside the inset, and the document needs no scrolling.
+        const QPointF last = view.cellOrigin(grid.rows - 1, grid.columns - 1);
+        EXPECT_LE(last.y() + view.linePitch(), c.area.height() - TerminalTextView::textInset);
+        EXPECT_LE(last.x() + view.cellAdvance(), c.area.width() - TerminalTextView::textInset);
+        EXPECT_EQ(host.area().verticalScrollBar()->maximum(), 0);
+    }
+}
+
+TEST_F(TerminalSizingTest, NeverBelowTwentyFourByEightyNorFinerThanTwelveBySix)
+{
+    ScrollHost host(QSize(400, 120), {}, Qt::ScrollBarAlwaysOff);
     EXPECT_EQ(host.engine().rows(), 24);
     EXPECT_EQ(host.engine().columns(), 80);
 
-    // A 6-point font: cells of at least 6 wide and lines of at least 12 high.
     VitrionSettings small;
     small.fontSize = 6;
     host.view().configure(small);
-    EXPECT_EQ(host.view().gridSize(QSizeF(600, 120)), (GridSize{10, 100}));
-    host.resize(QSize(1200, 480));
+    ASSERT_LT(host.view().linePitch(), 12);
+    ASSERT_LT(host.view().cellAdvance(), 6);
+    host.resize(QSize(1204, 484));
     EXPECT_EQ(host.engine().rows(), 40);
     EXPECT_EQ(host.engine().columns(), 200);
 }
@@ -70,8 +110,14 @@ TEST_F(TerminalSizingTest, TheShellSeesTheNewSizeAndNoSignalForAScroll)
     };
     ASSERT_TRUE(shell.waitForLine(size())) << ViewTest::screenDump(shell.engine());
 
-    shell.resize(QSize(1000, 450));
-    ASSERT_TRUE(ViewTest::waitUntil([&shell] { return shell.engine().columns() > 100; }));
+    // The 24-row floor needs more than 400 pixels: the scroll bar comes, and the grid narrows for it.
+    shell.resize(QSize(1000, 400));
+    QScrollArea& area = *shell.surface().scrollArea();
+    QScrollBar& scrollBar = *area.verticalScrollBar();
+    ASSERT_TRUE(ViewTest::waitUntil([&] {
+        return scrollBar.isVisible() && shell.engine().columns() > 100 &&
+               shell.engine().columns() == shell.view().gridSize(area.viewport()->size()).columns;
+    }));
     shell.type(QStringLiteral("clear; stty size"));
     ASSERT_TRUE(shell.waitForLine(size())) << ViewTest::screenDump(shell.engine());
 
@@ -80,15 +126,14 @@ TEST_F(TerminalSizingTest, TheShellSeesTheNewSizeAndNoSignalForAScroll)
     ViewTest::spinFor(300);
     ViewportWatch& watch = *shell.surface().viewportWatch();
     const int changes = watch.changesSeen();
-    QScrollBar& scrollBar = *shell.surface().scrollArea()->verticalScrollBar();
-    ASSERT_GT(scrollBar.maximum(), 0) << "the 24-row floor needs more than 450 pixels";
+    ASSERT_GT(scrollBar.maximum(), 0);
     scrollBar.setValue(0);
     scrollBar.setValue(scrollBar.maximum());
     EXPECT_GT(watch.changesSeen(), changes); // the scroll was seen and the size sent again
     ViewTest::spinFor(800);
     EXPECT_FALSE(ViewTest::screenHas(shell.engine(), "got-42")) << ViewTest::screenDump(shell.engine());
 
-    shell.resize(QSize(900, 450)); // a real change is signalled
+    shell.resize(QSize(900, 400)); // a real change is signalled
     EXPECT_TRUE(shell.waitForLine("got-42")) << ViewTest::screenDump(shell.engine());
     QTest::keyClick(&shell.view(), Qt::Key_C, Qt::ControlModifier);
 }
