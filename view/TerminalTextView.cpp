@@ -14,6 +14,7 @@
 #include "session/ShellSession.h"
 
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTimer>
 
 #include <algorithm>
@@ -81,6 +82,17 @@ GridSize TerminalTextView::gridSize(QSizeF size) const
     return GridSizing::gridSize(size.width(), size.height(), linePitch(), cellAdvance(), textInset);
 }
 
+// The area the grid fits: the visible area less the scroll bar's width even while the bar is hidden,
+// so that the bar appearing with the first history, or going with the alternate screen, never
+// changes the column count (and sends a full-screen program a resize).
+QSizeF TerminalTextView::gridArea(const QScrollArea& area, QSize visible)
+{
+    const QScrollBar* bar = area.verticalScrollBar();
+    const bool comesAndGoes = area.verticalScrollBarPolicy() == Qt::ScrollBarAsNeeded;
+    const int reserved = comesAndGoes && bar != nullptr && !bar->isVisible() ? bar->sizeHint().width() : 0;
+    return QSizeF(std::max(visible.width() - reserved, 0), visible.height());
+}
+
 QScrollArea* TerminalTextView::enclosingScrollArea() const
 {
     QWidget* viewport = parentWidget();
@@ -94,7 +106,7 @@ void TerminalTextView::resizeSessionToViewport()
     if (area == nullptr) {
         return;
     }
-    const GridSize grid = GridSizing::atLeastMinimum(gridSize(area->viewport()->size()));
+    const GridSize grid = GridSizing::atLeastMinimum(gridSize(gridArea(*area, area->viewport()->size())));
     engine_->resizeGrid(grid.rows, grid.columns);
     updateDocumentGeometry(); // the width follows the visible area at once
     if (session_) {
@@ -142,8 +154,8 @@ void TerminalTextView::attemptSessionStart()
     resize(visible.width(), std::max(height(), visible.height()));
     updateDocumentGeometry();
     const QSize settled = enclosingScrollArea() != nullptr ? area->viewport()->size() : visible;
-    const GridSize grid =
-        GridSizing::atLeastMinimum(gridSize(QSizeF(std::min(width(), settled.width()), settled.height())));
+    const GridSize grid = GridSizing::atLeastMinimum(
+        gridSize(gridArea(*area, QSize(std::min(width(), settled.width()), settled.height()))));
     engine_->resizeGrid(grid.rows, grid.columns);
     session_ = std::make_unique<ShellSession>(std::weak_ptr<TerminalEngine>(engine_), shellChoice_, grid.rows,
                                               grid.columns);

@@ -42,7 +42,8 @@ public:
     // Applies the text settings (font, colour, line spacing, cursor style) and re-renders; neither
     // resizes the grid nor touches the session.
     void configure(const VitrionSettings& settings);
-    // The grid that fits an area, estimated from the font size (not floored at 24 x 80).
+    // The grid whose every cell shows inside an area, at the measured line pitch and advance (not
+    // floored at 24 x 80).
     GridSize gridSize(QSizeF size) const;
     // Fits the grid (never below 24 x 80) and the pty to the scroll area's visible area.
     void resizeSessionToViewport();
@@ -56,6 +57,7 @@ public:
     bool sessionStartPending() const { return sessionStartPending_; }
     int startAttempts() const { return startAttempts_; }
     QScrollArea* enclosingScrollArea() const;
+    static QSizeF gridArea(const QScrollArea& area, QSize visible);
 
     // Applied settings as the view uses them.
     const QFont& terminalFont() const;

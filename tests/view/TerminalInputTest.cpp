@@ -301,6 +301,9 @@ TEST_F(TerminalInputTest, TheAlternateScreenShowsAloneAndLeavingItRestoresTheScr
     // The cursor mid-screen, where a view scrolled up a little still shows it.
     engine().consume("\x1b[2J\x1b[" + std::to_string(engine().rows() / 2) + "H");
     settle();
+    // The bar appears with the first history, a turn of the event loop later.
+    ASSERT_TRUE(ViewTest::waitUntil([] { return scrollBar().isVisible(); }));
+    settle();
     const int scrolledUp = scrollBar().maximum() - 3 * static_cast<int>(view().linePitch());
     scrollBar().setValue(scrolledUp);
 

@@ -123,20 +123,6 @@ def measure_cells(app, padding=PADDING):
 SCROLL_BAR_WIDTH = 8  # the slim bar the terminal's scroll area reserves at its right edge
 
 
-def scroll_bar_width(image, surface):
-    """SCROLL_BAR_WIDTH when the scroll bar shows, else 0. The bar reserves that width at the
-    surface's right edge but draws only its thumb (with a pixel of margin each side) over a
-    transparent trough, so any pixel in that strip, on any row, that differs from the glass at the
-    same height in the left text inset (where no text is drawn; the wallpaper behind the glass
-    changes from top to bottom, not across) means the bar is there. No text reaches the strip."""
-    for y in range(surface.y + 2, surface.bottom - 2, 2):
-        glass = image.pixel(surface.x + 1, y)
-        for x in range(surface.right - SCROLL_BAR_WIDTH, surface.right):
-            if cells.distance(image.pixel(x, y), glass) > 30:
-                return SCROLL_BAR_WIDTH
-    return 0
-
-
 def surface_of(app, image, padding=PADDING):
     """The terminal's area in the window image: the glass less its padding."""
     glass = app.glass(image)
@@ -145,11 +131,11 @@ def surface_of(app, image, padding=PADDING):
 
 
 def visible_area(app, padding=PADDING):
-    """The terminal's visible area in the window as drawn: the glass less its padding and less the
-    scroll bar when one is shown."""
+    """The area the grid fits in the window: the glass less its padding and less the scroll bar's
+    width, which the grid leaves free whether the bar shows or not."""
     image = app.capture()
     surface = surface_of(app, image, padding)
-    return surface.width - scroll_bar_width(image, surface), surface.height
+    return surface.width - SCROLL_BAR_WIDTH, surface.height
 
 
 def resize_window(app, width, height):
