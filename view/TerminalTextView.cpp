@@ -52,6 +52,9 @@ TerminalTextView::TerminalTextView(QWidget* parent)
 
 TerminalTextView::~TerminalTextView()
 {
+    // Destroying a focused widget moves the application's focus; the view must not hear of it
+    // while it is half destroyed.
+    disconnect(focusConnection_);
     // The session may still write into the engine while it goes (its exit line); nothing renders.
     engine_->setRenderHook({});
     session_.reset();

@@ -155,6 +155,7 @@ private:
     std::unique_ptr<GlyphMetrics> metrics_;
     std::unique_ptr<DocumentLayout> layout_;
     std::unique_ptr<LineImageCache> images_;
+    QMetaObject::Connection focusConnection_; // the application's focus changes, cut when destroyed
     std::unique_ptr<FrameDamage> damage_;
     double imageRatio_ = 0.0; // the device pixel ratio the cached line images were drawn for
     FrameScheduler* frames_ = nullptr;

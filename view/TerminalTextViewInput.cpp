@@ -76,8 +76,8 @@ MouseModifiers mouseModifiersOf(Qt::KeyboardModifiers modifiers)
 void TerminalTextView::setUpInput()
 {
     setMouseTracking(true); // motion without a button, for programs that track every motion
-    connect(qApp, &QApplication::focusChanged, this,
-            [this](QWidget* from, QWidget* to) { focusMoved(from, to); });
+    focusConnection_ = connect(qApp, &QApplication::focusChanged, this,
+                               [this](QWidget* from, QWidget* to) { focusMoved(from, to); });
 }
 
 void TerminalTextView::send(std::string_view bytes)
