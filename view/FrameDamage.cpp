@@ -32,7 +32,8 @@ QRegion FrameDamage::changesTo(ShownFrame next, const Geometry& geometry)
 {
     const bool comparable =
         recorded_ && next.visible == last_.visible && next.firstLine == last_.firstLine &&
-        next.lines.size() == last_.lines.size() && next.selectionShown == last_.selectionShown &&
+        next.lines.size() == last_.lines.size() && next.reverseVideo == last_.reverseVideo &&
+        next.selectionShown == last_.selectionShown &&
         (!next.selectionShown ||
          (next.selectionStart == last_.selectionStart && next.selectionEnd == last_.selectionEnd));
     QRegion changed;

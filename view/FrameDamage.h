@@ -27,8 +27,9 @@ struct ShownFrame {
     };
     QRect visible; // the visible part of the view
     int firstLine = 0;
-    std::vector<Line> lines; // the display lines from firstLine on that the visible part shows
-    QRect cursor;            // the cursor's rectangle, whole pixels covering it
+    std::vector<Line> lines;   // the display lines from firstLine on that the visible part shows
+    QRect cursor;              // the cursor's rectangle, whole pixels covering it; empty when hidden
+    bool reverseVideo = false; // the screen's default colours swapped: every pixel changes with it
     bool selectionShown = false;
     TextPosition selectionStart;
     TextPosition selectionEnd;

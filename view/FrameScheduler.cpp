@@ -3,10 +3,12 @@
 // middle of the session's read loop, and the frame resizes widgets (which may refit the grid).
 // While a flood lasts, a second timer looks for its end; it is re-armed from the time of the last
 // request instead of restarted by every request, so a flood of thousands of chunks a second costs a
-// clock read per chunk, not a timer.
+// clock read per chunk, not a timer. A hold is checked when a frame falls due, never per request,
+// except while it delays a frame: then every request looks whether it has ended.
 #include "FrameScheduler.h"
 
 #include <algorithm>
+#include <utility>
 
 FrameScheduler::FrameScheduler(std::function<void()> frame, QObject* parent)
     : QObject(parent), frame_(std::move(frame))
@@ -26,12 +28,41 @@ void FrameScheduler::request()
         sinceFirstRequest_.start();
     }
     sinceLastRequest_.start();
+    if (sinceHoldStarted_.isValid() && !held_()) {
+        // The program's update is complete: show it now rather than at the hold's limit.
+        sinceHoldStarted_.invalidate();
+        timer_.start(0);
+        return;
+    }
     if (timer_.isActive()) {
         return;
     }
     const qint64 elapsed = sinceLastFrame_.isValid() ? sinceLastFrame_.elapsed() : intervalMs_;
     // Idle: a zero timer runs once the current batch of output has been read.
     timer_.start(elapsed >= intervalMs_ ? 0 : static_cast<int>(intervalMs_ - elapsed));
+}
+
+void FrameScheduler::setHold(std::function<bool()> held)
+{
+    held_ = std::move(held);
+}
+
+bool FrameScheduler::holdsFrame()
+{
+    if (!held_ || !held_()) {
+        sinceHoldStarted_.invalidate();
+        return false;
+    }
+    if (!sinceHoldStarted_.isValid()) {
+        sinceHoldStarted_.start();
+    }
+    const qint64 waited = sinceHoldStarted_.elapsed();
+    if (waited >= holdLimitMs) {
+        sinceHoldStarted_.invalidate(); // the next frame of a long update waits afresh
+        return false;
+    }
+    timer_.start(static_cast<int>(holdLimitMs - waited));
+    return true;
 }
 
 void FrameScheduler::armQuietCheck(int delayMs)
@@ -60,7 +91,9 @@ void FrameScheduler::checkQuiet()
     intervalMs_ = frameIntervalMs;
     if (pending_) {
         timer_.stop();
-        runFrame(false);
+        if (!holdsFrame()) {
+            runFrame(false);
+        }
     }
 }
 
@@ -85,7 +118,7 @@ void FrameScheduler::frameDue()
     // A flood that began since the last frame (a `cat` right after the echo of its Return, whose
     // frame ran at once) waits out the flood's interval from that frame instead of taking one more
     // full-window frame 16 ms in.
-    if (!pending_) {
+    if (!pending_ || holdsFrame()) {
         return;
     }
     const bool flood = flooding();

@@ -7,6 +7,8 @@
 // the shell's output is read on. A flood that starts just after a frame (the echo of the Return
 // that started it) waits out that interval too. When the output stops, the pending frame runs
 // after a short pause instead of waiting out the flood's interval, so the last screen shows at once.
+// While the program holds frames back (synchronized output, during which it redraws the screen in
+// pieces), frames wait, at most holdLimitMs at a time, and the end of the hold paints at once.
 #pragma once
 
 #include <QElapsedTimer>
@@ -26,11 +28,16 @@ public:
     // No request for this long during a flood, with the event loop free to take one: the output has
     // stopped. Longer than the gaps a busy machine leaves in a flood, shorter than two frames.
     static constexpr int quietMs = 25;
+    // The longest a program holding frames back delays one: a program that never ends its
+    // synchronized update (killed in the middle of one) must not freeze the screen.
+    static constexpr int holdLimitMs = 150;
 
     explicit FrameScheduler(std::function<void()> frame, QObject* parent = nullptr);
 
     // Asks for a frame; several requests before it runs make one frame.
     void request();
+    // Frames wait while `held` returns true (up to holdLimitMs at a time).
+    void setHold(std::function<bool()> held);
     // Runs the pending frame now, if there is one (the view needs its geometry current at once).
     void flush();
     bool isPending() const { return pending_; }
@@ -45,8 +52,12 @@ private:
     void enterFlood();
     void checkQuiet();
     void armQuietCheck(int delayMs);
+    // True when a hold delays the pending frame; the frame timer is then armed for the hold's limit.
+    bool holdsFrame();
 
     std::function<void()> frame_;
+    std::function<bool()> held_;
+    QElapsedTimer sinceHoldStarted_; // valid while a hold delays a frame
     QTimer timer_;
     QTimer quietTimer_;
     QElapsedTimer sinceLastFrame_;

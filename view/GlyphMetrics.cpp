@@ -1,6 +1,6 @@
-// Font measurement with caches: ASCII glyph indexes in a table, other scalars measured once.
+// Font measurement with caches: every face's ASCII glyphs in a table, other scalars resolved once.
 // Qt's font matcher loads scalable fonts at whole pixel sizes, so a 13.5-pixel font would draw at
-// 14; the terminal font's own glyphs are therefore measured and drawn through a QRawFont set to the
+// 14; the terminal font's own glyphs are therefore measured and drawn through QRawFonts set to the
 // exact size. Scalars the terminal font lacks are measured and drawn with Qt's fallback fonts.
 #include "GlyphMetrics.h"
 
@@ -19,7 +19,7 @@ QString stringOf(char32_t scalar)
 } // namespace
 
 GlyphMetrics::GlyphMetrics(const QFont& font, double emPixels)
-    : font_(font), fallbackMetrics_(font), rawFont_(QRawFont::fromFont(font))
+    : font_(font), fallbackMetrics_(font), rawFont_(QRawFont::fromFont(font)), emPixels_(emPixels)
 {
     if (rawFont_.isValid() && std::isfinite(emPixels) && emPixels > 0.0) {
         rawFont_.setPixelSize(emPixels);
@@ -28,19 +28,67 @@ GlyphMetrics::GlyphMetrics(const QFont& font, double emPixels)
         advance_ = advances.isEmpty() ? 0.0 : advances.front().x();
         ascent_ = rawFont_.ascent();
         lineHeight_ = rawFont_.ascent() + rawFont_.descent() + rawFont_.leading();
+        underlinePosition_ = rawFont_.underlinePosition();
+        lineThickness_ = rawFont_.lineThickness();
+        xHeight_ = rawFont_.xHeight();
     }
     if (!(advance_ > 0.0) || !(lineHeight_ > 0.0)) {
         advance_ = fallbackMetrics_.horizontalAdvance(QLatin1Char('M'));
         ascent_ = fallbackMetrics_.ascent();
         lineHeight_ = fallbackMetrics_.lineSpacing();
+        underlinePosition_ = fallbackMetrics_.underlinePos();
+        lineThickness_ = fallbackMetrics_.lineWidth();
+        xHeight_ = fallbackMetrics_.xHeight();
     }
     if (!(advance_ > 0.0)) {
         advance_ = std::max(1.0, emPixels * 0.6);
     }
-    for (char32_t c = 0x20; c < 0x7f; ++c) {
-        const QList<quint32> indexes = rawFont_.glyphIndexesForString(stringOf(c));
-        asciiGlyphs_[c] = indexes.isEmpty() ? 0 : indexes.front();
+    if (!std::isfinite(lineThickness_) || lineThickness_ <= 0.0) {
+        lineThickness_ = 1.0;
     }
+    if (!std::isfinite(underlinePosition_)) {
+        underlinePosition_ = 1.0;
+    }
+    if (!std::isfinite(xHeight_) || xHeight_ <= 0.0) {
+        xHeight_ = ascent_ / 2;
+    }
+    fonts_.resize(faceCount);
+    face(0);
+}
+
+GlyphMetrics::Face& GlyphMetrics::face(int index)
+{
+    Face& face = faces_[static_cast<std::size_t>(index)];
+    if (face.loaded) {
+        return face;
+    }
+    face.loaded = true;
+    face.font = font_;
+    face.font.setWeight((index & 1) != 0 ? QFont::Bold : QFont::Normal);
+    face.font.setItalic((index & 2) != 0);
+    // The terminal font is matched without shaping; combining marks need it to sit over their base.
+    face.font.setStyleStrategy(QFont::StyleStrategy(font_.styleStrategy() & ~QFont::PreferNoShaping));
+    QRawFont raw = rawFont_;
+    if (index != 0) {
+        QRawFont styled = QRawFont::fromFont(face.font);
+        if (styled.isValid() && rawFont_.isValid()) {
+            styled.setPixelSize(rawFont_.pixelSize());
+            raw = styled;
+        }
+    }
+    fonts_[static_cast<std::size_t>(index)] = raw;
+    for (char32_t c = 0x20; c < 0x7f; ++c) {
+        const std::uint32_t regular = regularGlyph(c);
+        face.ascii[c] = regular != 0 ? faceGlyph(index, c, regular) : Glyph{};
+    }
+    // ASCII the terminal font lacks (rare) goes through the fallback fonts like any other scalar.
+    for (char32_t c = 0x20; c < 0x7f; ++c) {
+        if (face.ascii[c].font < 0) {
+            const std::vector<Glyph> shaped = shape(stringOf(c), face.font);
+            face.ascii[c] = shaped.size() == 1 ? shaped.front() : Glyph{};
+        }
+    }
+    return face;
 }
 
 double GlyphMetrics::widthOf(char32_t scalar)
@@ -84,13 +132,10 @@ double GlyphMetrics::widthOf(char32_t scalar)
     return width;
 }
 
-std::uint32_t GlyphMetrics::glyphFor(char32_t scalar)
+std::uint32_t GlyphMetrics::regularGlyph(char32_t scalar)
 {
-    if (scalar < 0x7f) {
-        return scalar >= 0x20 ? asciiGlyphs_[scalar] : 0;
-    }
-    const auto found = glyphs_.find(scalar);
-    if (found != glyphs_.end()) {
+    const auto found = regularGlyphs_.find(scalar);
+    if (found != regularGlyphs_.end()) {
         return found->second;
     }
     std::uint32_t glyph = 0;
@@ -98,53 +143,90 @@ std::uint32_t GlyphMetrics::glyphFor(char32_t scalar)
         const QList<quint32> indexes = rawFont_.glyphIndexesForString(stringOf(scalar));
         glyph = indexes.size() == 1 ? indexes.front() : 0;
     }
-    glyphs_.emplace(scalar, glyph);
+    regularGlyphs_.emplace(scalar, glyph);
     return glyph;
 }
 
-QRectF GlyphMetrics::glyphBounds(std::uint32_t glyph)
+GlyphMetrics::Glyph GlyphMetrics::faceGlyph(int face, char32_t scalar, std::uint32_t regular)
 {
-    const auto found = glyphBounds_.find(glyph);
-    if (found != glyphBounds_.end()) {
-        return found->second;
+    Glyph glyph{0, regular, {}, {}};
+    const QRawFont& styled = fonts_[static_cast<std::size_t>(face)];
+    if (face != 0 && styled.supportsCharacter(static_cast<uint>(scalar))) {
+        const QList<quint32> indexes = styled.glyphIndexesForString(stringOf(scalar));
+        if (indexes.size() == 1 && indexes.front() != 0) {
+            glyph.font = face;
+            glyph.index = indexes.front();
+        }
     }
-    const QRectF bounds = rawFont_.boundingRect(glyph);
-    return glyphBounds_.emplace(glyph, bounds).first->second;
+    glyph.bounds = fonts_[static_cast<std::size_t>(glyph.font)].boundingRect(glyph.index);
+    return glyph;
 }
 
-QRectF GlyphMetrics::fallbackBounds(char32_t scalar)
+const GlyphMetrics::Glyph& GlyphMetrics::glyph(char32_t scalar, int faceIndex)
 {
-    const auto found = fallbackBounds_.find(scalar);
-    if (found != fallbackBounds_.end()) {
+    Face& styled = face(faceIndex);
+    if (scalar < 0x80) {
+        return styled.ascii[scalar];
+    }
+    const auto found = styled.glyphs.find(scalar);
+    if (found != styled.glyphs.end()) {
         return found->second;
     }
-    // Covers at least every pixel the fallback font's glyph paints when drawn at the origin.
-    const QRectF bounds = fallbackMetrics_.boundingRect(stringOf(scalar));
-    return fallbackBounds_.emplace(scalar, bounds).first->second;
+    Glyph resolved;
+    if (const std::uint32_t regular = regularGlyph(scalar); regular != 0) {
+        resolved = faceGlyph(faceIndex, scalar, regular);
+    } else {
+        const QString text = stringOf(scalar);
+        const std::vector<Glyph> shaped = shape(text, styled.font);
+        if (shaped.size() == 1) {
+            resolved = shaped.front();
+            // Covers at least every pixel the fallback font's glyph paints when drawn at the origin.
+            resolved.bounds = resolved.bounds.united(fallbackMetrics_.boundingRect(text));
+        }
+    }
+    return styled.glyphs.emplace(scalar, resolved).first->second;
 }
 
-const GlyphMetrics::FallbackGlyph& GlyphMetrics::fallbackGlyph(char32_t scalar)
+const std::vector<GlyphMetrics::Glyph>& GlyphMetrics::cluster(std::u32string_view text, int faceIndex)
 {
-    const auto found = fallbackGlyphs_.find(scalar);
-    if (found != fallbackGlyphs_.end()) {
+    Face& styled = face(faceIndex);
+    const std::u32string key(text);
+    const auto found = styled.clusters.find(key);
+    if (found != styled.clusters.end()) {
         return found->second;
     }
-    FallbackGlyph resolved;
-    QTextLayout layout(stringOf(scalar), font_);
+    const QString string = QString::fromUcs4(text.data(), static_cast<qsizetype>(text.size()));
+    return styled.clusters.emplace(key, shape(string, styled.font)).first->second;
+}
+
+std::vector<GlyphMetrics::Glyph> GlyphMetrics::shape(const QString& text, const QFont& font)
+{
+    QTextLayout layout(text, font);
     layout.beginLayout();
     const QTextLine line = layout.createLine();
     layout.endLayout();
-    const QList<QGlyphRun> runs = line.isValid() ? layout.glyphRuns() : QList<QGlyphRun>();
-    if (runs.size() == 1 && runs.front().glyphIndexes().size() == 1 && runs.front().rawFont().isValid()) {
-        const QRawFont font = runs.front().rawFont();
-        auto known = std::find(fallbackFonts_.begin(), fallbackFonts_.end(), font);
-        if (known == fallbackFonts_.end()) {
-            known = fallbackFonts_.insert(fallbackFonts_.end(), font);
-        }
-        resolved.font = static_cast<int>(known - fallbackFonts_.begin());
-        resolved.glyph = runs.front().glyphIndexes().front();
-        // Layout positions are from the layout's top-left; the text is drawn from its baseline.
-        resolved.offset = runs.front().positions().front() - QPointF(line.x(), line.ascent());
+    std::vector<Glyph> glyphs;
+    if (!line.isValid()) {
+        return glyphs;
     }
-    return fallbackGlyphs_.emplace(scalar, resolved).first->second;
+    for (const QGlyphRun& run : layout.glyphRuns()) {
+        const QRawFont raw = run.rawFont();
+        if (!raw.isValid()) {
+            continue;
+        }
+        auto known = std::find(fonts_.begin() + faceCount, fonts_.end(), raw);
+        if (known == fonts_.end()) {
+            known = fonts_.insert(fonts_.end(), raw);
+        }
+        const int font = static_cast<int>(known - fonts_.begin());
+        const QList<quint32> indexes = run.glyphIndexes();
+        const QList<QPointF> positions = run.positions();
+        for (qsizetype i = 0; i < indexes.size() && i < positions.size(); ++i) {
+            // Layout positions are from the layout's top-left; the text is drawn from its baseline.
+            const QPointF offset = positions[i] - QPointF(line.x(), line.ascent());
+            glyphs.push_back(
+                Glyph{font, indexes[i], offset, raw.boundingRect(indexes[i]).translated(offset)});
+        }
+    }
+    return glyphs;
 }

@@ -39,3 +39,12 @@ void LineImageCache::clear()
 {
     entries_.clear();
 }
+
+void LineImageCache::useLook(double devicePixelRatio, bool reverseVideo)
+{
+    if (devicePixelRatio != ratio_ || reverseVideo != reverseVideo_) {
+        clear();
+        ratio_ = devicePixelRatio;
+        reverseVideo_ = reverseVideo;
+    }
+}

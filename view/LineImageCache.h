@@ -18,6 +18,9 @@ public:
     void finishPaint(std::size_t linesShown);
     // Forgets every image: the font, the colours, the width or the pixel ratio changed.
     void clear();
+    // The images are drawn for a given look (device pixel ratio, reverse video): a different one
+    // forgets them all.
+    void useLook(double devicePixelRatio, bool reverseVideo);
 
     std::size_t size() const { return entries_.size(); }
     std::size_t linesRendered() const { return linesRendered_; } // for tests and benchmarks
@@ -42,5 +45,7 @@ private:
 
     std::unordered_map<Key, Entry, KeyHash> entries_;
     std::uint64_t paint_ = 1;
+    double ratio_ = 0.0;
+    bool reverseVideo_ = false;
     std::size_t linesRendered_ = 0;
 };

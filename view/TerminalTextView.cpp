@@ -3,6 +3,7 @@
 // cursor's line into view and repaints, at most once per 16 ms frame.
 #include "TerminalTextView.h"
 
+#include "CursorShape.h"
 #include "DocumentLayout.h"
 #include "FrameDamage.h"
 #include "FrameScheduler.h"
@@ -38,6 +39,8 @@ TerminalTextView::TerminalTextView(QWidget* parent)
       damage_(std::make_unique<FrameDamage>())
 {
     frames_ = new FrameScheduler([this] { runFrame(); }, this);
+    frames_->setHold([this] { return engine_->modes().synchronizedOutput; });
+    cursorBlink_ = new CursorBlink(*this);
     engine_->setRenderHook([this] { renderScreen(); });
     startTimer_ = new QTimer(this);
     startTimer_->setSingleShot(true);
@@ -238,7 +241,11 @@ void TerminalTextView::updateChangedLines()
                                std::vector<Cell>(cells.begin() + start, cells.begin() + end),
                                rowLayout.onGrid});
     }
-    frame.cursor = cursorRectangle().toAlignedRect().adjusted(-1, -1, 1, 1);
+    const TerminalModes& modes = engine_->modes();
+    frame.cursor = modes.cursorVisible ? cursorRectangle().toAlignedRect().adjusted(-1, -1, 1, 1) : QRect();
+    frame.reverseVideo = modes.reverseVideo;
+    cursorBlink_->follow(
+        modes.cursorVisible && CursorShape::blinks(engine_->cursorStyle(), modes.cursorBlink), frame.cursor);
     frame.selectionShown = !selection_.isEmpty();
     frame.selectionStart = selection_.start();
     frame.selectionEnd = selection_.end();

@@ -17,6 +17,7 @@
 #include <string_view>
 #include <utility>
 
+class CursorBlink;
 class DocumentLayout;
 class FrameDamage;
 class FrameScheduler;
@@ -157,7 +158,7 @@ private:
     std::unique_ptr<LineImageCache> images_;
     QMetaObject::Connection focusConnection_; // the application's focus changes, cut when destroyed
     std::unique_ptr<FrameDamage> damage_;
-    double imageRatio_ = 0.0; // the device pixel ratio the cached line images were drawn for
+    CursorBlink* cursorBlink_ = nullptr;
     FrameScheduler* frames_ = nullptr;
     mutable bool layoutStale_ = true;
 

@@ -1,6 +1,6 @@
-// Painting: only the display lines inside the exposed area, each blended from its cached image (drawn
-// once per row content), the selection highlight under and the cursor over the text. No background
-// is drawn: the backdrop shows through.
+// Painting: only the display lines inside the exposed area, each from its cached line (drawn once per
+// row content): first every line's cell backgrounds, then the selection highlight, then every line's
+// text image, then the cursor. Where no background is set the backdrop shows through.
 #include "CursorShape.h"
 #include "DocumentLayout.h"
 #include "GlyphMetrics.h"
@@ -8,13 +8,13 @@
 #include "TerminalTextView.h"
 #include "engine/TerminalEngine.h"
 
-#include <QGlyphRun>
 #include <QPaintEvent>
 #include <QPainter>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <vector>
 
 void TerminalTextView::paintEvent(QPaintEvent* event)
 {
@@ -23,12 +23,15 @@ void TerminalTextView::paintEvent(QPaintEvent* event)
     refreshLayout();
     QPainter painter(this);
     const QRect exposed = event->rect();
+    const QRgb screen = CellColours(*engine_, engine_->modes().reverseVideo).screenBackground();
+    if (screen != 0) {
+        painter.fillRect(exposed, QColor::fromRgba(screen));
+    }
     const int lastLine = layout_->totalLines() - 1;
     // One line more on either side: their glyphs' ink may reach into the exposed area.
     const int first = std::max(lineAt(exposed.top()) - 1, 0);
     const int last = std::min(lineAt(exposed.bottom()) + 1, std::max(lastLine, 0));
     if (lastLine >= 0) {
-        paintSelection(painter, first, last);
         paintLines(painter, first, last);
     }
     paintCursor(painter);
@@ -37,10 +40,11 @@ void TerminalTextView::paintEvent(QPaintEvent* event)
 void TerminalTextView::paintLines(QPainter& painter, int firstLine, int lastLine)
 {
     const double ratio = devicePixelRatioF();
-    if (ratio != imageRatio_) {
-        images_->clear();
-        imageRatio_ = ratio;
-    }
+    const bool reverseVideo = engine_->modes().reverseVideo;
+    images_->useLook(ratio, reverseVideo);
+    CellColours colours(*engine_, reverseVideo);
+    std::vector<const LineImage*> lines;
+    lines.reserve(static_cast<std::size_t>(lastLine - firstLine + 1));
     for (int line = firstLine; line <= lastLine; ++line) {
         const LinePosition position = layout_->rowAtLine(line);
         const std::uint64_t stamp = engine_->rowStamp(static_cast<std::size_t>(position.row));
@@ -50,12 +54,38 @@ void TerminalTextView::paintLines(QPainter& painter, int firstLine, int lastLine
             const RowLayout& rowLayout = layout_->rowLayout(position.row);
             const int from = rowLayout.lineStart(position.line);
             const int to = rowLayout.lineEnd(position.line, static_cast<int>(cells.size()));
-            image = &images_->insert(stamp, position.line,
-                                     renderLine(cells, rowLayout, from, to, textInset, *metrics_, ratio, *engine_));
+            image = &images_->insert(
+                stamp, position.line,
+                renderLine(cells, rowLayout, from, to, textInset, linePitch(), *metrics_, ratio, colours));
         }
-        if (!image->image.isNull()) {
-            const int top = baselineDeviceRow(lineTop(line), metrics_->ascent(), ratio) - image->baselineRow;
-            painter.drawImage(QPointF(image->left / ratio, top / ratio), image->image);
+        lines.push_back(image);
+    }
+    // A line's background spans its whole pitch, from its rounded top to the next line's, so the
+    // backgrounds of consecutive lines meet without a gap or an overlap.
+    for (int line = firstLine; line <= lastLine; ++line) {
+        const LineImage& image = *lines[static_cast<std::size_t>(line - firstLine)];
+        if (image.backgrounds.empty()) {
+            continue;
+        }
+        const int top = static_cast<int>(std::lround(lineTop(line) * ratio));
+        const int height = static_cast<int>(std::lround(lineTop(line + 1) * ratio)) - top;
+        for (const BackgroundRun& run : image.backgrounds) {
+            const QColor color = QColor::fromRgba(run.color);
+            if (ratio == 1.0) {
+                painter.fillRect(QRect(run.left, top, run.right - run.left, height), color);
+            } else {
+                painter.fillRect(
+                    QRectF(run.left / ratio, top / ratio, (run.right - run.left) / ratio, height / ratio),
+                    color);
+            }
+        }
+    }
+    paintSelection(painter, firstLine, lastLine);
+    for (int line = firstLine; line <= lastLine; ++line) {
+        const LineImage& image = *lines[static_cast<std::size_t>(line - firstLine)];
+        if (!image.image.isNull()) {
+            const int top = baselineDeviceRow(lineTop(line), metrics_->ascent(), ratio) - image.baselineRow;
+            painter.drawImage(QPointF(image.left / ratio, top / ratio), image.image);
         }
     }
     // The visible lines this paint did not need stay wanted: a later paint shows them again.
@@ -111,45 +141,58 @@ void TerminalTextView::paintSelection(QPainter& painter, int firstLine, int last
 QRectF TerminalTextView::cursorRectangle() const
 {
     const TextPosition cursor = cursorPosition();
-    return CursorShape::rectangle(cursorStyle_, cellOrigin(cursor.row, cursor.column), fontSize_,
-                                  lineSpacing_);
+    // Over the first half of a wide character the cursor covers both of its cells.
+    double extraWidth = 0.0;
+    if (cursor.row < static_cast<int>(engine_->rowCount())) {
+        const auto cells = engine_->row(static_cast<std::size_t>(cursor.row));
+        if (cursor.column < static_cast<int>(cells.size()) &&
+            (cells[static_cast<std::size_t>(cursor.column)].style.flags & CellFlags::wideHead)) {
+            extraWidth = metrics_->advance();
+        }
+    }
+    return CursorShape::rectangle(CursorShape::shapeFor(engine_->cursorStyle(), cursorStyle_),
+                                  cellOrigin(cursor.row, cursor.column), fontSize_, lineSpacing_, extraWidth);
 }
 
 void TerminalTextView::paintCursor(QPainter& painter)
 {
-    if (engine_->rowCount() == 0) {
+    if (engine_->rowCount() == 0 || !engine_->modes().cursorVisible || !cursorBlink_->shown()) {
         return;
     }
     const QRectF rectangle = cursorRectangle();
-    painter.fillRect(rectangle, QColor::fromRgbF(CursorShape::grey, CursorShape::grey, CursorShape::grey));
-    if (cursorStyle_ != TerminalCursorStyle::block) {
+    const TextPosition cursor = cursorPosition();
+    const auto cells = engine_->row(static_cast<std::size_t>(cursor.row));
+    const bool reverseVideo = engine_->modes().reverseVideo;
+    if (cursor.column >= static_cast<int>(cells.size())) {
         return;
     }
-    const int row = engine_->cursorLine();
-    const int column = engine_->cursorColumn();
-    if (row < 0 || row >= static_cast<int>(engine_->rowCount()) || column < 0 ||
-        column >= engine_->columns()) {
+    const Cell& cell = cells[static_cast<std::size_t>(cursor.column)];
+    // The cursor is the inverse of its cell: grey over text in the default colour, else the text's
+    // colour, with the cell's character in its background colour.
+    QColor fill = QColor::fromRgbF(CursorShape::grey, CursorShape::grey, CursorShape::grey);
+    const QRgb text = CellColours(*engine_, reverseVideo).of(cell.style).foreground;
+    if (text != 0 && (reverseVideo || !CellColor::isDefault(cell.style.foreground) ||
+                      (cell.style.flags & CellFlags::inverse))) {
+        fill = QColor::fromRgb(text);
+    }
+    painter.fillRect(rectangle, fill);
+    if (CursorShape::shapeFor(engine_->cursorStyle(), cursorStyle_) != TerminalCursorStyle::block) {
         return;
     }
-    const auto cells = engine_->row(static_cast<std::size_t>(row));
-    if (column >= static_cast<int>(cells.size()) ||
-        cells[static_cast<std::size_t>(column)].character == U' ') {
-        return;
-    }
-    const char32_t scalar = cells[static_cast<std::size_t>(column)].character;
-    const QPointF origin = cellOrigin(row, column);
+    const RowLayout& rowLayout = layout_->rowLayout(cursor.row);
+    const int end = (cell.style.flags & CellFlags::wideHead) ? cursor.column + 2 : cursor.column + 1;
     const double ratio = devicePixelRatioF();
-    const QPointF baseline(origin.x(), baselineDeviceRow(origin.y(), metrics_->ascent(), ratio) / ratio);
-    painter.setPen(Qt::black);
-    const std::uint32_t glyph = layout_->rowLayout(row).isIrregular(column) ? 0 : metrics_->glyphFor(scalar);
-    if (glyph != 0) {
-        QGlyphRun run; // the same glyph, size and position as the text under the block
-        run.setRawFont(metrics_->rawFont());
-        run.setGlyphIndexes({glyph});
-        run.setPositions({baseline});
-        painter.drawGlyphRun(QPointF(0, 0), run);
-    } else {
-        painter.setFont(metrics_->font());
-        painter.drawText(baseline, QString::fromUcs4(&scalar, 1));
+    CellColours inverted(*engine_, reverseVideo, true);
+    // The same glyph, face, size and position as the text under the block.
+    const LineImage glyph =
+        renderLine(cells, rowLayout, cursor.column, end, textInset, linePitch(), *metrics_, ratio, inverted);
+    if (glyph.image.isNull()) {
+        return;
     }
+    const int line = layout_->firstLineOf(cursor.row) + rowLayout.lineOf(cursor.column);
+    const int top = baselineDeviceRow(lineTop(line), metrics_->ascent(), ratio) - glyph.baselineRow;
+    painter.save();
+    painter.setClipRect(rectangle);
+    painter.drawImage(QPointF(glyph.left / ratio, top / ratio), glyph.image);
+    painter.restore();
 }

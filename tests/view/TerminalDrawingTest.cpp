@@ -1,14 +1,20 @@
-// The view's picture, read back from grabbed images: text in each cell's colour at its cell, no
-// background anywhere, the three cursor shapes, wide glyphs keeping their neighbours clear, rows
-// wrapping in a narrow view, drawn lines reused until their row changes, frames repainting only what
-// changed, the cursor's line scrolled into view, and mouse selection.
+// The view's picture, read back from grabbed images: text in each cell's colour at its cell, the
+// glass where no background is set, the three cursor shapes, wide glyphs keeping their neighbours
+// clear, rows wrapping in a narrow view, drawn lines reused until their row changes, frames
+// repainting only what changed, the cursor's line scrolled into view, mouse selection; then the
+// styles (colours, inverse, faces, decorations, clusters), box-drawing lines, the program's cursor
+// and synchronized output.
 #include "ViewTestSupport.h"
 #include "engine/TerminalEngine.h"
 #include "view/CursorShape.h"
+#include "view/FrameScheduler.h"
+#include "view/GlyphMetrics.h"
+#include "view/LineImage.h"
 #include "view/TerminalTextView.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QScrollBar>
@@ -16,6 +22,7 @@
 
 #include <cmath>
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace {
 
@@ -374,6 +381,430 @@ TEST_F(TerminalDrawingTest, OutputScrollsTheCursorsLineIntoView)
     ASSERT_FALSE(cursorVisible());
     host.engine().consume("x");
     EXPECT_TRUE(ViewTest::waitUntil([&] { return !host.view().framePending() && cursorVisible(); }));
+}
+
+// Pixels of an area whose colour is not `background` (0: transparent), beyond rounding.
+struct Difference {
+    int pixels = 0;
+    int rows = 0; // rows holding at least one such pixel
+    int alphaSum = 0;
+};
+
+Difference differingFrom(const QImage& image, QRect area, QRgb background)
+{
+    Difference difference;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        int inRow = 0;
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QRgb pixel = image.pixel(x, y);
+            const bool differs = background == 0 ? qAlpha(pixel) > 0
+                                                 : std::abs(qRed(pixel) - qRed(background)) > 2 ||
+                                                       std::abs(qGreen(pixel) - qGreen(background)) > 2 ||
+                                                       std::abs(qBlue(pixel) - qBlue(background)) > 2;
+            if (differs) {
+                ++inRow;
+                difference.alphaSum += qAlpha(pixel);
+            }
+        }
+        difference.pixels += inRow;
+        difference.rows += inRow > 0 ? 1 : 0;
+    }
+    return difference;
+}
+
+// A pixel of about that colour, opaque or at least well covered (antialiased curves).
+bool hasPixelNear(const QImage& image, QRect area, QRgb color)
+{
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QRgb pixel = image.pixel(x, y);
+            if (qAlpha(pixel) >= 96 && std::abs(qRed(pixel) - qRed(color)) <= 30 &&
+                std::abs(qGreen(pixel) - qGreen(color)) <= 30 &&
+                std::abs(qBlue(pixel) - qBlue(color)) <= 30) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+constexpr QRgb red = 0xFFFF0000;   // the text colour of settingsWith
+constexpr QRgb black = 0xFF000000; // the background programs are told of: inverse text
+constexpr QRgb blue = 0xFF1428C8;  // 20, 40, 200
+constexpr QRgb green = 0xFF00C800; // 0, 200, 0
+
+// "HH" and two blanks after a styling sequence: the glyphs show the text's colour and face, the
+// blanks its background and decorations.
+class TerminalStyleTest : public TerminalDrawingTest {
+protected:
+    struct Drawn {
+        QImage image;
+        QRect glyphs;   // the whole pixels of cells 0 and 1
+        QRect above;    // of cell 3 above the baseline
+        QRect below;    // of cell 3 from the baseline down
+        QPoint blank;   // a pixel of cell 2 near its top, clear of any glyph or decoration
+        QPoint farAway; // a pixel of a cell the text never reached
+    };
+    static QRect pixelsOf(QRectF area)
+    {
+        const QPoint topLeft(static_cast<int>(std::ceil(area.left())),
+                             static_cast<int>(std::ceil(area.top())));
+        const QPoint bottomRight(static_cast<int>(std::floor(area.right())) - 1,
+                                 static_cast<int>(std::floor(area.bottom())) - 1);
+        return {topLeft, bottomRight};
+    }
+    // A view that has drawn `output`.
+    static std::unique_ptr<ScrollHost> showing(const std::string& output,
+                                               TerminalCursorStyle cursor = TerminalCursorStyle::beam)
+    {
+        auto host = std::make_unique<ScrollHost>(QSize(800, 600), settingsWith(cursor));
+        host->engine().consume(output);
+        settle(host->view());
+        return host;
+    }
+    static Drawn draw(const std::string& style)
+    {
+        const auto host = showing(style + "HH  \x1b[0m\r\n");
+        TerminalTextView& view = host->view();
+        const GlyphMetrics metrics(view.terminalFont(), view.terminalFontSize());
+        const int baseline = baselineDeviceRow(view.cellOrigin(0, 0).y(), metrics.ascent(), 1.0);
+        const QRect blank = pixelsOf(cellRect(view, 0, 3));
+        return {ViewTest::grab(view),
+                pixelsOf(cellRect(view, 0, 0).united(cellRect(view, 0, 1))),
+                QRect(QPoint(blank.left(), blank.top()), QPoint(blank.right(), baseline - 1)),
+                QRect(QPoint(blank.left(), baseline), blank.bottomRight()),
+                pixelsOf(cellRect(view, 0, 2)).topLeft() + QPoint(2, 1),
+                pixelsOf(cellRect(view, 0, 30)).center()};
+    }
+};
+
+TEST_F(TerminalStyleTest, ColoursFillTheirCellsAndInverseSwapsThem)
+{
+    struct Case {
+        const char* name;
+        std::string style;
+        QRgb background; // under the styled blanks; 0: the glass (nothing drawn)
+        QRgb text;       // 0: no text drawn
+        QRgb screen;     // where the line has no cells drawn
+    };
+    const Case cases[] = {
+        {"plain", "", 0, red, 0},
+        {"background", "\x1b[48;2;20;40;200m", blue, red, 0},
+        {"inverse of the defaults", "\x1b[7m", red, black, 0},
+        {"inverse of colours", "\x1b[7;38;2;0;200;0;48;2;20;40;200m", green, blue, 0},
+        {"hidden on a background", "\x1b[8;48;2;20;40;200m", blue, 0, 0},
+        {"reverse video", "\x1b[?5h", red, black, red},
+        {"reverse video, inverse", "\x1b[?5h\x1b[7m", black, red, red},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Drawn drawn = draw(c.style);
+        const QRgb blank = drawn.image.pixel(drawn.blank);
+        EXPECT_EQ(blank, c.background == 0 ? 0u : c.background);
+        EXPECT_EQ(drawn.image.pixel(drawn.farAway), c.screen == 0 ? 0u : c.screen);
+        // The blanks carry nothing but their background.
+        EXPECT_EQ(differingFrom(drawn.image, drawn.above.united(drawn.below), c.background).pixels, 0);
+        if (c.text != 0) {
+            EXPECT_TRUE(hasPixelNear(drawn.image, drawn.glyphs, c.text));
+        } else {
+            EXPECT_EQ(differingFrom(drawn.image, drawn.glyphs, c.background).pixels, 0);
+        }
+    }
+}
+
+TEST_F(TerminalStyleTest, UnderlinesAndStrikethroughTakeTheirRowsInTheTextColour)
+{
+    struct Case {
+        const char* name;
+        std::string style;
+        QRgb color;
+        int minimumRows; // of ink below the baseline of a blank
+        int maximumRows;
+        bool gaps;   // dotted and dashed: not every column inked
+        bool strike; // ink above the baseline instead
+    };
+    const Case cases[] = {
+        {"single", "\x1b[4m", red, 1, 1, false, false},
+        {"double", "\x1b[4:2m", red, 2, 2, false, false},
+        {"curly", "\x1b[4:3m", red, 3, 8, false, false},
+        {"dotted", "\x1b[4:4m", red, 1, 1, true, false},
+        {"dashed", "\x1b[4:5m", red, 1, 1, true, false},
+        {"coloured", "\x1b[4;38;2;0;200;0m", green, 1, 1, false, false},
+        {"strikethrough", "\x1b[9m", red, 0, 0, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Drawn drawn = draw(c.style);
+        const Difference below = differingFrom(drawn.image, drawn.below, 0);
+        const Difference above = differingFrom(drawn.image, drawn.above, 0);
+        EXPECT_GE(below.rows, c.minimumRows);
+        EXPECT_LE(below.rows, c.maximumRows);
+        EXPECT_EQ(above.rows > 0, c.strike);
+        if (c.gaps) {
+            EXPECT_GT(below.pixels, 0);
+            EXPECT_LT(below.pixels, drawn.below.width());
+        } else if (c.minimumRows > 0 && c.maximumRows <= 2) {
+            EXPECT_GE(below.pixels, drawn.below.width() * c.minimumRows);
+        }
+        EXPECT_TRUE(hasPixelNear(drawn.image, c.strike ? drawn.above : drawn.below, c.color));
+    }
+}
+
+TEST_F(TerminalStyleTest, BoldItalicAndFaintChangeTheGlyphs)
+{
+    const Drawn plain = draw("");
+    const Difference plainInk = differingFrom(plain.image, plain.glyphs, 0);
+    // The horizontal centre of the ink in the top and bottom halves: an italic leans right.
+    const auto lean = [](const Drawn& drawn) {
+        const auto centre = [&](int top, int bottom) {
+            double sum = 0;
+            double weight = 0;
+            for (int y = top; y <= bottom; ++y) {
+                for (int x = drawn.glyphs.left(); x <= drawn.glyphs.right(); ++x) {
+                    sum += x * qAlpha(drawn.image.pixel(x, y));
+                    weight += qAlpha(drawn.image.pixel(x, y));
+                }
+            }
+            return weight > 0 ? sum / weight : 0.0;
+        };
+        const int middle = (drawn.glyphs.top() + drawn.below.top()) / 2;
+        return centre(drawn.glyphs.top(), middle) - centre(middle + 1, drawn.below.top());
+    };
+    EXPECT_NEAR(lean(plain), 0.0, 0.1);
+
+    const Drawn bold = draw("\x1b[1m");
+    EXPECT_GT(differingFrom(bold.image, bold.glyphs, 0).alphaSum, plainInk.alphaSum * 115 / 100);
+    EXPECT_NEAR(lean(bold), 0.0, 0.1);
+
+    const Drawn italic = draw("\x1b[3m");
+    EXPECT_GT(lean(italic), 0.25);
+
+    const Drawn faint = draw("\x1b[2m");
+    int strongest = 0;
+    for (int y = faint.glyphs.top(); y <= faint.glyphs.bottom(); ++y) {
+        for (int x = faint.glyphs.left(); x <= faint.glyphs.right(); ++x) {
+            strongest = std::max(strongest, qAlpha(faint.image.pixel(x, y)));
+        }
+    }
+    EXPECT_GT(strongest, 100);
+    EXPECT_LT(strongest, 160);
+}
+
+TEST_F(TerminalStyleTest, ChangingTheTextColourRedrawsTheDrawnLines)
+{
+    const auto host = showing("HH\x1b[7m  \x1b[0m\r\n");
+    const QRect glyphs = pixelsOf(cellRect(host->view(), 0, 0).united(cellRect(host->view(), 0, 1)));
+    const QPoint inverse = pixelsOf(cellRect(host->view(), 0, 3)).center();
+    ASSERT_TRUE(hasPixelNear(ViewTest::grab(host->view()), glyphs, red));
+
+    VitrionSettings greenText = settingsWith(TerminalCursorStyle::beam);
+    greenText.textRed = 0.0;
+    greenText.textGreen = 200 / 255.0;
+    host->view().configure(greenText);
+    settle(host->view());
+    const QImage image = ViewTest::grab(host->view());
+    EXPECT_TRUE(hasPixelNear(image, glyphs, green));
+    EXPECT_FALSE(hasPixelNear(image, glyphs, red));
+    EXPECT_EQ(image.pixel(inverse), green);
+}
+
+TEST_F(TerminalStyleTest, WideGlyphsAreCentredAndMarksSitOnTheirBase)
+{
+    // An ideograph on a background, then e with a combining acute and a plain e.
+    const auto host = showing("\x1b[48;2;20;40;200m\xe4\xb8\xad\x1b[0m e\xcc\x81 e");
+    TerminalTextView& view = host->view();
+    const QImage image = ViewTest::grab(view);
+    const QRect wide = pixelsOf(cellRect(view, 0, 0).united(cellRect(view, 0, 1)));
+    EXPECT_EQ(image.pixel(wide.topRight()), blue); // the background covers both cells
+    int first = wide.right();
+    int last = wide.left();
+    for (int y = wide.top(); y <= wide.bottom(); ++y) {
+        for (int x = wide.left(); x <= wide.right(); ++x) {
+            if (image.pixel(x, y) != blue) {
+                first = std::min(first, x);
+                last = std::max(last, x);
+            }
+        }
+    }
+    ASSERT_LT(first, last);
+    EXPECT_LE(std::abs((first - wide.left()) - (wide.right() - last)), 1);
+
+    // The accent is drawn over its e (ink above the plain e's top), not in the cell after it.
+    const QRect plainE = pixelsOf(cellRect(view, 0, 5));
+    int eTop = plainE.top();
+    while (eTop < plainE.bottom() &&
+           differingFrom(image, QRect(plainE.left(), eTop, plainE.width(), 1), 0).pixels == 0) {
+        ++eTop;
+    }
+    const QRect accented = pixelsOf(cellRect(view, 0, 3));
+    EXPECT_GT(differingFrom(
+                  image, QRect(accented.left(), accented.top(), accented.width(), eTop - accented.top()), 0)
+                  .pixels,
+              0);
+    EXPECT_EQ(differingFrom(image, pixelsOf(cellRect(view, 0, 4)), 0).pixels, 0);
+}
+
+TEST_F(TerminalStyleTest, BoxDrawingLinesJoinAcrossCellsAndRows)
+{
+    // A light vertical line down three rows beside a cross, and a double horizontal line.
+    const auto host = showing("\u2502\r\n\u2502 \u253c\u2550\u2550\r\n\u2502");
+    TerminalTextView& view = host->view();
+    const QImage image = ViewTest::grab(view);
+    const QRect top = pixelsOf(cellRect(view, 0, 0));
+    const QRect bottom = pixelsOf(cellRect(view, 2, 0));
+    int inkedRows = 0;
+    for (int y = top.top(); y <= bottom.bottom(); ++y) {
+        inkedRows += differingFrom(image, QRect(top.left(), y, top.width(), 1), 0).pixels > 0 ? 1 : 0;
+    }
+    EXPECT_EQ(inkedRows, bottom.bottom() - top.top() + 1); // no gap between the rows
+
+    // The cross reaches all four edges of its cell; the double line is two rows of ink, end to end.
+    const QRect cross = pixelsOf(cellRect(view, 1, 2));
+    EXPECT_GT(differingFrom(image, QRect(cross.left(), cross.top(), cross.width(), 1), 0).pixels, 0);
+    EXPECT_GT(differingFrom(image, QRect(cross.left(), cross.bottom(), cross.width(), 1), 0).pixels, 0);
+    EXPECT_GT(differingFrom(image, QRect(cross.left(), cross.top(), 1, cross.height()), 0).pixels, 0);
+    EXPECT_GT(differingFrom(image, QRect(cross.right(), cross.top(), 1, cross.height()), 0).pixels, 0);
+    const QRect doubled = pixelsOf(cellRect(view, 1, 3).united(cellRect(view, 1, 4)));
+    const Difference lines = differingFrom(image, doubled, 0);
+    EXPECT_EQ(lines.rows, 2);
+    EXPECT_EQ(lines.pixels, 2 * doubled.width());
+}
+
+TEST_F(TerminalStyleTest, TheProgramsCursorStyleAndVisibilityOverrideTheSettings)
+{
+    enum class Shape { block, beam, underline, hidden };
+    struct Case {
+        TerminalCursorStyle setting;
+        std::string sequence;
+        Shape shape;
+    };
+    const Case cases[] = {
+        {TerminalCursorStyle::block, "\x1b[4 q", Shape::underline},
+        {TerminalCursorStyle::block, "\x1b[6 q", Shape::beam},
+        {TerminalCursorStyle::beam, "\x1b[2 q", Shape::block},
+        {TerminalCursorStyle::underline, "\x1b[3 q\x1b[0 q", Shape::underline},
+        {TerminalCursorStyle::block, "\x1b[?25l", Shape::hidden},
+        {TerminalCursorStyle::block, "\x1b[?25l\x1b[?25h", Shape::block},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sequence);
+        const auto host = showing(c.sequence, c.setting);
+        const QImage image = ViewTest::grab(host->view());
+        const QRectF cell = cellRect(host->view(), 0, 0);
+        int grey = 0;
+        for (int y = static_cast<int>(cell.top()); y < cell.bottom(); ++y) {
+            for (int x = static_cast<int>(cell.left()); x < cell.right(); ++x) {
+                grey += isCursorGrey(image.pixelColor(x, y)) ? 1 : 0;
+            }
+        }
+        const QRectF rectangle = host->view().cursorRectangle();
+        switch (c.shape) {
+        case Shape::hidden:
+            EXPECT_EQ(grey, 0);
+            break;
+        case Shape::beam:
+            EXPECT_EQ(rectangle.width(), 2.0);
+            EXPECT_NEAR(grey, 2 * rectangle.height(), rectangle.height());
+            break;
+        case Shape::underline:
+            EXPECT_EQ(rectangle.height(), 2.0);
+            EXPECT_NEAR(rectangle.bottom(), cell.top() + 14 * 1.15, 1e-9);
+            EXPECT_NEAR(grey, 2 * rectangle.width(), rectangle.width());
+            break;
+        case Shape::block:
+            EXPECT_NEAR(rectangle.width(), 14 * 0.62, 1e-9);
+            EXPECT_GT(grey, rectangle.width() * rectangle.height() * 0.6);
+            break;
+        }
+    }
+}
+
+TEST_F(TerminalStyleTest, ABlockCursorInvertsItsCell)
+{
+    struct Case {
+        const char* name;
+        std::string output; // the cursor ends over the first cell
+        QRgb fill;          // 0: the cursor's grey
+        QRgb glyph;
+    };
+    const Case cases[] = {
+        {"default colours", "H\r", 0, black},
+        {"coloured text", "\x1b[38;2;0;200;0mH\r", green, black},
+        {"on a background", "\x1b[48;2;20;40;200mH\r", 0, blue},
+        {"inverse", "\x1b[7mH\r", black, red},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto host = showing(c.output, TerminalCursorStyle::block);
+        const QImage image = ViewTest::grab(host->view());
+        const QRect block = host->view().cursorRectangle().toAlignedRect().adjusted(1, 1, -1, -1);
+        const QRgb fill =
+            c.fill != 0 ? c.fill
+                        : QColor::fromRgbF(CursorShape::grey, CursorShape::grey, CursorShape::grey).rgb();
+        EXPECT_EQ(image.pixel(block.topLeft()), fill);
+        EXPECT_TRUE(hasPixelNear(image, block, c.glyph));
+    }
+
+    // Over a wide character the block covers both of its cells.
+    const auto host = showing("\xe4\xb8\xad\r", TerminalCursorStyle::block);
+    const QRectF block = host->view().cursorRectangle();
+    EXPECT_NEAR(block.width(), 14 * 0.62 + host->view().cellAdvance(), 1e-9);
+    const QImage image = ViewTest::grab(host->view());
+    EXPECT_TRUE(isCursorGrey(
+        image.pixelColor(QPoint(static_cast<int>(block.right()) - 2, static_cast<int>(block.top()) + 1))));
+}
+
+TEST_F(TerminalStyleTest, ABlinkingCursorTurnsOffAndOnWhileFocused)
+{
+    ScrollHost host(QSize(800, 600), settingsWith(TerminalCursorStyle::block));
+    host.area().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&host.area()));
+    host.view().setFocus();
+    ASSERT_TRUE(ViewTest::waitUntil([&] { return host.view().hasFocus(); }));
+    const CursorBlink* blink = host.view().findChild<CursorBlink*>();
+    ASSERT_NE(blink, nullptr);
+    settle(host.view());
+    EXPECT_FALSE(blink->running()); // steady unless asked for
+
+    const auto cursorPainted = [&] {
+        const QRect block = host.view().cursorRectangle().toAlignedRect().adjusted(1, 1, -1, -1);
+        return isCursorGrey(ViewTest::grab(host.view()).pixelColor(block.center()));
+    };
+    for (const std::string blinking : {"\x1b[1 q", "\x1b[?12h"}) {
+        SCOPED_TRACE(blinking);
+        host.engine().consume(blinking + "x");
+        ASSERT_TRUE(ViewTest::waitUntil([&] { return blink->running(); }));
+        EXPECT_TRUE(ViewTest::waitUntil([&] { return !cursorPainted(); }));
+        EXPECT_TRUE(ViewTest::waitUntil([&] { return cursorPainted(); }));
+        // A steady style, the blink mode off: the cursor stays drawn.
+        host.engine().consume("\x1b[2 q\x1b[?12lx");
+        ASSERT_TRUE(ViewTest::waitUntil([&] { return !blink->running(); }));
+        EXPECT_TRUE(cursorPainted());
+    }
+}
+
+TEST_F(TerminalStyleTest, SynchronizedOutputHoldsFramesUntilItEndsOrTimesOut)
+{
+    const auto host = showing("first", TerminalCursorStyle::block);
+    const int before = host->view().framesRun();
+
+    QElapsedTimer clock;
+    clock.start();
+    host->engine().consume("\x1b[?2026h\x1b[2Jhalf");
+    ViewTest::waitUntil([&] { return host->view().framesRun() > before; }, FrameScheduler::holdLimitMs / 3);
+    // No frame while the update lasts (unless the machine was too slow to look before the limit).
+    EXPECT_TRUE(host->view().framesRun() == before || clock.elapsed() >= FrameScheduler::holdLimitMs);
+    EXPECT_TRUE(host->view().framePending());
+
+    // Its end paints the whole update at once.
+    host->engine().consume(" done\x1b[?2026l");
+    EXPECT_TRUE(ViewTest::waitUntil([&] { return !host->view().framePending(); }));
+
+    // An update that never ends is painted anyway, after the hold's limit.
+    const int ended = host->view().framesRun();
+    host->engine().consume("\x1b[?2026hstuck");
+    EXPECT_TRUE(ViewTest::waitUntil([&] { return host->view().framesRun() > ended; }));
+    EXPECT_TRUE(host->engine().modes().synchronizedOutput);
 }
 
 class TerminalSelectionTest : public TerminalDrawingTest {
