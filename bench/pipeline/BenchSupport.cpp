@@ -78,7 +78,7 @@ std::string rowText(const TerminalEngine& engine, std::size_t row)
 
 bool nearCursor(const TerminalEngine& engine, const std::string& text, int above)
 {
-    const int last = std::min(engine.cursorRow(), static_cast<int>(engine.rowCount()) - 1);
+    const int last = std::min(engine.cursorLine(), static_cast<int>(engine.rowCount()) - 1);
     for (int row = std::max(last - above, 0); row <= last; ++row) {
         if (rowText(engine, static_cast<std::size_t>(row)).find(text) != std::string::npos) {
             return true;

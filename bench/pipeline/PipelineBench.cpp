@@ -25,6 +25,7 @@ constexpr double ratioTarget = 1.15;
 constexpr double repaintTargetMs = 4.0;
 constexpr double echoTargetMs = 3.0;
 constexpr double memoryTargetMegabytes = 80.0;
+constexpr double styledRatioTarget = 2.0;
 
 const char* verdict(bool met)
 {
@@ -82,6 +83,20 @@ bool reportRepaint(const RepaintResult& repaint, const char* colours)
     std::printf("  repaint() after every row changed: median %.2f ms over %zu (%.1f lines drawn each)\n",
                 Bench::median(repaint.redrawnMs), repaint.redrawnMs.size(), repaint.linesDrawnPerRedraw);
     return repaint.complete;
+}
+
+// Backgrounds are filled under the cached text images on every repaint; they may cost at most as
+// much again as the text.
+void reportStyledCost(const RepaintResult& plain, const RepaintResult& styled)
+{
+    const double plainMs = Bench::median(plain.repaintMs);
+    const double ratio = plainMs > 0 ? Bench::median(styled.repaintMs) / plainMs : 0;
+    const double redrawPlainMs = Bench::median(plain.redrawnMs);
+    const double redrawRatio = redrawPlainMs > 0 ? Bench::median(styled.redrawnMs) / redrawPlainMs : 0;
+    std::printf(
+        "\nBackgrounds and inverse runs against plain coloured text: repaint %.2fx (target <= %.0fx: %s), "
+        "after every row changed %.2fx\n",
+        ratio, styledRatioTarget, verdict(ratio <= styledRatioTarget), redrawRatio);
 }
 
 bool reportEcho(const EchoResult& echo)
@@ -161,9 +176,11 @@ int main(int argc, char** argv)
     if (selected("repaint")) {
         using WorkloadText::Colours;
         const std::vector<RepaintResult> repaints =
-            measureRepaints(60, 200, {Colours::palette, Colours::trueColour}, 400);
+            measureRepaints(60, 200, {Colours::palette, Colours::trueColour, Colours::backgrounds}, 400);
         complete = reportRepaint(repaints[0], "256-colour table") && complete;
         complete = reportRepaint(repaints[1], "a 24-bit colour per run") && complete;
+        complete = reportRepaint(repaints[2], "backgrounds and inverse runs") && complete;
+        reportStyledCost(repaints[0], repaints[2]);
     }
     if (selected("echo")) {
         complete = reportEcho(measureKeyEcho(500)) && complete;

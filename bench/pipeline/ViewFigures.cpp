@@ -29,7 +29,7 @@ constexpr int keySpacingMs = 25;
 
 bool promptIsEmpty(const TerminalEngine& engine, int promptColumn)
 {
-    const std::string row = Bench::rowText(engine, static_cast<std::size_t>(engine.cursorRow()));
+    const std::string row = Bench::rowText(engine, static_cast<std::size_t>(engine.cursorLine()));
     return engine.cursorColumn() == promptColumn &&
            row.find_first_not_of(' ', promptColumn) == std::string::npos;
 }
@@ -165,7 +165,7 @@ EchoResult measureKeyEcho(int keys)
     int column = 0;
     char32_t letter = U'a';
     PaintWatch echoPainted(view, [&] {
-        return engine.cursorRow() == row && engine.cursorColumn() == column + 1 &&
+        return engine.cursorLine() == row && engine.cursorColumn() == column + 1 &&
                engine.row(static_cast<std::size_t>(row))[static_cast<std::size_t>(column)].character ==
                    letter;
     });
@@ -180,7 +180,7 @@ EchoResult measureKeyEcho(int keys)
         }
         Bench::settle(view, keySpacingMs);
         letter = U'a' + static_cast<char32_t>(key % 26);
-        row = engine.cursorRow();
+        row = engine.cursorLine();
         column = engine.cursorColumn();
         const QString text(QChar(static_cast<char16_t>(letter)));
         QKeyEvent press(QEvent::KeyPress, Qt::Key_A + key % 26, Qt::NoModifier, text);

@@ -178,6 +178,17 @@ std::string colouredScreen(int rows, int columns, Colours colours)
                 out += "\033[38;5;";
                 appendNumber(out, random.between(1, 255));
                 out += 'm';
+            } else if (colours == Colours::backgrounds) {
+                out += "\033[0;38;5;";
+                appendNumber(out, random.between(1, 255));
+                const int kind = random.between(0, 3);
+                if (kind < 2) {
+                    out += ";48;5;";
+                    appendNumber(out, random.between(1, 255));
+                } else if (kind == 2) {
+                    out += ";7";
+                }
+                out += 'm';
             } else {
                 out += "\033[";
                 appendTrueColour(out, random, 64);

@@ -16,11 +16,13 @@ std::string sgrHeavy(std::size_t bytes);
 // ended by "\n": most cells are outside ASCII and many need a fallback font.
 std::string utf8(std::size_t bytes);
 enum class Colours {
-    palette,   // the 255 non-default colours of the 256-colour table
-    trueColour // a 24-bit colour of its own for every run
+    palette,     // the 255 non-default colours of the 256-colour table
+    trueColour,  // a 24-bit colour of its own for every run
+    backgrounds, // table colours on table backgrounds, inverse and plain runs, as a system monitor
 };
 // `rows` rows of exactly `columns` printable, non-blank cells whose colour changes every one to six
-// cells; rows joined by "\r\n", none after the last, so the cursor ends on the last row.
+// cells; rows joined by "\r\n", none after the last, so the cursor ends on the last row. With
+// backgrounds, half the runs have a background colour and a quarter are inverse.
 std::string colouredScreen(int rows, int columns, Colours colours);
 
 bool writeFile(const std::string& path, const std::string& contents);
