@@ -9,6 +9,19 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+namespace {
+
+// A translucent colour laid over an opaque one.
+QColor over(const QColor& top, const QColor& below)
+{
+    const float a = top.alphaF();
+    const auto mix = [a](float up, float down) { return up * a + down * (1.0f - a); };
+    return QColor::fromRgbF(mix(top.redF(), below.redF()), mix(top.greenF(), below.greenF()),
+                            mix(top.blueF(), below.blueF()));
+}
+
+} // namespace
+
 GlassBackdrop::GlassBackdrop(const VitrionSettings& settings, QWidget* parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -28,8 +41,10 @@ void GlassBackdrop::applySettings(const VitrionSettings& settings)
     }
 
     const TintColor tint = tintColor(settings);
-    auto* layer = new GlassTintLayer(
-        QColor::fromRgbF(float(tint.red), float(tint.green), float(tint.blue), float(tint.alpha)), this);
+    const QColor tintLayerColor =
+        QColor::fromRgbF(float(tint.red), float(tint.green), float(tint.blue), float(tint.alpha));
+    apparent = over(tintLayerColor, over(lookOf(shownMaterial).baseTone, windowBackgroundColor()));
+    auto* layer = new GlassTintLayer(tintLayerColor, this);
     layer->setGeometry(rect());
     layer->raise();
     layer->show();

@@ -21,6 +21,9 @@ public:
     bool compositingActive() const { return compositing; }
 
     GlassMaterial material() const { return shownMaterial; }
+    // The one opaque colour the glass looks like over the window colour: what programs that ask
+    // for the terminal's background are told, and what inverse text of the default colours shows.
+    QColor apparentColor() const { return apparent; }
     bool blursBehind() const;
     GlassTintLayer* tintLayer() const;
 
@@ -30,5 +33,6 @@ protected:
 
 private:
     GlassMaterial shownMaterial = GlassMaterial::hud;
+    QColor apparent;
     bool compositing = false;
 };

@@ -105,6 +105,9 @@ void TerminalWindow::reevaluate()
     } else {
         terminal->applySettings(settings);
     }
+    if (TerminalTextView* view = terminal->textView()) {
+        view->setGlassColor(glass->apparentColor());
+    }
     layoutContent();
     presentSheet(model.settingsPresented());
 }

@@ -236,8 +236,9 @@ const std::uint8_t* TerminalEngine::writeTextRun(const std::uint8_t* p, const st
     // One- and two-cell characters alternate at random in such text, so both are written without a
     // branch on the width: the first cell with the head flag or not, and the cell after it either
     // the second half or what it already held (the next character overwrites it anyway).
-    const Cell tailCell{0, CellStyle{style.foreground, style.background,
-                                     static_cast<std::uint16_t>(style.flags | CellFlags::wideTail), style.link}};
+    const Cell tailCell{0,
+                        CellStyle{style.foreground, style.background,
+                                  static_cast<std::uint16_t>(style.flags | CellFlags::wideTail), style.link}};
     __m128i tail;
     std::memcpy(&tail, &tailCell, sizeof tail);
 #endif
@@ -249,7 +250,8 @@ const std::uint8_t* TerminalEngine::writeTextRun(const std::uint8_t* p, const st
         if (column + 1 < columns) [[likely]] {
             auto* const next = reinterpret_cast<__m128i*>(cells + column + 1);
             const __m128i two = _mm_set1_epi32(-(width - 1));
-            _mm_storeu_si128(next, _mm_or_si128(_mm_and_si128(two, tail), _mm_andnot_si128(two, _mm_loadu_si128(next))));
+            _mm_storeu_si128(
+                next, _mm_or_si128(_mm_and_si128(two, tail), _mm_andnot_si128(two, _mm_loadu_si128(next))));
         }
 #else
         placeCharacter(cells, column, scalar, width, style);
@@ -385,8 +387,8 @@ TerminalEngine::graphicRenditionSequence(const std::uint8_t* sequence, const std
         }
     }
     // 38;5; or 48;5; and one to three digits and m: seven to nine bytes.
-    if (left < 7 || (q[0] != '3' && q[0] != '4') || q[1] != '8' || q[2] != ';' || q[3] != '5' || q[4] != ';' ||
-        !digit(5)) {
+    if (left < 7 || (q[0] != '3' && q[0] != '4') || q[1] != '8' || q[2] != ';' || q[3] != '5' ||
+        q[4] != ';' || !digit(5)) {
         return nullptr;
     }
     std::int64_t index = value(5);
@@ -398,7 +400,8 @@ TerminalEngine::graphicRenditionSequence(const std::uint8_t* sequence, const std
         return nullptr;
     }
     // A palette colour needs no rendition loop: it goes straight into the pen.
-    (q[0] == '3' ? pen_.foreground : pen_.background) = CellColor::indexed(static_cast<int>(std::min<std::int64_t>(index, 255)));
+    (q[0] == '3' ? pen_.foreground : pen_.background) =
+        CellColor::indexed(static_cast<int>(std::min<std::int64_t>(index, 255)));
     return q + at + 1;
 }
 
@@ -551,11 +554,12 @@ void TerminalEngine::escapeScalar(char32_t scalar)
         }
         return;
     }
-    const auto startString = [this](bool osc) {
+    const auto startString = [this](StringKind kind) {
         stringBuffer_.clear();
-        stringIsOsc_ = osc;
+        stringKind_ = kind;
         stringOverflowed_ = false;
-        controlSequenceState_ = osc ? ControlSequenceState::osc : ControlSequenceState::stringControl;
+        controlSequenceState_ =
+            kind == StringKind::osc ? ControlSequenceState::osc : ControlSequenceState::stringControl;
     };
     switch (scalar) {
     case U'7': // DECSC
@@ -583,20 +587,19 @@ void TerminalEngine::escapeScalar(char32_t scalar)
         modes_.applicationKeypad = false;
         break;
     case U'P': // DCS
-        startString(false);
+        startString(StringKind::dcs);
         break;
     case U'X': // SOS
     case U'^': // PM
     case U'_': // APC
     case U'k': // a title for GNU screen, up to ST
-        startString(false);
-        stringBuffer_.assign(1, '-');
+        startString(StringKind::swallowed);
         break;
     case U'[': // CSI
         startControlSequence();
         break;
     case U']': // OSC
-        startString(true);
+        startString(StringKind::osc);
         break;
     case U'c': // RIS
         fullReset();
@@ -658,13 +661,13 @@ void TerminalEngine::csiScalar(char32_t scalar)
 
 // OSC strings are kept up to stringLimit bytes (a clipboard write is the longest); a longer one is
 // swallowed and ignored. Of a DCS only the start matters (which request it is); PM, APC, SOS and
-// screen's title (marked by a leading -) are swallowed whole.
+// screen's title are swallowed whole.
 void TerminalEngine::stringScalar(char32_t scalar)
 {
-    const std::size_t limit = stringIsOsc_ ? stringLimit : 64;
-    if (!stringIsOsc_ && !stringBuffer_.empty() && stringBuffer_[0] == '-') {
+    if (stringKind_ == StringKind::swallowed) {
         return;
     }
+    const std::size_t limit = stringKind_ == StringKind::osc ? stringLimit : 64;
     if (stringBuffer_.size() + 4 > limit) {
         stringOverflowed_ = true;
         return;
@@ -675,13 +678,9 @@ void TerminalEngine::stringScalar(char32_t scalar)
 void TerminalEngine::finishString()
 {
     controlSequenceState_ = ControlSequenceState::normal;
-    if (stringOverflowed_ && stringIsOsc_) {
-        stringBuffer_.clear();
-        return;
-    }
-    if (stringIsOsc_) {
+    if (stringKind_ == StringKind::osc && !stringOverflowed_) {
         executeOsc();
-    } else if (stringBuffer_.empty() || stringBuffer_[0] != '-') {
+    } else if (stringKind_ == StringKind::dcs) {
         executeDcs();
     }
     stringBuffer_.clear();

@@ -411,8 +411,9 @@ void TerminalEngine::switchScreen(bool alternate, bool clear)
 
 void TerminalEngine::saveCursor()
 {
-    saved_[alternateActive_ ? 1 : 0] = SavedCursor{cursorRow_, cursorColumn_, wrapPending_, modes_.originMode,
-                                                   pen_, {charsets_[0], charsets_[1]}, shift_};
+    saved_[alternateActive_ ? 1 : 0] = SavedCursor{
+        cursorRow_, cursorColumn_, wrapPending_, modes_.originMode, pen_, {charsets_[0], charsets_[1]},
+        shift_};
 }
 
 void TerminalEngine::restoreCursor()
@@ -543,18 +544,16 @@ int TerminalEngine::shiftWidth(std::int64_t count)
 
 void TerminalEngine::deleteCharacters(std::int64_t count)
 {
-    const int k = shiftWidth(count);
-    if (k <= 0) {
-        return;
-    }
-    const Cell blank = this->blank();
-    Cell* cells = grid_->editRow(line(cursorRow_));
-    splitWideEdges(cells, cursorColumn_, cursorColumn_ + k, columns_, pen_.background);
-    std::copy(cells + cursorColumn_ + k, cells + columns_, cells + cursorColumn_);
-    fillCells(cells + columns_ - k, cells + columns_, blank);
+    shiftCells(count, false);
 }
 
 void TerminalEngine::insertCharacters(std::int64_t count)
+{
+    shiftCells(count, true);
+}
+
+// DCH closes count cells at the cursor, ICH opens them; the row's far end takes or gives blanks.
+void TerminalEngine::shiftCells(std::int64_t count, bool open)
 {
     const int k = shiftWidth(count);
     if (k <= 0) {
@@ -562,6 +561,12 @@ void TerminalEngine::insertCharacters(std::int64_t count)
     }
     const Cell blank = this->blank();
     Cell* cells = grid_->editRow(line(cursorRow_));
+    if (!open) {
+        splitWideEdges(cells, cursorColumn_, cursorColumn_ + k, columns_, pen_.background);
+        std::copy(cells + cursorColumn_ + k, cells + columns_, cells + cursorColumn_);
+        fillCells(cells + columns_ - k, cells + columns_, blank);
+        return;
+    }
     // Cells open at the cursor: a wide character split there goes whole.
     if ((cells[cursorColumn_].style.flags & CellFlags::wideTail) && cursorColumn_ > 0) {
         cells[cursorColumn_ - 1] = blank;

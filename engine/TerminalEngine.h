@@ -25,21 +25,21 @@ enum class MouseTracking : std::uint8_t { none, press, pressRelease, drag, anyMo
 
 // What a program has switched on. Each is a DEC private or ANSI mode (number in the comment).
 struct TerminalModes {
-    bool applicationCursorKeys = false; // ?1 DECCKM
-    bool applicationKeypad = false;     // ESC = DECKPAM, ESC > DECKPNM
-    bool reverseVideo = false;          // ?5 DECSCNM
-    bool originMode = false;            // ?6 DECOM
-    bool autowrap = true;               // ?7 DECAWM
-    bool cursorBlink = false;           // ?12
-    bool cursorVisible = true;          // ?25 DECTCEM
-    bool insertMode = false;            // 4 IRM
-    bool newLineMode = false;           // 20 LNM
+    bool applicationCursorKeys = false;                // ?1 DECCKM
+    bool applicationKeypad = false;                    // ESC = DECKPAM, ESC > DECKPNM
+    bool reverseVideo = false;                         // ?5 DECSCNM
+    bool originMode = false;                           // ?6 DECOM
+    bool autowrap = true;                              // ?7 DECAWM
+    bool cursorBlink = false;                          // ?12
+    bool cursorVisible = true;                         // ?25 DECTCEM
+    bool insertMode = false;                           // 4 IRM
+    bool newLineMode = false;                          // 20 LNM
     MouseTracking mouseTracking = MouseTracking::none; // ?9, ?1000, ?1002, ?1003
-    bool mouseSgr = false;              // ?1006
-    bool focusEvents = false;           // ?1004
-    bool alternateScroll = true;        // ?1007
-    bool bracketedPaste = false;        // ?2004
-    bool synchronizedOutput = false;    // ?2026
+    bool mouseSgr = false;                             // ?1006
+    bool focusEvents = false;                          // ?1004
+    bool alternateScroll = true;                       // ?1007
+    bool bracketedPaste = false;                       // ?2004
+    bool synchronizedOutput = false;                   // ?2026
 };
 
 struct SavedCursor {
@@ -61,11 +61,11 @@ struct TerminalEvents {
 
 class TerminalEngine {
 public:
-    static constexpr int historyLimit = 2000;               // rows kept, screen included
-    static constexpr std::size_t escapeBufferLimit = 4096;  // characters, the leading [ included
-    static constexpr std::size_t stringLimit = 1 << 20;     // bytes of one OSC string (clipboard)
-    static constexpr std::size_t replyLimit = 1 << 16;      // bytes of replies waiting for the owner
-    static constexpr int columnLimit = 1000;                // widest grid resizeGrid accepts
+    static constexpr int historyLimit = 2000;              // rows kept, screen included
+    static constexpr std::size_t escapeBufferLimit = 4096; // characters, the leading [ included
+    static constexpr std::size_t stringLimit = 1 << 20;    // bytes of one OSC string (clipboard)
+    static constexpr std::size_t replyLimit = 1 << 16;     // bytes of replies waiting for the owner
+    static constexpr int columnLimit = 1000;               // widest grid resizeGrid accepts
 
     TerminalEngine();
     ~TerminalEngine();
@@ -80,13 +80,10 @@ public:
     void consume(std::string_view bytes); // convenience for tests and tools
     void append(std::string_view utf8Text, Color color);
     void resizeGrid(int rows, int columns);
-    // The screen always holds rows() rows; kept for owners that fill it before their first draw.
-    void fillEmptyScreen() {}
 
     // --- operations (used by the interpreter; public so they can be tested alone) -------------
     void write(char32_t scalar, Color color);
     void lineFeed();
-    void ensureRow() {}
     void eraseDisplay(std::int64_t mode);
     void eraseLine(std::int64_t mode);
     void eraseCharacters(std::int64_t count);
@@ -236,6 +233,7 @@ private:
     void restoreCursor();
     void blankCells(int from, int to);
     int shiftWidth(std::int64_t count);
+    void shiftCells(std::int64_t count, bool open);
     void resizeScreen(Grid& grid, int& cursorRow, int newRows, bool keepHistory);
     void updateFastPrint();
     Cell blank() const { return blankCell(pen_.background); }
@@ -272,8 +270,10 @@ private:
     ControlSequenceState controlSequenceState_ = ControlSequenceState::normal;
     std::u32string escapeBuffer_;
     bool escapeBufferOverflowed_ = false;
+    // OSC and DCS strings are collected; PM, APC, SOS and screen's title are swallowed unread.
+    enum class StringKind : std::uint8_t { osc, dcs, swallowed };
     std::string stringBuffer_; // the OSC or DCS string being collected, as UTF-8
-    bool stringIsOsc_ = false;
+    StringKind stringKind_ = StringKind::osc;
     bool stringOverflowed_ = false;
     bool oscEndedByBel_ = false;
     Utf8Decoder decoder_;

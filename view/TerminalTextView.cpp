@@ -77,8 +77,19 @@ void TerminalTextView::configure(const VitrionSettings& settings)
     cursorStyle_ = settings.cursorStyle;
     paragraphSpacing_ = GridSizing::paragraphSpacing(fontSize_, lineSpacing_);
     invalidateLayout(layout_->availableWidth());
-    engine_->fillEmptyScreen();
     renderScreen();
+    update();
+}
+
+void TerminalTextView::setGlassColor(const QColor& glass)
+{
+    const Color background{float(glass.redF()), float(glass.greenF()), float(glass.blueF()), 1.0f};
+    if (background == engine_->resolveBackground(CellColor::defaultColor)) {
+        return;
+    }
+    images_->clear(); // inverse text of the default colours is drawn in the glass colour
+    const auto grey = static_cast<float>(CursorShape::grey);
+    engine_->setReportedColors(background, Color{grey, grey, grey, 1.0f});
     update();
 }
 
@@ -199,8 +210,6 @@ TextPosition TerminalTextView::cursorPosition() const
 
 void TerminalTextView::renderScreen()
 {
-    engine_->fillEmptyScreen();
-    engine_->ensureRow();
     layoutStale_ = true;
     const TextPosition cursor = cursorPosition();
     selection_ = {cursor, cursor};

@@ -43,6 +43,9 @@ public:
     // Applies the text settings (font, colour, line spacing, cursor style) and re-renders; neither
     // resizes the grid nor touches the session.
     void configure(const VitrionSettings& settings);
+    // The colour the backdrop shows: reported to programs that ask for the background and drawn
+    // for inverse text of the default colours.
+    void setGlassColor(const QColor& glass);
     // The grid whose every cell shows inside an area, at the measured line pitch and advance (not
     // floored at 24 x 80).
     GridSize gridSize(QSizeF size) const;

@@ -43,7 +43,6 @@ struct OurTerminal {
 
     explicit OurTerminal(GridSize size)
     {
-        engine.fillEmptyScreen();
         engine.resizeGrid(size.rows, size.columns);
         engine.setRenderHook([this] { ++renders; });
     }

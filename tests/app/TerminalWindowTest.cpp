@@ -27,6 +27,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
@@ -316,6 +317,41 @@ TEST_F(TerminalWindowTest, TheProgramsTitleBellAndMouseTrackingReachTheWindow)
     view()->engine()->consume("\x1b]2;old shell\x07");
     app->newShellAction()->trigger();
     EXPECT_EQ(app->mainWindow()->windowTitle(), "Vitrion");
+}
+
+// Programs that pick light or dark colours ask for the background (OSC 11): they are told the
+// glass's colour, and told again after the tint changes.
+TEST_F(TerminalWindowTest, TheBackgroundReportedToProgramsIsTheGlass)
+{
+    const auto reported = [this] {
+        view()->engine()->takeReplies();
+        view()->engine()->consume("\x1b]11;?\x07");
+        const std::string reply = view()->engine()->takeReplies();
+        const std::size_t at = reply.find("rgb:");
+        if (at == std::string::npos || reply.size() < at + 18) {
+            return QColor();
+        }
+        const auto channel = [&](std::size_t i) {
+            return std::stoi(reply.substr(at + 4 + i * 5, 2), nullptr, 16);
+        };
+        return QColor(channel(0), channel(1), channel(2));
+    };
+    const auto near = [](const QColor& a, const QColor& b) {
+        return std::abs(a.red() - b.red()) <= 1 && std::abs(a.green() - b.green()) <= 1 &&
+               std::abs(a.blue() - b.blue()) <= 1;
+    };
+    const QColor dim = reported();
+    EXPECT_TRUE(near(dim, content()->backdrop()->apparentColor())) << dim.name().toStdString();
+    EXPECT_NE(dim, QColor(Qt::black));
+
+    app->model().updateSettings([](VitrionSettings& s) {
+        s.tintRed = 0.9;
+        s.tintGreen = 0.9;
+        s.tintBlue = 0.85;
+    });
+    const QColor light = reported();
+    EXPECT_TRUE(near(light, content()->backdrop()->apparentColor())) << light.name().toStdString();
+    EXPECT_GT(light.lightness(), dim.lightness() + 100);
 }
 
 TEST_F(TerminalWindowTest, BlurRegionFollowsMaterialRadiusAndSize)

@@ -77,7 +77,6 @@ struct SizedEngine {
 
     SizedEngine(int rows, int columns)
     {
-        engine.fillEmptyScreen();
         engine.resizeGrid(rows, columns);
         engine.setRenderHook([this] { ++renders; });
     }

@@ -179,7 +179,6 @@ TEST(RecycledRowTest, NothingOfARecycledRowsOldContentShows)
             TerminalEngine alone;
             alone.setBaseTextColor(last);
             alone.setCurrentColor(last);
-            alone.fillEmptyScreen();
             alone.resizeGrid(28, 89);
             feed(alone, mixedLine(i), byteByByte);
             const int taken = alone.cursorRow();

@@ -212,7 +212,6 @@ TEST_F(MendedFaultsTest, ParametersBeyondTheRangeCountAsZero)
 TEST_F(MendedFaultsTest, ParameterValuesDoNotDependOnTheirLengthOrPlaceInTheChunk)
 {
     TerminalEngine split;
-    split.fillEmptyScreen();
     const auto columnAfter = [&](TerminalEngine& engine, const std::string& input, bool byteByByte) {
         if (byteByByte) {
             for (const char byte : input) {

@@ -3,7 +3,10 @@
 // marks and character sets. Each case feeds bytes to a small screen and compares the whole screen.
 #include "EngineTestSupport.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <map>
+#include <vector>
 
 using enginetest::screenText;
 
@@ -31,13 +34,16 @@ const ScreenCase screenCases[] = {
     {"EraseBelow", 4, 10, "a\r\nb\r\nc\r\nd\x1b[2;1H\x1b[J", "a", 1, 0},
     {"EraseAbove", 4, 10, "a\r\nb\r\nc\r\nd\x1b[2;1H\x1b[1J", "\n\nc\nd", 1, 0},
     // Scrolling regions
-    {"LineFeedScrollsInsideTheRegion", 5, 10, "1\r\n2\r\n3\r\n4\r\n5\x1b[2;4r\x1b[4;1H\nX", "1\n3\n4\nX\n5", 3, 1},
-    {"ReverseIndexAtTheTopMargin", 5, 10, "1\r\n2\r\n3\r\n4\r\n5\x1b[2;4r\x1b[2;1H\x1bMX", "1\nX\n2\n3\n5", 1, 1},
+    {"LineFeedScrollsInsideTheRegion", 5, 10, "1\r\n2\r\n3\r\n4\r\n5\x1b[2;4r\x1b[4;1H\nX", "1\n3\n4\nX\n5",
+     3, 1},
+    {"ReverseIndexAtTheTopMargin", 5, 10, "1\r\n2\r\n3\r\n4\r\n5\x1b[2;4r\x1b[2;1H\x1bMX", "1\nX\n2\n3\n5", 1,
+     1},
     {"ReverseIndexAtTheScreenTop", 3, 10, "1\r\n2\r\n3\x1b[H\x1bM", "\n1\n2", 0, 0},
     {"MarginsRefuseOneRow", 4, 10, "a\x1b[3;3r\x1b[4;1H\nX", "\n\n\nX", 3, 1},
     {"InsertLines", 5, 10, "1\r\n2\r\n3\r\n4\r\n5\x1b[2;4r\x1b[3;5H\x1b[L", "1\n2\n\n3\n5", 2, 0},
     {"DeleteLines", 5, 10, "1\r\n2\r\n3\r\n4\r\n5\x1b[2;4r\x1b[2;1H\x1b[2M", "1\n4\n\n\n5", 1, 0},
-    {"LinesOutsideTheRegionIgnoreIL", 5, 10, "1\r\n2\r\n3\r\n4\r\n5\x1b[2;4r\x1b[5;1H\x1b[L", "1\n2\n3\n4\n5", 4, 0},
+    {"LinesOutsideTheRegionIgnoreIL", 5, 10, "1\r\n2\r\n3\r\n4\r\n5\x1b[2;4r\x1b[5;1H\x1b[L", "1\n2\n3\n4\n5",
+     4, 0},
     {"ScrollUpAndDown", 4, 10, "1\r\n2\r\n3\r\n4\x1b[2S", "3\n4", 3, 1},
     {"ScrollDownInRegion", 4, 10, "1\r\n2\r\n3\r\n4\x1b[1;3r\x1b[T", "\n1\n2\n4", 0, 0},
     {"OriginModeCountsFromTheTopMargin", 5, 10, "\x1b[3;4r\x1b[?6h\x1b[1;1HA\x1b[9;1HB", "\n\nA\nB", 3, 1},
@@ -50,8 +56,15 @@ const ScreenCase screenCases[] = {
     {"AutowrapOff", 2, 5, "\x1b[?7labcdefg", "abcdg", 0, 4},
     {"DeferredWrapThenCarriageReturn", 2, 3, "abc\r\nd", "abc\nd", 1, 1},
     {"BackspaceFromAPendingWrap", 1, 3, "abc\bX", "aXc", 0, 2},
-    {"VerticalTabAndFormFeedAreLineFeeds", 3, 5, "a\x0b" "b\x0c" "c", "a\n b\n  c", 2, 3},
-    {"DeleteIsIgnored", 1, 5, "a\x7f" "b", "ab", 0, 2},
+    {"VerticalTabAndFormFeedAreLineFeeds", 3, 5,
+     "a\x0b"
+     "b\x0c"
+     "c",
+     "a\n b\n  c", 2, 3},
+    {"DeleteIsIgnored", 1, 5,
+     "a\x7f"
+     "b",
+     "ab", 0, 2},
     // Tab stops
     {"TabToTheNextStop", 1, 20, "\tX", "        X", 0, 9},
     {"SetAndClearStops", 1, 20, "\x1b[3g\x1b[4G\x1bH\r\tA\x1b[4G\x1b[0g\r\tB", "   A               B", 0, 19},
@@ -59,15 +72,20 @@ const ScreenCase screenCases[] = {
     // Wide characters and combining marks
     {"WideCharactersTakeTwoCells", 1, 10, "\xe4\xb8\xad\xe6\x96\x87x", "中文x", 0, 5},
     {"WideCharacterAtTheLastColumnWraps", 2, 5, "abcd\xe4\xb8\xad", "abcd\n中", 1, 2},
-    {"OverwritingHalfAWideCharacterBlanksTheOther", 1, 6, "\xe4\xb8\xad\xe6\x96\x87\x1b[2Gx\x1b[4Gy", " x y", 0, 4},
-    {"InsertingAtTheSecondHalfOfAWideCharacter", 1, 6, "\xe4\xb8\xad\xe6\x96\x87\x1b[2G\x1b[@", "   文", 0, 1},
+    {"OverwritingHalfAWideCharacterBlanksTheOther", 1, 6, "\xe4\xb8\xad\xe6\x96\x87\x1b[2Gx\x1b[4Gy", " x y",
+     0, 4},
+    {"InsertingAtTheSecondHalfOfAWideCharacter", 1, 6, "\xe4\xb8\xad\xe6\x96\x87\x1b[2G\x1b[@", "   文", 0,
+     1},
     {"CombiningMarksJoinTheirBase", 1, 5, "e\xcc\x81x", "e\xcc\x81x", 0, 2},
     {"EmojiWithSelector", 1, 5, "\xe2\x9d\xa4\xef\xb8\x8f!", "\xe2\x9d\xa4\xef\xb8\x8f!", 0, 2},
     // Character sets
     {"DecSpecialGraphics", 1, 10, "\x1b(0lqk\x1b(Bq", "┌─┐q", 0, 4},
     {"ShiftOutUsesG1", 1, 10, "\x1b)0a\x0eq\x0fq", "a─q", 0, 3},
     {"ScreenTitleIsSwallowed", 1, 10, "\x1bkvim\x1b\\ok", "ok", 0, 2},
-    {"OscIsSwallowed", 1, 10, "\x1b]0;title\x07" "a\x1b]2;t\x1b\\b", "ab", 0, 2},
+    {"OscIsSwallowed", 1, 10,
+     "\x1b]0;title\x07"
+     "a\x1b]2;t\x1b\\b",
+     "ab", 0, 2},
     {"DcsIsSwallowed", 1, 10, "\x1bP+q544e\x1b\\ok", "ok", 0, 2},
 };
 
@@ -146,27 +164,25 @@ TEST(AlternateScreenTest, LeavingRestoresThePrimaryScreenHistoryAndCursor)
 
 TEST(AlternateScreenTest, StampsNeverRepeatAcrossScreens)
 {
+    // A view reuses a line's image while its stamp is unchanged, so one stamp must never stand
+    // for two different contents, whichever screen the row is on.
     enginetest::SizedEngine s(3, 10);
-    std::vector<std::uint64_t> seen;
+    std::map<std::uint64_t, std::vector<Cell>> seen;
+    const auto check = [&] {
+        for (std::size_t r = 0; r < s.engine.rowCount(); ++r) {
+            const auto row = s.engine.row(r);
+            const auto [it, added] = seen.try_emplace(s.engine.rowStamp(r), row.begin(), row.end());
+            EXPECT_TRUE(added || std::equal(row.begin(), row.end(), it->second.begin(), it->second.end()))
+                << "stamp " << it->first << " reused for other content at row " << r;
+        }
+    };
     for (int round = 0; round < 3; ++round) {
         s.engine.consume("\x1b[?1049hx\x1b[?1049ly");
-        for (std::size_t r = 0; r < s.engine.rowCount(); ++r) {
-            seen.push_back(s.engine.rowStamp(r));
-        }
+        check();
         s.engine.consume("\x1b[?1049h");
-        for (std::size_t r = 0; r < s.engine.rowCount(); ++r) {
-            seen.push_back(s.engine.rowStamp(r));
-        }
-        s.engine.consume("\x1b[?1049l");
-    }
-    std::sort(seen.begin(), seen.end());
-    // Equal stamps may only come from the same unchanged primary rows seen twice.
-    enginetest::SizedEngine fresh(3, 10);
-    fresh.engine.consume("\x1b[?1049h");
-    const std::uint64_t alternateStamp = fresh.engine.rowStamp(0);
-    fresh.engine.consume("\x1b[?1049l");
-    for (std::size_t r = 0; r < fresh.engine.rowCount(); ++r) {
-        EXPECT_NE(fresh.engine.rowStamp(r), alternateStamp);
+        check();
+        s.engine.consume(round == 1 ? "z\x1b[?1049l" : "\x1b[?1049l");
+        check();
     }
 }
 
@@ -186,7 +202,8 @@ TEST(ModesTest, SoftAndFullResetRestoreDefaults)
     EXPECT_EQ(s.engine.scrollBottom(), 3);
     EXPECT_EQ(s.engine.pen(), CellStyle{});
     EXPECT_TRUE(s.engine.bracketedPasteEnabled());
-    s.engine.consume("\x1b[?1049h\x1b[?1000;1006hx\x1b" "c");
+    s.engine.consume("\x1b[?1049h\x1b[?1000;1006hx\x1b"
+                     "c");
     EXPECT_FALSE(s.engine.alternateScreenActive());
     EXPECT_EQ(s.engine.modes().mouseTracking, MouseTracking::none);
     EXPECT_EQ(s.engine.rowCount(), 4u);

@@ -138,14 +138,16 @@ void checkCells(const TerminalEngine& e)
             const Cell& cell = cells[c];
             if (cell.style.flags & CellFlags::wideTail) {
                 require(cell.character == 0, "a wide character's second cell is empty");
-                require(c > 0 && (cells[c - 1].style.flags & CellFlags::wideHead), "a second half has its first");
+                require(c > 0 && (cells[c - 1].style.flags & CellFlags::wideHead),
+                        "a second half has its first");
                 continue;
             }
             require(isStoredScalar(e, cell.character), "cell holds a printable scalar");
             require(!(cell.style.flags & CellFlags::wideHead) ||
                         (c + 1 < cells.size() && (cells[c + 1].style.flags & CellFlags::wideTail)),
                     "a first half has its second");
-            require(isSaneColor(e.resolveForeground(cell.style.foreground)), "cell colour finite with alpha 1");
+            require(isSaneColor(e.resolveForeground(cell.style.foreground)),
+                    "cell colour finite with alpha 1");
         }
     }
 }
@@ -164,7 +166,8 @@ void requireSameState(const TerminalEngine& a, const TerminalEngine& b)
     require(a.bracketedPasteEnabled() == b.bracketedPasteEnabled(), "chunking changed bracketed paste");
     require(a.pen() == b.pen(), "chunking changed the pen");
     require(a.alternateScreenActive() == b.alternateScreenActive(), "chunking changed the screen");
-    require(a.scrollTop() == b.scrollTop() && a.scrollBottom() == b.scrollBottom(), "chunking changed margins");
+    require(a.scrollTop() == b.scrollTop() && a.scrollBottom() == b.scrollBottom(),
+            "chunking changed margins");
     require(a.pendingReplies() == b.pendingReplies(), "chunking changed the replies");
     require(a.title() == b.title(), "chunking changed the title");
     require(a.rowCount() == b.rowCount(), "chunking changed the row count");
@@ -173,11 +176,6 @@ void requireSameState(const TerminalEngine& a, const TerminalEngine& b)
         const std::span<const Cell> y = b.row(r);
         require(std::equal(x.begin(), x.end(), y.begin(), y.end()), "chunking changed a row");
     }
-}
-
-void setUp(TerminalEngine& e)
-{
-    e.fillEmptyScreen();
 }
 
 } // namespace
@@ -196,12 +194,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TerminalEngine viewed;
     TerminalEngine chunked;
     TerminalEngine whole;
-    setUp(viewed);
-    setUp(chunked);
-    setUp(whole);
     int renders = 0;
     viewed.setRenderHook([&] {
-        require(viewed.cursorRow() >= 0 && viewed.cursorRow() < viewed.rows(), "cursor inside before the redraw");
+        require(viewed.cursorRow() >= 0 && viewed.cursorRow() < viewed.rows(),
+                "cursor inside before the redraw");
         ++renders;
     });
 

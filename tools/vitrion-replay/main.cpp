@@ -104,7 +104,6 @@ int main(int argc, char** argv)
     const Color defaultTextColor{0.92f, 0.93f, 0.96f, 1.0f};
     engine.setBaseTextColor(defaultTextColor);
     engine.setCurrentColor(defaultTextColor);
-    engine.fillEmptyScreen();
     engine.resizeGrid(options.rows, options.columns);
     int renderCount = 0;
     engine.setRenderHook([&] { ++renderCount; });
