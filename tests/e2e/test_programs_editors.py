@@ -1,23 +1,16 @@
 # Editors in the real window: vim (scrolling, a split, visual mode and search drawn as cell
 # backgrounds, writing the file) and nano (its inverse bars, editing and writing), each at the first
 # window size and in a window grown while it runs.
-from vitrion_e2e.programs import GLASS, TEXT, YELLOW, ProgramCase
+from vitrion_e2e.programs import GLASS, NUMBERED_FILE, TEXT, YELLOW, ProgramCase
+from vitrion_e2e.programs import numbered_line as line
 
 VISUAL_GREY = (108, 108, 108)  # vim's Visual on a dark background: grey 242 of the 256 colours
-
-
-def line(n):
-    """Line n of the file: its length tells the lines apart on the screen; every tenth has a hit."""
-    return f"{n:03d} " + "x" * (n % 23) + (" needle" if n % 10 == 0 else "")
-
-
-LONG_FILE = "".join(line(n) + "\n" for n in range(1, 301))
 
 
 class VimTest(ProgramCase):
     def scenario(self, large):
         app = self.app
-        app.home.write("long.txt", LONG_FILE)
+        app.home.write("long.txt", NUMBERED_FILE)
 
         def opened(s, rows, columns):
             # The status line spans the row above the command line, to the last column.

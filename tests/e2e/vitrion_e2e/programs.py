@@ -37,6 +37,15 @@ RC_FILES = {
 }
 
 
+def numbered_line(n):
+    """Line n of a long test file: its length tells the lines apart on the screen; every tenth line
+    ends in a search hit."""
+    return f"{n:03d} " + "x" * (n % 23) + (" needle" if n % 10 == 0 else "")
+
+
+NUMBERED_FILE = "".join(numbered_line(n) + "\n" for n in range(1, 301))
+
+
 def near(pixel, colour, tolerance=24):
     return cells.distance(pixel, colour) <= tolerance
 
@@ -83,6 +92,26 @@ class Screen:
     def length(self, row, columns):
         """One past the last cell of the row with ink (0 for a blank row)."""
         return self.shape(row, columns).rstrip(".").__len__()
+
+    def ink(self, row, column):
+        """The drawn colour furthest from the cell's background: the glyph's colour where its
+        strokes cover whole pixels."""
+        pixels = self._pixels(row, column)
+        fill = Counter(pixels).most_common(1)[0][0]
+        return max(pixels, key=lambda p: cells.distance(p, fill))
+
+    def ink_pixels(self, row, columns):
+        """How many pixels of the cells are at least halfway from the glass to the text colour."""
+        threshold = (cells.luma(GLASS) + cells.luma(TEXT)) / 2
+        return sum(cells.luma(p) >= threshold for c in columns for p in self._pixels(row, c))
+
+    def underlined(self, row, columns):
+        """True when one pixel row within the row's pitch is ink across all of the cells."""
+        top, _ = self.grid.row_span(row)
+        left, right = self.grid.column_span(columns[0])[0] + 1, self.grid.column_span(columns[-1])[1] - 1
+        threshold = (cells.luma(GLASS) + cells.luma(TEXT)) / 2
+        return any(all(cells.luma(self.image.pixel(x, y)) >= threshold for x in range(left, right))
+                   for y in range(top, top + int(self.grid.pitch)))
 
     def cursor_at(self, row, column):
         """The block cursor (grey 0.72 over default text) fills the cell."""
@@ -154,6 +183,13 @@ class ProgramCase(DesktopCase):
         self.wait_screen(lambda s: s.shows(0, bar) and not any(c == "#" for c in s.shape(1, 60))
                          and s.shows(2, bar) and s.shows(3, "$ " + self.command_line),
                          "the screen from before the program to be back")
+
+    def pointer_to(self, row, column):
+        """Moves the pointer to the middle of a cell."""
+        g = self.app.geometry()
+        left, right = self.app.grid.column_span(column)
+        top, bottom = self.app.grid.row_span(row)
+        self.app.xdo("mousemove", "--sync", str(g.x + (left + right) // 2), str(g.y + (top + bottom) // 2))
 
     def wait_file(self, name, expected, timeout=20):
         text = self.app.wait_for_file(name, lambda t: t == expected, timeout=timeout,
