@@ -88,7 +88,8 @@ struct CellStyle {
     std::uint32_t foreground = CellColor::defaultColor;
     std::uint32_t background = CellColor::defaultColor;
     std::uint16_t flags = 0;
-    std::uint16_t link = 0; // hyperlink id (TerminalEngine::hyperlink), 0 for none
+    // The hyperlink and underline colour (TerminalEngine::hyperlink, underlineColor), 0 for neither.
+    std::uint16_t link = 0;
 
     friend bool operator==(const CellStyle&, const CellStyle&) = default;
 };

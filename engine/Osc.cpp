@@ -117,8 +117,9 @@ void TerminalEngine::executeOsc()
         break;
     case 8: { // hyperlink: parameters ; URI, an empty URI ending the link
         const std::size_t semicolon = rest.find(';');
-        const std::string_view uri = semicolon == std::string_view::npos ? std::string_view() : rest.substr(semicolon + 1);
-        pen_.link = uri.empty() ? 0 : internHyperlink(uri);
+        const std::string_view uri =
+            semicolon == std::string_view::npos ? std::string_view() : rest.substr(semicolon + 1);
+        pen_.link = styleLink(uri.empty() ? 0 : internHyperlink(uri), underlineColor(pen_.link));
         break;
     }
     case 10: // the text, background and cursor colours: only queries are answered
@@ -175,6 +176,26 @@ std::uint16_t TerminalEngine::internHyperlink(std::string_view uri)
     }
     hyperlinks_.emplace_back(uri);
     return static_cast<std::uint16_t>(hyperlinks_.size());
+}
+
+// The link of a style with this hyperlink (0 for none) and underline colour. When the table of
+// pairs is full, later colours are dropped and the text's own colour underlines.
+std::uint16_t TerminalEngine::styleLink(std::uint16_t hyperlinkId, std::uint32_t underline)
+{
+    if (underline == CellColor::defaultColor) {
+        return hyperlinkId;
+    }
+    const std::uint64_t key = (std::uint64_t{hyperlinkId} << 32) | underline;
+    if (const auto found = underlinedLinkIds_.find(key); found != underlinedLinkIds_.end()) {
+        return found->second;
+    }
+    if (underlinedLinks_.size() >= hyperlinkLimit) {
+        return hyperlinkId;
+    }
+    const auto link = static_cast<std::uint16_t>(underlinedLinkBase + underlinedLinks_.size());
+    underlinedLinks_.push_back({hyperlinkId, underline});
+    underlinedLinkIds_.emplace(key, link);
+    return link;
 }
 
 // DECRQSS (DCS $ q) and XTGETTCAP (DCS + q) get the answer for an unknown request; other device

@@ -103,10 +103,12 @@ Color TerminalEngine::ansiColor(std::int64_t index, bool bright)
 
 // SGR over the values of one sequence. groups, when given, says for each value how many colon
 // pieces its group has (38:2::r:g:b is one group of six); without it every value is its own group.
-static void applyRendition(CellStyle& pen, std::span<const std::int64_t> values, std::span<const std::uint8_t> groups)
+static void applyRendition(CellStyle& pen, std::uint32_t& underline, std::span<const std::int64_t> values,
+                           std::span<const std::uint8_t> groups)
 {
     if (values.empty()) {
         pen = CellStyle{.link = pen.link};
+        underline = CellColor::defaultColor;
         return;
     }
     using namespace CellFlags;
@@ -117,6 +119,7 @@ static void applyRendition(CellStyle& pen, std::span<const std::int64_t> values,
         switch (x) {
         case 0:
             pen = CellStyle{.link = pen.link};
+            underline = CellColor::defaultColor;
             break;
         case 1:
             flag(pen.flags, bold, true);
@@ -131,7 +134,7 @@ static void applyRendition(CellStyle& pen, std::span<const std::int64_t> values,
             Underline style = Underline::single;
             if (pieces > 1 && i + 1 < size) {
                 style = values[i + 1] >= 0 && values[i + 1] <= 5 ? static_cast<Underline>(values[i + 1])
-                                                                  : Underline::single;
+                                                                 : Underline::single;
             }
             pen.flags = withUnderline(pen.flags, style);
             break;
@@ -178,16 +181,17 @@ static void applyRendition(CellStyle& pen, std::span<const std::int64_t> values,
         case 58: {
             std::uint32_t color = 0;
             const std::size_t used = extendedColor(values, i, pieces, color);
-            if (used > 0 && x == 38) {
-                pen.foreground = color;
-            } else if (used > 0 && x == 48) {
-                pen.background = color;
+            if (used > 0) {
+                (x == 38 ? pen.foreground : x == 48 ? pen.background : underline) = color;
             }
             i += used;
             break;
         }
         case 39:
             pen.foreground = CellColor::defaultColor;
+            break;
+        case 59:
+            underline = CellColor::defaultColor;
             break;
         case 49:
             pen.background = CellColor::defaultColor;
@@ -220,7 +224,19 @@ void TerminalEngine::applyGraphicRendition(std::span<const std::int64_t> values)
             CellColor::rgb(level(values[2]), level(values[3]), level(values[4]));
         return;
     }
-    applyRendition(pen_, values, {});
+    applyRenditionToPen(values, {});
+}
+
+// The underline colour lives in the pen's link, which only the engine can make.
+void TerminalEngine::applyRenditionToPen(std::span<const std::int64_t> values,
+                                         std::span<const std::uint8_t> groups)
+{
+    const std::uint32_t before = underlineColor(pen_.link);
+    std::uint32_t underline = before;
+    applyRendition(pen_, underline, values, groups);
+    if (underline != before) {
+        pen_.link = styleLink(hyperlinkOf(pen_.link), underline);
+    }
 }
 
 // SGR with colon sub-parameters: the values in order, and for each the size of the colon group it
@@ -247,7 +263,8 @@ template <typename Char> void TerminalEngine::applyGraphicRenditionText(const Ch
             return; // no rendition needs that many
         }
         if (pieceEnd == end || *pieceEnd == ';') {
-            const auto size = static_cast<std::uint8_t>(std::min<std::size_t>(values.size() - groupStart, 255));
+            const auto size =
+                static_cast<std::uint8_t>(std::min<std::size_t>(values.size() - groupStart, 255));
             groups[groupStart] = size;
             groupStart = values.size();
         }
@@ -269,14 +286,17 @@ template <typename Char> void TerminalEngine::applyGraphicRenditionText(const Ch
                     pen_.foreground = color;
                 } else if (values[i] == 48) {
                     pen_.background = color;
+                } else {
+                    pen_.link = styleLink(hyperlinkOf(pen_.link), color);
                 }
             }
             continue;
         }
         const std::uint8_t group[1] = {static_cast<std::uint8_t>(size)};
-        applyRendition(pen_, std::span<const std::int64_t>(values.data() + i, size), std::span(group, 1));
+        applyRenditionToPen(std::span<const std::int64_t>(values.data() + i, size), std::span(group, 1));
     }
 }
 
 template void TerminalEngine::applyGraphicRenditionText<char32_t>(const char32_t*, const char32_t*);
-template void TerminalEngine::applyGraphicRenditionText<std::uint8_t>(const std::uint8_t*, const std::uint8_t*);
+template void TerminalEngine::applyGraphicRenditionText<std::uint8_t>(const std::uint8_t*,
+                                                                      const std::uint8_t*);

@@ -201,9 +201,27 @@ std::u32string_view TerminalEngine::cellText(const Cell& cell) const
     return {&cell.character, cell.character == 0 ? 0u : 1u};
 }
 
-std::string_view TerminalEngine::hyperlink(std::uint16_t id) const
+std::uint16_t TerminalEngine::hyperlinkOf(std::uint16_t link) const
 {
-    return id > 0 && id <= hyperlinks_.size() ? std::string_view(hyperlinks_[id - 1u]) : std::string_view();
+    if (link < underlinedLinkBase) {
+        return link;
+    }
+    const std::size_t entry = link - std::size_t{underlinedLinkBase};
+    return entry < underlinedLinks_.size() ? underlinedLinks_[entry].hyperlink : 0;
+}
+
+std::string_view TerminalEngine::hyperlink(std::uint16_t link) const
+{
+    link = hyperlinkOf(link);
+    return link > 0 && link <= hyperlinks_.size() ? std::string_view(hyperlinks_[link - 1u])
+                                                  : std::string_view();
+}
+
+std::uint32_t TerminalEngine::underlineColor(std::uint16_t link) const
+{
+    const std::size_t entry = link - std::size_t{underlinedLinkBase};
+    return link >= underlinedLinkBase && entry < underlinedLinks_.size() ? underlinedLinks_[entry].color
+                                                                         : CellColor::defaultColor;
 }
 
 Color TerminalEngine::resolveForeground(std::uint32_t color) const

@@ -139,8 +139,10 @@ public:
 
     // The text a cell shows: its character, or a character with combining marks.
     std::u32string_view cellText(const Cell& cell) const;
-    // The URI of a hyperlink id (CellStyle::link), empty for 0.
-    std::string_view hyperlink(std::uint16_t id) const;
+    // The URI of a cell's link (CellStyle::link), empty for none.
+    std::string_view hyperlink(std::uint16_t link) const;
+    // The underline colour of a cell's link (SGR 58), CellColor::defaultColor for the text's own.
+    std::uint32_t underlineColor(std::uint16_t link) const;
     // A cell colour as RGBA: the default foreground is the base text colour, the default
     // background the reported background.
     Color resolveForeground(std::uint32_t color) const;
@@ -189,6 +191,9 @@ private:
     void colorReply(int code, Color color, std::string_view index);
     void clipboardWrite(std::string_view payload);
     std::uint16_t internHyperlink(std::string_view uri);
+    std::uint16_t styleLink(std::uint16_t hyperlinkId, std::uint32_t underline);
+    std::uint16_t hyperlinkOf(std::uint16_t link) const;
+    void applyRenditionToPen(std::span<const std::int64_t> values, std::span<const std::uint8_t> groups);
 
     // Screen operations (ScreenOperations.cpp)
     void print(char32_t scalar);
@@ -284,10 +289,19 @@ private:
     std::string title_;
     std::string workingDirectory_;
 
-    // Characters with combining marks, and hyperlink URIs, referred to by cells; both bounded.
+    // Characters with combining marks, hyperlink URIs and underline colours, referred to by cells;
+    // all bounded. A style's link is a hyperlink's number (1 on), or from underlinedLinkBase on an
+    // entry of underlinedLinks_ that pairs one with an underline colour.
     std::vector<std::u32string> clusters_;
     std::unordered_map<std::u32string, char32_t> clusterIds_;
     std::vector<std::string> hyperlinks_;
+    struct UnderlinedLink {
+        std::uint16_t hyperlink;
+        std::uint32_t color;
+    };
+    static constexpr std::uint16_t underlinedLinkBase = 0x8000;
+    std::vector<UnderlinedLink> underlinedLinks_;
+    std::unordered_map<std::uint64_t, std::uint16_t> underlinedLinkIds_;
 
     std::function<void()> renderScreen_;
 };

@@ -262,7 +262,8 @@ CellColours::Ink CellColours::resolve(const CellStyle& style) const
         backgroundDrawn = true;
     }
     if (cursorCell_) {
-        return Ink{(flags & CellFlags::hidden) ? 0 : background, 0};
+        const QRgb ink = (flags & CellFlags::hidden) ? 0 : background;
+        return Ink{ink, 0, ink};
     }
     if (flags & CellFlags::faint) {
         foreground = qRgba(qRed(foreground), qGreen(foreground), qBlue(foreground), qAlpha(foreground) / 2);
@@ -270,7 +271,9 @@ CellColours::Ink CellColours::resolve(const CellStyle& style) const
     if (flags & CellFlags::hidden) {
         foreground = 0;
     }
-    return Ink{foreground, backgroundDrawn ? background : 0};
+    const std::uint32_t underline = engine_.underlineColor(style.link);
+    return Ink{foreground, backgroundDrawn ? background : 0,
+               CellColor::isDefault(underline) ? foreground : toRgb(engine_.resolveForeground(underline))};
 }
 
 int baselineDeviceRow(double lineTop, double ascent, double devicePixelRatio)
@@ -316,7 +319,8 @@ LineImage renderLine(std::span<const Cell> cells, const RowLayout& layout, int f
         const std::uint16_t flags = cell.style.flags;
         const auto decorate = [&](Decoration::Kind kind) {
             const auto [top, bottom] = rows.extent(kind);
-            addDecoration(decorations, Decoration{kind, device(left), device(right), colors.foreground});
+            const QRgb color = kind == Decoration::strike ? colors.foreground : colors.underline;
+            addDecoration(decorations, Decoration{kind, device(left), device(right), color});
             ink.add(QRectF(QPointF(left, top / ratio), QPointF(right, bottom / ratio)));
         };
         if (const CellFlags::Underline underline = CellFlags::underline(flags);

@@ -25,6 +25,7 @@ public:
     struct Ink {
         QRgb foreground = 0; // 0 too when the text is hidden
         QRgb background = 0;
+        QRgb underline = 0; // the program's underline colour, else the foreground
     };
     // `cursorCell`: the colours of a cell under a block cursor, its text in the cell's background.
     CellColours(const TerminalEngine& engine, bool reverseVideo, bool cursorCell = false);

@@ -122,17 +122,16 @@ TEST_F(SgrTest, TooFewValuesSkipOnlyTheThirtyEight)
 
 TEST_F(SgrTest, TheCommonFormsReadStraightFromTheirBytesActAsWhenCollected)
 {
-    // ESC [ m, ESC [ n m, ESC [ a ; b m and ESC [ 38;5;n m take their own path when whole in a chunk; each, and
-    // every near miss of them, must leave the colours that the same bytes fed one at a time leave.
+    // ESC [ m, ESC [ n m, ESC [ a ; b m and ESC [ 38;5;n m take their own path when whole in a chunk; each,
+    // and every near miss of them, must leave the colours that the same bytes fed one at a time leave.
     const char* const cases[] = {
-        "m",           "0m",         "00m",         "000m",      "1m",         "31m",
-        "97m",         "39m",        "7m",          "99m",       "100m",       "38;5;0m",
-        "38;5;9m",     "38;5;42m",   "38;5;196m",   "38;5;255m", "38;5;256m",  "38;5;999m",
-        "38;5;0042m",  "38;5;1234m", "38;5;m",      "38;5m",     "38;5;12;1m", "38;5;12;31m",
-        "38;2;1;2;3m", "48;5;31m",   "1;31m",       "31;m",      "3;8m",       "38:5:12m",
-        "?31m",        "3\x80m",     "38;5;1\x80m", "38;6;12m",  "37;5;12m",   "38;5;12",
-        "41;37m",      "7;1m",        "1;38m",       "38;5m",     "48;2m",      "58;1m",
-        "100;7m",      "1;100m",      "12;34;m",     "1;2;3m",    "4;",         "4;3"};
+        "m",         "0m",         "00m",         "000m",        "1m",          "31m",        "97m",
+        "39m",       "7m",         "99m",         "100m",        "38;5;0m",     "38;5;9m",    "38;5;42m",
+        "38;5;196m", "38;5;255m",  "38;5;256m",   "38;5;999m",   "38;5;0042m",  "38;5;1234m", "38;5;m",
+        "38;5m",     "38;5;12;1m", "38;5;12;31m", "38;2;1;2;3m", "48;5;31m",    "1;31m",      "31;m",
+        "3;8m",      "38:5:12m",   "?31m",        "3\x80m",      "38;5;1\x80m", "38;6;12m",   "37;5;12m",
+        "38;5;12",   "41;37m",     "7;1m",        "1;38m",       "38;5m",       "48;2m",      "58;1m",
+        "100;7m",    "1;100m",     "12;34;m",     "1;2;3m",      "4;",          "4;3"};
     for (const char* form : cases) {
         const std::string sequence = std::string("\x1b[") + form;
         // Each form before text, at a row's end and as the last bytes of the chunk.
@@ -187,9 +186,9 @@ const PenCase penCases[] = {
     {"38:2::1:2:3", {CellColor::rgb(1, 2, 3), 0, 0, 0}},
     {"38:2:1:2:3;1", {CellColor::rgb(1, 2, 3), 0, bold, 0}},
     {"48:5:100", {0, CellColor::indexed(100), 0, 0}},
-    {"38:2:1:2;1", {0, 0, bold, 0}},                       // a short colon group is ignored alone
+    {"38:2:1:2;1", {0, 0, bold, 0}}, // a short colon group is ignored alone
     {"38;5;300;48;2;512;-1;0", {CellColor::indexed(255), CellColor::rgb(255, 0, 0), 0, 0}}, // clamped
-    {"58;5;3;1", {0, 0, bold, 0}},                         // underline colour: read and not kept
+    {"58;5;3;59;1", {0, 0, bold, 0}}, // an underline colour set and taken back
     {"1;0", {}},
 };
 
@@ -212,6 +211,30 @@ TEST_P(PenTest, LeavesThePen)
 }
 
 INSTANTIATE_TEST_SUITE_P(Sgr, PenTest, ::testing::ValuesIn(penCases));
+
+// The underline colour rides in the style's link beside the hyperlink: each keeps the other.
+TEST_F(SgrTest, UnderlineColourKeepsTheHyperlinkAndGoesWithReset)
+{
+    const struct {
+        const char* parameters;
+        std::uint32_t color;
+    } cases[] = {
+        {"58;5;3", CellColor::indexed(3)},       {"58:5:3;4:3", CellColor::indexed(3)},
+        {"58;2;1;2;3", CellColor::rgb(1, 2, 3)}, {"58:2::1:2:3", CellColor::rgb(1, 2, 3)},
+        {"58;5;3;59", CellColor::defaultColor},  {"58;5;3;0", CellColor::defaultColor},
+        {"58;5;3;31;1", CellColor::indexed(3)},
+    };
+    for (const auto& c : cases) {
+        enginetest::SizedEngine s(2, 10);
+        s.engine.consume("\x1b]8;;http://x\x1b\\\x1b[" + std::string(c.parameters) + "mu");
+        const CellStyle written = s.engine.row(0)[0].style;
+        EXPECT_EQ(s.engine.underlineColor(written.link), c.color) << c.parameters;
+        EXPECT_EQ(s.engine.hyperlink(written.link), "http://x") << c.parameters;
+        s.engine.consume("\x1b]8;;\x1b\\");
+        EXPECT_EQ(s.engine.underlineColor(s.engine.pen().link), c.color) << c.parameters << ", link ended";
+        EXPECT_EQ(s.engine.hyperlink(s.engine.pen().link), "") << c.parameters;
+    }
+}
 
 TEST_F(SgrTest, ErasesAndScrollsFillWithTheBackgroundOnly)
 {

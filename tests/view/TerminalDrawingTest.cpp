@@ -512,7 +512,7 @@ TEST_F(TerminalStyleTest, ColoursFillTheirCellsAndInverseSwapsThem)
     }
 }
 
-TEST_F(TerminalStyleTest, UnderlinesAndStrikethroughTakeTheirRowsInTheTextColour)
+TEST_F(TerminalStyleTest, UnderlinesAndStrikethroughTakeTheirRowsAndColours)
 {
     struct Case {
         const char* name;
@@ -530,7 +530,9 @@ TEST_F(TerminalStyleTest, UnderlinesAndStrikethroughTakeTheirRowsInTheTextColour
         {"dotted", "\x1b[4:4m", red, 1, 1, true, false},
         {"dashed", "\x1b[4:5m", red, 1, 1, true, false},
         {"coloured", "\x1b[4;38;2;0;200;0m", green, 1, 1, false, false},
+        {"own colour", "\x1b[4:3;58:2::0:200:0m", green, 3, 8, false, false},
         {"strikethrough", "\x1b[9m", red, 0, 0, false, true},
+        {"strikethrough keeps the text colour", "\x1b[9;58;2;0;200;0m", red, 0, 0, false, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
