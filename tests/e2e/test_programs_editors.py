@@ -74,8 +74,7 @@ class VimTest(ProgramCase):
         self.assertEqual(open(self.home_file("long.txt")).read(), expected)
 
     def test_vim(self):
-        self.scenario(large=False)
-        self.scenario(large=True)
+        self.at_both_sizes()
 
 
 class NanoTest(ProgramCase):
@@ -101,5 +100,4 @@ class NanoTest(ProgramCase):
         self.assert_screen_back()
 
     def test_nano(self):
-        self.scenario(large=False)
-        self.scenario(large=True)
+        self.at_both_sizes()

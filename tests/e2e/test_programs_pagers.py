@@ -54,8 +54,7 @@ class LessTest(ProgramCase):
         self.assert_screen_back()
 
     def test_less(self):
-        self.scenario(large=False)
-        self.scenario(large=True)
+        self.at_both_sizes()
 
 
 class ManTest(ProgramCase):
@@ -89,8 +88,7 @@ class ManTest(ProgramCase):
         self.assert_screen_back()
 
     def test_man(self):
-        self.scenario(large=False)
-        self.scenario(large=True)
+        self.at_both_sizes()
 
 
 class GitLogTest(ProgramCase):
@@ -123,8 +121,7 @@ class GitLogTest(ProgramCase):
         app.wait_for_prompt(self.prompts_before)
 
     def test_git_log(self):
-        self.scenario(large=False)
-        self.scenario(large=True)
+        self.at_both_sizes()
 
 
 def text_lines(s, colour, first, last):

@@ -138,6 +138,11 @@ class ProgramCase(DesktopCase):
         resize_window(self.app, *LARGE_SIZE)
         self.sizes[LARGE_SIZE] = stty_size(self.app, ".e2e-size-large")
 
+    def at_both_sizes(self):
+        """Runs the case's scenario(large) at the first size, then in a window grown under it."""
+        self.scenario(large=False)
+        self.scenario(large=True)
+
     def screen(self):
         return Screen(self.app, self.app.capture())
 
