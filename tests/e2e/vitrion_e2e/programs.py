@@ -2,12 +2,14 @@
 # sizes each one runs at, and reading a full screen back from a screenshot (the colour that fills a
 # cell, whether a glyph is drawn in it, the ink pattern of a row), with waits on what the screen shows.
 import os
+import shutil
+import tempfile
 from collections import Counter
 
 from . import cells
 from .case import DesktopCase
 from .home import FULL_BLOCK
-from .sizing import resize_window, stty_size
+from .sizing import measure_cells, resize_window, stty_size
 from .waiting import ConditionTimeout, wait_until
 
 # The terminal's named colours (engine/Palette.h) at opacity 1, and what inverse video shows.
@@ -130,8 +132,14 @@ class ProgramCase(DesktopCase):
         for name, text in RC_FILES.items():
             home.write(name, text)
         home.write_config()  # opaque glass, so every colour on the screen is exact
-        self.app = self.launch(home, TMUX_TMPDIR=home.path, LESSHISTFILE="-", GIT_CONFIG_NOSYSTEM="1",
+        # tmux's socket: not under the home, which is kept (copied) when a case fails.
+        sockets = tempfile.mkdtemp(prefix="vitrion-tmux-")
+        self.addCleanup(shutil.rmtree, sockets, ignore_errors=True)
+        self.app = self.launch(home, TMUX_TMPDIR=sockets, LESSHISTFILE="-", GIT_CONFIG_NOSYSTEM="1",
                                **self.env)
+        # The calibration bars two rows apart give the pitch to half a pixel, which is rows off at
+        # the bottom of a large window; the comb over the whole screen gives it to a few hundredths.
+        self.metrics = measure_cells(self.app)
         geometry = self.app.geometry()
         self.default_size = (geometry.width, geometry.height)
         self.sizes = {self.default_size: stty_size(self.app, ".e2e-size")}
@@ -169,6 +177,7 @@ class ProgramCase(DesktopCase):
         if app.geometry().width != self.default_size[0]:
             resize_window(app, *self.default_size)
         app.calibrate()
+        app.grid.pitch, app.grid.advance = self.metrics.pitch, self.metrics.advance
         self.command_line, self.prompts_before = command, app.prompts()
         app.type(command)
         app.key("Return")
