@@ -33,8 +33,15 @@ RC_FILES = {
                "precmd() { __e2e_prompts=$((__e2e_prompts+1)); echo $__e2e_prompts > ~/.e2e-prompts }\n"
                "echo $$ > ~/.e2e-shell-pid\n"),
     ".config/fish/config.fish": ("set -g fish_greeting\n"
-                                 "function fish_prompt; date +%s.%N > ~/.e2e-fish-prompt; echo '$ '; end\n"
-                                 "echo %self > ~/.e2e-shell-pid\n"),
+                                 "function fish_title; end\n"
+                                 "set -g __e2e_prompts 0\n"
+                                 "function fish_prompt\n"
+                                 "    test -e ~/.e2e-first-prompt; or date +%s.%N > ~/.e2e-first-prompt\n"
+                                 "    set -g __e2e_prompts (math $__e2e_prompts + 1)\n"
+                                 "    echo $__e2e_prompts > ~/.e2e-prompts\n"
+                                 "    echo -n '$ '\n"
+                                 "end\n"
+                                 "echo $fish_pid > ~/.e2e-shell-pid\n"),
     ".gitconfig": "[user]\n\tname = E2E\n\temail = e2e@example.org\n[init]\n\tdefaultBranch = main\n",
 }
 
@@ -125,18 +132,11 @@ class ProgramCase(DesktopCase):
     made larger while the program runs, which must redraw to it."""
 
     env = {}
+    shell = "/bin/bash"
 
     def setUp(self):
         super().setUp()
-        home = self.new_home()
-        for name, text in RC_FILES.items():
-            home.write(name, text)
-        home.write_config()  # opaque glass, so every colour on the screen is exact
-        # tmux's socket: not under the home, which is kept (copied) when a case fails.
-        sockets = tempfile.mkdtemp(prefix="vitrion-tmux-")
-        self.addCleanup(shutil.rmtree, sockets, ignore_errors=True)
-        self.app = self.launch(home, TMUX_TMPDIR=sockets, LESSHISTFILE="-", GIT_CONFIG_NOSYSTEM="1",
-                               **self.env)
+        self.launch_program_home()
         # The calibration bars two rows apart give the pitch to half a pixel, which is rows off at
         # the bottom of a large window; the comb over the whole screen gives it to a few hundredths.
         self.metrics = measure_cells(self.app)
@@ -145,6 +145,20 @@ class ProgramCase(DesktopCase):
         self.sizes = {self.default_size: stty_size(self.app, ".e2e-size")}
         resize_window(self.app, *LARGE_SIZE)
         self.sizes[LARGE_SIZE] = stty_size(self.app, ".e2e-size-large")
+
+    def launch_program_home(self):
+        """The program with a fresh home holding the programs' start-up files."""
+        home = self.new_home()
+        for name, text in RC_FILES.items():
+            home.write(name, text)
+        home.write_config()  # opaque glass, so every colour on the screen is exact
+        # Sockets and pipes (tmux's, fish's) in a folder of their own, outside the work folder that
+        # is copied when a case fails.
+        sockets = tempfile.mkdtemp(prefix="vitrion-programs-")
+        self.addCleanup(shutil.rmtree, sockets, ignore_errors=True)
+        self.app = self.launch(home, shell=self.shell, TMUX_TMPDIR=sockets, XDG_RUNTIME_DIR=sockets,
+                               LESSHISTFILE="-", GIT_CONFIG_NOSYSTEM="1", **self.env)
+        return self.app
 
     def at_both_sizes(self):
         """Runs the case's scenario(large) at the first size, then in a window grown under it."""
@@ -174,10 +188,7 @@ class ProgramCase(DesktopCase):
         columns) holds at the first size and, when large, again once the window has grown. Returns
         (rows, columns) the program runs at."""
         app = self.app
-        if app.geometry().width != self.default_size[0]:
-            resize_window(app, *self.default_size)
-        app.calibrate()
-        app.grid.pitch, app.grid.advance = self.metrics.pitch, self.metrics.advance
+        self.fresh_screen(large=False)
         self.command_line, self.prompts_before = command, app.prompts()
         app.type(command)
         app.key("Return")
@@ -188,6 +199,16 @@ class ProgramCase(DesktopCase):
             size = self.sizes[LARGE_SIZE]
             self.wait_screen(lambda s: ready(s, *size), f"{command!r} to redraw at {size}")
         return size
+
+    def fresh_screen(self, large):
+        """The window at the first or the large size, the screen cleared to the calibration bars;
+        returns (rows, columns)."""
+        size = LARGE_SIZE if large else self.default_size
+        if self.app.geometry().width != size[0]:
+            resize_window(self.app, *size)
+        self.app.calibrate()
+        self.app.grid.pitch, self.app.grid.advance = self.metrics.pitch, self.metrics.advance
+        return self.sizes[size]
 
     def assert_screen_back(self, timeout=20):
         """After the program quits: the next prompt, and the bars and command line that were on the
