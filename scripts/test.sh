@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Vitrion and runs the whole test suite on a Debian 12 machine:
 #   1. every layer's unit suites under AddressSanitizer + UndefinedBehaviorSanitizer (g++),
-#   2. the end-to-end suite against the optimised binary under a real X server,
+#   2. the end-to-end suite against the optimised binary under a real X server, then everyday
+#      programs (vim, less, htop, tmux, mc, ...) in the same window,
 #   3. a short libFuzzer smoke of the engine (clang).
 # Longer runs: `ctest --test-dir build/release -L soak` and `-L bench` (see bench/README.md).
 set -euo pipefail
@@ -21,6 +22,7 @@ echo "== end-to-end suite (optimised build, real X server)"
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVITRION_WERROR=ON
 cmake --build build/release -j "$jobs"
 ctest --test-dir build/release -L e2e --output-on-failure
+ctest --test-dir build/release -L programs --output-on-failure
 
 echo "== fuzzing smoke (libFuzzer, ASan + UBSan)"
 cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
