@@ -32,6 +32,7 @@ RC_FILES = {
     ".zshrc": ("PROMPT='$ '\n"
                "precmd() { __e2e_prompts=$((__e2e_prompts+1)); echo $__e2e_prompts > ~/.e2e-prompts }\n"
                "echo $$ > ~/.e2e-shell-pid\n"),
+    # fish leaves the window's title alone (the harness finds the window by it).
     ".config/fish/config.fish": ("set -g fish_greeting\n"
                                  "function fish_title; end\n"
                                  "set -g __e2e_prompts 0\n"
@@ -98,17 +99,6 @@ class Screen:
             shape = shape[:at + len(text)] + "?" + shape[at + len(text) + 1:]
         return cells.matches(shape, cells.shape_of(text), at)
 
-    def length(self, row, columns):
-        """One past the last cell of the row with ink (0 for a blank row)."""
-        return self.shape(row, columns).rstrip(".").__len__()
-
-    def ink(self, row, column):
-        """The drawn colour furthest from the cell's background: the glyph's colour where its
-        strokes cover whole pixels."""
-        pixels = self._pixels(row, column)
-        fill = Counter(pixels).most_common(1)[0][0]
-        return max(pixels, key=lambda p: cells.distance(p, fill))
-
     def ink_pixels(self, row, columns):
         """How many pixels of the cells are at least halfway from the glass to the text colour."""
         threshold = (cells.luma(GLASS) + cells.luma(TEXT)) / 2
@@ -131,7 +121,6 @@ class ProgramCase(DesktopCase):
     """One program per test method, run twice: at the window's first size, and once more in a window
     made larger while the program runs, which must redraw to it."""
 
-    env = {}
     shell = "/bin/bash"
 
     def setUp(self):
@@ -157,7 +146,7 @@ class ProgramCase(DesktopCase):
         sockets = tempfile.mkdtemp(prefix="vitrion-programs-")
         self.addCleanup(shutil.rmtree, sockets, ignore_errors=True)
         self.app = self.launch(home, shell=self.shell, TMUX_TMPDIR=sockets, XDG_RUNTIME_DIR=sockets,
-                               LESSHISTFILE="-", GIT_CONFIG_NOSYSTEM="1", **self.env)
+                               LESSHISTFILE="-", GIT_CONFIG_NOSYSTEM="1")
         return self.app
 
     def at_both_sizes(self):
