@@ -1,7 +1,7 @@
 # Editors in the real window: vim (scrolling, a split, visual mode and search drawn as cell
 # backgrounds, writing the file) and nano (its inverse bars, editing and writing), each at the first
 # window size and in a window grown while it runs.
-from vitrion_e2e.programs import GLASS, NUMBERED_FILE, TEXT, YELLOW, ProgramCase
+from vitrion_e2e.programs import GLASS, NUMBERED_FILE, TEXT, YELLOW, ProgramCase, needle_cells
 from vitrion_e2e.programs import numbered_line as line
 
 VISUAL_GREY = (108, 108, 108)  # vim's Visual on a dark background: grey 242 of the 256 colours
@@ -43,8 +43,8 @@ class VimTest(ProgramCase):
         app.key("shift+v", "j", "j")
         visual = self.wait_screen(lambda s: s.filled(1, range(0, len(line(2))), VISUAL_GREY),
                                   "visual mode to highlight lines 1 to 3")
-        for row in range(3):
-            self.assertTrue(visual.filled(row, range(1, len(line(row + 1))), VISUAL_GREY), f"row {row}")  # the cursor: (2, 0)
+        for row in range(3):  # from the second column: the cursor is on the third row's first
+            self.assertTrue(visual.filled(row, range(1, len(line(row + 1))), VISUAL_GREY), f"row {row}")
         self.assertTrue(visual.filled(3, range(0, len(line(4))), GLASS), "no highlight under line 4")
         app.key("Escape")
 
@@ -54,16 +54,12 @@ class VimTest(ProgramCase):
         hits = [(n - 1, n) for n in range(10, upper_status + 1, 10)]
         hits += [(lower_top + n - first, n) for n in lower_lines if n % 10 == 0]
 
-        def highlighted(s, row, n):
-            start = len(line(n)) - len("needle")
-            return s.filled(row, range(start + 1, start + 6), YELLOW)
-
         # The cursor sits on the first hit's first cell; the rest of it and every other hit is yellow.
-        found = self.wait_screen(lambda s: all(highlighted(s, row, n) for row, n in hits),
+        found = self.wait_screen(lambda s: all(s.filled(row, needle_cells(n)[1:], YELLOW) for row, n in hits),
                                  f"the search hits to be highlighted (row, line) {hits}")
-        hit = len(line(10)) - len("needle")
-        self.assertTrue(found.filled(9, range(0, hit - 1), GLASS))
-        self.assertTrue(found.glyph(9, hit + 2), "the hit's text is drawn over its background")
+        hit = needle_cells(10)
+        self.assertTrue(found.filled(9, range(0, hit[0] - 1), GLASS))
+        self.assertTrue(found.glyph(9, hit[2]), "the hit's text is drawn over its background")
 
         app.type("ggddGoThe end.")
         app.key("Escape")
@@ -71,7 +67,7 @@ class VimTest(ProgramCase):
         app.key("Return")
         self.assert_screen_back()
         expected = "".join(line(n) + "\n" for n in range(2, 301)) + "The end.\n"
-        self.assertEqual(open(self.home_file("long.txt")).read(), expected)
+        self.wait_file("long.txt", expected)
 
     def test_vim(self):
         self.at_both_sizes()

@@ -37,7 +37,8 @@ RC_FILES = {
                                  "function fish_title; end\n"
                                  "set -g __e2e_prompts 0\n"
                                  "function fish_prompt\n"
-                                 "    test -e ~/.e2e-first-prompt; or date +%s.%N > ~/.e2e-first-prompt\n"
+                                 # seconds since boot, the clock of a process's start time
+                                 "    test -e ~/.e2e-first-prompt; or cat /proc/uptime > ~/.e2e-first-prompt\n"
                                  "    set -g __e2e_prompts (math $__e2e_prompts + 1)\n"
                                  "    echo $__e2e_prompts > ~/.e2e-prompts\n"
                                  "    echo -n '$ '\n"
@@ -54,6 +55,11 @@ def numbered_line(n):
 
 
 NUMBERED_FILE = "".join(numbered_line(n) + "\n" for n in range(1, 301))
+
+
+def needle_cells(n):
+    """The columns of the search hit at the end of numbered line n."""
+    return range(len(numbered_line(n)) - len("needle"), len(numbered_line(n)))
 
 
 def near(pixel, colour, tolerance=24):
