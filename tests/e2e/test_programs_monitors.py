@@ -1,7 +1,7 @@
-# Process monitors in the real window: htop (its coloured header bars and selection bar, a click that
+# Process monitors in the real window: htop (its coloured tabs, title and selection bars, a click that
 # selects a process, F10) and top (its inverse column header, q), each at the first window size and in
 # a window grown while it runs.
-from vitrion_e2e.programs import CYAN, GLASS, GREEN, TEXT, ProgramCase
+from vitrion_e2e.programs import BLUE, CYAN, GLASS, GREEN, TEXT, ProgramCase
 
 
 def filled_row(s, rows, columns, colour, last=1):
@@ -22,8 +22,11 @@ class HtopTest(ProgramCase):
 
         # Sorted by process id, the rows near the top hold long-lived processes and stay put.
         rows, columns = self.start("htop --sort-key PID", shown, large)
-        header = filled_row(self.screen(), rows, columns, GREEN)
+        screen = self.screen()
+        header = filled_row(screen, rows, columns, GREEN)
         self.assertGreaterEqual(header, 3, "the meters above the process list")
+        # Over the titles, the tabs: "Main" on green, "I/O" on blue.
+        self.assertTrue(screen.filled(header - 1, (3, 4), GREEN) and screen.filled(header - 1, (10, 11), BLUE))
         target = header + 4
         self.pointer_to(target, 20)
         app.xdo("click", "1")

@@ -219,7 +219,10 @@ class ProgramCase(DesktopCase):
         g = self.app.geometry()
         left, right = self.app.grid.column_span(column)
         top, bottom = self.app.grid.row_span(row)
-        self.app.xdo("mousemove", "--sync", str(g.x + (left + right) // 2), str(g.y + (top + bottom) // 2))
+        x, y = str(g.x + (left + right) // 2), str(g.y + (top + bottom) // 2)
+        # xdotool's --sync waits for a motion that never comes when the pointer is there already.
+        if f"X={x}\nY={y}\n" not in self.app.xdo("getmouselocation", "--shell").stdout:
+            self.app.xdo("mousemove", "--sync", x, y)
 
     def wait_file(self, name, expected, timeout=20):
         text = self.app.wait_for_file(name, lambda t: t == expected, timeout=timeout,
