@@ -1,9 +1,7 @@
 # Programs that divide the screen, in the real window: tmux (a split, its green status bar, output
 # that scrolls inside the lower pane only, detaching) and mc (blue panels, the selection bar moved
 # with the arrows, F10), each at the first window size and in a window grown while it runs.
-import shutil
 import subprocess
-import tempfile
 
 from vitrion_e2e.programs import BLUE, CYAN, GREEN, ProgramCase
 
