@@ -85,7 +85,7 @@ def condition_tables(results, condition):
 
 
 def markdown(results):
-    lines = [f"Measured {results['date']} at commit {results['commit']} on {results['machine']}; "
+    lines = [f"Measured {results['date']} (the benchmark at commit {results['commit']}) on {results['machine']}; "
              f"{results['mib']} MiB files, `seq 1 {results['seq']}`, 80 x 24.", "",
              "Versions: " + ", ".join(f"{k} {v}" for k, v in results["versions"].items()) + ".", ""]
     for condition in results["conditions"]:
