@@ -387,9 +387,30 @@ TerminalEngine::graphicRenditionSequence(const std::uint8_t* sequence, const std
         }
     }
     // 38;5; or 48;5; and one to three digits and m: seven to nine bytes.
-    if (left < 7 || (q[0] != '3' && q[0] != '4') || q[1] != '8' || q[2] != ';' || q[3] != '5' ||
+    if (left < 7 || (q[0] != '3' && q[0] != '4') || q[1] != '8' || q[2] != ';' || (q[3] != '5' && q[3] != '2') ||
         q[4] != ';' || !digit(5)) {
         return nullptr;
+    }
+    if (q[3] == '2') {
+        // 38;2;r;g;b m or 48;2;r;g;b m, each of one to three digits: what 24-bit output sends
+        // before every few characters. Longer numbers or anything else take the general path.
+        std::int64_t levels[3] = {};
+        std::ptrdiff_t at = 5;
+        for (std::size_t part = 0; part < 3; ++part) {
+            const std::ptrdiff_t start = at;
+            while (at < left && at - start < 3 && digit(at)) {
+                levels[part] = levels[part] * 10 + value(at++);
+            }
+            if (at == start || at >= left || q[at] != (part < 2 ? ';' : 'm')) {
+                return nullptr;
+            }
+            ++at;
+        }
+        const auto level = [&levels](std::size_t part) {
+            return static_cast<std::uint8_t>(std::min<std::int64_t>(levels[part], 255));
+        };
+        (q[0] == '3' ? pen_.foreground : pen_.background) = CellColor::rgb(level(0), level(1), level(2));
+        return q + at;
     }
     std::int64_t index = value(5);
     std::ptrdiff_t at = 6;
