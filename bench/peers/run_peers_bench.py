@@ -288,6 +288,8 @@ def main():
     parser.add_argument("--conditions", default="none,picom", help="none, picom or both (comma-separated)")
     parser.add_argument("--json", default="", help="write the raw figures here")
     parser.add_argument("--out", default="", help="write the Markdown tables here")
+    parser.add_argument("--install-peers", action="store_true",
+                        help="first install the peers from Debian's packages (install-peers.sh, as root or through sudo)")
     parser.add_argument("--vitrion-label", default="", help="what the binary was built from (default: HEAD)")
     parser.add_argument("--shots", default="", help="save a screenshot of each terminal here")
     args = parser.parse_args()
@@ -295,6 +297,8 @@ def main():
     if args.shots:
         args.shots = os.path.abspath(args.shots)
         os.makedirs(args.shots, exist_ok=True)
+    if args.install_peers:
+        subprocess.run(["sh", os.path.join(HERE, "install-peers.sh")], check=True)
     become_subreaper()
 
     commit = subprocess.run(["git", "-C", HERE, "rev-parse", "--short", "HEAD"], stdout=subprocess.PIPE,
