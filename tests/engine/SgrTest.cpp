@@ -122,16 +122,19 @@ TEST_F(SgrTest, TooFewValuesSkipOnlyTheThirtyEight)
 
 TEST_F(SgrTest, TheCommonFormsReadStraightFromTheirBytesActAsWhenCollected)
 {
-    // ESC [ m, ESC [ n m, ESC [ a ; b m and ESC [ 38;5;n m take their own path when whole in a chunk; each,
-    // and every near miss of them, must leave the colours that the same bytes fed one at a time leave.
+    // ESC [ m, ESC [ n m, ESC [ a ; b m, ESC [ 38;5;n m and ESC [ 38;2;r;g;b m take their own path when whole
+    // in a chunk; each, and every near miss of them, must leave the colours that the same bytes fed one at a
+    // time leave.
     const char* const cases[] = {
-        "m",         "0m",         "00m",         "000m",        "1m",          "31m",        "97m",
-        "39m",       "7m",         "99m",         "100m",        "38;5;0m",     "38;5;9m",    "38;5;42m",
-        "38;5;196m", "38;5;255m",  "38;5;256m",   "38;5;999m",   "38;5;0042m",  "38;5;1234m", "38;5;m",
-        "38;5m",     "38;5;12;1m", "38;5;12;31m", "38;2;1;2;3m", "48;5;31m",    "1;31m",      "31;m",
-        "3;8m",      "38:5:12m",   "?31m",        "3\x80m",      "38;5;1\x80m", "38;6;12m",   "37;5;12m",
-        "38;5;12",   "41;37m",     "7;1m",        "1;38m",       "38;5m",       "48;2m",      "58;1m",
-        "100;7m",    "1;100m",     "12;34;m",     "1;2;3m",      "4;",          "4;3"};
+        "m", "0m", "00m", "000m", "1m", "31m", "97m", "39m", "7m", "99m", "100m", "38;5;0m", "38;5;9m",
+        "38;5;42m", "38;5;196m", "38;5;255m", "38;5;256m", "38;5;999m", "38;5;0042m", "38;5;1234m", "38;5;m",
+        "38;5m", "38;5;12;1m", "38;5;12;31m", "38;2;1;2;3m", "48;5;31m", "1;31m", "31;m", "3;8m", "38:5:12m",
+        "?31m", "3\x80m", "38;5;1\x80m", "38;6;12m", "37;5;12m", "38;5;12", "41;37m", "7;1m", "1;38m",
+        "38;5m", "48;2m", "58;1m", "100;7m", "1;100m", "12;34;m", "1;2;3m", "4;", "4;3",
+        // ESC [ 38;2;r;g;b m and 48;2: levels of one to three digits, and the near misses.
+        "38;2;255;128;0m", "48;2;0;0;0m", "38;2;999;1;1m", "38;2;1000;1;1m", "38;2;1;2m", "38;2;1;2;m",
+        "38;2;;2;3m", "38;2;1;2;3;4m", "38;2:1:2:3m", "48;2;1;2;3;1m", "58;2;1;2;3m", "38;2;1;2;3",
+        "38;2;1;2;3\x80m", "38;2;01;002;0003m"};
     for (const char* form : cases) {
         const std::string sequence = std::string("\x1b[") + form;
         // Each form before text, at a row's end and as the last bytes of the chunk.
