@@ -51,6 +51,9 @@ class XStack:
             "LANG": "C.UTF-8",
             "LC_ALL": "C.UTF-8",
             "NO_AT_BRIDGE": "1",
+            # No session bus on this desktop: without an address, a client that asks for one would
+            # start dbus-launch (where it is installed), which outlives the case.
+            "DBUS_SESSION_BUS_ADDRESS": "unix:path=" + os.path.join(self.runtime_dir, "no-bus"),
         }
         env.update(extra)
         return env
