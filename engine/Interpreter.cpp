@@ -200,8 +200,11 @@ const std::uint8_t* TerminalEngine::interpretCommonBytes(const std::uint8_t* p, 
             if (scalar < 0xA0) {
                 return p;
             }
-            if (fastPrint_ && !wrapPending_ && characterWidth(scalar) == 1) {
-                p = writeTextRun(p, end, scalar, length);
+            // A run may start with a wide character too (CJK text has few others), unless it must
+            // wrap first.
+            const int width = fastPrint_ && !wrapPending_ ? characterWidth(scalar) : 0;
+            if (width == 1 || (width == 2 && cursorColumn_ + 2 <= columns_)) {
+                p = writeTextRun(p, end, scalar, length, width);
             } else {
                 print(scalar);
                 p += length;
@@ -218,14 +221,14 @@ const std::uint8_t* TerminalEngine::interpretCommonBytes(const std::uint8_t* p, 
 // cells, cursor and pending wrap as print one character after another. Stops before anything that
 // is not a whole character of one or two cells, or printable ASCII.
 const std::uint8_t* TerminalEngine::writeTextRun(const std::uint8_t* p, const std::uint8_t* end,
-                                                 char32_t first, int length)
+                                                 char32_t first, int length, int firstWidth)
 {
     Cell* const cells = grid_->editRow(line(cursorRow_));
     const CellStyle style = pen_;
     const int columns = columns_;
     int column = cursorColumn_;
     char32_t scalar = first;
-    int width = 1;
+    int width = firstWidth;
     // The run overwrites one stretch of cells, so only a wide character cut at either end of it needs
     // its other half blanked: its first half before the stretch now, its second half after it at
     // the end.

@@ -170,7 +170,7 @@ private:
     const std::uint8_t* cursorSequence(const std::uint8_t* sequence);
     const std::uint8_t* graphicRenditionSequence(const std::uint8_t* sequence, const std::uint8_t* end);
     const std::uint8_t* writeTextRun(const std::uint8_t* p, const std::uint8_t* end, char32_t first,
-                                     int length);
+                                     int length, int firstWidth);
 
     // Control sequences (CsiDispatch.cpp)
     void executeControlSequence();
