@@ -200,15 +200,18 @@ const std::uint8_t* TerminalEngine::interpretCommonBytes(const std::uint8_t* p, 
             if (scalar < 0xA0) {
                 return p;
             }
-            // A run may start with a wide character too (CJK text has few others), unless it must
-            // wrap first.
-            const int width = fastPrint_ && !wrapPending_ ? characterWidth(scalar) : 0;
-            if (width == 1 || (width == 2 && cursorColumn_ + 2 <= columns_)) {
-                p = writeTextRun(p, end, scalar, length, width);
-            } else {
-                print(scalar);
-                p += length;
+            // A run may start with a wide character too (CJK text has few others), and on the next
+            // row when the last one is full (fastPrint_ holds only with autowrap on).
+            const int width = fastPrint_ ? characterWidth(scalar) : 0;
+            if (width == 1 || width == 2) {
+                wrapIfPending();
+                if (cursorColumn_ + width <= columns_) {
+                    p = writeTextRun(p, end, scalar, length, width);
+                    continue;
+                }
             }
+            print(scalar);
+            p += length;
         } else {
             return p;
         }
