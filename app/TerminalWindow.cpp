@@ -10,6 +10,7 @@
 #include "X11Glass.h"
 #include "settings/AppModel.h"
 #include "view/TerminalSurface.h"
+#include "terminal/Terminal.h"
 #include "view/TerminalTextView.h"
 
 #include <QApplication>
@@ -131,8 +132,10 @@ void TerminalWindow::replaceSurface()
                 showTerminalMenu(view->mapTo(this, at));
             }
         });
-        connect(view, &TerminalTextView::titleChanged, this, &TerminalWindow::showTerminalTitle);
-        connect(view, &TerminalTextView::bellRang, this, &TerminalWindow::ringBell);
+    }
+    if (Terminal* shell = terminal->terminal()) {
+        connect(shell, &Terminal::titleChanged, this, &TerminalWindow::showTerminalTitle);
+        connect(shell, &Terminal::bellRang, this, &TerminalWindow::ringBell);
     }
     terminal->show();
 }

@@ -32,6 +32,7 @@ void Grid::makeBlank(Row& row, const Cell& blank)
 void Grid::setWidth(int width)
 {
     width_ = std::max(width, 1);
+    ++generation_;
     for (int i = 0; i < count_; ++i) {
         Row& r = slot(i);
         const int old = static_cast<int>(r.cells.size());
@@ -53,6 +54,7 @@ void Grid::appendBlank(const Cell& blank)
 void Grid::rotateOldestToNewest(const Cell& blank)
 {
     origin_ = physical(1);
+    ++dropped_;
     makeBlank(slot(count_ - 1), blank);
 }
 
@@ -61,17 +63,20 @@ void Grid::removeOldest(int count)
     count = std::clamp(count, 0, count_);
     origin_ = physical(count);
     count_ -= count;
+    dropped_ += static_cast<std::uint64_t>(count);
 }
 
 void Grid::removeNewest(int count)
 {
     count_ -= std::clamp(count, 0, count_);
+    ++generation_;
 }
 
 void Grid::reset(int rowCount, const Cell& blank)
 {
     origin_ = 0;
     count_ = std::clamp(rowCount, 0, capacity());
+    ++generation_;
     for (int i = 0; i < count_; ++i) {
         makeBlank(slot(i), blank);
     }

@@ -22,6 +22,14 @@ public:
 
     std::span<const Cell> row(int index) const { return slot(index).cells; }
     std::uint64_t stamp(int index) const { return slot(index).stamp; }
+    // Rows dropped from the oldest end so far, and a count that moves whenever the kept rows are
+    // rearranged in any other way than that or by adding rows at the newest end (a width change,
+    // rows taken from the newest end, a reset). While the count stays, a reader that saw the rows
+    // before knows that they are the same rows, shifted by the drops, without looking at them.
+    std::uint64_t droppedRows() const { return dropped_; }
+    std::uint64_t generation() const { return generation_; }
+    // Rows moved between the history and the screen (a resize): every reader looks again.
+    void markRearranged() { ++generation_; }
 
     // Cells of a row about to be edited; the row gets a fresh stamp.
     Cell* editRow(int index) { return editRow(index, width_); }
@@ -75,5 +83,7 @@ private:
     int origin_ = 0;
     int count_ = 0;
     int width_ = 1;
+    std::uint64_t dropped_ = 0;
+    std::uint64_t generation_ = 0;
     std::uint64_t& stamps_;
 };

@@ -99,6 +99,7 @@ void TerminalEngine::resizeScreen(Grid& grid, int& cursorRow, int newRows, bool 
     if (grid.rowCount() == 0) {
         return; // the alternate screen before its first use
     }
+    grid.markRearranged();
     const int oldRows = std::min(rows_, grid.rowCount());
     if (newRows < oldRows) {
         const int below = std::max(0, oldRows - 1 - cursorRow);

@@ -7,6 +7,7 @@
 #include "Color.h"
 #include "CsiParameters.h"
 #include "Grid.h"
+#include "TerminalModes.h"
 #include "Utf8Decoder.h"
 
 #include <algorithm>
@@ -20,27 +21,6 @@
 #include <vector>
 
 enum class ControlSequenceState { normal, escape, csi, osc, oscEscape, stringControl, stringControlEscape };
-
-enum class MouseTracking : std::uint8_t { none, press, pressRelease, drag, anyMotion };
-
-// What a program has switched on. Each is a DEC private or ANSI mode (number in the comment).
-struct TerminalModes {
-    bool applicationCursorKeys = false;                // ?1 DECCKM
-    bool applicationKeypad = false;                    // ESC = DECKPAM, ESC > DECKPNM
-    bool reverseVideo = false;                         // ?5 DECSCNM
-    bool originMode = false;                           // ?6 DECOM
-    bool autowrap = true;                              // ?7 DECAWM
-    bool cursorBlink = false;                          // ?12
-    bool cursorVisible = true;                         // ?25 DECTCEM
-    bool insertMode = false;                           // 4 IRM
-    bool newLineMode = false;                          // 20 LNM
-    MouseTracking mouseTracking = MouseTracking::none; // ?9, ?1000, ?1002, ?1003
-    bool mouseSgr = false;                             // ?1006
-    bool focusEvents = false;                          // ?1004
-    bool alternateScroll = true;                       // ?1007
-    bool bracketedPaste = false;                       // ?2004
-    bool synchronizedOutput = false;                   // ?2026
-};
 
 struct SavedCursor {
     int row = 0;
@@ -133,6 +113,10 @@ public:
     // Changes whenever row(index)'s cells change (also when a row is replaced or recycled); never
     // repeats for different contents on either screen, so a view can cache per-row layout by it.
     std::uint64_t rowStamp(std::size_t index) const { return grid_->stamp(static_cast<int>(index)); }
+    // The active screen's drops from the oldest end and rearrangements (Grid), for readers that keep
+    // per-row state between frames.
+    std::uint64_t droppedRows() const { return grid_->droppedRows(); }
+    std::uint64_t rowsGeneration() const { return grid_->generation(); }
     // Index in the kept rows of the screen's first row, and of the cursor's row.
     int screenTop() const { return grid_->rowCount() - rows_; }
     int cursorLine() const { return screenTop() + cursorRow_; }

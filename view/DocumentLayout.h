@@ -1,14 +1,15 @@
-// The view's lines: every grid row laid out (cached by the engine's row stamp, so a row is laid out
-// again only when it changed) and the index from display lines to rows for painting and hit tests.
+// The view's lines: every kept row laid out, and the index from display lines to rows for painting
+// and hit tests. Kept from frame to frame: the rows before the screen only ever leave at the oldest
+// end, so a frame looks again only at the screen's rows and the rows added since, however long the
+// history is.
 #pragma once
 
 #include "RowLayout.h"
 
 #include <cstdint>
-#include <unordered_map>
-#include <vector>
+#include <deque>
 
-class TerminalEngine;
+class ScreenReader;
 
 struct LinePosition {
     int row = 0;
@@ -17,25 +18,40 @@ struct LinePosition {
 
 class DocumentLayout {
 public:
-    // Forgets every cached layout: the font or the available width changed.
+    // Forgets every laid-out row: the font or the available width changed.
     void invalidate(double availableWidth);
-    // Brings the line index up to date with the engine's rows; lays out only rows it has not seen.
-    void update(const TerminalEngine& engine, GlyphWidthSource& widths);
+    // Brings the line index up to date with the screen's rows.
+    void update(const ScreenReader& screen, GlyphWidthSource& widths);
 
-    int rowCount() const { return static_cast<int>(firstLines_.size()) - 1; }
-    int totalLines() const { return firstLines_.empty() ? 0 : firstLines_.back(); }
-    int firstLineOf(int row) const { return firstLines_[static_cast<std::size_t>(row)]; }
+    int rowCount() const { return static_cast<int>(rows_.size()); }
+    int totalLines() const { return rows_.empty() ? 0 : static_cast<int>(endLine_ - rows_.front().firstLine); }
+    int firstLineOf(int row) const
+    {
+        return static_cast<int>(rows_[static_cast<std::size_t>(row)].firstLine - rows_.front().firstLine);
+    }
     LinePosition rowAtLine(int line) const;
     // Valid for 0 <= row < rowCount() until the next update.
-    const RowLayout& rowLayout(int row) const { return *rows_[static_cast<std::size_t>(row)]; }
+    const RowLayout& rowLayout(int row) const { return rows_[static_cast<std::size_t>(row)].layout; }
     double availableWidth() const { return availableWidth_; }
-    std::size_t layoutsComputed() const { return layoutsComputed_; } // for tests
+    std::size_t layoutsComputed() const { return layoutsComputed_; } // for tests and benchmarks
 
 private:
+    struct LaidRow {
+        std::uint64_t stamp = 0;
+        std::int64_t firstLine = 0; // counted from the first row ever laid out, so drops move nothing
+        RowLayout layout;
+    };
+
     double availableWidth_ = 0.0;
-    std::unordered_map<std::uint64_t, RowLayout> cache_;
-    std::vector<const RowLayout*> rows_;
-    std::vector<int> firstLines_; // rowCount + 1 entries, prefix sums of line counts
-    bool allSingleLine_ = true;
+    std::deque<LaidRow> rows_;
+    std::int64_t endLine_ = 0;   // first line after the last row
+    std::int64_t multiLine_ = 0; // rows of more than one line; none makes rowAtLine trivial
+    // What the rows were read from: while all of these stay, rows before `screenTop_` are unchanged.
+    bool known_ = false;
+    bool alternate_ = false;
+    int screenRows_ = 0;
+    int screenTop_ = 0;
+    std::uint64_t dropped_ = 0;
+    std::uint64_t generation_ = 0;
     std::size_t layoutsComputed_ = 0;
 };

@@ -9,7 +9,7 @@
 namespace {
 // The cells [first, last] in which two versions of a line differ (a cell one of them lacks counts as
 // different), or an empty range.
-std::pair<std::size_t, std::size_t> differingCells(const std::vector<Cell>& a, const std::vector<Cell>& b)
+std::pair<std::size_t, std::size_t> differingCells(std::span<const Cell> a, std::span<const Cell> b)
 {
     const std::size_t common = std::min(a.size(), b.size());
     const std::size_t longest = std::max(a.size(), b.size());
@@ -32,24 +32,39 @@ QRegion FrameDamage::changesTo(ShownFrame next, const Geometry& geometry)
 {
     const bool comparable =
         recorded_ && next.visible == last_.visible && next.firstLine == last_.firstLine &&
-        next.lines.size() == last_.lines.size() && next.reverseVideo == last_.reverseVideo &&
+        next.lines.size() == lines_.size() && next.reverseVideo == last_.reverseVideo &&
         next.selectionShown == last_.selectionShown &&
         (!next.selectionShown ||
          (next.selectionStart == last_.selectionStart && next.selectionEnd == last_.selectionEnd));
     QRegion changed;
     if (!comparable) {
         changed = next.visible;
+        lines_.resize(next.lines.size());
+        for (std::size_t i = 0; i < next.lines.size(); ++i) {
+            const ShownFrame::Line& now = next.lines[i];
+            lines_[i].rowStamp = now.rowStamp;
+            lines_[i].lineInRow = now.lineInRow;
+            lines_[i].onGrid = now.onGrid;
+            lines_[i].cellsKept = false;
+        }
     } else {
         for (std::size_t i = 0; i < next.lines.size(); ++i) {
             const ShownFrame::Line& now = next.lines[i];
-            const ShownFrame::Line& before = last_.lines[i];
-            if (now.sameRowAs(before)) {
+            ShownLine& before = lines_[i];
+            if (now.rowStamp == before.rowStamp && now.lineInRow == before.lineInRow) {
                 continue;
             }
             int left = next.visible.left();
             int right = next.visible.right() + 1;
-            if (now.onGrid && before.onGrid) {
-                const auto [first, last] = differingCells(now.cells, before.cells);
+            const bool cellsComparable = now.onGrid && before.onGrid && before.cellsKept;
+            const auto [first, last] =
+                cellsComparable ? differingCells(now.cells, before.cells) : std::pair<std::size_t, std::size_t>{0, 0};
+            before.rowStamp = now.rowStamp;
+            before.lineInRow = now.lineInRow;
+            before.onGrid = now.onGrid;
+            before.cellsKept = true;
+            before.cells.assign(now.cells.begin(), now.cells.end());
+            if (cellsComparable) {
                 if (first > last) {
                     continue; // a new stamp, the same cells
                 }
@@ -69,6 +84,7 @@ QRegion FrameDamage::changesTo(ShownFrame next, const Geometry& geometry)
         }
         changed &= next.visible;
     }
+    next.lines.clear();
     last_ = std::move(next);
     recorded_ = true;
     return changed;

@@ -12,18 +12,15 @@
 #include <QRegion>
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 struct ShownFrame {
     struct Line {
         std::uint64_t rowStamp = 0;
         int lineInRow = 0;
-        std::vector<Cell> cells; // the line's cells, to find which of them a changed row changed
-        bool onGrid = true;      // every cell at its column x advance, so a cell's place is known
-        bool sameRowAs(const Line& other) const
-        {
-            return rowStamp == other.rowStamp && lineInRow == other.lineInRow;
-        }
+        std::span<const Cell> cells; // the line's cells, read only while the frame is compared
+        bool onGrid = true;          // every cell at its column x advance, so a cell's place is known
     };
     QRect visible; // the visible part of the view
     int firstLine = 0;
@@ -45,11 +42,22 @@ public:
         double pitch = 1;
         double advance = 1;
     };
+    // A line whose stamp is unchanged is not looked at; only the cells of lines that changed are
+    // kept for the next comparison, so a frame costs what changed, not what is visible.
     QRegion changesTo(ShownFrame next, const Geometry& geometry);
     // The next frame repaints everything (the font, colours or layout changed).
     void forget() { recorded_ = false; }
 
 private:
-    ShownFrame last_;
+    struct ShownLine {
+        std::uint64_t rowStamp = 0;
+        int lineInRow = 0;
+        bool onGrid = true;
+        bool cellsKept = false; // a repaint of everything keeps no cells: the next change is the line
+        std::vector<Cell> cells;
+    };
+
+    ShownFrame last_; // its lines are not used: lines_ holds what they showed
+    std::vector<ShownLine> lines_;
     bool recorded_ = false;
 };

@@ -3,15 +3,10 @@
 // shell, and the line spacing.
 #pragma once
 
-struct GridSize {
-    int rows = 0;
-    int columns = 0;
-
-    friend bool operator==(const GridSize&, const GridSize&) = default;
-};
+#include "engine/GridSize.h"
 
 namespace GridSizing {
-inline constexpr GridSize minimumGridSize{24, 80};
+using ::minimumGridSize;
 inline constexpr double minimumReadyWidth = 400.0;
 inline constexpr double minimumReadyHeight = 120.0;
 

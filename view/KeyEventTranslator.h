@@ -2,7 +2,7 @@
 // Latin character of the key on non-Latin keyboard layouts (so that Ctrl+C still sends 03).
 #pragma once
 
-#include "KeyEncoder.h"
+#include "terminal/KeyEncoder.h"
 
 #include <cstdint>
 

@@ -8,7 +8,7 @@
 #include "BoxDrawing.h"
 #include "GlyphMetrics.h"
 #include "RowLayout.h"
-#include "engine/TerminalEngine.h"
+#include "engine/ScreenReader.h"
 
 #include <QGlyphRun>
 #include <QPainter>
@@ -237,7 +237,7 @@ private:
 
 } // namespace
 
-CellColours::CellColours(const TerminalEngine& engine, bool reverseVideo, bool cursorCell)
+CellColours::CellColours(const ScreenReader& engine, bool reverseVideo, bool cursorCell)
     : engine_(engine), reverseVideo_(reverseVideo), cursorCell_(cursorCell),
       text_(opaque(toRgb(engine.baseTextColor()))),
       glass_(opaque(toRgb(engine.resolveBackground(CellColor::defaultColor))))

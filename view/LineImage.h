@@ -5,6 +5,7 @@
 #pragma once
 
 #include "engine/Cell.h"
+#include "engine/ScreenReader.h"
 
 #include <QImage>
 #include <QRgb>
@@ -14,7 +15,7 @@
 #include <vector>
 
 class GlyphMetrics;
-class TerminalEngine;
+
 struct RowLayout;
 
 // How a cell's style turns into the colours it is drawn in: the engine's palette and default
@@ -28,7 +29,7 @@ public:
         QRgb underline = 0; // the program's underline colour, else the foreground
     };
     // `cursorCell`: the colours of a cell under a block cursor, its text in the cell's background.
-    CellColours(const TerminalEngine& engine, bool reverseVideo, bool cursorCell = false);
+    CellColours(const ScreenReader& engine, bool reverseVideo, bool cursorCell = false);
 
     const Ink& of(const CellStyle& style)
     {
@@ -45,12 +46,12 @@ public:
     // The text colour of the default background where text must be drawn in it (inverse text):
     // the background applications are told the glass has.
     QRgb glass() const { return glass_; }
-    const TerminalEngine& engine() const { return engine_; }
+    const ScreenReader& engine() const { return engine_; }
 
 private:
     Ink resolve(const CellStyle& style) const;
 
-    const TerminalEngine& engine_;
+    ScreenReader engine_;
     bool reverseVideo_;
     bool cursorCell_;
     QRgb text_;

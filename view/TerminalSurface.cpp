@@ -1,11 +1,12 @@
-// The surface, built in order: the scroll area (no background, vertical scroll bar only when
-// needed, none horizontal), the configured view as its document, a queued focus and shell start,
-// then the watch on the visible area. Destruction removes the watch and hangs the shell up.
+// The surface, built in order: the terminal, the scroll area (no background, vertical scroll bar
+// only when needed, none horizontal), the configured view attached to the terminal as its document,
+// a queued focus and shell start, then the watch on the visible area. Destruction removes the watch
+// and hangs the shell up.
 #include "TerminalSurface.h"
 
 #include "TerminalTextView.h"
 #include "ViewportWatch.h"
-#include "session/ShellSession.h"
+#include "terminal/Terminal.h"
 
 #include <QPointer>
 #include <QScrollArea>
@@ -13,7 +14,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-TerminalSurface::TerminalSurface(const VitrionSettings& settings, QWidget* parent) : QWidget(parent)
+TerminalSurface::TerminalSurface(const VitrionSettings& settings, QWidget* parent)
+    : QWidget(parent), terminal_(std::make_unique<Terminal>())
 {
     setAutoFillBackground(false);
     auto* layout = new QVBoxLayout(this);
@@ -39,6 +41,7 @@ TerminalSurface::TerminalSurface(const VitrionSettings& settings, QWidget* paren
     layout->addWidget(scrollArea_);
 
     view_ = new TerminalTextView;
+    view_->attach(terminal_.get());
     view_->configure(settings);
     scrollArea_->setWidget(view_);
     view_->setAutoFillBackground(false); // setWidget turns it on; the backdrop must show through
@@ -56,15 +59,16 @@ TerminalSurface::TerminalSurface(const VitrionSettings& settings, QWidget* paren
 TerminalSurface::~TerminalSurface()
 {
     watch_->remove();
-    if (view_ != nullptr && view_->session() != nullptr) {
-        view_->session()->stop();
+    if (view_ != nullptr) {
+        view_->detach();
     }
+    terminal_->stop();
 }
 
 void TerminalSurface::applySettings(const VitrionSettings& settings)
 {
     view_->configure(settings);
-    view_->resizeSessionToViewport();
+    view_->fitTerminalToViewport();
     view_->startSessionWhenReady(settings.shell);
 }
 

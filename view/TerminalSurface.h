@@ -1,12 +1,16 @@
-// The host of one terminal: a scroll area holding one TerminalTextView, kept fitted to the visible
-// area. Destroying the surface is its tear-down: the watch is removed and the shell hung up.
+// The host of one terminal: the Terminal itself, and a scroll area holding the TerminalTextView that
+// shows it, kept fitted to the visible area. Destroying the surface is its tear-down: the watch is
+// removed and the shell hung up.
 #pragma once
 
 #include "settings/VitrionSettings.h"
 
 #include <QWidget>
 
+#include <memory>
+
 class QScrollArea;
+class Terminal;
 class TerminalTextView;
 class ViewportWatch;
 
@@ -20,10 +24,12 @@ public:
     void applySettings(const VitrionSettings& settings);
 
     TerminalTextView* textView() const;
+    Terminal* terminal() const { return terminal_.get(); }
     QScrollArea* scrollArea() const { return scrollArea_; }
     ViewportWatch* viewportWatch() const { return watch_; }
 
 private:
+    std::unique_ptr<Terminal> terminal_;
     QScrollArea* scrollArea_ = nullptr;
     TerminalTextView* view_ = nullptr;
     ViewportWatch* watch_ = nullptr;

@@ -11,9 +11,11 @@
 #include "LineImageCache.h"
 #include "PointerCursor.h"
 #include "TerminalFont.h"
-#include "engine/TerminalEngine.h"
-#include "session/ShellSession.h"
+#include "engine/TerminalModes.h"
+#include "terminal/Terminal.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTimer>
@@ -32,16 +34,15 @@ double usableLineSpacing(double lineSpacing)
 } // namespace
 
 TerminalTextView::TerminalTextView(QWidget* parent)
-    : QWidget(parent), engine_(std::make_shared<TerminalEngine>()),
+    : QWidget(parent),
       metrics_(std::make_unique<GlyphMetrics>(TerminalFont::resolve(QStringLiteral("Menlo"), fontSize_),
                                               fontSize_)),
       layout_(std::make_unique<DocumentLayout>()), images_(std::make_unique<LineImageCache>()),
       damage_(std::make_unique<FrameDamage>())
 {
     frames_ = new FrameScheduler([this] { runFrame(); }, this);
-    frames_->setHold([this] { return engine_->modes().synchronizedOutput; });
+    frames_->setHold([this] { return screen().modes().synchronizedOutput; });
     cursorBlink_ = new CursorBlink(*this);
-    engine_->setRenderHook([this] { renderScreen(); });
     startTimer_ = new QTimer(this);
     startTimer_->setSingleShot(true);
     connect(startTimer_, &QTimer::timeout, this, [this] { attemptSessionStart(); });
@@ -58,9 +59,61 @@ TerminalTextView::~TerminalTextView()
     // Destroying a focused widget moves the application's focus; the view must not hear of it
     // while it is half destroyed.
     disconnect(focusConnection_);
-    // The session may still write into the engine while it goes (its exit line); nothing renders.
-    engine_->setRenderHook({});
-    session_.reset();
+    detach();
+}
+
+void TerminalTextView::attach(Terminal* terminal)
+{
+    if (terminal == terminal_) {
+        return;
+    }
+    detach();
+    if (terminal == nullptr) {
+        return;
+    }
+    terminal_ = terminal;
+    terminal->setTextColor(textColor_);
+    terminal->setReportedColors(glassColor_, cursorColor_);
+    changedConnection_ = connect(terminal, &Terminal::changed, this, &TerminalTextView::terminalChanged);
+    // Only writes (each bounded by the engine's string limit): a program never reads the clipboard.
+    clipboardConnection_ = connect(terminal, &Terminal::clipboardWritten, this, [](const QString& text) {
+        QGuiApplication::clipboard()->setText(text, QClipboard::Clipboard);
+    });
+    connect(terminal, &QObject::destroyed, this, [this, terminal] {
+        if (terminal_ == nullptr || terminal_ == terminal) {
+            detach();
+        }
+    });
+    invalidateLayout(layout_->availableWidth());
+    terminalChanged();
+}
+
+void TerminalTextView::detach()
+{
+    disconnect(changedConnection_);
+    disconnect(clipboardConnection_);
+    terminal_ = nullptr;
+    // Whatever was shown belonged to that terminal; the next frame shows the empty screen.
+    selection_ = {};
+    selecting_ = false;
+    invalidateLayout(layout_->availableWidth());
+    frames_->request();
+}
+
+Terminal& TerminalTextView::terminal() const
+{
+    if (terminal_ != nullptr) {
+        return *terminal_;
+    }
+    if (!blank_) {
+        blank_ = std::make_unique<Terminal>();
+    }
+    return *blank_;
+}
+
+ScreenReader TerminalTextView::screen() const
+{
+    return terminal().screen();
 }
 
 void TerminalTextView::configure(const VitrionSettings& settings)
@@ -68,28 +121,30 @@ void TerminalTextView::configure(const VitrionSettings& settings)
     fontSize_ = TerminalFont::usableSize(settings.fontSize);
     metrics_ = std::make_unique<GlyphMetrics>(TerminalFont::resolve(settings.fontName, fontSize_), fontSize_);
     const Color text = colorFromComponents(settings.textRed, settings.textGreen, settings.textBlue);
-    if (text != engine_->baseTextColor()) {
+    if (text != textColor_) {
         images_->clear(); // text in the default colour is drawn in the new one
     }
-    engine_->setBaseTextColor(text);
-    engine_->setCurrentColor(text);
+    textColor_ = text;
+    terminal().setTextColor(text);
     lineSpacing_ = usableLineSpacing(settings.lineSpacing);
     cursorStyle_ = settings.cursorStyle;
     paragraphSpacing_ = GridSizing::paragraphSpacing(fontSize_, lineSpacing_);
     invalidateLayout(layout_->availableWidth());
-    renderScreen();
+    terminalChanged();
     update();
 }
 
 void TerminalTextView::setGlassColor(const QColor& glass)
 {
     const Color background{float(glass.redF()), float(glass.greenF()), float(glass.blueF()), 1.0f};
-    if (background == engine_->resolveBackground(CellColor::defaultColor)) {
+    if (background == glassColor_ && background == screen().resolveBackground(CellColor::defaultColor)) {
         return;
     }
     images_->clear(); // inverse text of the default colours is drawn in the glass colour
     const auto grey = static_cast<float>(CursorShape::grey);
-    engine_->setReportedColors(background, Color{grey, grey, grey, 1.0f});
+    glassColor_ = background;
+    cursorColor_ = Color{grey, grey, grey, 1.0f};
+    terminal().setReportedColors(glassColor_, cursorColor_);
     update();
 }
 
@@ -117,23 +172,19 @@ QScrollArea* TerminalTextView::enclosingScrollArea() const
     return (area != nullptr && area->viewport() == viewport) ? area : nullptr;
 }
 
-void TerminalTextView::resizeSessionToViewport()
+void TerminalTextView::fitTerminalToViewport()
 {
     const QScrollArea* area = enclosingScrollArea();
     if (area == nullptr) {
         return;
     }
-    const GridSize grid = GridSizing::atLeastMinimum(gridSize(gridArea(*area, area->viewport()->size())));
-    engine_->resizeGrid(grid.rows, grid.columns);
+    terminal().resize(gridSize(gridArea(*area, area->viewport()->size())));
     updateDocumentGeometry(); // the width follows the visible area at once
-    if (session_) {
-        session_->resize(grid.rows, grid.columns);
-    }
 }
 
 void TerminalTextView::startSessionWhenReady(const QString& shellChoice)
 {
-    if (session_ || sessionStartPending_) {
+    if (terminal().isStarted() || sessionStartPending_) {
         return;
     }
     sessionStartPending_ = true;
@@ -171,11 +222,8 @@ void TerminalTextView::attemptSessionStart()
     resize(visible.width(), std::max(height(), visible.height()));
     updateDocumentGeometry();
     const QSize settled = enclosingScrollArea() != nullptr ? area->viewport()->size() : visible;
-    const GridSize grid = GridSizing::atLeastMinimum(
-        gridSize(gridArea(*area, QSize(std::min(width(), settled.width()), settled.height()))));
-    engine_->resizeGrid(grid.rows, grid.columns);
-    session_ = std::make_unique<ShellSession>(std::weak_ptr<TerminalEngine>(engine_), shellChoice_, grid.rows,
-                                              grid.columns);
+    const GridSize grid = gridSize(gridArea(*area, QSize(std::min(width(), settled.width()), settled.height())));
+    terminal().start(shellChoice_, grid);
     if (window()->isVisible()) {
         setFocus(Qt::OtherFocusReason);
     }
@@ -203,18 +251,18 @@ int TerminalTextView::framesRun() const
 
 TextPosition TerminalTextView::cursorPosition() const
 {
-    const int lastRow = std::max(static_cast<int>(engine_->rowCount()) - 1, 0);
-    return {std::clamp(engine_->cursorLine(), 0, lastRow),
-            std::clamp(engine_->cursorColumn(), 0, std::max(engine_->columns() - 1, 0))};
+    const ScreenReader screen = this->screen();
+    const int lastRow = std::max(static_cast<int>(screen.rowCount()) - 1, 0);
+    return {std::clamp(screen.cursorLine(), 0, lastRow),
+            std::clamp(screen.cursorColumn(), 0, std::max(screen.columns() - 1, 0))};
 }
 
-void TerminalTextView::renderScreen()
+void TerminalTextView::terminalChanged()
 {
     layoutStale_ = true;
     const TextPosition cursor = cursorPosition();
     selection_ = {cursor, cursor};
     selecting_ = false;
-    takeEngineEvents();
     frames_->request();
 }
 
@@ -237,24 +285,26 @@ void TerminalTextView::updateChangedLines()
         update();
         return;
     }
+    const ScreenReader screen = this->screen();
     const double pitch = linePitch();
     const auto [first, last] = visibleLines(frame.visible);
     frame.firstLine = first;
+    frame.lines.reserve(static_cast<std::size_t>(last - first + 1));
     for (int line = frame.firstLine; line <= last; ++line) {
         const LinePosition position = layout_->rowAtLine(line);
         const RowLayout& rowLayout = layout_->rowLayout(position.row);
-        const auto cells = engine_->row(static_cast<std::size_t>(position.row));
+        const auto cells = screen.row(static_cast<std::size_t>(position.row));
         const int start = rowLayout.lineStart(position.line);
         const int end = rowLayout.lineEnd(position.line, static_cast<int>(cells.size()));
-        frame.lines.push_back({engine_->rowStamp(static_cast<std::size_t>(position.row)), position.line,
-                               std::vector<Cell>(cells.begin() + start, cells.begin() + end),
+        frame.lines.push_back({screen.rowStamp(static_cast<std::size_t>(position.row)), position.line,
+                               cells.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)),
                                rowLayout.onGrid});
     }
-    const TerminalModes& modes = engine_->modes();
+    const TerminalModes& modes = screen.modes();
     frame.cursor = modes.cursorVisible ? cursorRectangle().toAlignedRect().adjusted(-1, -1, 1, 1) : QRect();
     frame.reverseVideo = modes.reverseVideo;
-    cursorBlink_->follow(
-        modes.cursorVisible && CursorShape::blinks(engine_->cursorStyle(), modes.cursorBlink), frame.cursor);
+    cursorBlink_->follow(modes.cursorVisible && CursorShape::blinks(screen.cursorStyle(), modes.cursorBlink),
+                         frame.cursor);
     frame.selectionShown = !selection_.isEmpty();
     frame.selectionStart = selection_.start();
     frame.selectionEnd = selection_.end();
@@ -311,7 +361,7 @@ std::size_t TerminalTextView::linesDrawn() const
 void TerminalTextView::refreshLayout() const
 {
     if (layoutStale_) {
-        layout_->update(*engine_, *metrics_);
+        layout_->update(screen(), *metrics_);
         layoutStale_ = false;
     }
 }
@@ -357,7 +407,7 @@ bool TerminalTextView::framePending() const
     return frames_->isPending();
 }
 
-void TerminalTextView::setInputObserver(std::function<void(std::string_view)> observer)
+std::size_t TerminalTextView::layoutsComputed() const
 {
-    inputObserver_ = std::move(observer);
+    return layout_->layoutsComputed();
 }

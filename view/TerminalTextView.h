@@ -1,14 +1,17 @@
-// The terminal view: owns the engine and the shell session, paints the grid itself at fixed
-// monospace positions with the cursor on top, fits the grid to the visible area and starts the
-// shell once it is shown, and turns keys, pastes and mouse selection into their effects.
+// The terminal view: shows one Terminal it is attached to (and may be detached from), painting its
+// rows at fixed monospace positions with the cursor on top; fits the terminal's grid to the visible
+// area and starts its shell once shown; selects; and hands keys, pastes, mouse and focus on to the
+// terminal as intents. It reads the screen and never changes it.
 #pragma once
 
 #include "GridSizing.h"
-#include "MouseEncoder.h"
 #include "TextSelection.h"
+#include "engine/Color.h"
 #include "settings/VitrionSettings.h"
+#include "terminal/MouseEncoder.h"
 
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QWidget>
 
 #include <cstddef>
@@ -25,8 +28,8 @@ class GlyphMetrics;
 class LineImageCache;
 class QScrollArea;
 class QTimer;
-class ShellSession;
-class TerminalEngine;
+class ScreenReader;
+class Terminal;
 
 class TerminalTextView : public QWidget {
     Q_OBJECT
@@ -40,8 +43,15 @@ public:
     explicit TerminalTextView(QWidget* parent = nullptr);
     ~TerminalTextView() override;
 
+    // Shows this terminal from now on (held weakly; the view's text colour and glass are applied to
+    // it). Detached, or when the terminal is destroyed, the view shows an empty screen of its own.
+    void attach(Terminal* terminal);
+    void detach();
+    // The terminal shown: the attached one, or the view's own empty one.
+    Terminal& terminal() const;
+
     // Applies the text settings (font, colour, line spacing, cursor style) and re-renders; neither
-    // resizes the grid nor touches the session.
+    // resizes the grid nor touches the shell.
     void configure(const VitrionSettings& settings);
     // The colour the backdrop shows: reported to programs that ask for the background and drawn
     // for inverse text of the default colours.
@@ -49,15 +59,13 @@ public:
     // The grid whose every cell shows inside an area, at the measured line pitch and advance (not
     // floored at 24 x 80).
     GridSize gridSize(QSizeF size) const;
-    // Fits the grid (never below 24 x 80) and the pty to the scroll area's visible area.
-    void resizeSessionToViewport();
-    // Starts the shell once the view is shown in a scroll area of at least 400 x 120: on the next
-    // turn of the event loop when it is, else retrying every 0.15 s (and at once when it is shown or
-    // resized), held weakly (a destroyed view's pending attempt does nothing).
+    // Asks the terminal for the grid (never below 24 x 80) that fits the scroll area's visible area.
+    void fitTerminalToViewport();
+    // Starts the terminal's shell once the view is shown in a scroll area of at least 400 x 120: on
+    // the next turn of the event loop when it is, else retrying every 0.15 s (and at once when it is
+    // shown or resized), held weakly (a destroyed view's pending attempt does nothing).
     void startSessionWhenReady(const QString& shellChoice);
 
-    const std::shared_ptr<TerminalEngine>& engine() const { return engine_; }
-    ShellSession* session() const { return session_.get(); }
     bool sessionStartPending() const { return sessionStartPending_; }
     int startAttempts() const { return startAttempts_; }
     QScrollArea* enclosingScrollArea() const;
@@ -83,18 +91,12 @@ public:
     std::size_t linesDrawn() const; // display lines drawn into images so far (the rest were reused)
     int framesRun() const;
     bool framePending() const; // a render has not reached the screen yet
-    // Called with every byte string sent to the shell (tests and benchmarks watch the input path).
-    void setInputObserver(std::function<void(std::string_view)> observer);
+    std::size_t layoutsComputed() const; // rows laid out so far (the rest were known)
     // Whether the pointer's buttons go to the program (it tracks the mouse and Shift is not held)
     // instead of selecting, pasting and opening the menu.
     bool reportsMouse(Qt::KeyboardModifiers modifiers) const;
     // Starts a pending shell at once if the view is ready for it (shown, or resized, in its window).
     void retrySessionStart();
-
-signals:
-    // From the shell's output: the title it set (OSC 0 or 2), and a bell (BEL).
-    void titleChanged(const QString& title);
-    void bellRang();
 
 public slots:
     void paste();         // the general clipboard's text through the paste path
@@ -115,7 +117,8 @@ protected:
 
 private:
     // Rendering (TerminalTextView.cpp)
-    void renderScreen();
+    void terminalChanged();
+    ScreenReader screen() const;
     void runFrame();
     void updateChangedLines(); // asks for a paint of what changed since the last frame
     void updateDocumentGeometry();
@@ -139,7 +142,6 @@ private:
     void invalidateLayout(double availableWidth);
 
     // Input (TerminalTextViewInput.cpp)
-    void send(std::string_view bytes);
     void pasteText(const QString& text);
     TextPosition positionAt(QPointF point) const;
     void offerPrimarySelection();
@@ -147,15 +149,17 @@ private:
     void focusMoved(QWidget* from, QWidget* to);
     // Reports a press, release or motion over its screen cell to the program tracking the mouse.
     void reportMouse(const QMouseEvent& event, MouseAction action);
-    void reportWheel(QWheelEvent& event, int notches);
     TextPosition screenCellAt(QPointF point) const;
-    // The engine's title, bells and clipboard writes after a chunk, handed on.
-    void takeEngineEvents();
     // Entering the alternate screen remembers the history's scroll position, leaving restores it.
     void followScreenSwitch();
 
-    std::shared_ptr<TerminalEngine> engine_;
-    std::unique_ptr<ShellSession> session_;
+    QPointer<Terminal> terminal_;
+    mutable std::unique_ptr<Terminal> blank_; // shown while no terminal is attached
+    QMetaObject::Connection changedConnection_;
+    QMetaObject::Connection clipboardConnection_;
+    Color textColor_;
+    Color glassColor_{0.0f, 0.0f, 0.0f, 1.0f};
+    Color cursorColor_;
     std::unique_ptr<GlyphMetrics> metrics_;
     std::unique_ptr<DocumentLayout> layout_;
     std::unique_ptr<LineImageCache> images_;
@@ -191,5 +195,4 @@ private:
     int primaryScroll_ = 0;
 
     int paintCount_ = 0;
-    std::function<void(std::string_view)> inputObserver_;
 };

@@ -1,16 +1,13 @@
 // Input: key presses through the key encoder, input-method text, the paste path (general clipboard,
 // and the X11 primary selection on a middle click), mouse selection by character, word and row,
-// mouse reports and the wheel for programs that ask for them, focus reports, scrolling the history,
-// and the events of the shell's output (title, bell, clipboard writes).
+// mouse reports and the wheel for programs that ask for them, focus reports, and scrolling the
+// history. What goes to the program goes to the terminal as an intent; it knows the modes.
 #include "DocumentLayout.h"
 #include "GlyphMetrics.h"
-#include "KeyEncoder.h"
 #include "KeyEventTranslator.h"
-#include "MouseEncoder.h"
-#include "PasteEncoder.h"
 #include "TerminalTextView.h"
-#include "engine/TerminalEngine.h"
-#include "session/ShellSession.h"
+#include "engine/ScreenReader.h"
+#include "terminal/Terminal.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -28,8 +25,7 @@
 
 namespace {
 
-constexpr int wheelNotch = 120;       // angleDelta units (eighths of a degree) per notch
-constexpr int linesPerWheelNotch = 3; // cursor keys per notch on the alternate screen
+constexpr int wheelNotch = 120; // angleDelta units (eighths of a degree) per notch
 
 MouseButton mouseButtonOf(Qt::MouseButton button)
 {
@@ -56,15 +52,6 @@ MouseButton heldButton(Qt::MouseButtons buttons)
     return MouseButton::none;
 }
 
-std::string repeated(const std::string& bytes, int times)
-{
-    std::string all;
-    for (int i = 0; i < times; ++i) {
-        all += bytes;
-    }
-    return all;
-}
-
 MouseModifiers mouseModifiersOf(Qt::KeyboardModifiers modifiers)
 {
     return {modifiers.testFlag(Qt::ShiftModifier), modifiers.testFlag(Qt::AltModifier),
@@ -80,20 +67,9 @@ void TerminalTextView::setUpInput()
                                [this](QWidget* from, QWidget* to) { focusMoved(from, to); });
 }
 
-void TerminalTextView::send(std::string_view bytes)
-{
-    if (!session_ || bytes.empty()) {
-        return;
-    }
-    if (inputObserver_) {
-        inputObserver_(bytes);
-    }
-    session_->send(bytes);
-}
-
 void TerminalTextView::keyPressEvent(QKeyEvent* event)
 {
-    const KeyResult result = encodeKey(KeyEventTranslator::describe(*event), engine_->modes());
+    const KeyResult result = terminal().sendKey(KeyEventTranslator::describe(*event));
     switch (result.action) {
     case KeyAction::copy:
         copySelection();
@@ -113,11 +89,7 @@ void TerminalTextView::keyPressEvent(QKeyEvent* event)
         }
         return;
     case KeyAction::send:
-        if (session_) {
-            send(result.bytes);
-            return;
-        }
-        break;
+        return;
     case KeyAction::passOn:
         break;
     }
@@ -128,7 +100,7 @@ void TerminalTextView::inputMethodEvent(QInputMethodEvent* event)
 {
     // Committed text from an input method is typed text; the preedit is the method's own display.
     if (!event->commitString().isEmpty()) {
-        send(event->commitString().toStdString());
+        terminal().sendText(event->commitString().toStdString());
     }
     event->accept();
 }
@@ -163,15 +135,12 @@ void TerminalTextView::paste()
 
 void TerminalTextView::pasteText(const QString& text)
 {
-    if (!session_) {
-        return;
-    }
-    send(PasteEncoder::encode(text.toStdString(), engine_->bracketedPasteEnabled()));
+    terminal().paste(text.toStdString());
 }
 
 QString TerminalTextView::selectedText() const
 {
-    return QString::fromStdString(TextSelectionRules::text(*engine_, selection_));
+    return QString::fromStdString(TextSelectionRules::text(screen(), selection_));
 }
 
 void TerminalTextView::copySelection()
@@ -184,7 +153,7 @@ void TerminalTextView::copySelection()
 
 void TerminalTextView::selectAll()
 {
-    selection_ = TextSelectionRules::all(*engine_);
+    selection_ = TextSelectionRules::all(screen());
     offerPrimarySelection();
     update();
 }
@@ -206,7 +175,7 @@ TextPosition TerminalTextView::positionAt(QPointF point) const
     const int line = lineAt(point.y());
     const LinePosition position = layout_->rowAtLine(line);
     const RowLayout& rowLayout = layout_->rowLayout(position.row);
-    const int count = static_cast<int>(engine_->row(static_cast<std::size_t>(position.row)).size());
+    const int count = static_cast<int>(screen().row(static_cast<std::size_t>(position.row)).size());
     const int from = rowLayout.lineStart(position.line);
     const int to = rowLayout.lineEnd(position.line, count);
     const double advance = metrics_->advance();
@@ -257,7 +226,7 @@ void TerminalTextView::mousePressEvent(QMouseEvent* event)
     sinceDoubleClick_.invalidate();
     if (tripleClick) {
         selectionUnit_ = SelectionUnit::row;
-        selection_ = TextSelectionRules::rowAt(*engine_, positionAt(event->position()).row);
+        selection_ = TextSelectionRules::rowAt(screen(), positionAt(event->position()).row);
         selectionOrigin_ = selection_;
     } else {
         selectionUnit_ = SelectionUnit::character;
@@ -281,7 +250,7 @@ void TerminalTextView::mouseDoubleClickEvent(QMouseEvent* event)
     }
     // The word under the point: the cell containing it, not the nearest boundary.
     TextPosition cell = positionAt(event->position() - QPointF(metrics_->advance() / 2, 0));
-    selection_ = TextSelectionRules::wordAt(*engine_, cell);
+    selection_ = TextSelectionRules::wordAt(screen(), cell);
     selectionOrigin_ = selection_;
     selectionUnit_ = SelectionUnit::word;
     selecting_ = true;
@@ -305,8 +274,8 @@ void TerminalTextView::mouseMoveEvent(QMouseEvent* event)
     } else {
         // Word and row drags grow by whole words or rows from the one first clicked.
         const TextSelection unit = selectionUnit_ == SelectionUnit::word
-                                       ? TextSelectionRules::wordAt(*engine_, position)
-                                       : TextSelectionRules::rowAt(*engine_, position.row);
+                                       ? TextSelectionRules::wordAt(screen(), position)
+                                       : TextSelectionRules::rowAt(screen(), position.row);
         if (position < selectionOrigin_.start()) {
             selection_ = {selectionOrigin_.end(), unit.start()};
         } else {
@@ -335,21 +304,20 @@ void TerminalTextView::mouseReleaseEvent(QMouseEvent* event)
 
 bool TerminalTextView::reportsMouse(Qt::KeyboardModifiers modifiers) const
 {
-    return session_ &&
-           MouseEncoder::reportsTo(engine_->modes().mouseTracking, modifiers.testFlag(Qt::ShiftModifier));
+    return terminal().reportsMouse(modifiers.testFlag(Qt::ShiftModifier));
 }
 
 TextPosition TerminalTextView::screenCellAt(QPointF point) const
 {
     // The cell containing the point, not the nearest boundary; rows count from the screen's top.
+    const ScreenReader screen = this->screen();
     const TextPosition cell = positionAt(point - QPointF(metrics_->advance() / 2, 0));
-    return {std::clamp(cell.row - engine_->screenTop(), 0, engine_->rows() - 1),
-            std::clamp(cell.column, 0, engine_->columns() - 1)};
+    return {std::clamp(cell.row - screen.screenTop(), 0, screen.rows() - 1),
+            std::clamp(cell.column, 0, screen.columns() - 1)};
 }
 
 void TerminalTextView::reportMouse(const QMouseEvent& event, MouseAction action)
 {
-    const TerminalModes& modes = engine_->modes();
     const TextPosition cell = screenCellAt(event.position());
     if (action == MouseAction::motion && cell == lastReportedCell_) {
         return; // motion is reported once per cell
@@ -358,16 +326,13 @@ void TerminalTextView::reportMouse(const QMouseEvent& event, MouseAction action)
     const MouseButton button = action == MouseAction::motion
                                    ? heldButton(event.buttons() & ~swallowedButtons_)
                                    : mouseButtonOf(event.button());
-    send(MouseEncoder::encode({action, button, cell.column, cell.row, mouseModifiersOf(event.modifiers())},
-                              modes.mouseTracking, modes.mouseSgr));
+    terminal().sendMouse({action, button, cell.column, cell.row, mouseModifiersOf(event.modifiers())});
 }
 
 void TerminalTextView::wheelEvent(QWheelEvent* event)
 {
-    const TerminalModes& modes = engine_->modes();
-    const bool reported = reportsMouse(event->modifiers());
-    const bool asCursorKeys = session_ && engine_->alternateScreenActive() && modes.alternateScroll;
-    if (!reported && !asCursorKeys) {
+    const WheelTarget target = terminal().wheelTarget(event->modifiers().testFlag(Qt::ShiftModifier));
+    if (target == WheelTarget::history) {
         // The scroll area scrolls the history. Handed to it here rather than left to propagate, which
         // Qt does only for the window system's own events.
         if (QScrollArea* area = enclosingScrollArea()) {
@@ -388,23 +353,10 @@ void TerminalTextView::wheelEvent(QWheelEvent* event)
     if (notches == 0) {
         return;
     }
-    if (reported) {
-        reportWheel(*event, notches);
-        return;
-    }
-    // Programs on the alternate screen (less, man) scroll with the cursor keys.
-    KeyDescription arrow;
-    arrow.key = notches > 0 ? TerminalKey::up : TerminalKey::down;
-    send(repeated(encodeKey(arrow, modes).bytes, std::abs(notches) * linesPerWheelNotch));
-}
-
-void TerminalTextView::reportWheel(QWheelEvent& event, int notches)
-{
-    const TerminalModes& modes = engine_->modes();
-    const TextPosition cell = screenCellAt(event.position());
-    const MouseEvent wheel{MouseAction::press, notches > 0 ? MouseButton::wheelUp : MouseButton::wheelDown,
-                           cell.column, cell.row, mouseModifiersOf(event.modifiers())};
-    send(repeated(MouseEncoder::encode(wheel, modes.mouseTracking, modes.mouseSgr), std::abs(notches)));
+    // Reports name the cell under the pointer; cursor keys (a pager's scrolling) need no cell.
+    const TextPosition cell = screenCellAt(event->position());
+    terminal().sendWheel(notches, {MouseAction::press, MouseButton::none, cell.column, cell.row,
+                                   mouseModifiersOf(event->modifiers())});
 }
 
 void TerminalTextView::focusMoved(QWidget* from, QWidget* to)
@@ -416,30 +368,12 @@ void TerminalTextView::focusMoved(QWidget* from, QWidget* to)
     if (gained && (from == nullptr || from->window() != window())) {
         sinceActivation_.start();
     }
-    if (session_ && engine_->modes().focusEvents) {
-        send(gained ? "\x1b[I" : "\x1b[O");
-    }
-}
-
-void TerminalTextView::takeEngineEvents()
-{
-    TerminalEvents events = engine_->takeEvents();
-    if (events.titleChanged) {
-        emit titleChanged(QString::fromStdString(engine_->title()));
-    }
-    if (events.bells > 0) {
-        emit bellRang();
-    }
-    // Only writes (each bounded by the engine's string limit): a program never reads the clipboard.
-    if (!events.clipboardWrites.empty()) {
-        QGuiApplication::clipboard()->setText(QString::fromStdString(events.clipboardWrites.back()),
-                                              QClipboard::Clipboard);
-    }
+    terminal().sendFocus(gained);
 }
 
 void TerminalTextView::followScreenSwitch()
 {
-    const bool alternate = engine_->alternateScreenActive();
+    const bool alternate = screen().alternateScreenActive();
     QScrollArea* area = enclosingScrollArea();
     if (alternate == showingAlternate_ || area == nullptr) {
         return;

@@ -6,7 +6,8 @@
 #include "GlyphMetrics.h"
 #include "LineImageCache.h"
 #include "TerminalTextView.h"
-#include "engine/TerminalEngine.h"
+#include "engine/ScreenReader.h"
+#include "engine/TerminalModes.h"
 
 #include <QPaintEvent>
 #include <QPainter>
@@ -23,9 +24,10 @@ void TerminalTextView::paintEvent(QPaintEvent* event)
     refreshLayout();
     QPainter painter(this);
     const QRect exposed = event->rect();
-    const QRgb screen = CellColours(*engine_, engine_->modes().reverseVideo).screenBackground();
-    if (screen != 0) {
-        painter.fillRect(exposed, QColor::fromRgba(screen));
+    const ScreenReader screen = this->screen();
+    const QRgb background = CellColours(screen, screen.modes().reverseVideo).screenBackground();
+    if (background != 0) {
+        painter.fillRect(exposed, QColor::fromRgba(background));
     }
     const int lastLine = layout_->totalLines() - 1;
     // One line more on either side: their glyphs' ink may reach into the exposed area.
@@ -40,17 +42,18 @@ void TerminalTextView::paintEvent(QPaintEvent* event)
 void TerminalTextView::paintLines(QPainter& painter, int firstLine, int lastLine)
 {
     const double ratio = devicePixelRatioF();
-    const bool reverseVideo = engine_->modes().reverseVideo;
+    const ScreenReader screen = this->screen();
+    const bool reverseVideo = screen.modes().reverseVideo;
     images_->useLook(ratio, reverseVideo);
-    CellColours colours(*engine_, reverseVideo);
+    CellColours colours(screen, reverseVideo);
     std::vector<const LineImage*> lines;
     lines.reserve(static_cast<std::size_t>(lastLine - firstLine + 1));
     for (int line = firstLine; line <= lastLine; ++line) {
         const LinePosition position = layout_->rowAtLine(line);
-        const std::uint64_t stamp = engine_->rowStamp(static_cast<std::size_t>(position.row));
+        const std::uint64_t stamp = screen.rowStamp(static_cast<std::size_t>(position.row));
         const LineImage* image = images_->find(stamp, position.line);
         if (image == nullptr) {
-            const auto cells = engine_->row(static_cast<std::size_t>(position.row));
+            const auto cells = screen.row(static_cast<std::size_t>(position.row));
             const RowLayout& rowLayout = layout_->rowLayout(position.row);
             const int from = rowLayout.lineStart(position.line);
             const int to = rowLayout.lineEnd(position.line, static_cast<int>(cells.size()));
@@ -94,7 +97,7 @@ void TerminalTextView::paintLines(QPainter& painter, int firstLine, int lastLine
     for (int line = firstVisible; line <= lastVisible && !visible.isEmpty(); ++line) {
         if (line < firstLine || line > lastLine) {
             const LinePosition position = layout_->rowAtLine(line);
-            images_->find(engine_->rowStamp(static_cast<std::size_t>(position.row)), position.line);
+            images_->find(screen.rowStamp(static_cast<std::size_t>(position.row)), position.line);
         }
     }
     images_->finishPaint(static_cast<std::size_t>(std::max(lastVisible - firstVisible + 1, 0)) + 2);
@@ -110,13 +113,14 @@ void TerminalTextView::paintSelection(QPainter& painter, int firstLine, int last
     const TextPosition start = selection_.start();
     const TextPosition end = selection_.end();
     const double advance = metrics_->advance();
+    const ScreenReader screen = this->screen();
     for (int line = firstLine; line <= lastLine; ++line) {
         const LinePosition position = layout_->rowAtLine(line);
         if (position.row < start.row || position.row > end.row) {
             continue;
         }
         const RowLayout& rowLayout = layout_->rowLayout(position.row);
-        const int count = static_cast<int>(engine_->row(static_cast<std::size_t>(position.row)).size());
+        const int count = static_cast<int>(screen.row(static_cast<std::size_t>(position.row)).size());
         const int lineFrom = rowLayout.lineStart(position.line);
         const bool lastOfRow = position.line + 1 >= rowLayout.lineCount();
         const int lineTo = rowLayout.lineEnd(position.line, count);
@@ -141,28 +145,30 @@ void TerminalTextView::paintSelection(QPainter& painter, int firstLine, int last
 QRectF TerminalTextView::cursorRectangle() const
 {
     const TextPosition cursor = cursorPosition();
+    const ScreenReader screen = this->screen();
     // Over the first half of a wide character the cursor covers both of its cells.
     double extraWidth = 0.0;
-    if (cursor.row < static_cast<int>(engine_->rowCount())) {
-        const auto cells = engine_->row(static_cast<std::size_t>(cursor.row));
+    if (cursor.row < static_cast<int>(screen.rowCount())) {
+        const auto cells = screen.row(static_cast<std::size_t>(cursor.row));
         if (cursor.column < static_cast<int>(cells.size()) &&
             (cells[static_cast<std::size_t>(cursor.column)].style.flags & CellFlags::wideHead)) {
             extraWidth = metrics_->advance();
         }
     }
-    return CursorShape::rectangle(CursorShape::shapeFor(engine_->cursorStyle(), cursorStyle_),
+    return CursorShape::rectangle(CursorShape::shapeFor(screen.cursorStyle(), cursorStyle_),
                                   cellOrigin(cursor.row, cursor.column), fontSize_, lineSpacing_, extraWidth);
 }
 
 void TerminalTextView::paintCursor(QPainter& painter)
 {
-    if (engine_->rowCount() == 0 || !engine_->modes().cursorVisible || !cursorBlink_->shown()) {
+    const ScreenReader screen = this->screen();
+    if (screen.rowCount() == 0 || !screen.modes().cursorVisible || !cursorBlink_->shown()) {
         return;
     }
     const QRectF rectangle = cursorRectangle();
     const TextPosition cursor = cursorPosition();
-    const auto cells = engine_->row(static_cast<std::size_t>(cursor.row));
-    const bool reverseVideo = engine_->modes().reverseVideo;
+    const auto cells = screen.row(static_cast<std::size_t>(cursor.row));
+    const bool reverseVideo = screen.modes().reverseVideo;
     if (cursor.column >= static_cast<int>(cells.size())) {
         return;
     }
@@ -170,19 +176,19 @@ void TerminalTextView::paintCursor(QPainter& painter)
     // The cursor is the inverse of its cell: grey over text in the default colour, else the text's
     // colour, with the cell's character in its background colour.
     QColor fill = QColor::fromRgbF(CursorShape::grey, CursorShape::grey, CursorShape::grey);
-    const QRgb text = CellColours(*engine_, reverseVideo).of(cell.style).foreground;
+    const QRgb text = CellColours(screen, reverseVideo).of(cell.style).foreground;
     if (text != 0 && (reverseVideo || !CellColor::isDefault(cell.style.foreground) ||
                       (cell.style.flags & CellFlags::inverse))) {
         fill = QColor::fromRgb(text);
     }
     painter.fillRect(rectangle, fill);
-    if (CursorShape::shapeFor(engine_->cursorStyle(), cursorStyle_) != TerminalCursorStyle::block) {
+    if (CursorShape::shapeFor(screen.cursorStyle(), cursorStyle_) != TerminalCursorStyle::block) {
         return;
     }
     const RowLayout& rowLayout = layout_->rowLayout(cursor.row);
     const int end = (cell.style.flags & CellFlags::wideHead) ? cursor.column + 2 : cursor.column + 1;
     const double ratio = devicePixelRatioF();
-    CellColours inverted(*engine_, reverseVideo, true);
+    CellColours inverted(screen, reverseVideo, true);
     // The same glyph, face, size and position as the text under the block.
     const LineImage glyph =
         renderLine(cells, rowLayout, cursor.column, end, textInset, linePitch(), *metrics_, ratio, inverted);

@@ -2,7 +2,7 @@
 // that paths and addresses are made of, so a double click takes a whole file name or URL.
 #include "TextSelection.h"
 
-#include "engine/TerminalEngine.h"
+#include "engine/ScreenReader.h"
 #include "engine/Utf8Encoder.h"
 
 #include <algorithm>
@@ -32,14 +32,14 @@ CharacterClass classOf(char32_t c)
     return isWordCharacter(c) ? CharacterClass::word : CharacterClass::other;
 }
 
-int lastRow(const TerminalEngine& engine)
+int lastRow(const ScreenReader& engine)
 {
     return static_cast<int>(engine.rowCount()) - 1;
 }
 
 } // namespace
 
-TextSelection wordAt(const TerminalEngine& engine, TextPosition cell)
+TextSelection wordAt(const ScreenReader& engine, TextPosition cell)
 {
     if (cell.row < 0 || cell.row > lastRow(engine)) {
         return {cell, cell};
@@ -74,7 +74,7 @@ TextSelection wordAt(const TerminalEngine& engine, TextPosition cell)
     return {{cell.row, from}, {cell.row, to}};
 }
 
-TextSelection rowAt(const TerminalEngine& engine, int row)
+TextSelection rowAt(const ScreenReader& engine, int row)
 {
     if (row < 0 || row > lastRow(engine)) {
         return {};
@@ -83,7 +83,7 @@ TextSelection rowAt(const TerminalEngine& engine, int row)
     return {{row, 0}, {row, width}};
 }
 
-TextSelection all(const TerminalEngine& engine)
+TextSelection all(const ScreenReader& engine)
 {
     const int last = lastRow(engine);
     if (last < 0) {
@@ -92,7 +92,7 @@ TextSelection all(const TerminalEngine& engine)
     return {{0, 0}, {last, static_cast<int>(engine.row(static_cast<std::size_t>(last)).size())}};
 }
 
-std::string text(const TerminalEngine& engine, TextSelection selection)
+std::string text(const ScreenReader& engine, TextSelection selection)
 {
     std::string out;
     const TextPosition start = selection.start();

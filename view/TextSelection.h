@@ -4,7 +4,7 @@
 
 #include <string>
 
-class TerminalEngine;
+class ScreenReader;
 
 // A position between characters: before cell `column` of `row`; column == columns is the row's end.
 struct TextPosition {
@@ -25,12 +25,12 @@ struct TextSelection {
 
 namespace TextSelectionRules {
 // The word (or run of blanks) around the cell at a position, as a double click selects it.
-TextSelection wordAt(const TerminalEngine& engine, TextPosition cell);
+TextSelection wordAt(const ScreenReader& engine, TextPosition cell);
 // The whole grid row, as a triple click selects it.
-TextSelection rowAt(const TerminalEngine& engine, int row);
+TextSelection rowAt(const ScreenReader& engine, int row);
 // Everything: the start of the first row to the end of the last.
-TextSelection all(const TerminalEngine& engine);
+TextSelection all(const ScreenReader& engine);
 // UTF-8 text from start to end, rows joined by "\n"; blanks at the end of a row are left out, as
 // they are padding of the grid rather than text the shell wrote.
-std::string text(const TerminalEngine& engine, TextSelection selection);
+std::string text(const ScreenReader& engine, TextSelection selection);
 } // namespace TextSelectionRules

@@ -1,19 +1,15 @@
-// An event filter on the viewport (its resizes, and its showing with the window) and the vertical
-// scroll bar's value (scrolling): all are changes of the visible area's bounds.
+// An event filter on the viewport: its resizes, and its showing with the window.
 #include "ViewportWatch.h"
 
 #include "TerminalTextView.h"
 
 #include <QEvent>
 #include <QScrollArea>
-#include <QScrollBar>
 
 ViewportWatch::ViewportWatch(QScrollArea* area, TerminalTextView* view)
     : QObject(area), area_(area), view_(view)
 {
     area->viewport()->installEventFilter(this);
-    scrolled_ =
-        connect(area->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { visibleAreaChanged(); });
     watching_ = true;
 }
 
@@ -28,7 +24,6 @@ void ViewportWatch::remove()
         return;
     }
     watching_ = false;
-    disconnect(scrolled_);
     if (area_ != nullptr) {
         area_->viewport()->removeEventFilter(this);
     }
@@ -47,7 +42,7 @@ void ViewportWatch::visibleAreaChanged()
 {
     ++changesSeen_;
     if (view_ != nullptr && view_->enclosingScrollArea() != nullptr) {
-        view_->resizeSessionToViewport();
+        view_->fitTerminalToViewport();
         view_->retrySessionStart(); // a view waiting for its window starts as soon as it is shown
     }
 }

@@ -1,6 +1,7 @@
-// The surface's watch on the visible area: every resize of the scroll area's viewport and every
-// scroll refits the grid and tells the shell its size, and a shell waiting for the view to be shown
-// starts at once. Holds the view weakly.
+// The surface's watch on the visible area: every resize of the scroll area's viewport, and its
+// showing, refits the terminal's grid, and a shell waiting for the view to be shown starts at once.
+// Scrolling is not watched: it moves the view over the history and never changes the grid. Holds the
+// view weakly.
 #pragma once
 
 #include <QObject>
@@ -28,7 +29,6 @@ private:
 
     QPointer<QScrollArea> area_;
     QPointer<TerminalTextView> view_;
-    QMetaObject::Connection scrolled_;
     bool watching_ = false;
     int changesSeen_ = 0;
 };

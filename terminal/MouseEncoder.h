@@ -3,7 +3,7 @@
 // encoding. Plain C++, no toolkit.
 #pragma once
 
-#include "engine/TerminalEngine.h"
+#include "engine/TerminalModes.h"
 
 #include <string>
 

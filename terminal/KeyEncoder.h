@@ -3,7 +3,7 @@
 // scrolling the history by a page).
 #pragma once
 
-#include "engine/TerminalEngine.h"
+#include "engine/TerminalModes.h"
 
 #include <string>
 

@@ -1,14 +1,11 @@
 // The pseudo-terminal session. Output is read on the main thread when the master is readable and
-// handed to the engine chunk by chunk; input is written as far as the pty takes it and the rest
+// handed to the output handler chunk by chunk; input is written as far as the pty takes it and the rest
 // when it is writable again. A Linux master whose slave side has closed reads EIO (not 0) and stays
 // readable, so end of output closes it rather than watching it spin.
-#include "ShellSession.h"
+#include "PtySession.h"
 
 #include "ChildExitWatch.h"
 #include "PtyFork.h"
-#include "ShellResolver.h"
-#include "engine/Palette.h"
-#include "engine/TerminalEngine.h"
 
 #include <QPointer>
 #include <QSocketNotifier>
@@ -19,7 +16,6 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
-#include <cstring>
 #include <span>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
@@ -32,27 +28,26 @@ constexpr std::size_t readChunkSize = 8192;
 // for ever; after this many chunks the event loop gets a turn and the still-readable master at once
 // starts the next drain.
 constexpr int chunksPerDrain = 256;
-// How long an exited shell's terminal waits for the pty to report the end of output (a background
-// job may hold it open) before the exit line is written anyway.
-constexpr int exitLineGraceMilliseconds = 100;
+// How long an exited shell's session waits for the pty to report the end of output (a background
+// job may hold it open) before it reports the shell finished anyway.
+constexpr int finishGraceMilliseconds = 100;
 
-unsigned short windowDimension(int requested, int minimum)
+unsigned short windowDimension(int requested)
 {
-    return static_cast<unsigned short>(std::clamp(requested, minimum, 65535));
+    return static_cast<unsigned short>(std::clamp(requested, 1, 65535));
 }
 
 } // namespace
 
-ShellSession::ShellSession(std::weak_ptr<TerminalEngine> terminal, const QString& shellChoice, int rows,
-                           int columns, QObject* parent)
-    : QObject(parent), view(std::move(terminal))
+PtySession::PtySession(const QString& shellChoice, int rows, int columns, QObject* parent)
+    : PtyDevice(parent)
 {
-    lastRows = windowDimension(rows, 24);
-    lastColumns = windowDimension(columns, 80);
+    lastRows = windowDimension(rows);
+    lastColumns = windowDimension(columns);
     const PtyChild started =
         startOnPseudoTerminal(ShellLaunchPlan::forChoice(shellChoice), lastRows, lastColumns);
     if (started.pid < 0) {
-        reportStartFailure(started.error);
+        startFailure = started.error != 0 ? started.error : EAGAIN;
         return;
     }
     child = started.pid;
@@ -60,7 +55,7 @@ ShellSession::ShellSession(std::weak_ptr<TerminalEngine> terminal, const QString
     startWatching();
 }
 
-ShellSession::~ShellSession()
+PtySession::~PtySession()
 {
     if (exitWatch && !exitWatch->hasExited()) {
         exitWatch->orphan(); // keeps reaping after the session is gone
@@ -72,28 +67,20 @@ ShellSession::~ShellSession()
     }
 }
 
-void ShellSession::startWatching()
+void PtySession::startWatching()
 {
     source = new QSocketNotifier(master, QSocketNotifier::Read, this);
     connect(source, &QSocketNotifier::activated, this, [this] { readAvailable(); });
     writeSource = new QSocketNotifier(master, QSocketNotifier::Write, this);
     writeSource->setEnabled(false);
-    connect(writeSource, &QSocketNotifier::activated, this, &ShellSession::writePendingInput);
+    connect(writeSource, &QSocketNotifier::activated, this, &PtySession::writePendingInput);
     exitWatch = new ChildExitWatch(static_cast<pid_t>(child), this);
-    connect(exitWatch, &ChildExitWatch::exited, this, &ShellSession::shellHasExited);
+    connect(exitWatch, &ChildExitWatch::exited, this, &PtySession::shellHasExited);
 }
 
-void ShellSession::reportStartFailure(int error)
+PtySession::DrainResult PtySession::readAvailable()
 {
-    if (const auto terminal = view.lock()) {
-        const std::string text = std::string("Could not start shell (") + std::strerror(error) + ").\n";
-        terminal->append(text, NamedColors::systemRedColor);
-    }
-}
-
-ShellSession::DrainResult ShellSession::readAvailable()
-{
-    const QPointer<ShellSession> self(this); // the engine's redraw may end up releasing the session
+    const QPointer<PtySession> self(this); // the output handler may end up releasing the session
     std::array<std::uint8_t, readChunkSize> buffer{};
     for (int chunk = 0; chunk < chunksPerDrain; ++chunk) {
         if (master < 0 || watchCancelled) {
@@ -101,22 +88,10 @@ ShellSession::DrainResult ShellSession::readAvailable()
         }
         const ssize_t count = ::read(master, buffer.data(), buffer.size());
         if (count > 0) {
-            if (const auto terminal = view.lock()) {
-                if (exitReported && !lateOutputSeparated) {
-                    // A background job still writing after the exit line: below it, not after it.
-                    lateOutputSeparated = true;
-                    terminal->consume(std::string_view("\r\n"));
-                }
-                terminal->consume(
-                    std::span<const std::uint8_t>(buffer.data(), static_cast<std::size_t>(count)));
-                if (!self) {
-                    return DrainResult::released;
-                }
-                // Answers to the chunk's queries go out before the next read, in the order asked.
-                if (!terminal->pendingReplies().empty()) {
-                    send(terminal->takeReplies());
-                }
-            } // with the terminal gone the output is read and dropped
+            deliver(std::span<const std::uint8_t>(buffer.data(), static_cast<std::size_t>(count)));
+            if (!self) {
+                return DrainResult::released;
+            }
             continue;
         }
         if (count < 0 && errno == EINTR) {
@@ -125,18 +100,13 @@ ShellSession::DrainResult ShellSession::readAvailable()
         if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             return DrainResult::stillOpen;
         }
-        endOfOutput(); // 0, or EIO once every slave descriptor is closed
+        cancelWatch(); // 0, or EIO once every slave descriptor is closed
         return DrainResult::closed;
     }
     return DrainResult::stillOpen;
 }
 
-void ShellSession::endOfOutput()
-{
-    cancelWatch();
-}
-
-void ShellSession::cancelWatch()
+void PtySession::cancelWatch()
 {
     if (watchCancelled) {
         return;
@@ -154,27 +124,21 @@ void ShellSession::cancelWatch()
     pendingOffset = 0;
     // The close step runs once, on a later turn of the event loop, and not at all if the session is
     // released first (the destructor closes the descriptor then).
-    QMetaObject::invokeMethod(this, &ShellSession::closeMaster, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &PtySession::closeMaster, Qt::QueuedConnection);
 }
 
-void ShellSession::closeMaster()
+void PtySession::closeMaster()
 {
     if (master >= 0) {
         ::close(master);
         master = -1;
     }
-    if (exitLinePending) {
-        writeExitLine();
+    if (finishPending) {
+        finish();
     }
 }
 
-void ShellSession::send(const QString& text)
-{
-    const QByteArray bytes = text.toUtf8();
-    send(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-}
-
-void ShellSession::send(std::string_view bytes)
+void PtySession::send(std::string_view bytes)
 {
     if (master < 0 || bytes.empty()) {
         return;
@@ -197,7 +161,7 @@ void ShellSession::send(std::string_view bytes)
 
 // Writes as much as the pty takes without blocking. A hard error (EIO once the shell is gone) drops
 // all queued input: there is no one left to read it.
-std::size_t ShellSession::writeNow(std::string_view bytes)
+std::size_t PtySession::writeNow(std::string_view bytes)
 {
     std::size_t written = 0;
     while (written < bytes.size()) {
@@ -220,7 +184,7 @@ std::size_t ShellSession::writeNow(std::string_view bytes)
     return written;
 }
 
-void ShellSession::writePendingInput()
+void PtySession::writePendingInput()
 {
     if (master < 0 || pendingOffset >= pendingInput.size()) {
         if (writeSource) {
@@ -244,17 +208,17 @@ void ShellSession::writePendingInput()
     }
 }
 
-void ShellSession::resize(int rows, int columns)
+void PtySession::resize(int rows, int columns)
 {
     if (master < 0) {
         return;
     }
-    winsize size{windowDimension(rows, 24), windowDimension(columns, 80), 0, 0};
-    ::ioctl(master, TIOCSWINSZ, &size);
-    // The view calls this on every scroll step too; a full-screen program redraws on each SIGWINCH.
+    winsize size{windowDimension(rows), windowDimension(columns), 0, 0};
+    // A full-screen program redraws on each SIGWINCH: only a real change is passed on.
     if (size.ws_row == lastRows && size.ws_col == lastColumns) {
         return;
     }
+    ::ioctl(master, TIOCSWINSZ, &size);
     lastRows = size.ws_row;
     lastColumns = size.ws_col;
     if (child > 0) {
@@ -262,9 +226,9 @@ void ShellSession::resize(int rows, int columns)
     }
 }
 
-void ShellSession::stop()
+void PtySession::stop()
 {
-    stopped = true; // the terminal is being taken down: no exit line for a hang-up asked for
+    stopped = true; // the terminal is being taken down: no finish for a hang-up asked for
     if (!watchCancelled && master >= 0) {
         cancelWatch();
     }
@@ -274,68 +238,38 @@ void ShellSession::stop()
     }
 }
 
-void ShellSession::shellHasExited(int waitStatus)
+void PtySession::shellHasExited(int waitStatus)
 {
     child = -1;
     exitStatus = waitStatus;
-    const QPointer<ShellSession> self(this);
+    const QPointer<PtySession> self(this);
     emit shellExited(waitStatus);
     if (!self) {
         return; // a receiver released the session
     }
-    exitLinePending = true;
+    finishPending = true;
     if (master < 0) {
-        writeExitLine(); // the output has already ended
+        finish(); // the output has already ended
         return;
     }
     if (watchCancelled || readAvailable() == DrainResult::released || watchCancelled) {
-        return; // the queued close step writes the line, after the last output
+        return; // the queued close step reports it, after the last output
     }
     // The pty is still open: its last output may still be on its way, or a background job holds it.
-    // Either way the line follows after a moment; later output goes below it.
-    QTimer::singleShot(exitLineGraceMilliseconds, this, [this] {
-        if (exitLinePending && !watchCancelled) {
-            writeExitLine();
+    // Either way the finish follows after a moment; later output is still handed on.
+    QTimer::singleShot(finishGraceMilliseconds, this, [this] {
+        if (finishPending && !watchCancelled) {
+            finish();
         }
     });
 }
 
-void ShellSession::writeExitLine()
+void PtySession::finish()
 {
-    exitLinePending = false;
-    if (exitReported || stopped || exitStatus < 0) {
+    finishPending = false;
+    if (finishReported || stopped || exitStatus < 0) {
         return;
     }
-    exitReported = true;
-    const auto terminal = view.lock();
-    if (!terminal) {
-        return;
-    }
-    std::string line;
-    if (WIFSIGNALED(exitStatus)) {
-        line = "Shell terminated by signal " + std::to_string(WTERMSIG(exitStatus)) + ".";
-    } else {
-        line = "Shell exited with status " + std::to_string(WEXITSTATUS(exitStatus)) + ".";
-    }
-    if (terminal->cursorColumn() != 0 || terminal->wrapPending()) {
-        terminal->consume(std::string_view("\r\n")); // start on a line of its own
-    }
-    terminal->append(line, terminal->baseTextColor());
-}
-
-QString ShellSession::loginShell()
-{
-    return ShellResolver::loginShell();
-}
-QString ShellSession::path(const QString& shellChoice)
-{
-    return ShellResolver::path(shellChoice);
-}
-qint64 ShellSession::childPid() const
-{
-    return child;
-}
-bool ShellSession::isOpen() const
-{
-    return master >= 0;
+    finishReported = true;
+    emit finished(exitStatus);
 }

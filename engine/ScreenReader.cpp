@@ -1,0 +1,81 @@
+// Each reading forwards to the engine; out of line, so that a reader's includes stay small.
+#include "ScreenReader.h"
+
+#include "TerminalEngine.h"
+
+int ScreenReader::rows() const
+{
+    return engine_->rows();
+}
+int ScreenReader::columns() const
+{
+    return engine_->columns();
+}
+std::size_t ScreenReader::rowCount() const
+{
+    return engine_->rowCount();
+}
+std::span<const Cell> ScreenReader::row(std::size_t index) const
+{
+    return engine_->row(index);
+}
+std::uint64_t ScreenReader::rowStamp(std::size_t index) const
+{
+    return engine_->rowStamp(index);
+}
+int ScreenReader::screenTop() const
+{
+    return engine_->screenTop();
+}
+int ScreenReader::cursorLine() const
+{
+    return engine_->cursorLine();
+}
+int ScreenReader::cursorColumn() const
+{
+    return engine_->cursorColumn();
+}
+bool ScreenReader::alternateScreenActive() const
+{
+    return engine_->alternateScreenActive();
+}
+const TerminalModes& ScreenReader::modes() const
+{
+    return engine_->modes();
+}
+int ScreenReader::cursorStyle() const
+{
+    return engine_->cursorStyle();
+}
+std::uint64_t ScreenReader::droppedRows() const
+{
+    return engine_->droppedRows();
+}
+std::uint64_t ScreenReader::rowsGeneration() const
+{
+    return engine_->rowsGeneration();
+}
+std::u32string_view ScreenReader::cellText(const Cell& cell) const
+{
+    return engine_->cellText(cell);
+}
+std::string_view ScreenReader::hyperlink(std::uint16_t link) const
+{
+    return engine_->hyperlink(link);
+}
+std::uint32_t ScreenReader::underlineColor(std::uint16_t link) const
+{
+    return engine_->underlineColor(link);
+}
+Color ScreenReader::resolveForeground(std::uint32_t color) const
+{
+    return engine_->resolveForeground(color);
+}
+Color ScreenReader::resolveBackground(std::uint32_t color) const
+{
+    return engine_->resolveBackground(color);
+}
+Color ScreenReader::baseTextColor() const
+{
+    return engine_->baseTextColor();
+}

@@ -1,0 +1,268 @@
+// The terminal's paths: a chunk goes into the engine, the replies it queued go back to the program
+// at once (before the next read, in the order asked), then the events become signals. Input intents
+// are encoded here by the modes the program set, so the view never reads them.
+#include "Terminal.h"
+
+#include "PasteEncoder.h"
+#include "engine/Palette.h"
+#include "engine/TerminalEngine.h"
+#include "session/PtySession.h"
+
+#include <QPointer>
+
+#include <algorithm>
+#include <cstring>
+#include <sys/wait.h>
+
+namespace {
+
+std::string repeated(const std::string& bytes, int times)
+{
+    std::string all;
+    all.reserve(bytes.size() * static_cast<std::size_t>(std::max(times, 0)));
+    for (int i = 0; i < times; ++i) {
+        all += bytes;
+    }
+    return all;
+}
+
+} // namespace
+
+Terminal::Terminal(QObject* parent) : QObject(parent), engine_(std::make_unique<TerminalEngine>())
+{
+    engine_->resizeGrid(minimumGridSize.rows, minimumGridSize.columns);
+}
+
+Terminal::~Terminal()
+{
+    stop();
+}
+
+void Terminal::start(const QString& shellChoice, GridSize size)
+{
+    if (pty_) {
+        return;
+    }
+    resize(size);
+    auto session = std::make_unique<PtySession>(shellChoice, engine_->rows(), engine_->columns());
+    const int error = session->startError();
+    start(std::move(session));
+    if (error != 0) {
+        showMessage(std::string("Could not start shell (") + std::strerror(error) + ").\n",
+                    NamedColors::systemRedColor);
+    }
+}
+
+void Terminal::start(std::unique_ptr<PtyDevice> pty)
+{
+    if (pty_ || !pty) {
+        return;
+    }
+    pty_ = std::move(pty);
+    pty_->setOutputHandler([this](std::span<const std::uint8_t> chunk) { receive(chunk); });
+    connect(pty_.get(), &PtyDevice::shellExited, this, &Terminal::shellExited);
+    connect(pty_.get(), &PtyDevice::finished, this, &Terminal::writeExitLine);
+    pty_->resize(engine_->rows(), engine_->columns());
+}
+
+void Terminal::stop()
+{
+    if (pty_) {
+        pty_->stop();
+    }
+}
+
+void Terminal::resize(GridSize size)
+{
+    const int rows = std::max(size.rows, minimumGridSize.rows);
+    const int columns = std::max(size.columns, minimumGridSize.columns);
+    if (rows == engine_->rows() && columns == engine_->columns()) {
+        return;
+    }
+    engine_->resizeGrid(rows, columns);
+    // The grid may be smaller than asked (the engine's own limits): the program is told the grid.
+    if (pty_) {
+        pty_->resize(engine_->rows(), engine_->columns());
+    }
+    emit changed();
+}
+
+GridSize Terminal::size() const
+{
+    return {engine_->rows(), engine_->columns()};
+}
+
+void Terminal::receive(std::span<const std::uint8_t> chunk)
+{
+    if (exitReported_ && !lateOutputSeparated_) {
+        // A background job still writing after the exit line: below it, not after it.
+        lateOutputSeparated_ = true;
+        engine_->consume(std::string_view("\r\n"));
+    }
+    engine_->consume(chunk);
+    if (pty_ && !engine_->pendingReplies().empty()) {
+        pty_->send(engine_->takeReplies());
+    }
+    const QPointer<Terminal> self(this);
+    takeEvents();
+    if (self) {
+        emit changed();
+    }
+}
+
+void Terminal::receive(std::string_view chunk)
+{
+    receive(std::span(reinterpret_cast<const std::uint8_t*>(chunk.data()), chunk.size()));
+}
+
+void Terminal::takeEvents()
+{
+    TerminalEvents events = engine_->takeEvents();
+    if (events.titleChanged) {
+        emit titleChanged(QString::fromStdString(engine_->title()));
+    }
+    if (events.bells > 0) {
+        emit bellRang();
+    }
+    // Only writes (each bounded by the engine's string limit): a program never reads the clipboard.
+    if (!events.clipboardWrites.empty()) {
+        emit clipboardWritten(QString::fromStdString(events.clipboardWrites.back()));
+    }
+}
+
+void Terminal::writeExitLine(int waitStatus)
+{
+    if (exitReported_) {
+        return;
+    }
+    exitReported_ = true;
+    std::string line;
+    if (WIFSIGNALED(waitStatus)) {
+        line = "Shell terminated by signal " + std::to_string(WTERMSIG(waitStatus)) + ".";
+    } else {
+        line = "Shell exited with status " + std::to_string(WEXITSTATUS(waitStatus)) + ".";
+    }
+    if (engine_->cursorColumn() != 0 || engine_->wrapPending()) {
+        engine_->consume(std::string_view("\r\n")); // start on a line of its own
+    }
+    showMessage(line, engine_->baseTextColor());
+}
+
+void Terminal::showMessage(std::string_view utf8, Color color)
+{
+    engine_->append(utf8, color);
+    emit changed();
+}
+
+void Terminal::send(std::string_view bytes)
+{
+    if (!pty_ || bytes.empty()) {
+        return;
+    }
+    if (inputObserver_) {
+        inputObserver_(bytes);
+    }
+    pty_->send(bytes);
+}
+
+KeyResult Terminal::sendKey(const KeyDescription& key)
+{
+    KeyResult result = encodeKey(key, engine_->modes());
+    if (result.action == KeyAction::send) {
+        if (!pty_) {
+            return {KeyAction::passOn, {}}; // without a program every key is the view's
+        }
+        send(result.bytes);
+    }
+    return result;
+}
+
+void Terminal::sendText(std::string_view utf8)
+{
+    send(utf8);
+}
+
+void Terminal::paste(std::string_view utf8)
+{
+    send(PasteEncoder::encode(utf8, engine_->modes().bracketedPaste));
+}
+
+bool Terminal::reportsMouse(bool shiftHeld) const
+{
+    return pty_ && MouseEncoder::reportsTo(engine_->modes().mouseTracking, shiftHeld);
+}
+
+void Terminal::sendMouse(const MouseEvent& event)
+{
+    const TerminalModes& modes = engine_->modes();
+    send(MouseEncoder::encode(event, modes.mouseTracking, modes.mouseSgr));
+}
+
+WheelTarget Terminal::wheelTarget(bool shiftHeld) const
+{
+    if (reportsMouse(shiftHeld)) {
+        return WheelTarget::reports;
+    }
+    if (pty_ && engine_->alternateScreenActive() && engine_->modes().alternateScroll) {
+        return WheelTarget::cursorKeys;
+    }
+    return WheelTarget::history;
+}
+
+void Terminal::sendWheel(int notches, const MouseEvent& at)
+{
+    if (notches == 0) {
+        return;
+    }
+    const TerminalModes& modes = engine_->modes();
+    const int count = std::abs(notches);
+    switch (wheelTarget(at.modifiers.shift)) {
+    case WheelTarget::reports: {
+        MouseEvent wheel = at;
+        wheel.action = MouseAction::press;
+        wheel.button = notches > 0 ? MouseButton::wheelUp : MouseButton::wheelDown;
+        send(repeated(MouseEncoder::encode(wheel, modes.mouseTracking, modes.mouseSgr), count));
+        return;
+    }
+    case WheelTarget::cursorKeys: {
+        KeyDescription arrow;
+        arrow.key = notches > 0 ? TerminalKey::up : TerminalKey::down;
+        send(repeated(encodeKey(arrow, modes).bytes, count * linesPerWheelNotch));
+        return;
+    }
+    case WheelTarget::history:
+        return;
+    }
+}
+
+void Terminal::sendFocus(bool focused)
+{
+    if (engine_->modes().focusEvents) {
+        send(focused ? "\x1b[I" : "\x1b[O");
+    }
+}
+
+void Terminal::setInputObserver(std::function<void(std::string_view)> observer)
+{
+    inputObserver_ = std::move(observer);
+}
+
+void Terminal::setTextColor(Color text)
+{
+    if (text == engine_->baseTextColor()) {
+        return;
+    }
+    engine_->setBaseTextColor(text);
+    engine_->setCurrentColor(text);
+    emit changed();
+}
+
+void Terminal::setReportedColors(Color background, Color cursor)
+{
+    engine_->setReportedColors(background, cursor);
+}
+
+const std::string& Terminal::title() const
+{
+    return engine_->title();
+}

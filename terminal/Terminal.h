@@ -1,0 +1,107 @@
+// One terminal: the engine that interprets a program's output and the pseudo-terminal the program
+// runs on, the one place that knows both. A chunk of output is consumed, the answers to its queries
+// are written back before the next read, and what happened (a change, a title, a bell, a clipboard
+// write) is signalled afterwards; nothing is called back from inside the engine. Input arrives as
+// intents (a key, text, a paste, a mouse event, focus) and is encoded by the modes the program set.
+#pragma once
+
+#include "KeyEncoder.h"
+#include "MouseEncoder.h"
+#include "engine/Color.h"
+#include "engine/GridSize.h"
+#include "engine/ScreenReader.h"
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+class PtyDevice;
+class TerminalEngine;
+
+// Where a wheel turn goes: the view's history, the program as mouse reports, or the program as
+// cursor keys (a pager on the alternate screen).
+enum class WheelTarget { history, reports, cursorKeys };
+
+class Terminal : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int linesPerWheelNotch = 3; // cursor keys per notch on the alternate screen
+
+    explicit Terminal(QObject* parent = nullptr);
+    ~Terminal() override; // hangs the program up
+
+    // Starts the shell on a new pseudo-terminal at the given size (never below minimumGridSize). A
+    // shell that cannot start leaves the reason on the screen in red. Only the first start counts.
+    void start(const QString& shellChoice, GridSize size);
+    // Runs on a device the caller made (a fake one in tests); only the first start counts.
+    void start(std::unique_ptr<PtyDevice> pty);
+    bool isStarted() const { return pty_ != nullptr; }
+    PtyDevice* pty() const { return pty_.get(); }
+    // Hangs the program up: no input or exit line after this.
+    void stop();
+
+    // The grid's and the pseudo-terminal's size: the only way to either. Never below
+    // minimumGridSize; the same size again does nothing at all.
+    void resize(GridSize size);
+    GridSize size() const;
+
+    // --- input intents --------------------------------------------------------------------------
+    // A key press: its bytes go to the program, encoded by the current modes; what the key asks of
+    // the view (copy, paste, select all, paging, or nothing to do with it) comes back for the view.
+    KeyResult sendKey(const KeyDescription& key);
+    void sendText(std::string_view utf8); // text typed some other way (an input method's commit)
+    void paste(std::string_view utf8);    // bracketed when the program asked, cleaned of controls
+    // Whether the pointer's buttons go to the program (it tracks the mouse and Shift is not held).
+    bool reportsMouse(bool shiftHeld) const;
+    void sendMouse(const MouseEvent& event);
+    WheelTarget wheelTarget(bool shiftHeld) const;
+    // Whole notches (positive away from the user) over a screen cell, to the wheel's target.
+    void sendWheel(int notches, const MouseEvent& at);
+    void sendFocus(bool focused); // reported only to a program that asked (?1004)
+    // Called with every byte string the user's input sends (tests and benchmarks watch it).
+    void setInputObserver(std::function<void(std::string_view)> observer);
+
+    // --- colours --------------------------------------------------------------------------------
+    // Text in the default colour, and what colour queries report (the glass and the cursor as shown).
+    void setTextColor(Color text);
+    void setReportedColors(Color background, Color cursor);
+
+    // --- what there is to read ------------------------------------------------------------------
+    ScreenReader screen() const { return ScreenReader(*engine_); }
+    const std::string& title() const;
+    // The engine itself, for tests and tools that feed or inspect it directly. The view reads screen().
+    TerminalEngine& engine() { return *engine_; }
+
+    // One chunk of the program's output, as the pseudo-terminal hands it on (public so that tests
+    // and tools can replay output through the same path).
+    void receive(std::span<const std::uint8_t> chunk);
+    void receive(std::string_view chunk);
+
+signals:
+    // The screen changed (a chunk, a resize, a colour, a message); once per chunk.
+    void changed();
+    void titleChanged(const QString& title);
+    void bellRang();
+    // OSC 52: the program set the clipboard (it can never read it).
+    void clipboardWritten(const QString& text);
+    // The program ended and was collected (waitpid status, -1 when unknown).
+    void shellExited(int waitStatus);
+
+private:
+    void send(std::string_view bytes);
+    void takeEvents();
+    void writeExitLine(int waitStatus);
+    void showMessage(std::string_view utf8, Color color);
+
+    std::unique_ptr<TerminalEngine> engine_;
+    std::unique_ptr<PtyDevice> pty_;
+    std::function<void(std::string_view)> inputObserver_;
+    bool exitReported_ = false;
+    bool lateOutputSeparated_ = false; // output after the exit line starts on a line of its own
+};
