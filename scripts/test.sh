@@ -16,7 +16,7 @@ echo "== unit suites (ASan + UBSan)"
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVITRION_SANITIZE=ON -DVITRION_WERROR=ON \
     -DVITRION_BUILD_BENCH=OFF
 cmake --build build/asan -j "$jobs"
-ctest --test-dir build/asan -L 'engine|session|settings|view|app' --output-on-failure -j "$jobs"
+ctest --test-dir build/asan -L 'engine|session|terminal|settings|view|app' --output-on-failure -j "$jobs"
 
 echo "== end-to-end suite (optimised build, real X server)"
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVITRION_WERROR=ON

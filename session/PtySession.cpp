@@ -39,8 +39,7 @@ unsigned short windowDimension(int requested)
 
 } // namespace
 
-PtySession::PtySession(const QString& shellChoice, int rows, int columns, QObject* parent)
-    : PtyDevice(parent)
+PtySession::PtySession(const QString& shellChoice, int rows, int columns, QObject* parent) : PtyDevice(parent)
 {
     lastRows = windowDimension(rows);
     lastColumns = windowDimension(columns);

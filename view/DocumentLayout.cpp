@@ -41,9 +41,9 @@ void DocumentLayout::update(const ScreenReader& screen, GlyphWidthSource& widths
         rows_.pop_back();
     }
     firstToCheck = std::min(firstToCheck, rows_.size());
-    std::int64_t line = firstToCheck == 0 ? (rows_.empty() ? endLine_ : rows_.front().firstLine)
-                                          : rows_[firstToCheck - 1].firstLine +
-                                                rows_[firstToCheck - 1].layout.lineCount();
+    std::int64_t line = firstToCheck == 0
+                            ? (rows_.empty() ? endLine_ : rows_.front().firstLine)
+                            : rows_[firstToCheck - 1].firstLine + rows_[firstToCheck - 1].layout.lineCount();
     for (std::size_t i = firstToCheck; i < count; ++i) {
         const std::uint64_t stamp = screen.rowStamp(i);
         if (i == rows_.size()) {
@@ -81,8 +81,9 @@ LinePosition DocumentLayout::rowAtLine(int line) const
         return {line, 0};
     }
     const std::int64_t absolute = rows_.front().firstLine + line;
-    const auto next = std::upper_bound(rows_.begin(), rows_.end(), absolute,
-                                       [](std::int64_t value, const LaidRow& row) { return value < row.firstLine; });
+    const auto next =
+        std::upper_bound(rows_.begin(), rows_.end(), absolute,
+                         [](std::int64_t value, const LaidRow& row) { return value < row.firstLine; });
     const int row = static_cast<int>(next - rows_.begin()) - 1;
     return {row, static_cast<int>(absolute - rows_[static_cast<std::size_t>(row)].firstLine)};
 }

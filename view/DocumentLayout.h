@@ -24,7 +24,10 @@ public:
     void update(const ScreenReader& screen, GlyphWidthSource& widths);
 
     int rowCount() const { return static_cast<int>(rows_.size()); }
-    int totalLines() const { return rows_.empty() ? 0 : static_cast<int>(endLine_ - rows_.front().firstLine); }
+    int totalLines() const
+    {
+        return rows_.empty() ? 0 : static_cast<int>(endLine_ - rows_.front().firstLine);
+    }
     int firstLineOf(int row) const
     {
         return static_cast<int>(rows_[static_cast<std::size_t>(row)].firstLine - rows_.front().firstLine);

@@ -30,12 +30,11 @@ std::pair<std::size_t, std::size_t> differingCells(std::span<const Cell> a, std:
 
 QRegion FrameDamage::changesTo(ShownFrame next, const Geometry& geometry)
 {
-    const bool comparable =
-        recorded_ && next.visible == last_.visible && next.firstLine == last_.firstLine &&
-        next.lines.size() == lines_.size() && next.reverseVideo == last_.reverseVideo &&
-        next.selectionShown == last_.selectionShown &&
-        (!next.selectionShown ||
-         (next.selectionStart == last_.selectionStart && next.selectionEnd == last_.selectionEnd));
+    const bool comparable = recorded_ && next.visible == last_.visible && next.firstLine == last_.firstLine &&
+                            next.lines.size() == lines_.size() && next.reverseVideo == last_.reverseVideo &&
+                            next.selectionShown == last_.selectionShown &&
+                            (!next.selectionShown || (next.selectionStart == last_.selectionStart &&
+                                                      next.selectionEnd == last_.selectionEnd));
     QRegion changed;
     if (!comparable) {
         changed = next.visible;
@@ -57,8 +56,8 @@ QRegion FrameDamage::changesTo(ShownFrame next, const Geometry& geometry)
             int left = next.visible.left();
             int right = next.visible.right() + 1;
             const bool cellsComparable = now.onGrid && before.onGrid && before.cellsKept;
-            const auto [first, last] =
-                cellsComparable ? differingCells(now.cells, before.cells) : std::pair<std::size_t, std::size_t>{0, 0};
+            const auto [first, last] = cellsComparable ? differingCells(now.cells, before.cells)
+                                                       : std::pair<std::size_t, std::size_t>{0, 0};
             before.rowStamp = now.rowStamp;
             before.lineInRow = now.lineInRow;
             before.onGrid = now.onGrid;

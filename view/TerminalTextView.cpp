@@ -34,11 +34,10 @@ double usableLineSpacing(double lineSpacing)
 } // namespace
 
 TerminalTextView::TerminalTextView(QWidget* parent)
-    : QWidget(parent),
-      metrics_(std::make_unique<GlyphMetrics>(TerminalFont::resolve(QStringLiteral("Menlo"), fontSize_),
-                                              fontSize_)),
-      layout_(std::make_unique<DocumentLayout>()), images_(std::make_unique<LineImageCache>()),
-      damage_(std::make_unique<FrameDamage>())
+    : QWidget(parent), metrics_(std::make_unique<GlyphMetrics>(
+                           TerminalFont::resolve(QStringLiteral("Menlo"), fontSize_), fontSize_)),
+      layout_(std::make_unique<DocumentLayout>()), otherLayout_(std::make_unique<DocumentLayout>()),
+      images_(std::make_unique<LineImageCache>()), damage_(std::make_unique<FrameDamage>())
 {
     frames_ = new FrameScheduler([this] { runFrame(); }, this);
     frames_->setHold([this] { return screen().modes().synchronizedOutput; });
@@ -222,7 +221,8 @@ void TerminalTextView::attemptSessionStart()
     resize(visible.width(), std::max(height(), visible.height()));
     updateDocumentGeometry();
     const QSize settled = enclosingScrollArea() != nullptr ? area->viewport()->size() : visible;
-    const GridSize grid = gridSize(gridArea(*area, QSize(std::min(width(), settled.width()), settled.height())));
+    const GridSize grid =
+        gridSize(gridArea(*area, QSize(std::min(width(), settled.width()), settled.height())));
     terminal().start(shellChoice_, grid);
     if (window()->isVisible()) {
         setFocus(Qt::OtherFocusReason);
@@ -296,9 +296,10 @@ void TerminalTextView::updateChangedLines()
         const auto cells = screen.row(static_cast<std::size_t>(position.row));
         const int start = rowLayout.lineStart(position.line);
         const int end = rowLayout.lineEnd(position.line, static_cast<int>(cells.size()));
-        frame.lines.push_back({screen.rowStamp(static_cast<std::size_t>(position.row)), position.line,
-                               cells.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)),
-                               rowLayout.onGrid});
+        frame.lines.push_back(
+            {screen.rowStamp(static_cast<std::size_t>(position.row)), position.line,
+             cells.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)),
+             rowLayout.onGrid});
     }
     const TerminalModes& modes = screen.modes();
     frame.cursor = modes.cursorVisible ? cursorRectangle().toAlignedRect().adjusted(-1, -1, 1, 1) : QRect();
@@ -348,6 +349,7 @@ void TerminalTextView::scrollCursorIntoView()
 void TerminalTextView::invalidateLayout(double availableWidth)
 {
     layout_->invalidate(availableWidth);
+    otherLayout_->invalidate(availableWidth);
     images_->clear();
     damage_->forget();
     layoutStale_ = true;
@@ -361,7 +363,12 @@ std::size_t TerminalTextView::linesDrawn() const
 void TerminalTextView::refreshLayout() const
 {
     if (layoutStale_) {
-        layout_->update(screen(), *metrics_);
+        const ScreenReader screen = this->screen();
+        if (screen.alternateScreenActive() != layoutIsAlternate_) {
+            std::swap(layout_, otherLayout_);
+            layoutIsAlternate_ = !layoutIsAlternate_;
+        }
+        layout_->update(screen, *metrics_);
         layoutStale_ = false;
     }
 }
@@ -409,5 +416,5 @@ bool TerminalTextView::framePending() const
 
 std::size_t TerminalTextView::layoutsComputed() const
 {
-    return layout_->layoutsComputed();
+    return layout_->layoutsComputed() + otherLayout_->layoutsComputed();
 }

@@ -90,7 +90,7 @@ public:
     int paintCount() const { return paintCount_; }
     std::size_t linesDrawn() const; // display lines drawn into images so far (the rest were reused)
     int framesRun() const;
-    bool framePending() const; // a render has not reached the screen yet
+    bool framePending() const;           // a render has not reached the screen yet
     std::size_t layoutsComputed() const; // rows laid out so far (the rest were known)
     // Whether the pointer's buttons go to the program (it tracks the mouse and Shift is not held)
     // instead of selecting, pasting and opening the menu.
@@ -161,7 +161,11 @@ private:
     Color glassColor_{0.0f, 0.0f, 0.0f, 1.0f};
     Color cursorColor_;
     std::unique_ptr<GlyphMetrics> metrics_;
-    std::unique_ptr<DocumentLayout> layout_;
+    // One line index per screen: the primary's stays laid out while a program has the alternate
+    // screen, so that leaving vim or less does not lay the whole history out again.
+    mutable std::unique_ptr<DocumentLayout> layout_;
+    mutable std::unique_ptr<DocumentLayout> otherLayout_;
+    mutable bool layoutIsAlternate_ = false;
     std::unique_ptr<LineImageCache> images_;
     QMetaObject::Connection focusConnection_; // the application's focus changes, cut when destroyed
     std::unique_ptr<FrameDamage> damage_;

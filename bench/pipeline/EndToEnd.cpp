@@ -6,7 +6,8 @@
 #include "BenchSupport.h"
 #include "RawPtyDrain.h"
 #include "engine/TerminalEngine.h"
-#include "session/ShellSession.h"
+#include "session/PtyDevice.h"
+#include "terminal/Terminal.h"
 #include "tests/view/ViewTestSupport.h"
 #include "view/TerminalTextView.h"
 
@@ -94,7 +95,7 @@ std::vector<EndToEndResult> runEndToEnd(const std::vector<EndToEndWorkload>& wor
         Bench::settle(view, 100);
         const int paintsBefore = view.paintCount();
         const auto start = Bench::Clock::now();
-        view.session()->send(line);
+        view.terminal().pty()->send(line);
         const bool seen = Bench::runEventsUntil(
             [&, &marker = marker] { return Bench::nearCursor(engine, marker, markerRowsAbove); },
             runTimeoutMs);

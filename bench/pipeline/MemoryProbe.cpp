@@ -5,7 +5,8 @@
 #include "BenchSupport.h"
 #include "WorkloadText.h"
 #include "engine/TerminalEngine.h"
-#include "session/ShellSession.h"
+#include "session/PtyDevice.h"
+#include "terminal/Terminal.h"
 #include "tests/view/ViewTestSupport.h"
 #include "view/TerminalSurface.h"
 #include "view/TerminalTextView.h"
@@ -52,7 +53,7 @@ int runMemoryProbe()
     }
     TerminalTextView& view = window.view();
     const TerminalEngine& engine = window.engine();
-    view.session()->send("cat '" + path + "'; echo probe-done-$((6*7))\r");
+    view.terminal().pty()->send("cat '" + path + "'; echo probe-done-$((6*7))\r");
     if (!Bench::runEventsUntil([&] { return Bench::nearCursor(engine, "probe-done-42", 3); }, 120000)) {
         std::fprintf(stderr, "memory probe: the output did not arrive\n");
         return 1;

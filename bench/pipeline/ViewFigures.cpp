@@ -125,7 +125,7 @@ std::vector<RepaintResult> measureRepaints(int rows, int columns,
     }
     for (int i = 0; i < repaints / 4; ++i) {
         for (std::size_t set = 0; set < sets.size(); ++set) {
-            hosts[set]->engine().consume("\033[H" + screens[set]);
+            hosts[set]->feed("\033[H" + screens[set]);
             const auto start = Bench::Clock::now();
             hosts[set]->view().repaint();
             results[set].redrawnMs.push_back(Bench::millisecondsSince(start));

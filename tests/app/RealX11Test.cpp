@@ -9,6 +9,7 @@
 #include "app/VitrionApp.h"
 #include "app/X11Glass.h"
 #include "settings/AppModel.h"
+#include "terminal/Terminal.h"
 #include "view/TerminalSurface.h"
 #include "view/TerminalTextView.h"
 
@@ -287,7 +288,7 @@ TEST_F(RealX11Test, CompositorStoppingAndStartingIsFollowedLive)
 TEST_F(RealX11Test, EveryMenuShortcutFiresFromTheKeyboard)
 {
     TerminalTextView* view = content()->surface()->textView();
-    ASSERT_TRUE(QTest::qWaitFor([view] { return view->session() != nullptr; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([view] { return view->terminal().pty() != nullptr; }, 5000));
 
     // Ctrl+Shift+comma arrives as Ctrl+Shift+less: the sheet opens all the same; Escape closes it.
     ASSERT_TRUE(key(QStringLiteral("ctrl+shift+comma")));
@@ -303,14 +304,15 @@ TEST_F(RealX11Test, EveryMenuShortcutFiresFromTheKeyboard)
     EXPECT_TRUE(QTest::qWaitFor([before] { return vitrion->model().sessionID() != before; }, 3000));
 
     view = content()->surface()->textView();
-    ASSERT_TRUE(QTest::qWaitFor([view] { return view->session() != nullptr && view->hasFocus(); }, 5000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([view] { return view->terminal().pty() != nullptr && view->hasFocus(); }, 5000));
     std::string sent;
-    view->setInputObserver([&sent](std::string_view bytes) { sent.append(bytes); });
+    view->terminal().setInputObserver([&sent](std::string_view bytes) { sent.append(bytes); });
     QGuiApplication::clipboard()->setText(QStringLiteral("from-the-clipboard"));
     ASSERT_TRUE(key(QStringLiteral("ctrl+shift+v")));
     EXPECT_TRUE(
         QTest::qWaitFor([&sent] { return sent.find("from-the-clipboard") != std::string::npos; }, 3000));
-    view->setInputObserver({});
+    view->terminal().setInputObserver({});
 
     QSignalSpy quit(vitrion->quitAction(), &QAction::triggered);
     ASSERT_TRUE(key(QStringLiteral("ctrl+shift+q")));

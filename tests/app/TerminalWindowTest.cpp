@@ -11,7 +11,9 @@
 #include "app/SettingsPanel.h"
 #include "app/SliderRow.h"
 #include "app/VitrionApp.h"
-#include "session/ShellSession.h"
+#include "engine/TerminalEngine.h"
+#include "session/PtyDevice.h"
+#include "terminal/Terminal.h"
 #include "view/TerminalSurface.h"
 #include "view/TerminalTextView.h"
 
@@ -62,9 +64,9 @@ protected:
     // Waits for the surface's shell and returns its pid.
     qint64 runningShell() const
     {
-        const bool started =
-            QTest::qWaitFor([this] { return view()->session() && view()->session()->childPid() > 0; }, 5000);
-        return started ? view()->session()->childPid() : -1;
+        const bool started = QTest::qWaitFor(
+            [this] { return view()->terminal().pty() && view()->terminal().pty()->childPid() > 0; }, 5000);
+        return started ? view()->terminal().pty()->childPid() : -1;
     }
 
     void focusTerminal() const
@@ -171,7 +173,7 @@ TEST_F(TerminalWindowTest, PaddingAndRadiusFollowTheSettingsWithoutRestartingThe
     EXPECT_EQ(content()->surface(), surface);
     EXPECT_EQ(content()->backdrop(), backdrop);
     EXPECT_EQ(app->model().sessionID(), session);
-    EXPECT_EQ(view()->session()->childPid(), shell);
+    EXPECT_EQ(view()->terminal().pty()->childPid(), shell);
     EXPECT_NEAR(backdrop->tintLayer()->color().alphaF(), 0.4, 1e-3);
 }
 
@@ -201,7 +203,7 @@ TEST_F(TerminalWindowTest, PasteReachesOnlyAFocusedTerminal)
 {
     ASSERT_GT(runningShell(), 0);
     std::string sent;
-    view()->setInputObserver([&sent](std::string_view bytes) { sent.append(bytes); });
+    view()->terminal().setInputObserver([&sent](std::string_view bytes) { sent.append(bytes); });
     QGuiApplication::clipboard()->setText(QStringLiteral("pasted-text"));
 
     focusTerminal();
@@ -292,29 +294,29 @@ TEST_F(TerminalWindowTest, TerminalMenuOffersCopyPasteNewShellAndSettings)
 TEST_F(TerminalWindowTest, TheProgramsTitleBellAndMouseTrackingReachTheWindow)
 {
     ASSERT_GT(runningShell(), 0);
-    view()->engine()->consume("\x1b]0;vim notes.txt\x07");
+    view()->terminal().receive("\x1b]0;vim notes.txt\x07");
     EXPECT_EQ(app->mainWindow()->windowTitle(), QStringLiteral("vim notes.txt \u2014 Vitrion"));
-    view()->engine()->consume("\x1b]2;\x07");
+    view()->terminal().receive("\x1b]2;\x07");
     EXPECT_EQ(app->mainWindow()->windowTitle(), "Vitrion");
 
     // In front of the user the bell is a brief flash of the glass.
     focusTerminal();
-    view()->engine()->consume("\x07");
+    view()->terminal().receive("\x07");
     EXPECT_TRUE(content()->bellFlashShowing());
     EXPECT_TRUE(QTest::qWaitFor([this] { return !content()->bellFlashShowing(); }, 2000));
 
     // A program that tracks the mouse gets the right click: no menu, unless Shift is held.
     QMenu* menu = content()->contextMenu();
-    view()->engine()->consume("\x1b[?1000h");
+    view()->terminal().receive("\x1b[?1000h");
     emit view()->customContextMenuRequested(QPoint(20, 20));
     EXPECT_FALSE(menu->isVisible());
-    view()->engine()->consume("\x1b[?1000l");
+    view()->terminal().receive("\x1b[?1000l");
     emit view()->customContextMenuRequested(QPoint(20, 20));
     EXPECT_TRUE(QTest::qWaitFor([menu] { return menu->isVisible(); }, 2000));
     menu->hide();
 
     // A new shell has not named the window yet.
-    view()->engine()->consume("\x1b]2;old shell\x07");
+    view()->terminal().receive("\x1b]2;old shell\x07");
     app->newShellAction()->trigger();
     EXPECT_EQ(app->mainWindow()->windowTitle(), "Vitrion");
 }
@@ -324,9 +326,10 @@ TEST_F(TerminalWindowTest, TheProgramsTitleBellAndMouseTrackingReachTheWindow)
 TEST_F(TerminalWindowTest, TheBackgroundReportedToProgramsIsTheGlass)
 {
     const auto reported = [this] {
-        view()->engine()->takeReplies();
-        view()->engine()->consume("\x1b]11;?\x07");
-        const std::string reply = view()->engine()->takeReplies();
+        TerminalEngine& engine = view()->terminal().engine(); // the reply is read here, not by the shell
+        engine.takeReplies();
+        engine.consume("\x1b]11;?\x07");
+        const std::string reply = engine.takeReplies();
         const std::size_t at = reply.find("rgb:");
         if (at == std::string::npos || reply.size() < at + 18) {
             return QColor();

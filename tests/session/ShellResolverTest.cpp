@@ -1,5 +1,5 @@
 // Shell resolution against this machine's real file system.
-#include "session/ShellSession.h"
+#include "session/ShellResolver.h"
 
 #include <QFileInfo>
 
@@ -46,8 +46,8 @@ private:
 TEST(ShellResolverTest, DefaultIsTheShellVariableUnchecked)
 {
     ShellVariable shell("/no/such/shell");
-    EXPECT_EQ(ShellSession::loginShell(), "/no/such/shell");
-    EXPECT_EQ(ShellSession::path("Default"), "/no/such/shell");
+    EXPECT_EQ(ShellResolver::loginShell(), "/no/such/shell");
+    EXPECT_EQ(ShellResolver::path("Default"), "/no/such/shell");
 }
 
 TEST(ShellResolverTest, WithoutShellVariableTheAccountsShellOrZsh)
@@ -57,20 +57,20 @@ TEST(ShellResolverTest, WithoutShellVariableTheAccountsShellOrZsh)
         entry && entry->pw_shell && *entry->pw_shell ? QString::fromLocal8Bit(entry->pw_shell) : "/bin/zsh";
     {
         ShellVariable shell(nullptr);
-        EXPECT_EQ(ShellSession::loginShell(), expected);
+        EXPECT_EQ(ShellResolver::loginShell(), expected);
     }
     ShellVariable empty("");
-    EXPECT_EQ(ShellSession::loginShell(), expected);
+    EXPECT_EQ(ShellResolver::loginShell(), expected);
 }
 
 TEST(ShellResolverTest, NamesAreLowerCasedAndSearchedInOrder)
 {
     ASSERT_TRUE(executableFile("/bin/sh"));
-    EXPECT_EQ(ShellSession::path("sh"), "/bin/sh");
-    EXPECT_EQ(ShellSession::path("SH"), "/bin/sh");
+    EXPECT_EQ(ShellResolver::path("sh"), "/bin/sh");
+    EXPECT_EQ(ShellResolver::path("SH"), "/bin/sh");
     if (executableFile("/bin/bash")) {
-        EXPECT_EQ(ShellSession::path("Bash"), "/bin/bash");
-        EXPECT_EQ(ShellSession::path("BASH"), "/bin/bash");
+        EXPECT_EQ(ShellResolver::path("Bash"), "/bin/bash");
+        EXPECT_EQ(ShellResolver::path("BASH"), "/bin/bash");
     }
 }
 
@@ -78,10 +78,10 @@ TEST(ShellResolverTest, UnfoundChoicesGiveZshNotTheLoginShell)
 {
     ShellVariable shell("/bin/sh");
     for (const char* choice : {"default", "no-such-shell", "/usr/bin/sh", "", "../bin/sh "}) {
-        EXPECT_EQ(ShellSession::path(choice), "/bin/zsh") << choice;
+        EXPECT_EQ(ShellResolver::path(choice), "/bin/zsh") << choice;
     }
     if (!executableFile("/bin/ash") && !executableFile("/usr/bin/ash") &&
         !executableFile("/usr/local/bin/ash") && !executableFile("/opt/homebrew/bin/ash")) {
-        EXPECT_EQ(ShellSession::path("ash"), "/bin/zsh");
+        EXPECT_EQ(ShellResolver::path("ash"), "/bin/zsh");
     }
 }

@@ -1,7 +1,7 @@
 // Key encoding: the keys without text with every modifier in both cursor-key modes, the keypad in
 // both keypad modes, Control folding as xterm does it, the window's own chords, the fixed table
 // keys, and typed text with Alt as an ESC prefix.
-#include "view/KeyEncoder.h"
+#include "terminal/KeyEncoder.h"
 
 #include <gtest/gtest.h>
 #include <string>

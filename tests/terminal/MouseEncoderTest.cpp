@@ -1,6 +1,6 @@
 // Mouse reports: which events each tracking mode reports, the button codes with modifiers, motion
 // and the wheel, in the default encoding (with its 223-cell limit) and in SGR.
-#include "view/MouseEncoder.h"
+#include "terminal/MouseEncoder.h"
 
 #include <gtest/gtest.h>
 #include <string>

@@ -1,6 +1,6 @@
 // Paste encoding: line endings, bracketing, and the control stripping that keeps a pasted text from
 // ending the bracket or signalling the shell.
-#include "view/PasteEncoder.h"
+#include "terminal/PasteEncoder.h"
 
 #include <gtest/gtest.h>
 

@@ -2,10 +2,12 @@
 // width, and layouts reused while a row is unchanged.
 #include "view/RowLayout.h"
 
+#include "engine/ScreenReader.h"
 #include "engine/TerminalEngine.h"
 #include "view/DocumentLayout.h"
 
 #include <gtest/gtest.h>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -105,7 +107,7 @@ TEST(DocumentLayoutTest, LinesFollowRowsAndUnchangedRowsAreNotLaidOutAgain)
     DocumentLayout document;
     document.invalidate(100.0); // 10 cells per line
     engine.consume("short\r\n" + std::string(20, 'y') + "\r\n");
-    document.update(engine, widths);
+    document.update(ScreenReader(engine), widths);
     EXPECT_EQ(document.rowCount(), 3);
     // "short" and the blank row are one line each (blanks hang); the full row wraps once.
     EXPECT_EQ(document.totalLines(), 1 + 2 + 1);
@@ -116,30 +118,70 @@ TEST(DocumentLayoutTest, LinesFollowRowsAndUnchangedRowsAreNotLaidOutAgain)
     EXPECT_EQ(document.rowAtLine(99).row, 2);
 
     const auto computed = document.layoutsComputed();
-    document.update(engine, widths);
+    document.update(ScreenReader(engine), widths);
     EXPECT_EQ(document.layoutsComputed(), computed);
     engine.consume("z");
-    document.update(engine, widths);
+    document.update(ScreenReader(engine), widths);
     EXPECT_EQ(document.layoutsComputed(), computed + 1);
 }
 
-TEST(DocumentLayoutTest, CacheStaysBoundedWhileHistoryScrolls)
+// A frame looks at the screen's rows and what was added since, never at the whole history; and
+// what it builds that way is what a fresh layout of every row gives, through drops at the oldest
+// end, clearing the history, rows that wrap, the alternate screen and resizes.
+TEST(DocumentLayoutTest, FramesCostTheScreenNotTheHistoryAndMatchAFreshLayout)
 {
     TerminalEngine engine;
     engine.resizeGrid(24, 80);
     FakeWidths widths;
     DocumentLayout document;
-    document.invalidate(1000.0);
-    for (int chunk = 0; chunk < 50; ++chunk) {
+    document.invalidate(300.0); // 30 cells per line: long rows wrap
+    std::mt19937 random(11);
+    const std::string steps[] = {"\x1b[3J", "\x1b[?1049h", "\x1b[?1049l", "\x1b[5;1Hedited", "\x1b[2J"};
+    for (int chunk = 0; chunk < 60; ++chunk) {
         std::string text;
-        for (int line = 0; line < 200; ++line) {
-            text += "line " + std::to_string(chunk * 200 + line) + "\r\n";
+        for (int line = 0, lines = static_cast<int>(random() % 120); line < lines; ++line) {
+            text += std::string(random() % 70, static_cast<char>('a' + line % 26)) + "\r\n";
         }
+        // Switching screens and resizing lay everything out again; nothing else does.
+        const bool relaid = random() % 4 == 0 && chunk % 17 != 16;
+        if (relaid) {
+            text += steps[random() % std::size(steps)];
+        }
+        const bool ordinary = !relaid || text.find("1049") == std::string::npos;
         engine.consume(text);
-        document.update(engine, widths);
-        EXPECT_EQ(document.totalLines(), static_cast<int>(engine.rowCount()));
+        if (chunk % 17 == 16) {
+            engine.resizeGrid(20 + static_cast<int>(random() % 10), 80);
+        }
+        const auto before = document.layoutsComputed();
+        document.update(ScreenReader(engine), widths);
+        if (ordinary && chunk % 17 != 16) {
+            // The screen's rows, and the rows the chunk added (at most two per line of it).
+            EXPECT_LE(document.layoutsComputed() - before,
+                      static_cast<std::size_t>(engine.rows() + 2 * 120 + 24))
+                << "chunk " << chunk;
+        }
+        DocumentLayout fresh;
+        fresh.invalidate(300.0);
+        fresh.update(ScreenReader(engine), widths);
+        ASSERT_EQ(document.rowCount(), fresh.rowCount()) << "chunk " << chunk;
+        ASSERT_EQ(document.totalLines(), fresh.totalLines()) << "chunk " << chunk;
+        for (int row = 0; row < fresh.rowCount(); ++row) {
+            ASSERT_EQ(document.firstLineOf(row), fresh.firstLineOf(row))
+                << "chunk " << chunk << " row " << row;
+        }
+        for (int line = 0; line < fresh.totalLines(); line += 7) {
+            ASSERT_EQ(document.rowAtLine(line).row, fresh.rowAtLine(line).row) << "line " << line;
+            ASSERT_EQ(document.rowAtLine(line).line, fresh.rowAtLine(line).line) << "line " << line;
+        }
     }
-    EXPECT_EQ(engine.rowCount(), 2000u);
+
+    // With the history full, one more line costs the screen's rows at most.
+    engine.consume(std::string(2100, '\n'));
+    document.update(ScreenReader(engine), widths);
+    const auto before = document.layoutsComputed();
+    engine.consume("one more line\r\n");
+    document.update(ScreenReader(engine), widths);
+    EXPECT_LE(document.layoutsComputed() - before, 2u);
 }
 
 } // namespace

@@ -94,7 +94,7 @@ TEST_F(TerminalDrawingTest, TextIsDrawnInEachCellsColourAtItsCellWithNoBackgroun
 {
     ScrollHost host(QSize(800, 600), settingsWith(TerminalCursorStyle::beam));
     // M in the base colour (red), then green and blue from the 256-colour cube, a blank, and W.
-    host.engine().consume("M\x1b[38;5;46mM\x1b[38;5;21mM\x1b[0m W");
+    host.feed("M\x1b[38;5;46mM\x1b[38;5;21mM\x1b[0m W");
     settle(host.view());
     const QImage image = ViewTest::grab(host.view());
 
@@ -119,7 +119,7 @@ TEST_F(TerminalDrawingTest, TextIsDrawnInEachCellsColourAtItsCellWithNoBackgroun
 TEST_F(TerminalDrawingTest, BlockCursorIsGreyWithTheCharacterInBlack)
 {
     ScrollHost host(QSize(800, 600), settingsWith(TerminalCursorStyle::block));
-    host.engine().consume("ab\x1b[D"); // cursor back over the b
+    host.feed("ab\x1b[D"); // cursor back over the b
     settle(host.view());
     const QRectF block = host.view().cursorRectangle();
     EXPECT_EQ(block.topLeft(), host.view().cellOrigin(0, 1));
@@ -148,7 +148,7 @@ TEST_F(TerminalDrawingTest, BlockCursorIsGreyWithTheCharacterInBlack)
     EXPECT_EQ(other, 0);
 
     // Over a blank the block is plain grey.
-    host.engine().consume("\x1b[C ");
+    host.feed("\x1b[C ");
     settle(host.view());
     const QImage blank = ViewTest::grab(host.view());
     const QRect blankInside = host.view().cursorRectangle().toAlignedRect().adjusted(1, 1, -1, -1);
@@ -186,8 +186,8 @@ TEST_F(TerminalDrawingTest, BeamAndUnderlineAreTwoPixelBars)
 TEST_F(TerminalDrawingTest, WideFallbackGlyphTakesTwoCellsOfTheGrid)
 {
     ScrollHost host(QSize(800, 600), settingsWith(TerminalCursorStyle::beam));
-    host.engine().consume("\xe4\xb8\xad"
-                          "ab"); // U+4E2D from the CJK fallback font, then ASCII
+    host.feed("\xe4\xb8\xad"
+              "ab"); // U+4E2D from the CJK fallback font, then ASCII
     settle(host.view());
     const double advance = host.view().cellAdvance();
     const double a = host.view().cellOrigin(0, 2).x();
@@ -201,7 +201,7 @@ TEST_F(TerminalDrawingTest, WideFallbackGlyphTakesTwoCellsOfTheGrid)
     const double pitch = host.view().linePitch();
     const QImage ideographOnly = [&] {
         ScrollHost reference(QSize(800, 600), settingsWith(TerminalCursorStyle::beam));
-        reference.engine().consume("\xe4\xb8\xad\r"); // the beam goes back over the ideograph
+        reference.feed("\xe4\xb8\xad\r"); // the beam goes back over the ideograph
         settle(reference.view());
         return ViewTest::grab(reference.view());
     }();
@@ -209,7 +209,7 @@ TEST_F(TerminalDrawingTest, WideFallbackGlyphTakesTwoCellsOfTheGrid)
     // The a's cell holds the a's ink, roughly as much as a plain a has (sub-pixel placement varies).
     const QImage plain = [&] {
         ScrollHost reference(QSize(800, 600), settingsWith(TerminalCursorStyle::beam));
-        reference.engine().consume("a\r\n");
+        reference.feed("a\r\n");
         settle(reference.view());
         return ViewTest::grab(reference.view());
     }();
@@ -220,7 +220,7 @@ TEST_F(TerminalDrawingTest, WideFallbackGlyphTakesTwoCellsOfTheGrid)
 TEST_F(TerminalDrawingTest, DrawnLinesAreReusedUntilTheirRowChanges)
 {
     ScrollHost host(QSize(800, 600), settingsWith(TerminalCursorStyle::beam));
-    host.engine().consume("gjy\r\nsecond\r\nthird");
+    host.feed("gjy\r\nsecond\r\nthird");
     settle(host.view());
     const QImage first = ViewTest::grab(host.view());
     const std::size_t drawn = host.view().linesDrawn();
@@ -240,7 +240,7 @@ TEST_F(TerminalDrawingTest, DrawnLinesAreReusedUntilTheirRowChanges)
     EXPECT_EQ(inkIn(first, interiorOf(lowerPart(1, 1))).pixels, 0); // the e of "second"
 
     // One row rewritten: only its line is drawn again, in its new text and colour.
-    host.engine().consume("\x1b[2;1H\x1b[38;5;46mS");
+    host.feed("\x1b[2;1H\x1b[38;5;46mS");
     settle(host.view());
     const QImage changed = ViewTest::grab(host.view());
     EXPECT_EQ(host.view().linesDrawn(), drawn + 1);
@@ -281,7 +281,7 @@ private:
 TEST_F(TerminalDrawingTest, AFrameRepaintsOnlyTheLinesAndCursorItChanged)
 {
     ScrollHost host(QSize(800, 600), settingsWith(TerminalCursorStyle::block));
-    host.engine().consume("first\r\nsecond\r\n$ ");
+    host.feed("first\r\nsecond\r\n$ ");
     settle(host.view());
     ViewTest::grab(host.view());
     const double pitch = host.view().linePitch();
@@ -292,7 +292,7 @@ TEST_F(TerminalDrawingTest, AFrameRepaintsOnlyTheLinesAndCursorItChanged)
         ViewTest::spinFor(50); // the paints an earlier frame asked for
         areas.painted = QRegion();
         const int frames = host.view().framesRun();
-        host.engine().consume(output);
+        host.feed(output);
         EXPECT_TRUE(ViewTest::waitUntil([&] {
             return host.view().framesRun() > frames && !host.view().framePending() &&
                    !areas.painted.isEmpty();
@@ -314,7 +314,7 @@ TEST_F(TerminalDrawingTest, AFrameRepaintsOnlyTheLinesAndCursorItChanged)
         paintedAfter("\x1b[1;1HF\x1b[3;4H").contains(host.view().cellOrigin(0, 0).toPoint() + QPoint(1, 1)));
     const auto sameAsFresh = [&](const std::string& output) {
         ScrollHost fresh(QSize(800, 600), settingsWith(TerminalCursorStyle::block));
-        fresh.engine().consume(output);
+        fresh.feed(output);
         settle(fresh.view());
         return ViewTest::grab(host.view()) == ViewTest::grab(fresh.view());
     };
@@ -337,7 +337,7 @@ TEST_F(TerminalDrawingTest, RowsWrapAtTheViewsWidthWhenItIsNarrow)
 {
     ScrollHost host(QSize(300, 500), settingsWith(TerminalCursorStyle::beam), Qt::ScrollBarAlwaysOff);
     ASSERT_EQ(host.engine().columns(), 80); // never below 80, however narrow
-    host.engine().consume(std::string(80, 'x'));
+    host.feed(std::string(80, 'x'));
     settle(host.view());
     const double advance = host.view().cellAdvance();
     const int perLine = static_cast<int>((300 - 2 * TerminalTextView::textInset + 0.01) / advance);
@@ -364,8 +364,8 @@ TEST_F(TerminalDrawingTest, OutputScrollsTheCursorsLineIntoView)
     for (int i = 0; i < 60; ++i) {
         output += "line " + std::to_string(i) + "\r\n";
     }
-    host.engine().consume(output);
-    host.engine().consume("$ ");
+    host.feed(output);
+    host.feed("$ ");
     auto cursorVisible = [&host] {
         const QRectF cursor = host.view().cursorRectangle().translated(host.view().pos());
         return QRectF(host.area().viewport()->rect()).contains(cursor);
@@ -379,7 +379,7 @@ TEST_F(TerminalDrawingTest, OutputScrollsTheCursorsLineIntoView)
     // Scrolled away by the user, the next output brings the cursor back.
     host.area().verticalScrollBar()->setValue(0);
     ASSERT_FALSE(cursorVisible());
-    host.engine().consume("x");
+    host.feed("x");
     EXPECT_TRUE(ViewTest::waitUntil([&] { return !host.view().framePending() && cursorVisible(); }));
 }
 
@@ -458,7 +458,7 @@ protected:
                                                TerminalCursorStyle cursor = TerminalCursorStyle::beam)
     {
         auto host = std::make_unique<ScrollHost>(QSize(800, 600), settingsWith(cursor));
-        host->engine().consume(output);
+        host->feed(output);
         settle(host->view());
         return host;
     }
@@ -774,12 +774,12 @@ TEST_F(TerminalStyleTest, ABlinkingCursorTurnsOffAndOnWhileFocused)
     };
     for (const std::string blinking : {"\x1b[1 q", "\x1b[?12h"}) {
         SCOPED_TRACE(blinking);
-        host.engine().consume(blinking + "x");
+        host.feed(blinking + "x");
         ASSERT_TRUE(ViewTest::waitUntil([&] { return blink->running(); }));
         EXPECT_TRUE(ViewTest::waitUntil([&] { return !cursorPainted(); }));
         EXPECT_TRUE(ViewTest::waitUntil([&] { return cursorPainted(); }));
         // A steady style, the blink mode off: the cursor stays drawn.
-        host.engine().consume("\x1b[2 q\x1b[?12lx");
+        host.feed("\x1b[2 q\x1b[?12lx");
         ASSERT_TRUE(ViewTest::waitUntil([&] { return !blink->running(); }));
         EXPECT_TRUE(cursorPainted());
     }
@@ -792,19 +792,19 @@ TEST_F(TerminalStyleTest, SynchronizedOutputHoldsFramesUntilItEndsOrTimesOut)
 
     QElapsedTimer clock;
     clock.start();
-    host->engine().consume("\x1b[?2026h\x1b[2Jhalf");
+    host->feed("\x1b[?2026h\x1b[2Jhalf");
     ViewTest::waitUntil([&] { return host->view().framesRun() > before; }, FrameScheduler::holdLimitMs / 3);
     // No frame while the update lasts (unless the machine was too slow to look before the limit).
     EXPECT_TRUE(host->view().framesRun() == before || clock.elapsed() >= FrameScheduler::holdLimitMs);
     EXPECT_TRUE(host->view().framePending());
 
     // Its end paints the whole update at once.
-    host->engine().consume(" done\x1b[?2026l");
+    host->feed(" done\x1b[?2026l");
     EXPECT_TRUE(ViewTest::waitUntil([&] { return !host->view().framePending(); }));
 
     // An update that never ends is painted anyway, after the hold's limit.
     const int ended = host->view().framesRun();
-    host->engine().consume("\x1b[?2026hstuck");
+    host->feed("\x1b[?2026hstuck");
     EXPECT_TRUE(ViewTest::waitUntil([&] { return host->view().framesRun() > ended; }));
     EXPECT_TRUE(host->engine().modes().synchronizedOutput);
 }
@@ -826,7 +826,7 @@ protected:
 TEST_F(TerminalSelectionTest, DragDoubleAndTripleClickSelectAndCtrlShiftCCopies)
 {
     ScrollHost host(QSize(800, 600), settingsWith(TerminalCursorStyle::beam));
-    host.engine().consume("hello brave world\r\nsecond line\r\n");
+    host.feed("hello brave world\r\nsecond line\r\n");
     settle(host.view());
     TerminalTextView& view = host.view();
 
@@ -855,7 +855,7 @@ TEST_F(TerminalSelectionTest, DragDoubleAndTripleClickSelectAndCtrlShiftCCopies)
     // Select all joins the rows with "\n"; the next render puts the empty selection at the cursor.
     view.selectAll();
     EXPECT_TRUE(view.selectedText().startsWith(QStringLiteral("hello brave world\nsecond line\n")));
-    host.engine().consume("z");
+    host.feed("z");
     EXPECT_TRUE(view.selection().isEmpty());
     EXPECT_EQ(view.selection().caret.row, host.engine().cursorRow());
     EXPECT_EQ(view.selection().caret.column, host.engine().cursorColumn());

@@ -4,7 +4,8 @@
 
 #include "ViewTestSupport.h"
 #include "engine/TerminalEngine.h"
-#include "session/ShellSession.h"
+#include "session/PtyDevice.h"
+#include "terminal/Terminal.h"
 #include "view/GlyphMetrics.h"
 #include "view/TerminalTextView.h"
 #include "view/ViewportWatch.h"
@@ -49,7 +50,7 @@ TEST_F(TerminalSurfaceTest, SettingsChangeRefontsAndRecoloursTheRunningShell)
 {
     SurfaceWindow shell(ViewTest::settingsWithShell(QStringLiteral("sh")));
     ASSERT_TRUE(shell.waitForShell()) << ViewTest::screenDump(shell.engine());
-    ShellSession* session = shell.view().session();
+    PtyDevice* session = shell.view().terminal().pty();
     const qint64 pid = session->childPid();
     const Cell oldCell = shell.engine().row(0)[0];
 
@@ -68,7 +69,7 @@ TEST_F(TerminalSurfaceTest, SettingsChangeRefontsAndRecoloursTheRunningShell)
     EXPECT_EQ(shell.engine().baseTextColor(), colorFromComponents(0.2, 1.0, 0.4));
     EXPECT_EQ(shell.engine().row(0)[0], oldCell); // the text in the default colour takes the new one
     // The same shell, now told the grid of the larger font.
-    EXPECT_EQ(shell.view().session(), session);
+    EXPECT_EQ(shell.view().terminal().pty(), session);
     EXPECT_EQ(session->childPid(), pid);
     const GridSize grid =
         GridSizing::atLeastMinimum(shell.view().gridSize(shell.surface().scrollArea()->viewport()->size()));
@@ -82,7 +83,7 @@ TEST_F(TerminalSurfaceTest, TearDownStopsTheWatchAndHangsUpTheShell)
 {
     SurfaceWindow shell(ViewTest::settingsWithShell(QStringLiteral("bash")));
     ASSERT_TRUE(shell.waitForShell()) << ViewTest::screenDump(shell.engine());
-    const qint64 pid = shell.view().session()->childPid();
+    const qint64 pid = shell.view().terminal().pty()->childPid();
     ASSERT_GT(pid, 0);
     QPointer<TerminalTextView> view = &shell.view();
     QPointer<ViewportWatch> watch = shell.surface().viewportWatch();

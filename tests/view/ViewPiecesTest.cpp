@@ -1,9 +1,9 @@
 // The view's Qt pieces on their own: font resolution with its stand-in table and fractional sizes,
 // the pointer's image and hot spot, frame coalescing, and Qt key events turned into shell bytes.
 #include "ViewTestSupport.h"
+#include "terminal/KeyEncoder.h"
 #include "view/FrameScheduler.h"
 #include "view/GlyphMetrics.h"
-#include "view/KeyEncoder.h"
 #include "view/KeyEventTranslator.h"
 #include "view/PointerCursor.h"
 #include "view/TerminalFont.h"

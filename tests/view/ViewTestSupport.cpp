@@ -4,6 +4,7 @@
 
 #include "engine/TerminalEngine.h"
 #include "engine/Utf8Encoder.h"
+#include "terminal/Terminal.h"
 #include "view/TerminalSurface.h"
 #include "view/TerminalTextView.h"
 
@@ -108,35 +109,45 @@ std::string screenDump(const TerminalEngine& engine)
 }
 
 ScrollHost::ScrollHost(QSize size, const VitrionSettings& settings, Qt::ScrollBarPolicy vertical)
-    : area_(std::make_unique<QScrollArea>())
 {
     ensureApplication();
+    terminal_ = std::make_unique<Terminal>();
+    area_ = std::make_unique<QScrollArea>();
     area_->setFrameShape(QFrame::NoFrame);
     area_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     area_->setVerticalScrollBarPolicy(vertical);
     area_->setWidgetResizable(false);
     area_->viewport()->setAutoFillBackground(false);
     view_ = new TerminalTextView;
+    view_->attach(terminal_.get());
     view_->configure(settings);
     area_->setWidget(view_);
     view_->setAutoFillBackground(false);
     area_->resize(size);
     area_->show();
-    view_->resizeSessionToViewport();
+    view_->fitTerminalToViewport();
     spinFor(0);
 }
 
-ScrollHost::~ScrollHost() = default;
+ScrollHost::~ScrollHost()
+{
+    area_.reset(); // the view before the terminal it shows
+}
 
 TerminalEngine& ScrollHost::engine()
 {
-    return *view_->engine();
+    return terminal_->engine();
+}
+
+void ScrollHost::feed(std::string_view bytes)
+{
+    terminal_->receive(bytes);
 }
 
 void ScrollHost::resize(QSize size)
 {
     area_->resize(size);
-    view_->resizeSessionToViewport();
+    view_->fitTerminalToViewport();
     spinFor(0);
 }
 
@@ -161,7 +172,12 @@ TerminalTextView& SurfaceWindow::view()
 
 TerminalEngine& SurfaceWindow::engine()
 {
-    return *view().engine();
+    return surface_->terminal()->engine();
+}
+
+void SurfaceWindow::feed(std::string_view bytes)
+{
+    surface_->terminal()->receive(bytes);
 }
 
 void SurfaceWindow::resize(QSize size)
@@ -171,7 +187,7 @@ void SurfaceWindow::resize(QSize size)
 
 bool SurfaceWindow::waitForShell()
 {
-    if (!waitUntil([this] { return view().session() != nullptr; })) {
+    if (!waitUntil([this] { return view().terminal().pty() != nullptr; })) {
         return false;
     }
     // The arithmetic makes the answer differ from the echoed command line.

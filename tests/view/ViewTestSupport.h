@@ -11,8 +11,10 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
+class Terminal;
 class TerminalEngine;
 class TerminalSurface;
 class TerminalTextView;
@@ -31,7 +33,8 @@ bool screenHas(const TerminalEngine& engine, const std::string& line); // alone,
 bool screenContains(const TerminalEngine& engine, const std::string& text);
 std::string screenDump(const TerminalEngine& engine);
 
-// A shown scroll area holding one configured view, set up like the surface but starting nothing.
+// A shown scroll area holding one configured view attached to its own terminal, set up like the
+// surface but starting nothing.
 class ScrollHost {
 public:
     explicit ScrollHost(QSize size, const VitrionSettings& settings = {},
@@ -39,10 +42,14 @@ public:
     ~ScrollHost();
     QScrollArea& area() { return *area_; }
     TerminalTextView& view() { return *view_; }
+    Terminal& terminal() { return *terminal_; }
     TerminalEngine& engine();
+    // Output through the terminal's own path, as a chunk from the pseudo-terminal.
+    void feed(std::string_view bytes);
     void resize(QSize size);
 
 private:
+    std::unique_ptr<Terminal> terminal_;
     std::unique_ptr<QScrollArea> area_;
     TerminalTextView* view_ = nullptr;
 };
@@ -56,6 +63,7 @@ public:
     TerminalSurface& surface() { return *surface_; }
     TerminalTextView& view();
     TerminalEngine& engine();
+    void feed(std::string_view bytes);
     void resize(QSize size);
     // Waits for the shell to run and answer a command; false on time-out.
     bool waitForShell();

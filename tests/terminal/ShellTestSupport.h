@@ -1,4 +1,4 @@
-// Shared pieces of the session suites: the Qt event loop, a private home folder, waiting on the
+// Shared pieces of the suites that run real shells: the Qt event loop, a private home folder, waiting on the
 // loop for a condition, and reading the engine's grid as text.
 #pragma once
 
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace SessionTest {
+namespace ShellTest {
 
 void ensureApplication(); // the QCoreApplication the notifiers need
 QString homePath();       // HOME for every shell the suites start
@@ -25,4 +25,4 @@ std::string screenDump(const TerminalEngine& engine); // for failure messages
 
 bool processExists(long pid); // a zombie still counts: its /proc entry remains until reaped
 
-} // namespace SessionTest
+} // namespace ShellTest

@@ -1,6 +1,6 @@
-// Support for the session suites. HOME points at a temporary folder from before main, so login
+// Support for the suites that run real shells. HOME points at a temporary folder from before main, so login
 // shells read no personal start-up files and `pwd` has a known answer.
-#include "SessionTestSupport.h"
+#include "ShellTestSupport.h"
 
 #include "tests/engine/EngineTestSupport.h"
 
@@ -31,12 +31,12 @@ HomeFolder& homeFolder()
 
 } // namespace
 
-namespace SessionTest {
+namespace ShellTest {
 
 void ensureApplication()
 {
     static int argc = 1;
-    static char name[] = "vitrion_session_tests";
+    static char name[] = "vitrion_terminal_tests";
     static char* argv[] = {name, nullptr};
     static QCoreApplication* application =
         QCoreApplication::instance() ? nullptr : new QCoreApplication(argc, argv);
@@ -114,4 +114,4 @@ bool processExists(long pid)
     return stat(("/proc/" + std::to_string(pid)).c_str(), &status) == 0;
 }
 
-} // namespace SessionTest
+} // namespace ShellTest
