@@ -78,11 +78,7 @@ void TerminalTextView::attach(Terminal* terminal)
     clipboardConnection_ = connect(terminal, &Terminal::clipboardWritten, this, [](const QString& text) {
         QGuiApplication::clipboard()->setText(text, QClipboard::Clipboard);
     });
-    connect(terminal, &QObject::destroyed, this, [this, terminal] {
-        if (terminal_ == nullptr || terminal_ == terminal) {
-            detach();
-        }
-    });
+    destroyedConnection_ = connect(terminal, &QObject::destroyed, this, [this] { detach(); });
     invalidateLayout(layout_->availableWidth());
     terminalChanged();
 }
@@ -91,6 +87,7 @@ void TerminalTextView::detach()
 {
     disconnect(changedConnection_);
     disconnect(clipboardConnection_);
+    disconnect(destroyedConnection_);
     terminal_ = nullptr;
     // Whatever was shown belonged to that terminal; the next frame shows the empty screen.
     selection_ = {};

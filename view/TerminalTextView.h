@@ -157,6 +157,7 @@ private:
     mutable std::unique_ptr<Terminal> blank_; // shown while no terminal is attached
     QMetaObject::Connection changedConnection_;
     QMetaObject::Connection clipboardConnection_;
+    QMetaObject::Connection destroyedConnection_;
     Color textColor_;
     Color glassColor_{0.0f, 0.0f, 0.0f, 1.0f};
     Color cursorColor_;

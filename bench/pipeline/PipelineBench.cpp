@@ -109,6 +109,26 @@ bool reportEcho(const EchoResult& echo)
     return echo.complete;
 }
 
+bool reportFrames(const std::vector<FrameResult>& frames)
+{
+    const double empty = Bench::median(frames[0].frameCpuMs);
+    const double full = Bench::median(frames[1].frameCpuMs);
+    std::printf(
+        "\nOne frame after one row of output, 820 x 520 window (process CPU time, median of %zu each)\n",
+        frames[0].frameCpuMs.size());
+    std::printf("  %5d rows kept: %.3f ms, %.1f lines drawn, %.1f rows laid out per frame\n",
+                frames[0].keptRows, empty, frames[0].linesDrawnPerFrame, frames[0].layoutsPerFrame);
+    std::printf(
+        "  %5d rows kept: %.3f ms, %.1f lines drawn, %.1f rows laid out per frame (%.2fx; target <= 1.10x)\n",
+        frames[1].keptRows, full, frames[1].linesDrawnPerFrame, frames[1].layoutsPerFrame,
+        empty > 0 ? full / empty : 0.0);
+    std::printf(
+        "  streaming a line per frame into %d rows kept: %.3f ms, %.1f lines drawn, %.1f rows laid out\n",
+        frames[2].keptRows, Bench::median(frames[2].frameCpuMs), frames[2].linesDrawnPerFrame,
+        frames[2].layoutsPerFrame);
+    return frames[0].complete;
+}
+
 bool reportMemory(const MemoryResult& memory)
 {
     const double peakMegabytes = static_cast<double>(memory.peakKilobytes) / 1024.0;
@@ -147,7 +167,7 @@ bool endToEnd(int runs)
 
 } // namespace
 
-// Options: --runs N (end-to-end rounds, default 5); --only e2e|repaint|echo|memory (one part).
+// Options: --runs N (end-to-end rounds, default 5); --only e2e|repaint|frames|echo|memory (one part).
 int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -181,6 +201,9 @@ int main(int argc, char** argv)
         complete = reportRepaint(repaints[1], "a 24-bit colour per run") && complete;
         complete = reportRepaint(repaints[2], "backgrounds and inverse runs") && complete;
         reportStyledCost(repaints[0], repaints[2]);
+    }
+    if (selected("frames")) {
+        complete = reportFrames(measureFrames(300)) && complete;
     }
     if (selected("echo")) {
         complete = reportEcho(measureKeyEcho(500)) && complete;

@@ -6,6 +6,7 @@
 
 #include "BenchSupport.h"
 #include "engine/TerminalEngine.h"
+#include "terminal/Terminal.h"
 #include "tests/view/ViewTestSupport.h"
 #include "view/TerminalTextView.h"
 
@@ -85,9 +86,9 @@ std::vector<RepaintResult> measureRepaints(int rows, int columns,
         auto& host = hosts.emplace_back(std::make_unique<ViewTest::ScrollHost>(
             QSize(width, height), VitrionSettings{}, Qt::ScrollBarAlwaysOff));
         TerminalEngine& engine = host->engine();
-        engine.resizeGrid(rows, columns);
+        host->terminal().resize({rows, columns});
         screens.push_back(WorkloadText::colouredScreen(rows, columns, sets[set]));
-        engine.consume(screens.back());
+        host->feed(screens.back());
         TerminalTextView& view = host->view();
         Bench::settle(view, 50);
         results[set].rows = static_cast<int>(engine.rowCount());
@@ -201,4 +202,59 @@ EchoResult measureKeyEcho(int keys)
     }
     result.complete = true;
     return result;
+}
+
+std::vector<FrameResult> measureFrames(int frames)
+{
+    ViewTest::ScrollHost empty(QSize(820, 520));
+    ViewTest::ScrollHost full(QSize(820, 520));
+    std::string history;
+    for (int line = 0; line < TerminalEngine::historyLimit + 200; ++line) {
+        history += "\033[3" + std::to_string(1 + line % 7) + "mhistory line " + std::to_string(line) +
+                   " of coloured text, kept\033[0m\r\n";
+    }
+    full.feed(history);
+    Bench::settle(empty.view(), 50);
+    Bench::settle(full.view(), 50);
+    std::vector<FrameResult> results(3);
+    ViewTest::ScrollHost* hosts[] = {&empty, &full, &full};
+    // One frame: the bytes go in through the terminal, and the frame they ask for runs and paints.
+    const auto frame = [](ViewTest::ScrollHost& host, FrameResult& result, const std::string& bytes) {
+        TerminalTextView& view = host.view();
+        const int paints = view.paintCount();
+        const std::size_t drawn = view.linesDrawn();
+        const std::size_t laid = view.layoutsComputed();
+        const double cpuStart = Bench::processCpuMilliseconds();
+        host.feed(bytes);
+        const bool painted =
+            Bench::runEventsUntil([&] { return !view.framePending() && view.paintCount() > paints; }, 2000);
+        result.frameCpuMs.push_back(Bench::processCpuMilliseconds() - cpuStart);
+        result.linesDrawnPerFrame += static_cast<double>(view.linesDrawn() - drawn);
+        result.layoutsPerFrame += static_cast<double>(view.layoutsComputed() - laid);
+        Bench::runEventsFor(20); // past the frame interval: the next frame is not held back
+        return painted;
+    };
+    std::vector<FrameResult> warmUp(2);
+    for (int i = 0; i < 10; ++i) { // the scroll bar's arrival, glyph caches
+        for (int kind = 0; kind < 2; ++kind) {
+            frame(*hosts[kind], warmUp[static_cast<std::size_t>(kind)], "\033[24;1Hwarm-up\033[K");
+        }
+    }
+    bool painted = true;
+    for (int i = 0; i < frames; ++i) {
+        const std::string row = "\033[24;1H\033[32mframe " + std::to_string(i) + " in place\033[0m\033[K";
+        for (int kind = 0; kind < 2; ++kind) {
+            painted = frame(*hosts[kind], results[static_cast<std::size_t>(kind)], row) && painted;
+        }
+    }
+    for (int i = 0; i < frames; ++i) {
+        painted = frame(full, results[2], "streamed line " + std::to_string(i) + "\r\n") && painted;
+    }
+    for (std::size_t kind = 0; kind < results.size(); ++kind) {
+        results[kind].keptRows = static_cast<int>(hosts[kind]->engine().rowCount());
+        results[kind].linesDrawnPerFrame /= frames;
+        results[kind].layoutsPerFrame /= frames;
+        results[kind].complete = painted;
+    }
+    return results;
 }

@@ -19,6 +19,16 @@ struct RepaintResult {
     bool complete = false;
 };
 
+// One frame after one row of output, in a window whose history is empty and in one whose history is
+// full, measured alternately in the same run; and frames of output streaming a line at a time.
+struct FrameResult {
+    int keptRows = 0;
+    std::vector<double> frameCpuMs; // output in, frame run and painted: the process's CPU time
+    double linesDrawnPerFrame = 0;  // display lines drawn into images per frame (the rest reused)
+    double layoutsPerFrame = 0;     // rows laid out per frame
+    bool complete = false;
+};
+
 struct EchoResult {
     std::vector<double> latencyMs;
     bool complete = false;
@@ -28,3 +38,6 @@ struct EchoResult {
 std::vector<RepaintResult> measureRepaints(int rows, int columns,
                                            const std::vector<WorkloadText::Colours>& sets, int repaints);
 EchoResult measureKeyEcho(int keys);
+// Index 0: a row rewritten in place with no history; 1: the same with a full history; 2: a line
+// streamed in at the bottom of a full history, scrolling it by one.
+std::vector<FrameResult> measureFrames(int frames);

@@ -1,12 +1,16 @@
 // The view's Qt pieces on their own: font resolution with its stand-in table and fractional sizes,
-// the pointer's image and hot spot, frame coalescing, and Qt key events turned into shell bytes.
+// the pointer's image and hot spot, frame coalescing, Qt key events turned into shell bytes, and a
+// view attached to one terminal, then another, then none.
 #include "ViewTestSupport.h"
+#include "engine/ScreenReader.h"
 #include "terminal/KeyEncoder.h"
+#include "terminal/Terminal.h"
 #include "view/FrameScheduler.h"
 #include "view/GlyphMetrics.h"
 #include "view/KeyEventTranslator.h"
 #include "view/PointerCursor.h"
 #include "view/TerminalFont.h"
+#include "view/TerminalTextView.h"
 
 #include <QElapsedTimer>
 #include <QFontDatabase>
@@ -237,6 +241,39 @@ TEST_F(ViewPiecesTest, ControlOnANonLatinLayoutFoldsTheLatinLetterOfTheSameKey)
     EXPECT_EQ(KeyEventTranslator::latinCharacterForKeycode(54, true), U'C');
     EXPECT_EQ(bytesFor(0x0441, Qt::ControlModifier, QStringLiteral("\u0441"), 54), "\x03");
     EXPECT_EQ(bytesFor(0x0441, {}, QStringLiteral("\u0441"), 54), "\xd1\x81");
+}
+
+TEST_F(ViewPiecesTest, AViewShowsTheTerminalItIsAttachedToAndAnEmptyScreenWithoutOne)
+{
+    VitrionSettings green;
+    green.textRed = 0.2;
+    ViewTest::ScrollHost host(QSize(800, 600), green);
+    TerminalTextView& view = host.view();
+    const auto shown = [&view] {
+        ViewTest::spinFor(30);
+        view.selectAll();
+        return view.selectedText().trimmed().toStdString();
+    };
+    host.feed("first terminal");
+    Terminal second;
+    second.receive("second terminal");
+    EXPECT_EQ(shown(), "first terminal");
+    view.attach(&second);
+    EXPECT_EQ(shown(), "second terminal");
+    EXPECT_EQ(second.screen().baseTextColor(), host.terminal().screen().baseTextColor())
+        << "the view's colours";
+    host.feed(" changed"); // the first terminal goes on without being shown
+    second.receive(", still shown");
+    EXPECT_EQ(shown(), "second terminal, still shown");
+    {
+        Terminal passing;
+        passing.receive("gone soon");
+        view.attach(&passing);
+        EXPECT_EQ(shown(), "gone soon");
+    }
+    EXPECT_EQ(shown(), "");
+    view.attach(&host.terminal());
+    EXPECT_EQ(shown(), "first terminal changed");
 }
 
 } // namespace
