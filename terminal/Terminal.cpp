@@ -100,8 +100,13 @@ void Terminal::receive(std::span<const std::uint8_t> chunk)
         engine_->consume(std::string_view("\r\n"));
     }
     engine_->consume(chunk);
-    if (pty_ && !engine_->pendingReplies().empty()) {
-        pty_->send(engine_->takeReplies());
+    if (!engine_->pendingReplies().empty()) {
+        // Answers go out before the next read, in the order asked; with no program to read them
+        // (output replayed into a terminal that never started) they are dropped, not kept for one.
+        const std::string replies = engine_->takeReplies();
+        if (pty_) {
+            pty_->send(replies);
+        }
     }
     const QPointer<Terminal> self(this);
     takeEvents();

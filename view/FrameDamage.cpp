@@ -44,7 +44,10 @@ QRegion FrameDamage::changesTo(ShownFrame next, const Geometry& geometry)
             lines_[i].rowStamp = now.rowStamp;
             lines_[i].lineInRow = now.lineInRow;
             lines_[i].onGrid = now.onGrid;
-            lines_[i].cellsKept = false;
+            lines_[i].cellsKept = next.firstLine + static_cast<int>(i) == next.cursorLine;
+            if (lines_[i].cellsKept) {
+                lines_[i].cells.assign(now.cells.begin(), now.cells.end());
+            }
         }
     } else {
         for (std::size_t i = 0; i < next.lines.size(); ++i) {

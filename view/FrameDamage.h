@@ -26,6 +26,7 @@ struct ShownFrame {
     int firstLine = 0;
     std::vector<Line> lines;   // the display lines from firstLine on that the visible part shows
     QRect cursor;              // the cursor's rectangle, whole pixels covering it; empty when hidden
+    int cursorLine = -1;       // the cursor's display line, where the next change is most likely
     bool reverseVideo = false; // the screen's default colours swapped: every pixel changes with it
     bool selectionShown = false;
     TextPosition selectionStart;
@@ -53,7 +54,9 @@ private:
         std::uint64_t rowStamp = 0;
         int lineInRow = 0;
         bool onGrid = true;
-        bool cellsKept = false; // a repaint of everything keeps no cells: the next change is the line
+        // A repaint of everything keeps the cells of the cursor's line only (a typed key's echo stays
+        // a few cells); a change to another line after it repaints that line.
+        bool cellsKept = false;
         std::vector<Cell> cells;
     };
 

@@ -301,6 +301,11 @@ void TerminalTextView::updateChangedLines()
     const TerminalModes& modes = screen.modes();
     frame.cursor = modes.cursorVisible ? cursorRectangle().toAlignedRect().adjusted(-1, -1, 1, 1) : QRect();
     frame.reverseVideo = modes.reverseVideo;
+    const TextPosition cursor = cursorPosition();
+    if (cursor.row < layout_->rowCount()) {
+        frame.cursorLine =
+            layout_->firstLineOf(cursor.row) + layout_->rowLayout(cursor.row).lineOf(cursor.column);
+    }
     cursorBlink_->follow(modes.cursorVisible && CursorShape::blinks(screen.cursorStyle(), modes.cursorBlink),
                          frame.cursor);
     frame.selectionShown = !selection_.isEmpty();

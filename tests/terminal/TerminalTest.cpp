@@ -66,6 +66,15 @@ TEST_F(TerminalTest, RepliesGoOutWithTheirChunkInOrderAndNeverAsInput)
     EXPECT_EQ(pty->written, "\x1b[3;5R\x1b[0n\x1b[?62;22c");
     EXPECT_TRUE(observed.empty()) << "replies are not the user's input";
     EXPECT_EQ(rowText(terminal.screen(), 2), "");
+
+    // A query replayed before any program ran is never answered to the program that comes later.
+    Terminal unstarted;
+    unstarted.receive("\x1b[6n");
+    auto fake = std::make_unique<FakePty>();
+    FakePty* later = fake.get();
+    unstarted.start(std::move(fake));
+    later->output("x");
+    EXPECT_EQ(later->written, "");
 }
 
 TEST_F(TerminalTest, EventsAreSignalledAfterTheWholeChunkOncePerChunk)
