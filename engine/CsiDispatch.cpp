@@ -51,7 +51,8 @@ template <typename Char> void TerminalEngine::dispatchSequence(const Char* p, co
         return; // two intermediates: nothing we know
     }
     const char intermediate = parametersEnd < final ? static_cast<char>(*parametersEnd) : 0;
-    if (*final == U'm' && leader == 0 && intermediate == 0 && std::find(p, parametersEnd, U':') != parametersEnd) {
+    if (*final == U'm' && leader == 0 && intermediate == 0 &&
+        std::find(p, parametersEnd, U':') != parametersEnd) {
         applyGraphicRenditionText(p, parametersEnd);
         return;
     }
@@ -80,7 +81,8 @@ const std::uint8_t* TerminalEngine::executeWholeSequence(const std::uint8_t* seq
     if (intermediate || (parameters_.spoilt() && *final == 'm')) {
         dispatchSequence(parameters, final);
     } else {
-        dispatchControlSequence(key(hasLeader ? static_cast<char>(*parameters) : 0, 0, static_cast<char>(*final)));
+        dispatchControlSequence(
+            key(hasLeader ? static_cast<char>(*parameters) : 0, 0, static_cast<char>(*final)));
     }
     return final + 1;
 }
@@ -93,7 +95,9 @@ void TerminalEngine::dispatchControlSequence(std::uint32_t sequenceKey)
     const auto n = [&] { return values[0] != 0 ? values[0] : 1; };
     const auto m = [&] { return values.size() > 1 && values[1] != 0 ? values[1] : 1; };
     const auto distance = [&] { return Saturating::count(n()); };
-    const auto index = [](std::int64_t position) { return Saturating::oneBasedToIndex(position, 0, 1 << 24); };
+    const auto index = [](std::int64_t position) {
+        return Saturating::oneBasedToIndex(position, 0, 1 << 24);
+    };
 
     switch (sequenceKey) {
     case key('m'): // SGR: select graphic rendition
@@ -133,11 +137,11 @@ void TerminalEngine::dispatchControlSequence(std::uint32_t sequenceKey)
     case key('f'): // HVP: character and line position
         cursorTo(index(n()), index(m()));
         break;
-    case key('J'): // ED: erase in display
+    case key('J'):         // ED: erase in display
     case key('?', 0, 'J'): // DECSED: the same, as nothing is protected
         eraseDisplay(values[0]);
         break;
-    case key('K'): // EL: erase in line
+    case key('K'):         // EL: erase in line
     case key('?', 0, 'K'): // DECSEL
         eraseLine(values[0]);
         break;
@@ -189,15 +193,15 @@ void TerminalEngine::dispatchControlSequence(std::uint32_t sequenceKey)
     case key('u'): // SCORC: restore cursor
         restoreCursor();
         break;
-    case key('h'): // SM: set mode
-    case key('l'): // RM: reset mode
+    case key('h'):         // SM: set mode
+    case key('l'):         // RM: reset mode
     case key('?', 0, 'h'): // DECSET
     case key('?', 0, 'l'): // DECRST
         for (const std::int64_t mode : values) {
             setMode(mode, (sequenceKey >> 16) == '?', (sequenceKey & 0xFF) == 'h');
         }
         break;
-    case key(0, '$', 'p'): // DECRQM: request an ANSI mode
+    case key(0, '$', 'p'):     // DECRQM: request an ANSI mode
     case key('?', '$', 'p'): { // DECRQM: request a DEC private mode
         const bool isPrivate = (sequenceKey >> 16) == '?';
         reply(std::string("\x1b[") + (isPrivate ? "?" : "") + number(values[0]) + ";" +
@@ -241,103 +245,112 @@ void TerminalEngine::dispatchControlSequence(std::uint32_t sequenceKey)
     }
 }
 
+namespace {
+// The modes that are a switch and nothing more, each once: SM, RM, DECSET and DECRST set them and
+// DECRQM reports them from this table. Modes that do more have their code in setMode.
+struct ModeSwitch {
+    std::int64_t number;
+    bool isPrivate;
+    bool TerminalModes::*flag;
+};
+constexpr ModeSwitch modeSwitches[] = {
+    {4, false, &TerminalModes::insertMode},           // IRM
+    {20, false, &TerminalModes::newLineMode},         // LNM: line feed also returns
+    {1, true, &TerminalModes::applicationCursorKeys}, // DECCKM
+    {5, true, &TerminalModes::reverseVideo},          // DECSCNM
+    {6, true, &TerminalModes::originMode},            // DECOM, which also homes the cursor
+    {7, true, &TerminalModes::autowrap},              // DECAWM, which also drops a pending wrap
+    {12, true, &TerminalModes::cursorBlink},          // cursor blinking
+    {25, true, &TerminalModes::cursorVisible},        // DECTCEM
+    {1004, true, &TerminalModes::focusEvents},        // focus in and out
+    {1006, true, &TerminalModes::mouseSgr},           // SGR mouse encoding
+    {1007, true, &TerminalModes::alternateScroll},    // the wheel as arrow keys on the alternate screen
+    {2004, true, &TerminalModes::bracketedPaste},     // bracketed paste
+    {2026, true, &TerminalModes::synchronizedOutput}, // synchronized output
+};
+
+// The mouse reports, one of which is on at a time.
+struct MouseMode {
+    std::int64_t number;
+    MouseTracking tracking;
+};
+constexpr MouseMode mouseModes[] = {
+    {9, MouseTracking::press},           // X10: presses only
+    {1000, MouseTracking::pressRelease}, // presses and releases
+    {1002, MouseTracking::drag},         // and motion with a button down
+    {1003, MouseTracking::anyMotion},    // and any motion
+};
+
+const ModeSwitch* findSwitch(std::int64_t mode, bool isPrivate)
+{
+    for (const ModeSwitch& entry : modeSwitches) {
+        if (entry.number == mode && entry.isPrivate == isPrivate) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+const MouseMode* findMouseMode(std::int64_t mode, bool isPrivate)
+{
+    for (const MouseMode& entry : mouseModes) {
+        if (isPrivate && entry.number == mode) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+} // namespace
+
 void TerminalEngine::setMode(std::int64_t mode, bool isPrivate, bool on)
 {
-    if (!isPrivate) {
-        if (mode == 4) { // IRM: insert mode
-            modes_.insertMode = on;
-        } else if (mode == 20) { // LNM: line feed also returns
-            modes_.newLineMode = on;
-        }
-        updateFastPrint();
-        return;
+    if (const ModeSwitch* entry = findSwitch(mode, isPrivate)) {
+        modes_.*entry->flag = on;
+    } else if (const MouseMode* mouse = findMouseMode(mode, isPrivate)) {
+        modes_.mouseTracking = on ? mouse->tracking : MouseTracking::none;
     }
-    const auto track = [&](MouseTracking tracking) {
-        modes_.mouseTracking = on ? tracking : MouseTracking::none;
-    };
-    switch (mode) {
-    case 1: // DECCKM: application cursor keys
-        modes_.applicationCursorKeys = on;
-        break;
-    case 3: // DECCOLM: the column count stays; the screen is cleared and the margins reset
-        top_ = 0;
-        bottom_ = rows_ - 1;
-        eraseDisplay(2);
-        cursorTo(0, 0);
-        break;
-    case 5: // DECSCNM: reverse video
-        modes_.reverseVideo = on;
-        break;
-    case 6: // DECOM: origin mode, and the cursor goes home
-        modes_.originMode = on;
-        cursorTo(0, 0);
-        break;
-    case 7: // DECAWM: autowrap
-        modes_.autowrap = on;
-        if (!on) {
-            wrapPending_ = false;
-        }
-        break;
-    case 12: // cursor blinking
-        modes_.cursorBlink = on;
-        break;
-    case 25: // DECTCEM: cursor visible
-        modes_.cursorVisible = on;
-        break;
-    case 9: // X10 mouse: presses only
-        track(MouseTracking::press);
-        break;
-    case 1000: // presses and releases
-        track(MouseTracking::pressRelease);
-        break;
-    case 1002: // and motion with a button down
-        track(MouseTracking::drag);
-        break;
-    case 1003: // and any motion
-        track(MouseTracking::anyMotion);
-        break;
-    case 1004: // focus in and out
-        modes_.focusEvents = on;
-        break;
-    case 1006: // SGR mouse encoding
-        modes_.mouseSgr = on;
-        break;
-    case 1007: // the wheel as arrow keys on the alternate screen
-        modes_.alternateScroll = on;
-        break;
-    case 47: // the alternate screen
-        switchScreen(on, false);
-        break;
-    case 1047: // the alternate screen, cleared when left
-        if (!on && alternateActive_) {
-            for (int r = 0; r < rows_; ++r) {
-                alternate_.blankRow(r, blank());
+    if (isPrivate) {
+        switch (mode) {
+        case 3: // DECCOLM: the column count stays; the screen is cleared and the margins reset
+            top_ = 0;
+            bottom_ = rows_ - 1;
+            eraseDisplay(2);
+            cursorTo(0, 0);
+            break;
+        case 6: // DECOM
+            cursorTo(0, 0);
+            break;
+        case 7: // DECAWM
+            wrapPending_ = wrapPending_ && on;
+            break;
+        case 47: // the alternate screen
+            switchScreen(on, false);
+            break;
+        case 1047: // the alternate screen, cleared when left
+            if (!on && alternateActive_) {
+                for (int r = 0; r < rows_; ++r) {
+                    alternate_.blankRow(r, blank());
+                }
             }
-        }
-        switchScreen(on, false);
-        break;
-    case 1048: // save or restore the cursor
-        on ? saveCursor() : restoreCursor();
-        break;
-    case 1049: // save the cursor and enter a clear alternate screen; leave it and restore
-        if (on) {
-            if (!alternateActive_) {
-                saveCursor();
+            switchScreen(on, false);
+            break;
+        case 1048: // save or restore the cursor
+            on ? saveCursor() : restoreCursor();
+            break;
+        case 1049: // save the cursor and enter a clear alternate screen; leave it and restore
+            if (on) {
+                if (!alternateActive_) {
+                    saveCursor();
+                }
+                switchScreen(true, true);
+            } else if (alternateActive_) {
+                switchScreen(false, false);
+                restoreCursor();
             }
-            switchScreen(true, true);
-        } else if (alternateActive_) {
-            switchScreen(false, false);
-            restoreCursor();
+            break;
+        default:
+            break;
         }
-        break;
-    case 2004: // bracketed paste
-        modes_.bracketedPaste = on;
-        break;
-    case 2026: // synchronized output
-        modes_.synchronizedOutput = on;
-        break;
-    default:
-        break;
     }
     updateFastPrint();
 }
@@ -346,54 +359,16 @@ void TerminalEngine::setMode(std::int64_t mode, bool isPrivate, bool on)
 int TerminalEngine::modeState(std::int64_t mode, bool isPrivate) const
 {
     const auto state = [](bool on) { return on ? 1 : 2; };
-    if (!isPrivate) {
-        switch (mode) {
-        case 4:
-            return state(modes_.insertMode);
-        case 20:
-            return state(modes_.newLineMode);
-        default:
-            return 0;
-        }
+    if (const ModeSwitch* entry = findSwitch(mode, isPrivate)) {
+        return state(modes_.*entry->flag);
     }
-    switch (mode) {
-    case 1:
-        return state(modes_.applicationCursorKeys);
-    case 5:
-        return state(modes_.reverseVideo);
-    case 6:
-        return state(modes_.originMode);
-    case 7:
-        return state(modes_.autowrap);
-    case 12:
-        return state(modes_.cursorBlink);
-    case 25:
-        return state(modes_.cursorVisible);
-    case 9:
-        return state(modes_.mouseTracking == MouseTracking::press);
-    case 1000:
-        return state(modes_.mouseTracking == MouseTracking::pressRelease);
-    case 1002:
-        return state(modes_.mouseTracking == MouseTracking::drag);
-    case 1003:
-        return state(modes_.mouseTracking == MouseTracking::anyMotion);
-    case 1004:
-        return state(modes_.focusEvents);
-    case 1006:
-        return state(modes_.mouseSgr);
-    case 1007:
-        return state(modes_.alternateScroll);
-    case 47:
-    case 1047:
-    case 1049:
+    if (const MouseMode* mouse = findMouseMode(mode, isPrivate)) {
+        return state(modes_.mouseTracking == mouse->tracking);
+    }
+    if (isPrivate && (mode == 47 || mode == 1047 || mode == 1049)) {
         return state(alternateActive_);
-    case 2004:
-        return state(modes_.bracketedPaste);
-    case 2026:
-        return state(modes_.synchronizedOutput);
-    default:
-        return 0;
     }
+    return 0;
 }
 
 // DSR 5: the terminal is fine; DSR 6: the cursor, 1-based, from the top margin in origin mode.

@@ -187,10 +187,7 @@ const std::uint8_t* TerminalEngine::interpretCommonBytes(const std::uint8_t* p, 
             carriageReturn();
             ++p;
         } else if (byte == 0x0A) {
-            if (modes_.newLineMode) {
-                carriageReturn();
-            }
-            index();
+            lineFeedControl();
             ++p;
         } else if (byte >= 0x80) {
             // A whole character is printed as the decoder and normalScalar would; C1 controls (CSI
@@ -266,8 +263,7 @@ const std::uint8_t* TerminalEngine::writeTextRun(const std::uint8_t* p, const st
         column += width;
         if (column >= columns) {
             lastPrinted_ = scalar;
-            cursorColumn_ = columns - 1;
-            wrapPending_ = true;
+            advanceAfterWrite(column);
             return p;
         }
         if (p == end) {
@@ -293,7 +289,7 @@ const std::uint8_t* TerminalEngine::writeTextRun(const std::uint8_t* p, const st
         cells[column] = blankCell(style.background);
     }
     lastPrinted_ = scalar;
-    cursorColumn_ = column;
+    advanceAfterWrite(column);
     return p;
 }
 
@@ -393,8 +389,8 @@ TerminalEngine::graphicRenditionSequence(const std::uint8_t* sequence, const std
         }
     }
     // 38;5; or 48;5; and one to three digits and m: seven to nine bytes.
-    if (left < 7 || (q[0] != '3' && q[0] != '4') || q[1] != '8' || q[2] != ';' || (q[3] != '5' && q[3] != '2') ||
-        q[4] != ';' || !digit(5)) {
+    if (left < 7 || (q[0] != '3' && q[0] != '4') || q[1] != '8' || q[2] != ';' ||
+        (q[3] != '5' && q[3] != '2') || q[4] != ';' || !digit(5)) {
         return nullptr;
     }
     if (q[3] == '2') {
@@ -412,10 +408,8 @@ TerminalEngine::graphicRenditionSequence(const std::uint8_t* sequence, const std
             }
             ++at;
         }
-        const auto level = [&levels](std::size_t part) {
-            return static_cast<std::uint8_t>(std::min<std::int64_t>(levels[part], 255));
-        };
-        (q[0] == '3' ? pen_.foreground : pen_.background) = CellColor::rgb(level(0), level(1), level(2));
+        const std::int64_t values[] = {q[0] == '3' ? 38 : 48, 2, levels[0], levels[1], levels[2]};
+        applyGraphicRendition(values);
         return q + at;
     }
     std::int64_t index = value(5);
@@ -426,9 +420,8 @@ TerminalEngine::graphicRenditionSequence(const std::uint8_t* sequence, const std
     if (at >= left || q[at] != 'm') {
         return nullptr;
     }
-    // A palette colour needs no rendition loop: it goes straight into the pen.
-    (q[0] == '3' ? pen_.foreground : pen_.background) =
-        CellColor::indexed(static_cast<int>(std::min<std::int64_t>(index, 255)));
+    const std::int64_t values[] = {q[0] == '3' ? 38 : 48, 5, index};
+    applyGraphicRendition(values);
     return q + at + 1;
 }
 
@@ -499,10 +492,7 @@ void TerminalEngine::normalScalar(char32_t scalar)
     case 0x0A: // LF, VT and FF: a line feed, with a carriage return in new-line mode
     case 0x0B:
     case 0x0C:
-        if (modes_.newLineMode) {
-            carriageReturn();
-        }
-        index();
+        lineFeedControl();
         break;
     case 0x0D: // CR
         carriageReturn();

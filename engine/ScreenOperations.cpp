@@ -107,6 +107,27 @@ void TerminalEngine::carriageReturn()
     wrapPending_ = false;
 }
 
+// LF, VT and FF: a line feed, with a carriage return first in new-line mode.
+void TerminalEngine::lineFeedControl()
+{
+    if (modes_.newLineMode) {
+        carriageReturn();
+    }
+    index();
+}
+
+// The cursor after writing the cells before `column`: reaching the edge leaves it on the last column
+// with the wrap pending (when autowrap is on), so the next character wraps and not this one.
+void TerminalEngine::advanceAfterWrite(int column)
+{
+    if (column >= columns_) {
+        cursorColumn_ = columns_ - 1;
+        wrapPending_ = modes_.autowrap;
+    } else {
+        cursorColumn_ = column;
+    }
+}
+
 // One character from the general path: the charset applied, its width looked up.
 void TerminalEngine::print(char32_t scalar)
 {
@@ -141,11 +162,7 @@ void TerminalEngine::printWide(char32_t scalar, int width)
     }
     placeCharacter(cells, cursorColumn_, scalar, width, pen_);
     lastPrinted_ = scalar;
-    cursorColumn_ += width;
-    if (cursorColumn_ >= columns_) {
-        cursorColumn_ = columns_ - 1;
-        wrapPending_ = modes_.autowrap;
-    }
+    advanceAfterWrite(cursorColumn_ + width);
 }
 
 // A combining mark or joiner goes into the cell before the cursor (the last cell written), with
@@ -191,33 +208,24 @@ void TerminalEngine::writeAsciiRun(const std::uint8_t* text, std::size_t length)
 {
     lastPrinted_ = text[length - 1];
     const CellPattern pattern = cellPattern(pen_);
-    // Most runs fit on the cursor's row with no wrap pending: nothing to wrap, one stretch.
-    if (!wrapPending_ && length < static_cast<std::size_t>(columns_ - cursorColumn_)) {
-        const int to = cursorColumn_ + static_cast<int>(length);
-        Cell* cells = grid_->editRow(line(cursorRow_), to);
-        if (splitWideEdges(cells, cursorColumn_, to, columns_, pen_.background)) {
-            grid_->editRow(line(cursorRow_), to + 1);
-        }
-        writeCells(cells + cursorColumn_, text, length, pattern);
-        cursorColumn_ = to;
-        return;
-    }
-    while (length > 0) {
+    // Most runs fit on the cursor's row with no wrap pending: nothing to wrap, one stretch. Otherwise
+    // a stretch per row, each up to the row's end.
+    for (;;) {
         wrapIfPending();
-        const std::size_t stretch = std::min(length, static_cast<std::size_t>(columns_ - cursorColumn_));
+        const std::size_t room = static_cast<std::size_t>(columns_ - cursorColumn_);
+        const std::size_t stretch = std::min(length, room);
         const int to = cursorColumn_ + static_cast<int>(stretch);
         Cell* cells = grid_->editRow(line(cursorRow_), to);
         if (splitWideEdges(cells, cursorColumn_, to, columns_, pen_.background)) {
             grid_->editRow(line(cursorRow_), to + 1);
         }
         writeCells(cells + cursorColumn_, text, stretch, pattern);
-        text += stretch;
+        advanceAfterWrite(to);
         length -= stretch;
-        cursorColumn_ = to;
-        if (cursorColumn_ >= columns_) {
-            cursorColumn_ = columns_ - 1;
-            wrapPending_ = true;
+        if (length == 0) [[likely]] {
+            return;
         }
+        text += stretch;
     }
 }
 
@@ -226,13 +234,6 @@ void TerminalEngine::index()
 {
     if (cursorRow_ != bottom_) [[likely]] {
         cursorRow_ += cursorRow_ < rows_ - 1 ? 1 : 0;
-    } else if (!alternateActive_ && top_ == 0 && bottom_ == rows_ - 1) {
-        // The common case of all, output running off the bottom of the screen, into the history.
-        if (grid_->full()) {
-            grid_->rotateOldestToNewest(blank());
-        } else {
-            grid_->appendBlank(blank());
-        }
     } else {
         scrollUp(1);
     }
@@ -264,18 +265,24 @@ void TerminalEngine::scrollUp(int count)
     if (count <= 0) {
         return;
     }
-    if (!alternateActive_ && top_ == 0 && bottom_ == rows_ - 1) {
-        const Cell blank = this->blank();
-        for (int i = 0; i < count; ++i) {
-            if (grid_->full()) {
-                grid_->rotateOldestToNewest(blank);
-            } else {
-                grid_->appendBlank(blank);
-            }
-        }
+    if (!alternateActive_ && top_ == 0 && bottom_ == rows_ - 1) [[likely]] {
+        scrollIntoHistory(count);
         return;
     }
     grid_->scrollUp(line(top_), line(bottom_), count, blank());
+}
+
+// The common case of all, output running off the bottom of the screen: the top rows become history.
+void TerminalEngine::scrollIntoHistory(int count)
+{
+    const Cell blank = this->blank();
+    for (int i = 0; i < count; ++i) {
+        if (grid_->full()) {
+            grid_->rotateOldestToNewest(blank);
+        } else {
+            grid_->appendBlank(blank);
+        }
+    }
 }
 
 void TerminalEngine::scrollDown(int count)
@@ -430,44 +437,41 @@ void TerminalEngine::restoreCursor()
     updateFastPrint();
 }
 
-// DECSTR: modes, margins, pen and charsets back to their defaults; the screen stays.
-void TerminalEngine::softReset()
+// What DECSTR and RIS both put back: the modes (bracketed paste stays, which the shell set and
+// expects; a soft reset keeps the mouse and focus reports too), the margins, the pen, the charsets and
+// the cursor style.
+void TerminalEngine::resetModesAndPen(bool soft)
 {
-    const bool bracketedPaste = modes_.bracketedPaste;
-    const MouseTracking mouse = modes_.mouseTracking;
-    const bool mouseSgr = modes_.mouseSgr;
-    const bool focus = modes_.focusEvents;
-    modes_ = TerminalModes{};
-    modes_.bracketedPaste = bracketedPaste;
-    modes_.mouseTracking = mouse;
-    modes_.mouseSgr = mouseSgr;
-    modes_.focusEvents = focus;
+    TerminalModes modes;
+    modes.bracketedPaste = modes_.bracketedPaste;
+    if (soft) {
+        modes.mouseTracking = modes_.mouseTracking;
+        modes.mouseSgr = modes_.mouseSgr;
+        modes.focusEvents = modes_.focusEvents;
+    }
+    modes_ = modes;
     top_ = 0;
     bottom_ = rows_ - 1;
     pen_ = CellStyle{};
     charsets_[0] = charsets_[1] = 'B';
     shift_ = 0;
-    saved_[alternateActive_ ? 1 : 0] = SavedCursor{};
     cursorStyle_ = 0;
     updateFastPrint();
+}
+
+// DECSTR: modes, margins, pen and charsets back to their defaults; the screen stays.
+void TerminalEngine::softReset()
+{
+    resetModesAndPen(true);
+    saved_[alternateActive_ ? 1 : 0] = SavedCursor{};
 }
 
 // RIS: everything back to the start, on the primary screen of one screen of blank rows; the saved
 // cursor and bracketed paste survive.
 void TerminalEngine::fullReset()
 {
-    const bool bracketedPaste = modes_.bracketedPaste;
-    const SavedCursor saved = saved_[0];
     switchScreen(false, false);
-    modes_ = TerminalModes{};
-    modes_.bracketedPaste = bracketedPaste;
-    top_ = 0;
-    bottom_ = rows_ - 1;
-    pen_ = CellStyle{};
-    charsets_[0] = charsets_[1] = 'B';
-    shift_ = 0;
-    cursorStyle_ = 0;
-    saved_[0] = saved;
+    resetModesAndPen(false);
     saved_[1] = SavedCursor{};
     primary_.reset(rows_, blankCell());
     alternate_.reset(0, blankCell());
@@ -478,7 +482,6 @@ void TerminalEngine::fullReset()
     for (int c = 8; c < columns_; c += 8) {
         tabStops_[static_cast<std::size_t>(c)] = true;
     }
-    updateFastPrint();
 }
 
 // Blanks columns [from, to) of the cursor row, both cut to the row; a wide character cut in half

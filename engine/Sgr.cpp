@@ -67,26 +67,32 @@ void flag(std::uint16_t& flags, std::uint16_t bit, bool on)
     flags = static_cast<std::uint16_t>(on ? flags | bit : flags & ~bit);
 }
 
-// The colour of 38, 48 or 58 with its values after it (5;n or 2;r;g;b, as semicolon or colon
+// The colour of 38, 48 or 58 at the front of `values` (then 5;n or 2;r;g;b, as semicolon or colon
 // pieces); how many values it took beyond the code, 0 when there were too few (the code is then
 // skipped alone and what follows is read as codes of its own). With colons, 2 may carry a colour
 // space before r;g;b.
-std::size_t extendedColor(std::span<const std::int64_t> values, std::size_t i, std::size_t pieces,
-                          std::uint32_t& color)
+std::size_t extendedColor(std::span<const std::int64_t> values, std::size_t pieces, std::uint32_t& color)
 {
     const std::size_t size = values.size();
-    if (i + 2 < size && values[i + 1] == 5) {
-        color = CellColor::indexed(static_cast<int>(level(values[i + 2])));
+    if (size > 2 && values[1] == 5) {
+        color = CellColor::indexed(static_cast<int>(level(values[2])));
         return 2;
     }
-    if (values.size() > i + 1 && values[i + 1] == 2) {
-        const std::size_t first = pieces == 6 ? i + 3 : i + 2; // 38:2:space:r:g:b
+    if (size > 1 && values[1] == 2) {
+        const std::size_t first = pieces == 6 ? 3 : 2; // 38:2:space:r:g:b
         if (first + 2 < size) {
             color = CellColor::rgb(level(values[first]), level(values[first + 1]), level(values[first + 2]));
-            return first + 2 - i;
+            return first + 2;
         }
     }
     return 0;
+}
+
+// SGR 38, 48 and 58: the one place an extended colour goes into the pen. The underline colour is
+// kept apart until the whole rendition is read, as it lives in the pen's link.
+void setExtendedColor(CellStyle& pen, std::uint32_t& underline, std::int64_t code, std::uint32_t color)
+{
+    (code == 38 ? pen.foreground : code == 48 ? pen.background : underline) = color;
 }
 
 } // namespace
@@ -102,17 +108,28 @@ Color TerminalEngine::ansiColor(std::int64_t index, bool bright)
 }
 
 // SGR over the values of one sequence. groups, when given, says for each value how many colon
-// pieces its group has (38:2::r:g:b is one group of six); without it every value is its own group.
+// pieces its group has (38:2::r:g:b is one group of six); a colour group's values are its own, so a
+// group shorter than its form needs is ignored rather than read into the next code. Without groups
+// every value is its own group and a colour takes the values after it.
 static void applyRendition(CellStyle& pen, std::uint32_t& underline, std::span<const std::int64_t> values,
                            std::span<const std::uint8_t> groups)
 {
+    using namespace CellFlags;
+    const std::size_t size = values.size();
+    // A colour alone (what 256-colour and 24-bit output send before every few characters) needs no
+    // loop.
+    if (groups.empty() && size >= 3 && (values[0] == 38 || values[0] == 48 || values[0] == 58)) {
+        std::uint32_t color = 0;
+        if (extendedColor(values, 1, color) == size - 1) {
+            setExtendedColor(pen, underline, values[0], color);
+            return;
+        }
+    }
     if (values.empty()) {
         pen = CellStyle{.link = pen.link};
         underline = CellColor::defaultColor;
         return;
     }
-    using namespace CellFlags;
-    const std::size_t size = values.size();
     for (std::size_t i = 0; i < size; ++i) {
         const std::int64_t x = values[i];
         const std::size_t pieces = groups.empty() ? 1 : groups[i];
@@ -179,12 +196,16 @@ static void applyRendition(CellStyle& pen, std::uint32_t& underline, std::span<c
         case 38:
         case 48:
         case 58: {
+            const std::span<const std::int64_t> own =
+                groups.empty() ? values.subspan(i) : values.subspan(i, pieces);
             std::uint32_t color = 0;
-            const std::size_t used = extendedColor(values, i, pieces, color);
+            const std::size_t used = extendedColor(own, pieces, color);
             if (used > 0) {
-                (x == 38 ? pen.foreground : x == 48 ? pen.background : underline) = color;
+                setExtendedColor(pen, underline, x, color);
             }
-            i += used;
+            if (groups.empty()) {
+                i += used;
+            }
             break;
         }
         case 39:
@@ -217,13 +238,6 @@ static void applyRendition(CellStyle& pen, std::uint32_t& underline, std::span<c
 
 void TerminalEngine::applyGraphicRendition(std::span<const std::int64_t> values)
 {
-    // A direct colour alone, what 24-bit output sends before every few characters, goes straight
-    // into the pen.
-    if (values.size() == 5 && (values[0] == 38 || values[0] == 48) && values[1] == 2) {
-        (values[0] == 38 ? pen_.foreground : pen_.background) =
-            CellColor::rgb(level(values[2]), level(values[3]), level(values[4]));
-        return;
-    }
     applyRenditionToPen(values, {});
 }
 
@@ -234,13 +248,13 @@ void TerminalEngine::applyRenditionToPen(std::span<const std::int64_t> values,
     const std::uint32_t before = underlineColor(pen_.link);
     std::uint32_t underline = before;
     applyRendition(pen_, underline, values, groups);
-    if (underline != before) {
+    if (underline != before) [[unlikely]] {
         pen_.link = styleLink(hyperlinkOf(pen_.link), underline);
     }
 }
 
 // SGR with colon sub-parameters: the values in order, and for each the size of the colon group it
-// starts (the later values of a group are skipped by the group's code).
+// starts.
 template <typename Char> void TerminalEngine::applyGraphicRenditionText(const Char* p, const Char* end)
 {
     std::vector<std::int64_t> values;
@@ -273,28 +287,7 @@ template <typename Char> void TerminalEngine::applyGraphicRenditionText(const Ch
         }
         p = pieceEnd + 1;
     }
-    // Within a colour group the values after the code are the group's own: a group shorter than its
-    // form needs is ignored rather than read into the next code.
-    std::vector<std::int64_t> flat;
-    for (std::size_t i = 0; i < values.size(); i += groups[i]) {
-        const std::size_t size = groups[i];
-        if (size > 1 && (values[i] == 38 || values[i] == 48 || values[i] == 58)) {
-            const std::span<const std::int64_t> group(values.data() + i, size);
-            std::uint32_t color = 0;
-            if (extendedColor(group, 0, size, color) > 0) {
-                if (values[i] == 38) {
-                    pen_.foreground = color;
-                } else if (values[i] == 48) {
-                    pen_.background = color;
-                } else {
-                    pen_.link = styleLink(hyperlinkOf(pen_.link), color);
-                }
-            }
-            continue;
-        }
-        const std::uint8_t group[1] = {static_cast<std::uint8_t>(size)};
-        applyRenditionToPen(std::span<const std::int64_t>(values.data() + i, size), std::span(group, 1));
-    }
+    applyRenditionToPen(values, groups);
 }
 
 template void TerminalEngine::applyGraphicRenditionText<char32_t>(const char32_t*, const char32_t*);

@@ -201,11 +201,14 @@ private:
     void combine(char32_t mark);
     void writeAsciiRun(const std::uint8_t* text, std::size_t length);
     void wrapIfPending();
+    void advanceAfterWrite(int column);
     void carriageReturn();
+    void lineFeedControl();
     void index();
     void reverseIndex();
     void nextLine();
     void scrollUp(int count);
+    void scrollIntoHistory(int count);
     void scrollDown(int count);
     void insertLines(std::int64_t count);
     void deleteLines(std::int64_t count);
@@ -232,6 +235,7 @@ private:
     void setMargins(std::int64_t top, std::int64_t bottom);
     void screenAlignment();
     void switchScreen(bool alternate, bool clear);
+    void resetModesAndPen(bool soft);
     void softReset();
     void fullReset();
     void saveCursor();
