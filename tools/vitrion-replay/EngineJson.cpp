@@ -1,5 +1,5 @@
-// Writing the engine state as JSON (rows with their colour runs, cursor, interpreter fields, the
-// visible screen with its style runs) and as plain text for goldens that review well.
+// Writing the engine state as JSON (rows with their colour runs, cursor, modes, the visible screen
+// with its style runs) and as plain text for goldens that review well.
 #include "EngineJson.h"
 
 #include "engine/Utf8Encoder.h"
@@ -10,27 +10,6 @@
 #include <vector>
 
 namespace {
-
-const char* stateName(ControlSequenceState state)
-{
-    switch (state) {
-    case ControlSequenceState::normal:
-        return "normal";
-    case ControlSequenceState::escape:
-        return "escape";
-    case ControlSequenceState::csi:
-        return "csi";
-    case ControlSequenceState::osc:
-        return "osc";
-    case ControlSequenceState::oscEscape:
-        return "oscEscape";
-    case ControlSequenceState::stringControl:
-        return "stringControl";
-    case ControlSequenceState::stringControlEscape:
-        return "stringControlEscape";
-    }
-    return "normal";
-}
 
 // One scalar inside a JSON string: quotes, backslash and every control character (C0, DEL, C1)
 // escaped; anything that is not a Unicode scalar value written as U+FFFD.
@@ -200,13 +179,6 @@ std::string engineStateJson(const TerminalEngine& engine, int renderCount)
                 "{\"row\": " + std::to_string(saved.row) + ", \"column\": " + std::to_string(saved.column) +
                     "}");
     appendField(out, "bracketedPasteEnabled", boolean(engine.bracketedPasteEnabled()));
-    appendField(out, "controlSequenceState",
-                std::string("\"") + stateName(engine.controlSequenceState()) + "\"");
-    std::string buffer = "\"";
-    for (const char32_t c : engine.escapeBuffer()) {
-        appendJsonCharacter(buffer, c);
-    }
-    appendField(out, "escapeBuffer", buffer + "\"");
     std::string color;
     appendColor(color, engine.currentColor());
     appendField(out, "currentColor", color);
