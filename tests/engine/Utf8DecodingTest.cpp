@@ -152,23 +152,11 @@ TEST(Utf8EngineTest, EscapeAfterATruncatedCharacterStillActs)
 TEST(Utf8EngineTest, WholeCharactersInOneChunkWriteWhatTheDecoderWould)
 {
     std::string input;
-    const char* pieces[] = {"\xc3\xa9",
-                            "a",
-                            "\xe4\xb8\xad",
-                            "bc",
-                            "\xf0\x9f\x98\x80",
-                            " ",
-                            "\xce\xa9",
-                            "\x1b[31m",
-                            "\xe6\x96\x87",
-                            "\r\n",
-                            "\xc3",
-                            "z",
-                            "\xc2\x9b"
-                            "2C",
-                            "\x80",
-                            "\t",
-                            "\x1b[0m"};
+    const char* pieces[] = {"\xc3\xa9", "a",        "\xe4\xb8\xad", "bc",           "\xf0\x9f\x98\x80",
+                            " ",        "\xce\xa9", "\x1b[31m",     "\xe6\x96\x87", "\r\n",
+                            "\xc3",     "z",
+                            "\u009b2C", // CSI as C2 9B
+                            "\x80",     "\t",       "\x1b[0m"};
     for (int i = 0; i < 400; ++i) {
         input += pieces[(i * 7 + i / 3) % std::size(pieces)];
     }
@@ -214,8 +202,7 @@ TEST(Utf8EngineTest, EdgeFormsInsideAChunkWriteWhatTheDecoderWould)
                            "\xe4\xb8",
                            "\xe4\xb8\xad\x80",
                            "\xf0\x9f\x98",
-                           "\xc2\x9b"
-                           "1C",
+                           "\u009b1C", // CSI as C2 9B
                            "\xc2\x7f",
                            "\x7f"};
     for (const char* form : forms) {
