@@ -1475,11 +1475,11 @@ void Screen::osc(std::string_view text, bool endedByBel)
             const std::string_view index = rest.substr(0, first);
             rest.remove_prefix(first + 1);
             const std::size_t second = rest.find(';');
-            const std::string_view spec = rest.substr(0, second);
+            const std::string_view request = rest.substr(0, second);
             rest = second == std::string_view::npos ? std::string_view() : rest.substr(second + 1);
             int value = -1;
             const auto [end, error] = std::from_chars(index.data(), index.data() + index.size(), value);
-            if (spec == "?" && error == std::errc() && end == index.data() + index.size() && value >= 0 &&
+            if (request == "?" && error == std::errc() && end == index.data() + index.size() && value >= 0 &&
                 value <= 255) {
                 colorReply(4, Palette::indexed(value), index, endedByBel);
             }

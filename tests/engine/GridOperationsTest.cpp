@@ -336,7 +336,8 @@ TEST_F(GridTest, WriteTakesEveryScalarFromSpaceUpAndDropsOtherControls)
     EXPECT_EQ(e.row(0)[0].character, U'\x7f');
     EXPECT_EQ(e.row(0)[1].character, U'\x85');
     EXPECT_EQ(e.row(0)[2].character, U'\U0001F600');
-    EXPECT_EQ(e.row(0)[3].style.flags & CellFlags::wideTail, CellFlags::wideTail) << "an emoji takes two cells";
+    EXPECT_EQ(e.row(0)[3].style.flags & CellFlags::wideTail, CellFlags::wideTail)
+        << "an emoji takes two cells";
     EXPECT_EQ(enginetest::fg(e, e.row(0)[2]), red);
     EXPECT_EQ(e.cursorColumn(), 4);
 }

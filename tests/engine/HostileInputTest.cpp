@@ -45,7 +45,8 @@ TEST_F(HostileInputTest, AnOverlongSequenceIsSwallowedToItsFinalAndIgnored)
     EXPECT_EQ(rowTrimmed(e, 0), "x") << "all of it is still the sequence";
     e.consume("2Jafter");
     EXPECT_EQ(e.cursorRow(), 0);
-    EXPECT_EQ(rowTrimmed(e, 0), "xafter") << "the final ended the sequence, which did nothing; what follows is text";
+    EXPECT_EQ(rowTrimmed(e, 0), "xafter")
+        << "the final ended the sequence, which did nothing; what follows is text";
 }
 
 TEST_F(HostileInputTest, SequenceFillingTheBufferExactlyStillActs)

@@ -100,8 +100,9 @@ std::string colorName(std::uint32_t color)
 std::vector<const char*> flagNames(std::uint16_t flags)
 {
     static constexpr std::pair<std::uint16_t, const char*> names[] = {
-        {CellFlags::bold, "bold"},     {CellFlags::faint, "faint"},   {CellFlags::italic, "italic"},
-        {CellFlags::underlineMask, "underline"}, {CellFlags::blink, "blink"}, {CellFlags::inverse, "inverse"},
+        {CellFlags::bold, "bold"},     {CellFlags::faint, "faint"},
+        {CellFlags::italic, "italic"}, {CellFlags::underlineMask, "underline"},
+        {CellFlags::blink, "blink"},   {CellFlags::inverse, "inverse"},
         {CellFlags::hidden, "hidden"}, {CellFlags::strikethrough, "strikethrough"},
     };
     std::vector<const char*> out;
@@ -207,8 +208,8 @@ std::string engineStateJson(const TerminalEngine& engine, int renderCount)
             out += first ? "" : ", ";
             first = false;
             out += "{\"from\": " + std::to_string(run.from) + ", \"to\": " + std::to_string(run.to) +
-                   ", \"fg\": " + colorName(run.style.foreground) + ", \"bg\": " + colorName(run.style.background) +
-                   ", \"flags\": [";
+                   ", \"fg\": " + colorName(run.style.foreground) +
+                   ", \"bg\": " + colorName(run.style.background) + ", \"flags\": [";
             const auto names = flagNames(run.style.flags);
             for (std::size_t i = 0; i < names.size(); ++i) {
                 out += (i == 0 ? "\"" : ", \"") + std::string(names[i]) + "\"";
@@ -219,9 +220,9 @@ std::string engineStateJson(const TerminalEngine& engine, int renderCount)
     }
     out += "\n  ],\n";
     appendField(out, "visibleCursor",
-                "{\"row\": " + std::to_string(engine.cursorRow()) + ", \"column\": " +
-                    std::to_string(engine.cursorColumn()) + ", \"visible\": " +
-                    boolean(engine.modes().cursorVisible) + "}");
+                "{\"row\": " + std::to_string(engine.cursorRow()) +
+                    ", \"column\": " + std::to_string(engine.cursorColumn()) +
+                    ", \"visible\": " + boolean(engine.modes().cursorVisible) + "}");
     appendField(out, "alternateScreen", boolean(engine.alternateScreenActive()));
     appendField(out, "title", jsonString(engine.title()));
     out += "  \"replies\": " + jsonString(engine.pendingReplies()) + "\n}\n";
@@ -232,8 +233,9 @@ std::string engineScreenText(const TerminalEngine& engine)
 {
     std::string out = "size " + std::to_string(engine.rows()) + "x" + std::to_string(engine.columns()) +
                       ", cursor " + std::to_string(engine.cursorRow()) + "," +
-                      std::to_string(engine.cursorColumn()) + (engine.modes().cursorVisible ? "" : " hidden") +
-                      ", " + (engine.alternateScreenActive() ? "alternate" : "primary") + " screen\n";
+                      std::to_string(engine.cursorColumn()) +
+                      (engine.modes().cursorVisible ? "" : " hidden") + ", " +
+                      (engine.alternateScreenActive() ? "alternate" : "primary") + " screen\n";
     if (!engine.title().empty()) {
         out += "title " + engine.title() + "\n";
     }
