@@ -94,7 +94,7 @@ struct CellStyle {
     friend bool operator==(const CellStyle&, const CellStyle&) = default;
 };
 
-// Scalars from here on stand for a character with combining marks (TerminalEngine::cluster);
+// Scalars from here on stand for a character with combining marks (CellTables::cellText);
 // the second cell of a wide character holds 0.
 inline constexpr char32_t firstClusterCharacter = 0x110000;
 

@@ -29,7 +29,7 @@ inline int characterWidthFromTable(char32_t scalar)
     return static_cast<int>((word >> (offset % 16 * 2)) & 3);
 }
 
-// Controls, unassigned scalars and values past U+10FFFF give 1: the interpreter handles controls
+// Controls, unassigned scalars and values past U+10FFFF give 1: the parser handles controls
 // before text, and a cell for something unknown keeps the cursor honest.
 inline int characterWidth(char32_t scalar)
 {

@@ -1,5 +1,6 @@
-// An RGBA text colour. Components are kept exactly as computed, also outside 0...1
-// (the drawing side decides how to show those); float keeps a cell small.
+// An RGBA colour as the owner sees it (append, setBaseTextColor, resolveForeground): components kept
+// exactly as computed, also outside 0...1, for the drawing side to decide how to show. Cells hold
+// packed colours (CellColor), not this.
 #pragma once
 
 struct Color {

@@ -29,7 +29,10 @@ public:
     // stores of the values cannot alias, so nothing is read back from the list between two pushes.
     class Writer {
     public:
-        explicit Writer(CsiParameterList& list) : list_(list), data_(list.inline_.data()) { list.spoilt_ = false; }
+        explicit Writer(CsiParameterList& list) : list_(list), data_(list.inline_.data())
+        {
+            list.spoilt_ = false;
+        }
         ~Writer()
         {
             list_.data_ = data_;
@@ -75,6 +78,19 @@ private:
 };
 
 namespace CsiParameters {
+
+// A control sequence's leader (< = > ?), one intermediate and final packed into one key, so that one
+// switch tells CSI > c from CSI c and CSI SP q from CSI q.
+constexpr std::uint32_t key(char leader, char intermediate, char final)
+{
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(leader)) << 16 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(intermediate)) << 8 |
+           static_cast<unsigned char>(final);
+}
+constexpr std::uint32_t key(char final)
+{
+    return key(0, 0, final);
+}
 
 // The magnitude of a run of more than 18 digits, which may lie beyond the 64-bit range: 2^63 - 1 at
 // most, or 2^63 when negative (INT64_MIN itself is in range). Leading zeros do not count. False when

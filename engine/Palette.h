@@ -1,8 +1,10 @@
 // The fixed named colours the terminal palette is built from, chosen to read well as text on a dark
-// translucent background. docs/ARCHITECTURE.md lists the components.
+// translucent background (docs/ARCHITECTURE.md lists the components), and the palette made of them.
 #pragma once
 
 #include "Color.h"
+
+#include <cstdint>
 
 namespace NamedColors {
 inline constexpr Color blackColor{0.0f, 0.0f, 0.0f, 1.0f};
@@ -15,3 +17,10 @@ inline constexpr Color systemBlueColor{0.039f, 0.518f, 1.0f, 1.0f};
 inline constexpr Color systemPurpleColor{0.749f, 0.353f, 0.949f, 1.0f};
 inline constexpr Color systemCyanColor{0.353f, 0.784f, 0.98f, 1.0f};
 } // namespace NamedColors
+
+namespace Palette {
+// Palette entry 0..255 (clamped): 16 named colours, the 6 x 6 x 6 cube and the grey ramp.
+Color indexed(int index);
+// One of the eight colours, or its bright form.
+Color ansi(std::int64_t index, bool bright);
+} // namespace Palette

@@ -1,51 +1,26 @@
-// The non-visual half of the terminal: the primary screen with its history and the alternate screen,
-// the cursor, pen, modes and margins, the control-sequence interpreter that edits them, and the
-// replies and events it queues for its owner. No I/O, no toolkit.
+// The non-visual half of the terminal as its owner sees it: a Screen driven by a VtParser, one chunk
+// of shell output at a time, with a redraw after each. What the owner reads is the Screen's.
 #pragma once
 
-#include "Cell.h"
-#include "Color.h"
-#include "CsiParameters.h"
-#include "Grid.h"
-#include "TerminalModes.h"
-#include "Utf8Decoder.h"
+#include "ParserLimits.h"
+#include "Screen.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
-#include <string>
 #include <string_view>
-#include <unordered_map>
-#include <vector>
 
-enum class ControlSequenceState { normal, escape, csi, osc, oscEscape, stringControl, stringControlEscape };
+template <class Sink> class VtParser;
 
-struct SavedCursor {
-    int row = 0;
-    int column = 0;
-    bool wrapPending = false;
-    bool originMode = false;
-    CellStyle pen;
-    char charsets[2] = {'B', 'B'};
-    int shift = 0;
-};
-
-// What happened during consume that the owner acts on, other than bytes for the shell.
-struct TerminalEvents {
-    bool titleChanged = false;
-    int bells = 0;
-    std::vector<std::string> clipboardWrites; // OSC 52 texts, decoded
-};
-
-class TerminalEngine {
+class TerminalEngine : private Screen {
 public:
-    static constexpr int historyLimit = 2000;              // rows kept, screen included
-    static constexpr std::size_t escapeBufferLimit = 4096; // characters, the leading [ included
-    static constexpr std::size_t stringLimit = 1 << 20;    // bytes of one OSC string (clipboard)
-    static constexpr std::size_t replyLimit = 1 << 16;     // bytes of replies waiting for the owner
-    static constexpr int columnLimit = 1000;               // widest grid resizeGrid accepts
+    using Screen::columnLimit;
+    using Screen::historyLimit;
+    using Screen::replyLimit;
+    static constexpr std::size_t escapeBufferLimit = ParserLimits::sequence;
+    static constexpr std::size_t stringLimit = ParserLimits::oscString;
 
     TerminalEngine();
     ~TerminalEngine();
@@ -58,234 +33,67 @@ public:
     // --- entry points -------------------------------------------------------------------------
     void consume(std::span<const std::uint8_t> bytes);
     void consume(std::string_view bytes); // convenience for tests and tools
+    // Text of the owner's own (a message), never interpreted: \n moves down, other controls drop.
     void append(std::string_view utf8Text, Color color);
     void resizeGrid(int rows, int columns);
 
-    // --- operations (used by the interpreter; public so they can be tested alone) -------------
-    void write(char32_t scalar, Color color);
-    void lineFeed();
-    void eraseDisplay(std::int64_t mode);
-    void eraseLine(std::int64_t mode);
-    void eraseCharacters(std::int64_t count);
-    void deleteCharacters(std::int64_t count);
-    void insertCharacters(std::int64_t count);
-    void applyGraphicRendition(std::span<const std::int64_t> values);
-    static Color ansiColor(std::int64_t index, bool bright);
-    // The 256-colour palette: 16 named colours, the 6 x 6 x 6 cube and the grey ramp.
-    static Color paletteColor(int index);
+    // --- operations, public so they can be tested alone ---------------------------------------
+    using Screen::applyGraphicRendition;
+    using Screen::deleteCharacters;
+    using Screen::eraseCharacters;
+    using Screen::eraseDisplay;
+    using Screen::eraseLine;
+    using Screen::insertCharacters;
+    using Screen::write;
+    // Down one row, scrolling at the bottom margin; new-line mode does not apply.
+    void lineFeed() { index(); }
+    using Screen::ansiColor;
+    using Screen::paletteColor;
 
-    // --- configuration ------------------------------------------------------------------------
-    // The default text colour (the view's configure sets it to the user's text colour).
-    void setBaseTextColor(Color color);
-    // The pen's text colour; the base colour means the default.
-    void setCurrentColor(Color color);
-    // What colour queries report for the background and the cursor (the glass and the cursor as
-    // the view shows them).
-    void setReportedColors(Color background, Color cursor);
+    // --- configuration and read-only state (Screen.h) -----------------------------------------
+    using Screen::setBaseTextColor;
+    using Screen::setCurrentColor;
+    using Screen::setReportedColors;
 
-    // --- read-only state ----------------------------------------------------------------------
-    int rows() const { return rows_; }
-    int columns() const { return columns_; }
-    // The cursor, counted from the top of the screen.
-    int cursorRow() const { return cursorRow_; }
-    int cursorColumn() const { return cursorColumn_; }
-    bool wrapPending() const { return wrapPending_; }
-    SavedCursor savedCursor() const { return saved_[alternateActive_ ? 1 : 0]; }
-    CellStyle pen() const { return pen_; }
-    Color currentColor() const { return resolveForeground(pen_.foreground); }
-    Color baseTextColor() const { return baseTextColor_; }
-    ControlSequenceState controlSequenceState() const { return controlSequenceState_; }
-    std::u32string_view escapeBuffer() const { return escapeBuffer_; }
-    bool bracketedPasteEnabled() const { return modes_.bracketedPaste; }
-    const TerminalModes& modes() const { return modes_; }
-    int cursorStyle() const { return cursorStyle_; } // DECSCUSR 0..6, 0 for the user's choice
-    bool alternateScreenActive() const { return alternateActive_; }
-    int scrollTop() const { return top_; }
-    int scrollBottom() const { return bottom_; }
-    const std::string& title() const { return title_; }
-    const std::string& workingDirectory() const { return workingDirectory_; }
-    bool tabStop(int column) const;
-
-    // The active screen's kept rows, oldest first: on the primary screen the history and then the
-    // screen, on the alternate screen the screen alone. row(i) is valid until the next mutating call.
-    std::size_t rowCount() const { return static_cast<std::size_t>(grid_->rowCount()); }
-    std::span<const Cell> row(std::size_t index) const { return grid_->row(static_cast<int>(index)); }
-    // Changes whenever row(index)'s cells change (also when a row is replaced or recycled); never
-    // repeats for different contents on either screen, so a view can cache per-row layout by it.
-    std::uint64_t rowStamp(std::size_t index) const { return grid_->stamp(static_cast<int>(index)); }
-    // The active screen's drops from the oldest end and rearrangements (Grid), for readers that keep
-    // per-row state between frames.
-    std::uint64_t droppedRows() const { return grid_->droppedRows(); }
-    std::uint64_t rowsGeneration() const { return grid_->generation(); }
-    // Index in the kept rows of the screen's first row, and of the cursor's row.
-    int screenTop() const { return grid_->rowCount() - rows_; }
-    int cursorLine() const { return screenTop() + cursorRow_; }
-
-    // The text a cell shows: its character, or a character with combining marks.
-    std::u32string_view cellText(const Cell& cell) const;
-    // The URI of a cell's link (CellStyle::link), empty for none.
-    std::string_view hyperlink(std::uint16_t link) const;
-    // The underline colour of a cell's link (SGR 58), CellColor::defaultColor for the text's own.
-    std::uint32_t underlineColor(std::uint16_t link) const;
-    // A cell colour as RGBA: the default foreground is the base text colour, the default
-    // background the reported background.
-    Color resolveForeground(std::uint32_t color) const;
-    Color resolveBackground(std::uint32_t color) const;
+    using Screen::alternateScreenActive;
+    using Screen::baseTextColor;
+    using Screen::bracketedPasteEnabled;
+    using Screen::cellText;
+    using Screen::columns;
+    using Screen::currentColor;
+    using Screen::cursorColumn;
+    using Screen::cursorLine;
+    using Screen::cursorRow;
+    using Screen::cursorStyle;
+    using Screen::hyperlink;
+    using Screen::modes;
+    using Screen::pen;
+    using Screen::resolveBackground;
+    using Screen::resolveForeground;
+    using Screen::row;
+    using Screen::rowCount;
+    using Screen::rows;
+    using Screen::rowStamp;
+    using Screen::droppedRows;
+    using Screen::rowsGeneration;
+    using Screen::savedCursor;
+    using Screen::screenTop;
+    using Screen::scrollBottom;
+    using Screen::scrollTop;
+    using Screen::tabStop;
+    using Screen::title;
+    using Screen::underlineColor;
+    using Screen::workingDirectory;
+    using Screen::wrapPending;
 
     // --- what the owner drains after consume --------------------------------------------------
-    // Bytes for the shell (answers to queries), in the order the queries came.
-    std::string takeReplies();
-    const std::string& pendingReplies() const { return replies_; }
-    TerminalEvents takeEvents();
+    using Screen::pendingReplies;
+    using Screen::takeEvents;
+    using Screen::takeReplies;
 
 private:
-    // Interpreter (Interpreter.cpp)
-    void interpret(const std::uint8_t* data, std::size_t size);
-    const std::uint8_t* interpretCommonBytes(const std::uint8_t* p, const std::uint8_t* end);
-    void interpretScalar(char32_t scalar);
-    void normalScalar(char32_t scalar);
-    void escapeScalar(char32_t scalar);
-    bool controlInsideSequence(char32_t scalar);
-    void escapeFinal(char32_t intermediate, char32_t final);
-    void startControlSequence();
-    void csiScalar(char32_t scalar);
-    void stringScalar(char32_t scalar);
-    void finishString();
-    const std::uint8_t* cursorSequence(const std::uint8_t* sequence);
-    const std::uint8_t* graphicRenditionSequence(const std::uint8_t* sequence, const std::uint8_t* end);
-    const std::uint8_t* writeTextRun(const std::uint8_t* p, const std::uint8_t* end, char32_t first,
-                                     int length, int firstWidth);
-
-    // Control sequences (CsiDispatch.cpp)
-    void executeControlSequence();
-    const std::uint8_t* executeWholeSequence(const std::uint8_t* sequence, const std::uint8_t* end);
-    template <typename Char> void dispatchSequence(const Char* parameters, const Char* final);
-    void dispatchControlSequence(std::uint32_t key);
-    void setMode(std::int64_t mode, bool isPrivate, bool on);
-    int modeState(std::int64_t mode, bool isPrivate) const;
-    void reply(std::string_view bytes);
-    void reportDeviceStatus(std::int64_t request, bool isPrivate);
-
-    // Graphic rendition (Sgr.cpp)
-    template <typename Char> void applyGraphicRenditionText(const Char* p, const Char* end);
-
-    // Operating system commands (Osc.cpp)
-    void executeOsc();
-    void executeDcs();
-    void colorReply(int code, Color color, std::string_view index);
-    void clipboardWrite(std::string_view payload);
-    std::uint16_t internHyperlink(std::string_view uri);
-    std::uint16_t styleLink(std::uint16_t hyperlinkId, std::uint32_t underline);
-    std::uint16_t hyperlinkOf(std::uint16_t link) const;
-    void applyRenditionToPen(std::span<const std::int64_t> values, std::span<const std::uint8_t> groups);
-
-    // Screen operations (ScreenOperations.cpp)
-    void print(char32_t scalar);
-    void printWide(char32_t scalar, int width);
-    void combine(char32_t mark);
-    void writeAsciiRun(const std::uint8_t* text, std::size_t length);
-    void wrapIfPending();
-    void carriageReturn();
-    void index();
-    void reverseIndex();
-    void nextLine();
-    void scrollUp(int count);
-    void scrollDown(int count);
-    void insertLines(std::int64_t count);
-    void deleteLines(std::int64_t count);
-    void editLines(std::int64_t count, void (Grid::*shift)(int, int, int, const Cell&));
-    // CUP and its relatives: 0-based, inside the screen, or inside the margins in origin mode. Inline:
-    // a full-screen redraw is mostly this.
-    void cursorTo(int row, int column)
-    {
-        if (modes_.originMode) [[unlikely]] {
-            cursorRow_ = std::clamp(top_ + row, top_, bottom_);
-        } else {
-            cursorRow_ = std::clamp(row, 0, rows_ - 1);
-        }
-        cursorColumn_ = std::clamp(column, 0, columns_ - 1);
-        wrapPending_ = false;
-    }
-    void cursorUp(int count);
-    void cursorDown(int count);
-    void cursorForward(int count);
-    void cursorBackward(int count);
-    void tabForward(int count);
-    void tabBackward(int count);
-    void repeatLast(std::int64_t count);
-    void setMargins(std::int64_t top, std::int64_t bottom);
-    void screenAlignment();
-    void switchScreen(bool alternate, bool clear);
-    void softReset();
-    void fullReset();
-    void saveCursor();
-    void restoreCursor();
-    void blankCells(int from, int to);
-    int shiftWidth(std::int64_t count);
-    void shiftCells(std::int64_t count, bool open);
-    void resizeScreen(Grid& grid, int& cursorRow, int newRows, bool keepHistory);
-    void updateFastPrint();
-    Cell blank() const { return blankCell(pen_.background); }
-    int line(int screenRow) const { return grid_->rowCount() - rows_ + screenRow; }
-    char32_t mapCharset(char32_t scalar) const;
     void render();
 
-    std::uint64_t stamps_ = 0; // shared by both grids
-    Grid primary_{historyLimit, stamps_};
-    Grid alternate_{historyLimit, stamps_};
-    Grid* grid_ = &primary_;
-    bool alternateActive_ = false;
-    int rows_ = 24;
-    int columns_ = 80;
-    int cursorRow_ = 0;
-    int cursorColumn_ = 0;
-    bool wrapPending_ = false;
-    int top_ = 0;
-    int bottom_ = 23;
-    SavedCursor saved_[2]; // primary, alternate
-    CellStyle pen_;
-    TerminalModes modes_;
-    bool fastPrint_ = true; // ASCII needs no charset, insert or wrap-off handling
-    int cursorStyle_ = 0;
-    char charsets_[2] = {'B', 'B'}; // G0 and G1: 'B' ASCII, '0' DEC special graphics
-    int shift_ = 0;                 // which of them GL is (SO, SI)
-    std::vector<bool> tabStops_;
-    char32_t lastPrinted_ = 0;
-
-    Color baseTextColor_;
-    Color reportedBackground_;
-    Color reportedCursor_;
-
-    ControlSequenceState controlSequenceState_ = ControlSequenceState::normal;
-    std::u32string escapeBuffer_;
-    bool escapeBufferOverflowed_ = false;
-    // OSC and DCS strings are collected; PM, APC, SOS and screen's title are swallowed unread.
-    enum class StringKind : std::uint8_t { osc, dcs, swallowed };
-    std::string stringBuffer_; // the OSC or DCS string being collected, as UTF-8
-    StringKind stringKind_ = StringKind::osc;
-    bool stringOverflowed_ = false;
-    bool oscEndedByBel_ = false;
-    Utf8Decoder decoder_;
-    CsiParameterList parameters_; // reused by every control sequence
-
-    std::string replies_;
-    TerminalEvents events_;
-    std::string title_;
-    std::string workingDirectory_;
-
-    // Characters with combining marks, hyperlink URIs and underline colours, referred to by cells;
-    // all bounded. A style's link is a hyperlink's number (1 on), or from underlinedLinkBase on an
-    // entry of underlinedLinks_ that pairs one with an underline colour.
-    std::vector<std::u32string> clusters_;
-    std::unordered_map<std::u32string, char32_t> clusterIds_;
-    std::vector<std::string> hyperlinks_;
-    struct UnderlinedLink {
-        std::uint16_t hyperlink;
-        std::uint32_t color;
-    };
-    static constexpr std::uint16_t underlinedLinkBase = 0x8000;
-    std::vector<UnderlinedLink> underlinedLinks_;
-    std::unordered_map<std::uint64_t, std::uint16_t> underlinedLinkIds_;
-
+    std::unique_ptr<VtParser<Screen>> parser_;
     std::function<void()> renderScreen_;
 };

@@ -7,7 +7,7 @@
 
 namespace BaselineEngine {
 struct Handle;
-// As the view held it: a filled screen of rows x columns whose redraw hook adds the rows it needs.
+// As the view holds it: a screen of rows x columns whose redraw hook counts the redraws.
 Handle* create(int rows, int columns);
 void consume(Handle* engine, const std::uint8_t* data, std::size_t size);
 void destroy(Handle* engine);

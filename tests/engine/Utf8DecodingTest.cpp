@@ -120,7 +120,6 @@ TEST(Utf8EngineTest, LoneC1ByteIsReplacementButEncodedCsiStartsASequence)
     e.consume("\x9b"
               "7C");
     EXPECT_EQ(e.cursorColumn(), 7);
-    EXPECT_EQ(e.controlSequenceState(), ControlSequenceState::normal);
     e.consume("\r\xc2\x9b"
               "4Cx");
     EXPECT_EQ(e.cursorColumn(), 5) << "also when it arrives whole";
@@ -131,7 +130,7 @@ TEST(Utf8EngineTest, InvalidBytesInsideControlSequencesAreCollectedAsReplacement
     enginetest::SizedEngine sized{5, 80};
     TerminalEngine& e = sized.engine;
     e.consume("\x1b[1\xff");
-    EXPECT_EQ(e.escapeBuffer(), U"[1\uFFFD");
+    EXPECT_EQ(shown(e), U"") << "the replacement is collected, not printed";
     e.consume("2C");
     EXPECT_EQ(e.cursorColumn(), 1) << "the spoilt piece counts as 0";
 }
@@ -153,23 +152,11 @@ TEST(Utf8EngineTest, EscapeAfterATruncatedCharacterStillActs)
 TEST(Utf8EngineTest, WholeCharactersInOneChunkWriteWhatTheDecoderWould)
 {
     std::string input;
-    const char* pieces[] = {"\xc3\xa9",
-                            "a",
-                            "\xe4\xb8\xad",
-                            "bc",
-                            "\xf0\x9f\x98\x80",
-                            " ",
-                            "\xce\xa9",
-                            "\x1b[31m",
-                            "\xe6\x96\x87",
-                            "\r\n",
-                            "\xc3",
-                            "z",
-                            "\xc2\x9b"
-                            "2C",
-                            "\x80",
-                            "\t",
-                            "\x1b[0m"};
+    const char* pieces[] = {"\xc3\xa9", "a",        "\xe4\xb8\xad", "bc",           "\xf0\x9f\x98\x80",
+                            " ",        "\xce\xa9", "\x1b[31m",     "\xe6\x96\x87", "\r\n",
+                            "\xc3",     "z",
+                            "\u009b2C", // CSI as C2 9B
+                            "\x80",     "\t",       "\x1b[0m"};
     for (int i = 0; i < 400; ++i) {
         input += pieces[(i * 7 + i / 3) % std::size(pieces)];
     }
@@ -215,8 +202,7 @@ TEST(Utf8EngineTest, EdgeFormsInsideAChunkWriteWhatTheDecoderWould)
                            "\xe4\xb8",
                            "\xe4\xb8\xad\x80",
                            "\xf0\x9f\x98",
-                           "\xc2\x9b"
-                           "1C",
+                           "\u009b1C", // CSI as C2 9B
                            "\xc2\x7f",
                            "\x7f"};
     for (const char* form : forms) {

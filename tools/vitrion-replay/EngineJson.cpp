@@ -1,5 +1,5 @@
-// Writing the engine state as JSON (rows with their colour runs, cursor, interpreter fields, the
-// visible screen with its style runs) and as plain text for goldens that review well.
+// Writing the engine state as JSON (rows with their colour runs, cursor, modes, the visible screen
+// with its style runs) and as plain text for goldens that review well.
 #include "EngineJson.h"
 
 #include "engine/Utf8Encoder.h"
@@ -10,27 +10,6 @@
 #include <vector>
 
 namespace {
-
-const char* stateName(ControlSequenceState state)
-{
-    switch (state) {
-    case ControlSequenceState::normal:
-        return "normal";
-    case ControlSequenceState::escape:
-        return "escape";
-    case ControlSequenceState::csi:
-        return "csi";
-    case ControlSequenceState::osc:
-        return "osc";
-    case ControlSequenceState::oscEscape:
-        return "oscEscape";
-    case ControlSequenceState::stringControl:
-        return "stringControl";
-    case ControlSequenceState::stringControlEscape:
-        return "stringControlEscape";
-    }
-    return "normal";
-}
 
 // One scalar inside a JSON string: quotes, backslash and every control character (C0, DEL, C1)
 // escaped; anything that is not a Unicode scalar value written as U+FFFD.
@@ -121,8 +100,9 @@ std::string colorName(std::uint32_t color)
 std::vector<const char*> flagNames(std::uint16_t flags)
 {
     static constexpr std::pair<std::uint16_t, const char*> names[] = {
-        {CellFlags::bold, "bold"},     {CellFlags::faint, "faint"},   {CellFlags::italic, "italic"},
-        {CellFlags::underlineMask, "underline"}, {CellFlags::blink, "blink"}, {CellFlags::inverse, "inverse"},
+        {CellFlags::bold, "bold"},     {CellFlags::faint, "faint"},
+        {CellFlags::italic, "italic"}, {CellFlags::underlineMask, "underline"},
+        {CellFlags::blink, "blink"},   {CellFlags::inverse, "inverse"},
         {CellFlags::hidden, "hidden"}, {CellFlags::strikethrough, "strikethrough"},
     };
     std::vector<const char*> out;
@@ -200,13 +180,6 @@ std::string engineStateJson(const TerminalEngine& engine, int renderCount)
                 "{\"row\": " + std::to_string(saved.row) + ", \"column\": " + std::to_string(saved.column) +
                     "}");
     appendField(out, "bracketedPasteEnabled", boolean(engine.bracketedPasteEnabled()));
-    appendField(out, "controlSequenceState",
-                std::string("\"") + stateName(engine.controlSequenceState()) + "\"");
-    std::string buffer = "\"";
-    for (const char32_t c : engine.escapeBuffer()) {
-        appendJsonCharacter(buffer, c);
-    }
-    appendField(out, "escapeBuffer", buffer + "\"");
     std::string color;
     appendColor(color, engine.currentColor());
     appendField(out, "currentColor", color);
@@ -235,8 +208,8 @@ std::string engineStateJson(const TerminalEngine& engine, int renderCount)
             out += first ? "" : ", ";
             first = false;
             out += "{\"from\": " + std::to_string(run.from) + ", \"to\": " + std::to_string(run.to) +
-                   ", \"fg\": " + colorName(run.style.foreground) + ", \"bg\": " + colorName(run.style.background) +
-                   ", \"flags\": [";
+                   ", \"fg\": " + colorName(run.style.foreground) +
+                   ", \"bg\": " + colorName(run.style.background) + ", \"flags\": [";
             const auto names = flagNames(run.style.flags);
             for (std::size_t i = 0; i < names.size(); ++i) {
                 out += (i == 0 ? "\"" : ", \"") + std::string(names[i]) + "\"";
@@ -247,9 +220,9 @@ std::string engineStateJson(const TerminalEngine& engine, int renderCount)
     }
     out += "\n  ],\n";
     appendField(out, "visibleCursor",
-                "{\"row\": " + std::to_string(engine.cursorRow()) + ", \"column\": " +
-                    std::to_string(engine.cursorColumn()) + ", \"visible\": " +
-                    boolean(engine.modes().cursorVisible) + "}");
+                "{\"row\": " + std::to_string(engine.cursorRow()) +
+                    ", \"column\": " + std::to_string(engine.cursorColumn()) +
+                    ", \"visible\": " + boolean(engine.modes().cursorVisible) + "}");
     appendField(out, "alternateScreen", boolean(engine.alternateScreenActive()));
     appendField(out, "title", jsonString(engine.title()));
     out += "  \"replies\": " + jsonString(engine.pendingReplies()) + "\n}\n";
@@ -260,8 +233,9 @@ std::string engineScreenText(const TerminalEngine& engine)
 {
     std::string out = "size " + std::to_string(engine.rows()) + "x" + std::to_string(engine.columns()) +
                       ", cursor " + std::to_string(engine.cursorRow()) + "," +
-                      std::to_string(engine.cursorColumn()) + (engine.modes().cursorVisible ? "" : " hidden") +
-                      ", " + (engine.alternateScreenActive() ? "alternate" : "primary") + " screen\n";
+                      std::to_string(engine.cursorColumn()) +
+                      (engine.modes().cursorVisible ? "" : " hidden") + ", " +
+                      (engine.alternateScreenActive() ? "alternate" : "primary") + " screen\n";
     if (!engine.title().empty()) {
         out += "title " + engine.title() + "\n";
     }

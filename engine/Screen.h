@@ -1,0 +1,291 @@
+// What the parser's actions mean: the primary screen with its history and the alternate screen, the
+// cursor, pen, modes and margins, and the replies and events queued for the owner. Each action is
+// performed here once, whichever path of the parser found it. No I/O, no toolkit.
+#pragma once
+
+#include "Cell.h"
+#include "CellTables.h"
+#include "Color.h"
+#include "Grid.h"
+#include "Rendition.h"
+#include "Saturating.h"
+#include "TerminalModes.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct SavedCursor {
+    int row = 0;
+    int column = 0;
+    bool wrapPending = false;
+    bool originMode = false;
+    CellStyle pen;
+    char charsets[2] = {'B', 'B'};
+    int shift = 0;
+};
+
+// What happened during consume that the owner acts on, other than bytes for the shell.
+struct TerminalEvents {
+    bool titleChanged = false;
+    int bells = 0;
+    std::vector<std::string> clipboardWrites; // OSC 52 texts, decoded
+};
+
+class Screen {
+public:
+    static constexpr int historyLimit = 2000;          // rows kept, screen included
+    static constexpr std::size_t replyLimit = 1 << 16; // bytes of replies waiting for the owner
+    static constexpr int columnLimit = 1000;           // widest grid resizeGrid accepts
+
+    Screen();
+    Screen(const Screen&) = delete;
+    Screen& operator=(const Screen&) = delete;
+
+    // --- the parser's actions (VtParser.h says what each is given) ----------------------------
+    void printAscii(const std::uint8_t* text, std::size_t length);
+    const std::uint8_t* printText(const std::uint8_t* p, const std::uint8_t* end, char32_t first, int length);
+    void print(char32_t scalar);
+    // CR and LF are most of the controls in shell output: inline, so that the parser's loop has
+    // them without a call.
+    void execute(char32_t c)
+    {
+        if (c == 0x0D) {
+            carriageReturn();
+        } else if (c == 0x0A) {
+            lineFeed();
+        } else {
+            control(c);
+        }
+    }
+    void escape(char32_t intermediate, char32_t final);
+    void controlSequence(std::uint32_t key, std::span<const std::int64_t> values);
+    // A colour alone goes straight into the pen, inline in the parser's loop; anything else code by
+    // code.
+    [[gnu::always_inline]] void rendition(std::span<const std::int64_t> values,
+                                          std::span<const std::uint8_t> groups)
+    {
+        std::int64_t code = 0;
+        std::uint32_t color = 0;
+        if (groups.empty() && loneExtendedColor(values, code, color)) {
+            setExtendedColor(code, color);
+        } else {
+            renditionCodes(values, groups);
+        }
+    }
+    // CUP and HVP: 1-based, 0 meaning 1. Inline: a full-screen redraw is mostly this.
+    void cursorPosition(std::int64_t row, std::int64_t column)
+    {
+        cursorTo(Saturating::oneBasedToIndex(row, 0, 1 << 24),
+                 Saturating::oneBasedToIndex(column, 0, 1 << 24));
+    }
+    void osc(std::string_view text, bool endedByBel);
+    void dcs(std::string_view text);
+
+    // --- operations, also used alone ---------------------------------------------------------
+    // A character in a colour of its own, whatever pen and charset the shell left set; a line feed
+    // for \n, other controls dropped.
+    void write(char32_t scalar, Color color);
+    void index();
+    void eraseDisplay(std::int64_t mode);
+    void eraseLine(std::int64_t mode);
+    void eraseCharacters(std::int64_t count);
+    void deleteCharacters(std::int64_t count);
+    void insertCharacters(std::int64_t count);
+    void applyGraphicRendition(std::span<const std::int64_t> values) { rendition(values, {}); }
+    static Color ansiColor(std::int64_t index, bool bright);
+    // The 256-colour palette: 16 named colours, the 6 x 6 x 6 cube and the grey ramp.
+    static Color paletteColor(int index);
+    // Clamps to 1..historyLimit rows and 1..columnLimit columns; false when the size stays.
+    bool resizeGrid(int rows, int columns);
+
+    // --- configuration ------------------------------------------------------------------------
+    // The default text colour (the view's configure sets it to the user's text colour).
+    void setBaseTextColor(Color color) { baseTextColor_ = color; }
+    // The pen's text colour; the base colour means the default.
+    void setCurrentColor(Color color);
+    // What colour queries report for the background and the cursor (the glass and the cursor as
+    // the view shows them).
+    void setReportedColors(Color background, Color cursor);
+
+    // --- read-only state ----------------------------------------------------------------------
+    int rows() const { return rows_; }
+    int columns() const { return columns_; }
+    // The cursor, counted from the top of the screen.
+    int cursorRow() const { return cursorRow_; }
+    int cursorColumn() const { return cursorColumn_; }
+    bool wrapPending() const { return wrapPending_; }
+    SavedCursor savedCursor() const { return saved_[alternateActive_ ? 1 : 0]; }
+    CellStyle pen() const { return pen_; }
+    Color currentColor() const { return resolveForeground(pen_.foreground); }
+    Color baseTextColor() const { return baseTextColor_; }
+    bool bracketedPasteEnabled() const { return modes_.bracketedPaste; }
+    const TerminalModes& modes() const { return modes_; }
+    int cursorStyle() const { return cursorStyle_; } // DECSCUSR 0..6, 0 for the user's choice
+    bool alternateScreenActive() const { return alternateActive_; }
+    int scrollTop() const { return top_; }
+    int scrollBottom() const { return bottom_; }
+    const std::string& title() const { return title_; }
+    const std::string& workingDirectory() const { return workingDirectory_; }
+    bool tabStop(int column) const;
+
+    // The active screen's kept rows, oldest first: on the primary screen the history and then the
+    // screen, on the alternate screen the screen alone. row(i) is valid until the next mutating call.
+    std::size_t rowCount() const { return static_cast<std::size_t>(grid_->rowCount()); }
+    std::span<const Cell> row(std::size_t index) const { return grid_->row(static_cast<int>(index)); }
+    // Changes whenever row(index)'s cells change (also when a row is replaced or recycled); never
+    // repeats for different contents on either screen, so a view can cache per-row layout by it.
+    std::uint64_t rowStamp(std::size_t index) const { return grid_->stamp(static_cast<int>(index)); }
+    // The active screen's drops from the oldest end and rearrangements (Grid), for readers that keep
+    // per-row state between frames.
+    std::uint64_t droppedRows() const { return grid_->droppedRows(); }
+    std::uint64_t rowsGeneration() const { return grid_->generation(); }
+    // Index in the kept rows of the screen's first row, and of the cursor's row.
+    int screenTop() const { return grid_->rowCount() - rows_; }
+    int cursorLine() const { return screenTop() + cursorRow_; }
+
+    // The text a cell shows: its character, or a character with combining marks.
+    std::u32string_view cellText(const Cell& cell) const { return tables_.cellText(cell); }
+    // The URI of a cell's link (CellStyle::link), empty for none.
+    std::string_view hyperlink(std::uint16_t link) const { return tables_.hyperlink(link); }
+    // The underline colour of a cell's link (SGR 58), CellColor::defaultColor for the text's own.
+    std::uint32_t underlineColor(std::uint16_t link) const { return tables_.underlineColor(link); }
+    // A cell colour as RGBA: the default foreground is the base text colour, the default
+    // background the reported background.
+    Color resolveForeground(std::uint32_t color) const;
+    Color resolveBackground(std::uint32_t color) const;
+
+    // --- what the owner drains after consume --------------------------------------------------
+    // Bytes for the shell (answers to queries), in the order the queries came.
+    std::string takeReplies();
+    const std::string& pendingReplies() const { return replies_; }
+    TerminalEvents takeEvents();
+
+private:
+    // Printing
+    void printWide(char32_t scalar, int width);
+    void combine(char32_t mark);
+    void writeAsciiRun(const std::uint8_t* text, std::size_t length);
+    const std::uint8_t* writeTextRun(const std::uint8_t* p, const std::uint8_t* end, char32_t first,
+                                     int length, int firstWidth);
+    void wrapIfPending();
+    void advanceAfterWrite(int column);
+    char32_t mapCharset(char32_t scalar) const;
+    void updateFastPrint();
+
+    // Graphic rendition
+    void renditionCodes(std::span<const std::int64_t> values, std::span<const std::uint8_t> groups);
+    void setExtendedColor(std::int64_t code, std::uint32_t color)
+    {
+        if (code == 38) [[likely]] {
+            pen_.foreground = color;
+        } else if (code == 48) {
+            pen_.background = color;
+        } else {
+            underlineWith(color);
+        }
+    }
+    void underlineWith(std::uint32_t color);
+
+    // Lines and scrolling
+    void control(char32_t c);
+    void carriageReturn()
+    {
+        cursorColumn_ = 0;
+        wrapPending_ = false;
+    }
+    void lineFeed();
+    void reverseIndex();
+    void nextLine();
+    void scrollUp(int count);
+    bool scrollsIntoHistory() const { return !alternateActive_ && top_ == 0 && bottom_ == rows_ - 1; }
+    void scrollIntoHistory(int count);
+    void scrollDown(int count);
+    void insertLines(std::int64_t count);
+    void deleteLines(std::int64_t count);
+    void editLines(std::int64_t count, void (Grid::*shift)(int, int, int, const Cell&));
+    void setMargins(std::int64_t top, std::int64_t bottom);
+
+    // The cursor
+    // CUP and its relatives: 0-based, inside the screen, or inside the margins in origin mode.
+    void cursorTo(int row, int column)
+    {
+        if (modes_.originMode) [[unlikely]] {
+            cursorRow_ = std::clamp(top_ + row, top_, bottom_);
+        } else {
+            cursorRow_ = std::clamp(row, 0, rows_ - 1);
+        }
+        cursorColumn_ = std::clamp(column, 0, columns_ - 1);
+        wrapPending_ = false;
+    }
+    void cursorUp(int count);
+    void cursorDown(int count);
+    void cursorForward(int count);
+    void cursorBackward(int count);
+    void tabForward(int count);
+    void tabBackward(int count);
+    void resetTabStops(int from);
+    void saveCursor();
+    void restoreCursor();
+
+    // Cells of the cursor's row
+    void blankCells(int from, int to);
+    int shiftWidth(std::int64_t count);
+    void shiftCells(std::int64_t count, bool open);
+    void repeatLast(std::int64_t count);
+
+    // Screens, modes and resets
+    void screenAlignment();
+    void switchScreen(bool alternate, bool clear);
+    void setMode(std::int64_t mode, bool isPrivate, bool on);
+    int modeState(std::int64_t mode, bool isPrivate) const;
+    void resetModesAndPen(bool soft);
+    void softReset();
+    void fullReset();
+    void resizeScreen(Grid& grid, int& cursorRow, int newRows, bool keepHistory);
+
+    // Replies and strings
+    void reply(std::string_view bytes);
+    void reportDeviceStatus(std::int64_t request, bool isPrivate);
+    void colorReply(int code, Color color, std::string_view index, bool endedByBel);
+    void clipboardWrite(std::string_view payload);
+
+    Cell blank() const { return blankCell(pen_.background); }
+    int line(int screenRow) const { return grid_->rowCount() - rows_ + screenRow; }
+
+    std::uint64_t stamps_ = 0; // shared by both grids
+    Grid primary_{historyLimit, stamps_};
+    Grid alternate_{historyLimit, stamps_};
+    Grid* grid_ = &primary_;
+    bool alternateActive_ = false;
+    int rows_ = 24;
+    int columns_ = 80;
+    int cursorRow_ = 0;
+    int cursorColumn_ = 0;
+    bool wrapPending_ = false;
+    int top_ = 0;
+    int bottom_ = 23;
+    SavedCursor saved_[2]; // primary, alternate
+    CellStyle pen_;
+    TerminalModes modes_;
+    bool fastPrint_ = true; // ASCII needs no charset, insert or wrap-off handling
+    int cursorStyle_ = 0;
+    char charsets_[2] = {'B', 'B'}; // G0 and G1: 'B' ASCII, '0' DEC special graphics
+    int shift_ = 0;                 // which of them GL is (SO, SI)
+    std::vector<bool> tabStops_;
+    char32_t lastPrinted_ = 0;
+
+    Color baseTextColor_;
+    Color reportedBackground_;
+    Color reportedCursor_;
+
+    std::string replies_;
+    TerminalEvents events_;
+    std::string title_;
+    std::string workingDirectory_;
+    CellTables tables_;
+};
