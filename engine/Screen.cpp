@@ -1489,6 +1489,7 @@ void Screen::osc(std::string_view text, bool endedByBel)
     }
     case 7: // the working directory, as a file: URL
         workingDirectory_ = printable(rest, uriLimit);
+        events_.workingDirectoryChanged = true;
         break;
     case 8: { // hyperlink: parameters ; URI, an empty URI ending the link
         const std::size_t semicolon = rest.find(';');

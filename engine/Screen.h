@@ -32,6 +32,7 @@ struct SavedCursor {
 // What happened during consume that the owner acts on, other than bytes for the shell.
 struct TerminalEvents {
     bool titleChanged = false;
+    bool workingDirectoryChanged = false; // OSC 7
     int bells = 0;
     std::vector<std::string> clipboardWrites; // OSC 52 texts, decoded
 };

@@ -126,6 +126,9 @@ void Terminal::takeEvents()
     if (events.titleChanged) {
         emit titleChanged(QString::fromStdString(engine_->title()));
     }
+    if (events.workingDirectoryChanged) {
+        emit workingDirectoryChanged(QString::fromStdString(engine_->workingDirectory()));
+    }
     if (events.bells > 0) {
         emit bellRang();
     }

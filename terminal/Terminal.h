@@ -87,6 +87,8 @@ signals:
     // The screen changed (a chunk, a resize, a colour, a message); once per chunk.
     void changed();
     void titleChanged(const QString& title);
+    // OSC 7: where the shell is, as the file: URL it sent.
+    void workingDirectoryChanged(const QString& url);
     void bellRang();
     // OSC 52: the program set the clipboard (it can never read it).
     void clipboardWritten(const QString& text);

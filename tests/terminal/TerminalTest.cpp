@@ -87,6 +87,8 @@ TEST_F(TerminalTest, EventsAreSignalledAfterTheWholeChunkOncePerChunk)
         seen.push_back(title.toStdString() + "|" + rowText(terminal.screen(), 0));
     });
     QObject::connect(&terminal, &Terminal::bellRang, [&] { seen.emplace_back("bell"); });
+    QObject::connect(&terminal, &Terminal::workingDirectoryChanged,
+                     [&](const QString& url) { seen.push_back("cwd:" + url.toStdString()); });
     QObject::connect(&terminal, &Terminal::clipboardWritten,
                      [&](const QString& text) { seen.push_back("clip:" + text.toStdString()); });
     pty->output("\x1b]2;build\x07"
