@@ -1,6 +1,6 @@
 // One pending flag and one single-shot precise timer; the frame clock restarts at every frame. The
-// frame never runs inside request(): request() is called from the engine's render hook, in the
-// middle of the session's read loop, and the frame resizes widgets (which may refit the grid).
+// frame never runs inside request(): request() is called on the terminal's changed(), in the middle
+// of the pty's read loop, and the frame resizes widgets (which may refit the grid).
 // While a flood lasts, a second timer looks for its end; it is re-armed from the time of the last
 // request instead of restarted by every request, so a flood of thousands of chunks a second costs a
 // clock read per chunk, not a timer. A hold is checked when a frame falls due, never per request,
