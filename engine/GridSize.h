@@ -10,3 +10,10 @@ struct GridSize {
 };
 
 inline constexpr GridSize minimumGridSize{24, 80};
+
+// The size raised to the floor in each dimension.
+constexpr GridSize atLeastMinimum(GridSize size)
+{
+    return {size.rows > minimumGridSize.rows ? size.rows : minimumGridSize.rows,
+            size.columns > minimumGridSize.columns ? size.columns : minimumGridSize.columns};
+}

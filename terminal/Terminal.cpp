@@ -74,12 +74,11 @@ void Terminal::stop()
 
 void Terminal::resize(GridSize size)
 {
-    const int rows = std::max(size.rows, minimumGridSize.rows);
-    const int columns = std::max(size.columns, minimumGridSize.columns);
-    if (rows == engine_->rows() && columns == engine_->columns()) {
+    const GridSize wanted = atLeastMinimum(size);
+    if (wanted.rows == engine_->rows() && wanted.columns == engine_->columns()) {
         return;
     }
-    engine_->resizeGrid(rows, columns);
+    engine_->resizeGrid(wanted.rows, wanted.columns);
     // The grid may be smaller than asked (the engine's own limits): the program is told the grid.
     if (pty_) {
         pty_->resize(engine_->rows(), engine_->columns());
@@ -268,9 +267,4 @@ void Terminal::setTextColor(Color text)
 void Terminal::setReportedColors(Color background, Color cursor)
 {
     engine_->setReportedColors(background, cursor);
-}
-
-const std::string& Terminal::title() const
-{
-    return engine_->title();
 }

@@ -74,7 +74,6 @@ public:
 
     // --- what there is to read ------------------------------------------------------------------
     ScreenReader screen() const { return ScreenReader(*engine_); }
-    const std::string& title() const;
     // The engine itself, for tests and tools that feed or inspect it directly. The view reads screen().
     TerminalEngine& engine() { return *engine_; }
 

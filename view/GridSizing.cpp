@@ -36,12 +36,6 @@ GridSize gridSize(double width, double height, double linePitch, double cellAdva
     return GridSize{countOf(height - 2 * inset, pitch), countOf(width - 2 * inset, advance)};
 }
 
-GridSize atLeastMinimum(GridSize size)
-{
-    return GridSize{std::max(size.rows, minimumGridSize.rows),
-                    std::max(size.columns, minimumGridSize.columns)};
-}
-
 bool isReadyForSession(bool inWindow, bool inScrollArea, double visibleWidth, double visibleHeight)
 {
     return inWindow && inScrollArea && visibleWidth >= minimumReadyWidth &&

@@ -6,6 +6,7 @@
 #include "engine/GridSize.h"
 
 namespace GridSizing {
+using ::atLeastMinimum;
 using ::minimumGridSize;
 inline constexpr double minimumReadyWidth = 400.0;
 inline constexpr double minimumReadyHeight = 120.0;
@@ -17,8 +18,6 @@ inline constexpr double minimumCellAdvance = 6.0;
 // 2 x inset) / linePitch) by floor((width - 2 x inset) / cellAdvance), with the pitch at least 12 and
 // the advance at least 6 (non-finite ones count as those), never negative.
 GridSize gridSize(double width, double height, double linePitch, double cellAdvance, double inset);
-// The grid is never smaller than 24 rows by 80 columns.
-GridSize atLeastMinimum(GridSize size);
 // The shell starts once the view is in a window inside a scroll area showing at least 400 x 120.
 bool isReadyForSession(bool inWindow, bool inScrollArea, double visibleWidth, double visibleHeight);
 // Extra space below each line: fontSize x (lineSpacing - 1), 0 where that is negative or not a number.
