@@ -7,6 +7,7 @@
 #include "CellTables.h"
 #include "Color.h"
 #include "Grid.h"
+#include "HistoryLimit.h"
 #include "Rendition.h"
 #include "Saturating.h"
 #include "TerminalModes.h"
@@ -112,6 +113,9 @@ public:
     // What colour queries report for the background and the cursor (the glass and the cursor as
     // the view shows them).
     void setReportedColors(Color background, Color cursor);
+    // How much history the primary screen keeps; a smaller limit drops the oldest lines at once.
+    void setHistoryLimit(HistoryLimit limit) { historyLimit_ = limit; }
+    HistoryLimit historyLimits() const { return historyLimit_; }
 
     // --- read-only state ----------------------------------------------------------------------
     int rows() const { return rows_; }
@@ -280,6 +284,7 @@ private:
     std::vector<bool> tabStops_;
     char32_t lastPrinted_ = 0;
 
+    HistoryLimit historyLimit_;
     Color baseTextColor_;
     Color reportedBackground_;
     Color reportedCursor_;

@@ -54,6 +54,8 @@ public:
     using Screen::setBaseTextColor;
     using Screen::setCurrentColor;
     using Screen::setReportedColors;
+    using Screen::setHistoryLimit;
+    using Screen::historyLimits;
 
     using Screen::alternateScreenActive;
     using Screen::baseTextColor;

@@ -268,3 +268,12 @@ void Terminal::setReportedColors(Color background, Color cursor)
 {
     engine_->setReportedColors(background, cursor);
 }
+
+void Terminal::setHistoryLimit(HistoryLimit limit)
+{
+    if (limit == engine_->historyLimits()) {
+        return;
+    }
+    engine_->setHistoryLimit(limit);
+    emit changed();
+}

@@ -9,6 +9,7 @@
 #include "MouseEncoder.h"
 #include "engine/Color.h"
 #include "engine/GridSize.h"
+#include "engine/HistoryLimit.h"
 #include "engine/ScreenReader.h"
 
 #include <QObject>
@@ -71,6 +72,10 @@ public:
     // Text in the default colour, and what colour queries report (the glass and the cursor as shown).
     void setTextColor(Color text);
     void setReportedColors(Color background, Color cursor);
+
+    // --- history --------------------------------------------------------------------------------
+    // Applies at once: a smaller limit drops the oldest lines, and the view is told.
+    void setHistoryLimit(HistoryLimit limit);
 
     // --- what there is to read ------------------------------------------------------------------
     ScreenReader screen() const { return ScreenReader(*engine_); }
