@@ -25,6 +25,8 @@ void Grid::makeBlank(Row& row, const Cell& blank)
         row.cells.assign(width, blank);
     }
     row.usedWidth = 0;
+    row.wrapped = false;
+    row.padded = false;
     row.blank = blank;
     row.stamp = ++stamps_;
 }
@@ -37,7 +39,8 @@ void Grid::setWidth(int width)
         Row& r = slot(i);
         const int old = static_cast<int>(r.cells.size());
         r.cells.resize(static_cast<std::size_t>(width_), r.blank);
-        if (width_ < old && (r.cells[static_cast<std::size_t>(width_ - 1)].style.flags & CellFlags::wideHead)) {
+        if (width_ < old &&
+            (r.cells[static_cast<std::size_t>(width_ - 1)].style.flags & CellFlags::wideHead)) {
             r.cells[static_cast<std::size_t>(width_ - 1)] = r.blank;
         }
         r.usedWidth = std::min(r.usedWidth, width_);
@@ -51,8 +54,9 @@ void Grid::appendBlank(const Cell& blank)
     makeBlank(slot(count_ - 1), blank);
 }
 
-void Grid::rotateOldestToNewest(const Cell& blank)
+void Grid::recycleOldest(const Cell& blank)
 {
+    std::swap(slot(0), slot(count_)); // the same slot when the ring is full
     origin_ = physical(1);
     ++dropped_;
     makeBlank(slot(count_ - 1), blank);

@@ -17,7 +17,7 @@ template <class Sink> class VtParser;
 class TerminalEngine : private Screen {
 public:
     using Screen::columnLimit;
-    using Screen::historyLimit;
+    using Screen::rowLimit;
     using Screen::replyLimit;
     static constexpr std::size_t escapeBufferLimit = ParserLimits::sequence;
     static constexpr std::size_t stringLimit = ParserLimits::oscString;
@@ -55,7 +55,10 @@ public:
     using Screen::setCurrentColor;
     using Screen::setReportedColors;
     using Screen::setHistoryLimit;
+    using Screen::history;
     using Screen::historyLimits;
+    using Screen::historyRows;
+    using Screen::rowWrapped;
 
     using Screen::alternateScreenActive;
     using Screen::baseTextColor;

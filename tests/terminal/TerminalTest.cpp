@@ -161,8 +161,8 @@ TEST_F(TerminalTest, ResizeReachesThePtyOncePerRealChangeAndNeverBelowTheFloor)
     terminal.resize({10, 40}); // a window smaller than the floor still gets 24 x 80
     terminal.resize({3, 2});
     terminal.resize({5000, 5000}); // past the engine's limits: the pty is told the grid it got
-    EXPECT_EQ(pty->sizes, (std::vector<GridSize>{{30, 100}, {24, 80}, {TerminalEngine::historyLimit, 1000}}));
-    EXPECT_EQ(terminal.size(), (GridSize{TerminalEngine::historyLimit, 1000}));
+    EXPECT_EQ(pty->sizes, (std::vector<GridSize>{{30, 100}, {24, 80}, {TerminalEngine::rowLimit, 1000}}));
+    EXPECT_EQ(terminal.size(), (GridSize{TerminalEngine::rowLimit, 1000}));
 }
 
 TEST_F(TerminalTest, ExitLineGoesBelowTheLastOutputAndLateOutputBelowIt)
@@ -199,8 +199,8 @@ TEST_F(TerminalTest, AChunkRestampsOnlyTheRowsItWroteAndCountsTheRowsItDropped)
         EXPECT_EQ(screen.rowStamp(row) != before[row], row == 4) << "row " << row;
     }
     const auto generation = screen.rowsGeneration();
-    pty->output("\x1b[24;1H" + std::string(TerminalEngine::historyLimit + 5, '\n'));
-    EXPECT_EQ(screen.droppedRows(), 5u + 24u);
+    pty->output("\x1b[24;1H" + std::string(HistoryLimit::defaultLines + 5, '\n'));
+    EXPECT_EQ(screen.droppedRows(), 5u);
     EXPECT_EQ(screen.rowsGeneration(), generation) << "scrolling rearranges nothing";
     terminal.resize({30, 100});
     EXPECT_NE(screen.rowsGeneration(), generation);

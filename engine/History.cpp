@@ -1,0 +1,571 @@
+// The compact history: encoding rows into line records, cutting lines into rows at the current
+// width, and the bounds.
+#include "History.h"
+
+#include <algorithm>
+#include <cassert>
+
+namespace {
+constexpr int blockLineLimit = 256;
+constexpr std::size_t blockByteLimit = 32 * 1024;
+constexpr std::size_t styleLimit = 1 << 16;
+constexpr std::uint16_t wideBits = CellFlags::wide;
+
+// Record header bits, below the record's cell count.
+constexpr std::uint64_t hasRunsBit = 1;
+constexpr std::uint64_t wideBit = 2;
+constexpr std::uint64_t continuesBit = 4;
+constexpr int headerShift = 3;
+
+void putVarint(std::vector<std::uint8_t>& out, std::uint64_t value)
+{
+    while (value >= 0x80) {
+        out.push_back(static_cast<std::uint8_t>(value | 0x80));
+        value >>= 7;
+    }
+    out.push_back(static_cast<std::uint8_t>(value));
+}
+
+std::uint64_t getVarint(const std::uint8_t*& p)
+{
+    std::uint64_t value = 0;
+    for (int shift = 0;; shift += 7) {
+        const std::uint8_t byte = *p++;
+        value |= std::uint64_t{byte & 0x7Fu} << shift;
+        if (byte < 0x80) {
+            return value;
+        }
+    }
+}
+
+bool isDefaultBlank(const Cell& cell)
+{
+    return cell == blankCell();
+}
+
+// Where the rows of a line begin when it is cut at `width`: a wide character that does not fit at
+// a row's end starts the next row. Returns the row count, at least 1; `column` ends as the cells in
+// the last row.
+std::int64_t cutRows(std::span<const Cell> cells, int width, std::int64_t rows, int& column,
+                     std::vector<int>* starts, int offset = 0)
+{
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        const int w = (cells[i].style.flags & CellFlags::wideHead) && i + 1 < cells.size() ? 2 : 1;
+        if (column + w > width && column > 0) {
+            ++rows;
+            column = 0;
+            if (starts) {
+                starts->push_back(offset + static_cast<int>(i));
+            }
+        }
+        column += w;
+        i += static_cast<std::size_t>(w - 1);
+    }
+    return rows;
+}
+} // namespace
+
+History::History() : cache_(cachedRows) {}
+
+// ---- what goes in ----
+
+void History::push(std::span<const Cell> cells, bool wrapped, bool padded)
+{
+    if (limit_.lines == 0) {
+        ++dropped_; // the row is gone at once
+        return;
+    }
+    if (padded && !cells.empty()) {
+        cells = cells.first(cells.size() - 1);
+    }
+    if (!wrapped) {
+        while (!cells.empty() && isDefaultBlank(cells.back())) {
+            cells = cells.first(cells.size() - 1);
+        }
+    }
+    // A lone half of a wide character (cut by an edit) would decode as a whole one: never store it.
+    if (!cells.empty() && (cells.back().style.flags & CellFlags::wideHead)) {
+        cells = cells.first(cells.size() - 1);
+    }
+    decodedFirstRow_ = -1;
+    do {
+        if (open_ && lastCells_ >= lineCellLimit) {
+            closeOpenLine();
+        }
+        const int room = lineCellLimit - (open_ ? lastCells_ : 0);
+        std::size_t take = std::min(cells.size(), static_cast<std::size_t>(room));
+        if (take < cells.size() && take > 0 && (cells[take - 1].style.flags & CellFlags::wideHead)) {
+            --take; // a wide character goes whole into the next piece
+        }
+        const auto piece = cells.first(take);
+        cells = cells.subspan(take);
+        appendRecord(piece, wrapped || !cells.empty());
+    } while (!cells.empty());
+    enforceLimit();
+}
+
+void History::pushLine(std::span<const Cell> cells, bool open)
+{
+    if (open_) {
+        closeOpenLine();
+    }
+    push(cells, open, false);
+}
+
+// The newest record stops continuing its line: the next row starts a line of its own. Only its
+// header's low byte changes, so no byte moves.
+void History::closeOpenLine()
+{
+    Block& block = blocks_.back();
+    block.data[lastRecord_] = static_cast<std::uint8_t>(block.data[lastRecord_] & ~continuesBit);
+    open_ = false;
+    forgetRows(); // its last row no longer goes on
+}
+
+void History::appendRecord(std::span<const Cell> cells, bool continues)
+{
+    const bool newLine = !open_;
+    if (newLine && (blocks_.empty() || blocks_.back().lines >= blockLineLimit ||
+                    blocks_.back().data.size() >= blockByteLimit)) {
+        if (!blocks_.empty()) {
+            Block& sealed = blocks_.back();
+            sealed.data.shrink_to_fit();
+            sealedBytes_ += sealed.data.capacity();
+        }
+        Block block;
+        block.firstRow = blocks_.empty() ? static_cast<std::int64_t>(dropped_)
+                                         : blocks_.back().firstRow + blocks_.back().rows;
+        block.data.reserve(4096);
+        blocks_.push_back(std::move(block));
+    }
+    Block& block = blocks_.back();
+
+    // The payload: style runs when any cell is styled, then the characters.
+    scratch_.clear();
+    bool wide = false;
+    int cellCount = 0;
+    bool styled = false;
+    for (const Cell& cell : cells) {
+        styled = styled || (cell.style.foreground | cell.style.background | (cell.style.flags & ~wideBits) |
+                            cell.style.link) != 0;
+        wide = wide || (cell.style.flags & CellFlags::wideHead);
+    }
+    if (styled) {
+        // Runs of characters (a wide character is one) sharing a style, its wide marks aside.
+        runs_.clear();
+        for (const Cell& cell : cells) {
+            if (cell.style.flags & CellFlags::wideTail) {
+                continue;
+            }
+            CellStyle style = cell.style;
+            style.flags &= static_cast<std::uint16_t>(~wideBits);
+            if (runs_.empty() || !(runs_.back().second == style)) {
+                runs_.push_back({0, style});
+            }
+            ++runs_.back().first;
+        }
+        putVarint(scratch_, runs_.size());
+        for (const auto& [count, style] : runs_) {
+            putVarint(scratch_, count);
+            const std::uint32_t id = styleId(style);
+            putVarint(scratch_, id);
+            if (id == 0) {
+                putVarint(scratch_, style.foreground);
+                putVarint(scratch_, style.background);
+                putVarint(scratch_, style.flags);
+                putVarint(scratch_, style.link);
+            }
+        }
+    }
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        const Cell& cell = cells[i];
+        if (cell.style.flags & CellFlags::wideTail) {
+            if (i == 0 || !(cells[i - 1].style.flags & CellFlags::wideHead)) {
+                putVarint(scratch_, std::uint64_t{U' '} << 1); // a stray second half
+                ++cellCount;
+            }
+            continue;
+        }
+        const bool isWide = (cell.style.flags & CellFlags::wideHead) != 0;
+        putVarint(scratch_, std::uint64_t{cell.character} << 1 | (isWide ? 1 : 0));
+        cellCount += isWide ? 2 : 1;
+    }
+
+    lastRecord_ = block.data.size();
+    putVarint(block.data, static_cast<std::uint64_t>(cellCount) << headerShift |
+                              (continues ? continuesBit : 0) | (wide ? wideBit : 0) |
+                              (styled ? hasRunsBit : 0));
+    putVarint(block.data, scratch_.size());
+    block.data.insert(block.data.end(), scratch_.begin(), scratch_.end());
+
+    // Rows: a new line starts with one; an extension adds what its cells need past the last row.
+    if (newLine) {
+        ++block.lines;
+        ++lines_;
+        lastCells_ = 0;
+        lastRows_ = 1;
+        lastColumn_ = 0;
+        block.rows += 1;
+        rowCount_ += 1;
+    } else if (!cells.empty()) {
+        const int w = (cells[0].style.flags & CellFlags::wideHead) && cells.size() > 1 ? 2 : 1;
+        if (lastColumn_ + w <= width_) {
+            // The line's last row, as read so far, gains cells: its readers look again.
+            ++generation_;
+            forgetRows();
+        }
+    }
+    const std::int64_t before = lastRows_;
+    lastRows_ = cutRows(cells, width_, lastRows_, lastColumn_, nullptr);
+    block.rows += lastRows_ - before;
+    rowCount_ += lastRows_ - before;
+    lastCells_ += cellCount;
+    block.maxCells = std::max(block.maxCells, lastCells_);
+    block.wide = block.wide || wide;
+    open_ = continues;
+}
+
+std::uint32_t History::styleId(const CellStyle& style)
+{
+    if (const auto found = styleIds_.find(style); found != styleIds_.end()) {
+        return found->second;
+    }
+    if (styles_.size() >= styleLimit) {
+        return 0;
+    }
+    styles_.push_back(style);
+    const auto id = static_cast<std::uint32_t>(styles_.size());
+    styleIds_.emplace(style, id);
+    return id;
+}
+
+// ---- reading lines back ----
+
+History::LineInfo History::readLine(const Block& block, std::size_t at) const
+{
+    LineInfo line;
+    line.begin = at;
+    const std::uint8_t* p = block.data.data() + at;
+    for (;;) {
+        const std::uint64_t header = getVarint(p);
+        const std::uint64_t length = getVarint(p);
+        p += length;
+        line.cells += static_cast<int>(header >> headerShift);
+        line.wide = line.wide || (header & wideBit);
+        if (!(header & continuesBit) || p == block.data.data() + block.data.size()) {
+            break;
+        }
+    }
+    line.end = static_cast<std::size_t>(p - block.data.data());
+    return line;
+}
+
+void History::decodeLine(const Block& block, const LineInfo& line, std::vector<Cell>& out) const
+{
+    out.clear();
+    out.reserve(static_cast<std::size_t>(line.cells));
+    const std::uint8_t* p = block.data.data() + line.begin;
+    const std::uint8_t* const end = block.data.data() + line.end;
+    while (p < end) {
+        const std::uint64_t header = getVarint(p);
+        const std::uint64_t length = getVarint(p);
+        const std::uint8_t* const payloadEnd = p + length;
+        const auto put = [&](const CellStyle& style) {
+            const std::uint64_t value = getVarint(p);
+            const auto scalar = static_cast<char32_t>(value >> 1);
+            if (value & 1) {
+                CellStyle head = style;
+                head.flags |= CellFlags::wideHead;
+                CellStyle tail = style;
+                tail.flags |= CellFlags::wideTail;
+                out.push_back(Cell{scalar, head});
+                out.push_back(Cell{0, tail});
+            } else {
+                out.push_back(Cell{scalar, style});
+            }
+        };
+        if (header & hasRunsBit) {
+            std::uint64_t runs = getVarint(p);
+            // Runs and characters interleave in the order written: all runs first, then characters.
+            struct Run {
+                std::uint64_t count;
+                CellStyle style;
+            };
+            std::vector<Run> list;
+            list.reserve(static_cast<std::size_t>(runs));
+            while (runs-- > 0) {
+                Run run{getVarint(p), {}};
+                const std::uint64_t id = getVarint(p);
+                if (id == 0) {
+                    run.style.foreground = static_cast<std::uint32_t>(getVarint(p));
+                    run.style.background = static_cast<std::uint32_t>(getVarint(p));
+                    run.style.flags = static_cast<std::uint16_t>(getVarint(p));
+                    run.style.link = static_cast<std::uint16_t>(getVarint(p));
+                } else if (id <= styles_.size()) {
+                    run.style = styles_[static_cast<std::size_t>(id - 1)];
+                }
+                list.push_back(run);
+            }
+            for (const Run& run : list) {
+                for (std::uint64_t n = 0; n < run.count && p < payloadEnd; ++n) {
+                    put(run.style);
+                }
+            }
+        }
+        while (p < payloadEnd) {
+            put(CellStyle{});
+        }
+    }
+}
+
+std::int64_t History::rowsOf(const Block& block, const LineInfo& line) const
+{
+    if (line.cells <= width_) {
+        return 1;
+    }
+    if (!line.wide) {
+        return (line.cells + width_ - 1) / width_;
+    }
+    std::vector<Cell> cells;
+    decodeLine(block, line, cells);
+    int column = 0;
+    return cutRows(cells, width_, 1, column, nullptr);
+}
+
+std::int64_t History::countRows(const Block& block) const
+{
+    if (block.maxCells <= width_) {
+        return block.lines;
+    }
+    std::int64_t rows = 0;
+    for (std::size_t at = block.begin; at < block.data.size();) {
+        const LineInfo line = readLine(block, at);
+        rows += rowsOf(block, line);
+        at = line.end;
+    }
+    return rows;
+}
+
+// ---- bounds ----
+
+void History::setLimit(HistoryLimit limit)
+{
+    limit_ = limit;
+    if (limit_.lines == 0) {
+        clear();
+        return;
+    }
+    enforceLimit();
+}
+
+std::size_t History::bytes() const
+{
+    return sealedBytes_ + (blocks_.empty() ? 0 : blocks_.back().data.capacity()) +
+           styles_.capacity() * sizeof(CellStyle) + styleIds_.size() * 32 + blocks_.size() * sizeof(Block);
+}
+
+void History::enforceLimit()
+{
+    while (lines_ > 0 && (lines_ > limit_.lines || bytes() > limit_.bytes)) {
+        Block& front = blocks_.front();
+        const std::size_t excess = lines_ > limit_.lines ? lines_ - limit_.lines : 0;
+        if (blocks_.size() > 1 &&
+            (static_cast<std::size_t>(front.lines) <= excess || bytes() > limit_.bytes)) {
+            // The whole oldest block goes: what it frees is the point of a memory bound.
+            lines_ -= static_cast<std::size_t>(front.lines);
+            dropped_ += static_cast<std::uint64_t>(front.rows);
+            rowCount_ -= front.rows;
+            sealedBytes_ -= front.data.capacity();
+            blocks_.pop_front();
+            continue;
+        }
+        dropOldestLine();
+    }
+}
+
+void History::dropOldestLine()
+{
+    Block& front = blocks_.front();
+    const LineInfo line = readLine(front, front.begin);
+    const std::int64_t rows = rowsOf(front, line);
+    front.begin = line.end;
+    --front.lines;
+    --lines_;
+    front.rows -= rows;
+    front.firstRow += rows;
+    rowCount_ -= rows;
+    dropped_ += static_cast<std::uint64_t>(rows);
+    if (front.lines == 0) {
+        if (blocks_.size() == 1) {
+            open_ = false; // the line the screen continued is gone: its rest starts a line
+            sealedBytes_ = 0;
+        } else {
+            sealedBytes_ -= front.data.capacity();
+        }
+        blocks_.pop_front();
+    }
+}
+
+void History::clear()
+{
+    blocks_.clear();
+    styles_.clear();
+    styles_.shrink_to_fit();
+    styleIds_.clear();
+    lines_ = 0;
+    sealedBytes_ = 0;
+    dropped_ += static_cast<std::uint64_t>(rowCount_);
+    rowCount_ = 0;
+    open_ = false;
+    ++generation_;
+    forgetRows();
+}
+
+bool History::popLine(std::vector<Cell>& cells, bool& open)
+{
+    if (lines_ == 0) {
+        return false;
+    }
+    Block& block = blocks_.back();
+    LineInfo line;
+    for (std::size_t at = block.begin; at < block.data.size(); at = line.end) {
+        line = readLine(block, at);
+    }
+    decodeLine(block, line, cells);
+    open = open_;
+    const std::int64_t rows = rowsOf(block, line);
+    block.data.resize(line.begin);
+    --block.lines;
+    --lines_;
+    block.rows -= rows;
+    rowCount_ -= rows;
+    if (block.lines == 0) {
+        blocks_.pop_back();
+        if (!blocks_.empty()) {
+            sealedBytes_ -= blocks_.back().data.capacity();
+        }
+    }
+    open_ = false;
+    ++generation_;
+    forgetRows();
+    return true;
+}
+
+// ---- rows at the current width ----
+
+void History::setWidth(int width)
+{
+    width = std::max(width, 1);
+    if (width == width_) {
+        return;
+    }
+    width_ = width;
+    ++generation_;
+    forgetRows();
+    reindex();
+}
+
+void History::reindex()
+{
+    std::int64_t row = static_cast<std::int64_t>(dropped_);
+    for (Block& block : blocks_) {
+        block.firstRow = row;
+        block.rows = countRows(block);
+        row += block.rows;
+    }
+    rowCount_ = row - static_cast<std::int64_t>(dropped_);
+    if (!blocks_.empty()) {
+        // The newest line's rows and last-row fill, for extending it.
+        const Block& block = blocks_.back();
+        LineInfo line;
+        for (std::size_t at = block.begin; at < block.data.size(); at = line.end) {
+            line = readLine(block, at);
+        }
+        std::vector<Cell> cells;
+        decodeLine(block, line, cells);
+        lastColumn_ = 0;
+        lastRows_ = cutRows(cells, width_, 1, lastColumn_, nullptr);
+        lastCells_ = line.cells;
+    }
+}
+
+void History::forgetRows() const
+{
+    for (CachedRow& row : cache_) {
+        row.absolute = -1;
+    }
+    cached_.clear();
+    decodedFirstRow_ = -1;
+}
+
+const History::CachedRow& History::materialize(std::int64_t index) const
+{
+    const std::int64_t absolute = static_cast<std::int64_t>(dropped_) + index;
+    if (const auto found = cached_.find(absolute); found != cached_.end()) {
+        return cache_[static_cast<std::size_t>(found->second)];
+    }
+    CachedRow& slot = cache_[static_cast<std::size_t>(nextSlot_)];
+    if (slot.absolute >= 0) {
+        cached_.erase(slot.absolute);
+    }
+    cached_[absolute] = nextSlot_;
+    nextSlot_ = (nextSlot_ + 1) % cachedRows;
+    slot.absolute = absolute;
+    slot.cells.assign(static_cast<std::size_t>(width_), blankCell());
+    slot.wrapped = false;
+
+    const bool inDecoded = decodedFirstRow_ >= 0 && absolute >= decodedFirstRow_ &&
+                           absolute < decodedFirstRow_ + static_cast<std::int64_t>(decodedStarts_.size());
+    if (!inDecoded) {
+        const auto next =
+            std::upper_bound(blocks_.begin(), blocks_.end(), absolute,
+                             [](std::int64_t value, const Block& b) { return value < b.firstRow; });
+        if (next == blocks_.begin()) {
+            return slot;
+        }
+        const Block& block = *(next - 1);
+        std::int64_t row = block.firstRow;
+        LineInfo line;
+        bool found = false;
+        for (std::size_t at = block.begin; at < block.data.size(); at = line.end) {
+            line = readLine(block, at);
+            const std::int64_t rows = rowsOf(block, line);
+            if (absolute < row + rows) {
+                found = true;
+                break;
+            }
+            row += rows;
+        }
+        if (!found) {
+            return slot;
+        }
+        decodeLine(block, line, decoded_);
+        decodedStarts_.assign(1, 0);
+        int column = 0;
+        cutRows(decoded_, width_, 1, column, &decodedStarts_);
+        decodedFirstRow_ = row;
+        decodedOpen_ = open_ && line.end == blocks_.back().data.size() && &block == &blocks_.back();
+    }
+    const auto k = static_cast<std::size_t>(absolute - decodedFirstRow_);
+    const int from = decodedStarts_[k];
+    const int to = k + 1 < decodedStarts_.size() ? decodedStarts_[k + 1] : static_cast<int>(decoded_.size());
+    std::copy(decoded_.begin() + from, decoded_.begin() + std::min(to, from + width_), slot.cells.begin());
+    slot.wrapped = k + 1 < decodedStarts_.size() || decodedOpen_;
+    return slot;
+}
+
+std::span<const Cell> History::row(std::int64_t index) const
+{
+    return materialize(index).cells;
+}
+
+bool History::rowWrapped(std::int64_t index) const
+{
+    return materialize(index).wrapped;
+}
+
+std::uint64_t History::stamp(std::int64_t index) const
+{
+    const auto absolute = static_cast<std::uint64_t>(static_cast<std::int64_t>(dropped_) + index);
+    return 1ull << 63 | (generation_ & 0x7FFFFF) << 40 | (absolute & ((1ull << 40) - 1));
+}
