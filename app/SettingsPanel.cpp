@@ -51,6 +51,7 @@ QSpinBox* countBox(qint64 low, qint64 high, const QString& suffix, const QString
     auto* box = new QSpinBox(parent);
     box->setRange(int(low), int(high));
     box->setSuffix(suffix);
+    box->setLocale(ValueLabels::countLocale());
     box->setGroupSeparatorShown(true);
     box->setStepType(QAbstractSpinBox::AdaptiveDecimalStepType);
     box->setAccessibleName(name);

@@ -31,7 +31,7 @@ QString megabytes(std::size_t bytes)
     if (value < 9.95) {
         return QString::asprintf("%.1f MB", std::max(value, 0.1));
     }
-    return QString::number(std::llround(value)) + QStringLiteral(" MB");
+    return ValueLabels::countLocale().toString(qlonglong(std::llround(value))) + QStringLiteral(" MB");
 }
 
 } // namespace
@@ -55,6 +55,13 @@ QString factor(double value, int decimals)
         return unavailable + sign;
     }
     return QString::asprintf("%.*f", decimals, value) + sign;
+}
+
+QLocale countLocale()
+{
+    QLocale locale = QLocale::c();
+    locale.setNumberOptions(QLocale::DefaultNumberOptions); // the C locale alone omits the groups
+    return locale;
 }
 
 QString historyCost(const HistoryLimit& limit)

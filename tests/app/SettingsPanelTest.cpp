@@ -102,7 +102,7 @@ TEST(ValueLabels, HistoryCostIsBoundedByTheCapAndNeverWraps)
         {{1'000'000, 16 * megabyte}, "about 16 MB"}, // the cap bounds a count too
         {{HistoryLimit::unlimitedLines - 1, 16 * megabyte}, "about 16 MB"},
         {{HistoryLimit::unlimitedLines, 512 * megabyte}, "up to 512 MB"},
-        {{HistoryLimit::unlimitedLines, 65536 * megabyte}, "up to 65536 MB"},
+        {{HistoryLimit::unlimitedLines, 65536 * megabyte}, "up to 65,536 MB"},
     };
     for (const auto& [limit, text] : cases) {
         EXPECT_EQ(ValueLabels::historyCost(limit), text) << limit.lines;
@@ -275,7 +275,8 @@ TEST_F(SettingsPanelTest, ScrollbackRowsWriteTheirFieldsAndShowTheCost)
     EXPECT_EQ(panel->scrollbackCostLabel()->text(), "up to 512 MB");
     megabytes->setValue(2048);
     EXPECT_EQ(model->settings().scrollbackMegabytes, 2048);
-    EXPECT_EQ(panel->scrollbackCostLabel()->text(), "up to 2048 MB");
+    EXPECT_EQ(panel->scrollbackCostLabel()->text(), "up to 2,048 MB");
+    EXPECT_EQ(megabytes->text(), "2,048 MB"); // the label's digits
 
     panel->scrollbackUnlimitedBox()->click();
     EXPECT_FALSE(model->settings().scrollbackUnlimited);
