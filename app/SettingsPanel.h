@@ -8,9 +8,11 @@
 
 class AppModel;
 class ColorWell;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
+class QSpinBox;
 class SliderRow;
 
 class SettingsPanel : public QWidget {
@@ -36,6 +38,10 @@ public:
     SliderRow* lineSpacingRow() const { return lineSpacing; }
     SliderRow* cornerRadiusRow() const { return cornerRadius; }
     SliderRow* paddingRow() const { return padding; }
+    QSpinBox* scrollbackLinesBox() const { return scrollbackLines; }
+    QCheckBox* scrollbackUnlimitedBox() const { return scrollbackUnlimited; }
+    QSpinBox* scrollbackMegabytesBox() const { return scrollbackMegabytes; }
+    QLabel* scrollbackCostLabel() const { return scrollbackCost; }
 
 signals:
     void dismissRequested();
@@ -47,6 +53,7 @@ private:
     QWidget* buildGlassSection();
     QWidget* buildTerminalSection();
     QWidget* buildWindowSection();
+    void addScrollbackRows(QWidget* section);
     SliderRow* addSlider(QWidget* section, const QString& title, double low, double high,
                          double VitrionSettings::*field);
     QComboBox* addPicker(QWidget* section, const QString& title);
@@ -70,4 +77,8 @@ private:
     SliderRow* lineSpacing = nullptr;
     SliderRow* cornerRadius = nullptr;
     SliderRow* padding = nullptr;
+    QSpinBox* scrollbackLines = nullptr;
+    QCheckBox* scrollbackUnlimited = nullptr;
+    QSpinBox* scrollbackMegabytes = nullptr;
+    QLabel* scrollbackCost = nullptr;
 };

@@ -7,6 +7,7 @@
 #include <QJsonValue>
 #include <QUtf8StringView>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -51,6 +52,22 @@ std::optional<QString> text(const QJsonValue& value)
     return value.toString();
 }
 
+// Scrollback keys (camel case like the rest), optional so that files written before them load as
+// they did.
+const QString scrollbackLinesKey = QStringLiteral("scrollbackLines");
+const QString scrollbackUnlimitedKey = QStringLiteral("scrollbackUnlimited");
+const QString scrollbackMegabytesKey = QStringLiteral("scrollbackMegabytes");
+
+// A count from a hand-edited file: any number is clamped into the range and rounded; anything else
+// keeps the fallback.
+qint64 clampedCount(const QJsonValue& value, qint64 fallback, qint64 low, qint64 high)
+{
+    if (!value.isDouble()) {
+        return fallback;
+    }
+    return std::llround(std::clamp(value.toDouble(), double(low), double(high)));
+}
+
 } // namespace
 
 std::optional<QByteArray> encodeSettings(const VitrionSettings& settings, QString* failure)
@@ -72,6 +89,9 @@ std::optional<QByteArray> encodeSettings(const VitrionSettings& settings, QStrin
     object.insert(QStringLiteral("fontName"), settings.fontName);
     object.insert(QStringLiteral("cursorStyle"), rawValue(settings.cursorStyle));
     object.insert(QStringLiteral("shell"), settings.shell);
+    object.insert(scrollbackLinesKey, settings.scrollbackLines);
+    object.insert(scrollbackUnlimitedKey, settings.scrollbackUnlimited);
+    object.insert(scrollbackMegabytesKey, settings.scrollbackMegabytes);
     // QJsonObject keeps its keys in ascending order; Indented puts one member per line.
     return QJsonDocument(object).toJson(QJsonDocument::Indented);
 }
@@ -120,5 +140,13 @@ std::optional<VitrionSettings> decodeSettings(const QByteArray& json)
     settings.fontName = *fontName;
     settings.cursorStyle = *cursor;
     settings.shell = *shell;
+
+    settings.scrollbackLines = clampedCount(object.value(scrollbackLinesKey), settings.scrollbackLines, 0,
+                                            VitrionSettings::maximumScrollbackLines);
+    const QJsonValue unlimited = object.value(scrollbackUnlimitedKey);
+    settings.scrollbackUnlimited = unlimited.isBool() ? unlimited.toBool() : settings.scrollbackUnlimited;
+    settings.scrollbackMegabytes = clampedCount(
+        object.value(scrollbackMegabytesKey), settings.scrollbackMegabytes,
+        VitrionSettings::minimumScrollbackMegabytes, VitrionSettings::maximumScrollbackMegabytes);
     return settings;
 }

@@ -1,5 +1,6 @@
-// The JSON form of VitrionSettings: eighteen keys, pretty-printed in ascending key order, decoded
-// all-or-nothing.
+// The JSON form of VitrionSettings: twenty-one keys, pretty-printed in ascending key order. The
+// eighteen that every file has are decoded all-or-nothing; the three scrollback keys, added later,
+// may be missing.
 #pragma once
 
 #include "VitrionSettings.h"
@@ -14,5 +15,7 @@
 std::optional<QByteArray> encodeSettings(const VitrionSettings& settings, QString* failure);
 
 // The record held by a file's bytes, or nothing when any of the eighteen keys is missing, null, of
-// the wrong type, or an enumeration text outside its table. Keys not in the record are ignored.
+// the wrong type, or an enumeration text outside its table. A scrollback key that is missing or of
+// the wrong type takes its default, a number outside its range the nearer end. Keys not in the
+// record are ignored.
 std::optional<VitrionSettings> decodeSettings(const QByteArray& json);

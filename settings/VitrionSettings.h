@@ -2,6 +2,8 @@
 // ~/.config/Vitrion/config.json.
 #pragma once
 
+#include "engine/HistoryLimit.h"
+
 #include <QList>
 #include <QString>
 
@@ -36,10 +38,23 @@ struct VitrionSettings {
     double cornerRadius = 20.0;
     double padding = 24.0;
     QString shell = QStringLiteral("Default");
+    // The history: this many lines, or with scrollbackUnlimited every line the memory cap holds
+    // (the cap bounds a finite count too). The count is kept while unlimited, for switching back.
+    qint64 scrollbackLines = HistoryLimit::defaultLines;
+    bool scrollbackUnlimited = false;
+    qint64 scrollbackMegabytes = HistoryLimit::defaultMegabytes;
+
+    // What the panel offers and a file's values are clamped to.
+    static constexpr qint64 maximumScrollbackLines = HistoryLimit::maximumLines;
+    static constexpr qint64 minimumScrollbackMegabytes = 16;
+    static constexpr qint64 maximumScrollbackMegabytes = 65536;
 
     friend bool operator==(const VitrionSettings&, const VitrionSettings&) = default;
 
     static VitrionSettings load();
     void save() const;
     static QString configURL(); // absolute path, computed once per process
+
+    // The limit the terminal keeps its history to, from values clamped into their ranges.
+    HistoryLimit historyLimit() const;
 };

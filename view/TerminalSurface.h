@@ -20,7 +20,8 @@ public:
     explicit TerminalSurface(const VitrionSettings& settings, QWidget* parent = nullptr);
     ~TerminalSurface() override;
 
-    // Re-applies the settings in place: re-fonts and re-colours without restarting the shell.
+    // Re-applies the settings in place: re-fonts, re-colours and re-limits the history without
+    // restarting the shell.
     void applySettings(const VitrionSettings& settings);
 
     TerminalTextView* textView() const;

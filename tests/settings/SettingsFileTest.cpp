@@ -43,6 +43,9 @@ VitrionSettings unusualSettings()
     settings.cornerRadius = 0;
     settings.padding = -24;
     settings.shell = QStringLiteral("bash\n\t\u0001");
+    settings.scrollbackLines = 1'000'000;
+    settings.scrollbackUnlimited = true;
+    settings.scrollbackMegabytes = 16;
     return settings;
 }
 
@@ -128,6 +131,9 @@ TEST_F(SettingsFileTest, DefaultsAreWrittenPrettyPrintedWithSortedKeys)
     "opacity": 1,
     "padding": 24,
     "saturation": 0,
+    "scrollbackLines": 2000,
+    "scrollbackMegabytes": 512,
+    "scrollbackUnlimited": false,
     "shell": "Default",
     "textBlue": 0.96,
     "textGreen": 0.93,
@@ -142,7 +148,7 @@ TEST_F(SettingsFileTest, DefaultsAreWrittenPrettyPrintedWithSortedKeys)
 TEST_F(SettingsFileTest, UndecodableFilesGiveAllDefaultsAndStayUntouched)
 {
     const QJsonObject valid = unusualObject();
-    ASSERT_EQ(valid.size(), 18);
+    ASSERT_EQ(valid.size(), 21);
     std::vector<std::pair<std::string, QByteArray>> broken{
         {"empty", ""},
         {"not JSON", "settings: yes"},
@@ -152,6 +158,9 @@ TEST_F(SettingsFileTest, UndecodableFilesGiveAllDefaultsAndStayUntouched)
         {"invalid UTF-8", QJsonDocument(valid).toJson().replace("Mono", "Mo\xff\xfeno")},
     };
     for (const QString& key : valid.keys()) {
+        if (key.startsWith("scrollback")) {
+            continue; // optional: OldFilesAndOddScrollbackValuesKeepEverythingElse
+        }
         QJsonObject missing = valid;
         missing.remove(key);
         broken.emplace_back("missing " + key.toStdString(), QJsonDocument(missing).toJson());
@@ -200,7 +209,60 @@ TEST_F(SettingsFileTest, AcceptsWholeNumbersForDoublesAndKeepsValuesAsGiven)
         QJsonDocument::fromJson(TestHome::readFile(VitrionSettings::configURL())).object();
     EXPECT_FALSE(written.contains("unknownKey"));
     EXPECT_EQ(written.value("configurationVersion").toInteger(), 1);
-    EXPECT_EQ(written.size(), 18);
+    EXPECT_EQ(written.size(), 21);
+}
+
+// The scrollback keys came later: a file without them, or with a value the panel could not have
+// written, still gives every other value and a sane history.
+TEST_F(SettingsFileTest, OldFilesAndOddScrollbackValuesKeepEverythingElse)
+{
+    struct Case {
+        const char* name;
+        std::vector<std::pair<const char*, QJsonValue>> values; // Undefined removes the key
+        qint64 lines;
+        bool unlimited;
+        qint64 megabytes;
+    };
+    const QJsonValue gone(QJsonValue::Undefined);
+    const Case cases[] = {
+        {"file from before the keys",
+         {{"scrollbackLines", gone}, {"scrollbackUnlimited", gone}, {"scrollbackMegabytes", gone}},
+         2000,
+         false,
+         512},
+        {"below the ranges", {{"scrollbackLines", -5}, {"scrollbackMegabytes", 1}}, 0, true, 16},
+        {"above the ranges",
+         {{"scrollbackLines", 1e300}, {"scrollbackMegabytes", 1e12}},
+         1'000'000,
+         true,
+         65536},
+        {"fractions round", {{"scrollbackLines", 2.6}, {"scrollbackMegabytes", 100.4}}, 3, true, 100},
+        {"wrong types",
+         {{"scrollbackLines", "5000"}, {"scrollbackUnlimited", 1}, {"scrollbackMegabytes", QJsonArray{}}},
+         2000,
+         false,
+         512},
+        {"nulls",
+         {{"scrollbackLines", QJsonValue::Null},
+          {"scrollbackUnlimited", QJsonValue::Null},
+          {"scrollbackMegabytes", true}},
+         2000,
+         false,
+         512},
+        {"finite", {{"scrollbackLines", 0}, {"scrollbackUnlimited", false}}, 0, false, 16},
+    };
+    for (const Case& c : cases) {
+        QJsonObject object = unusualObject();
+        for (const auto& [key, value] : c.values) {
+            value.isUndefined() ? void(object.remove(key)) : void(object.insert(key, value));
+        }
+        writeObject(object);
+        VitrionSettings expected = unusualSettings();
+        expected.scrollbackLines = c.lines;
+        expected.scrollbackUnlimited = c.unlimited;
+        expected.scrollbackMegabytes = c.megabytes;
+        EXPECT_EQ(VitrionSettings::load(), expected) << c.name;
+    }
 }
 
 TEST_F(SettingsFileTest, LargestVersionNumbersSurvive)
