@@ -32,6 +32,9 @@ public:
         r.wrapped = wrapped;
         r.padded = wrapped && padded;
     }
+    // The shell marked a prompt as starting on this row.
+    bool promptStart(int index) const { return slot(index).prompt; }
+    void setPromptStart(int index) { slot(index).prompt = true; }
     // Cells from here on are default blanks, as far as the row knows without looking (fewer than
     // width() when only the first columns were written since it was blanked).
     int writtenWidth(int index) const
@@ -86,6 +89,7 @@ private:
         int usedWidth = 0;
         bool wrapped = false;
         bool padded = false;
+        bool prompt = false;
         Cell blank;
     };
 

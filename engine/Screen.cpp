@@ -281,7 +281,14 @@ void Screen::reflowPrimary(int newRows, int newColumns, int& cursorRow, int& cur
     std::size_t cursorLine = 0;
     int cursorOffset = 0;
     int lastText = -1; // the old screen's last row with text
-    for (int r = 0; r < oldRows && r < primary_.rowCount(); ++r) {
+    // A prompt the shell marked and is still editing is its to redraw at the new width (it does on
+    // SIGWINCH): its rows are cleared and the cursor waits where it began, so no copy stays behind.
+    int promptRow = promptActive_ ? std::min(cursorRow, oldRows - 1) : -1;
+    while (promptRow >= 0 && !primary_.promptStart(promptRow)) {
+        --promptRow;
+    }
+    const int gathered = promptRow >= 0 ? promptRow : oldRows;
+    for (int r = 0; r < gathered && r < primary_.rowCount(); ++r) {
         auto cells = primary_.row(r);
         if (std::any_of(cells.begin(), cells.end(), [](const Cell& c) { return !(c == Cell{}); })) {
             lastText = r;
@@ -294,11 +301,20 @@ void Screen::reflowPrimary(int newRows, int newColumns, int& cursorRow, int& cur
             cursorOffset = static_cast<int>(current.cells.size()) + cursorColumn + (wrapPending ? 1 : 0);
         }
         current.cells.insert(current.cells.end(), cells.begin(), cells.end());
-        if (!primary_.wrapped(r) || r == oldRows - 1) {
+        if (!primary_.wrapped(r) || r == gathered - 1) {
             trimBlanks(current.cells);
             lines.push_back(std::move(current));
             current = ReflowLine{};
         }
+    }
+    if (promptRow >= 0) {
+        if (!current.cells.empty()) {
+            lines.push_back(std::move(current));
+        }
+        cursorLine = lines.size();
+        cursorOffset = 0;
+        wrapPending = false;
+        lines.emplace_back();
     }
     while (lines.size() > cursorLine + 1 && lines.back().cells.empty()) {
         lines.pop_back();
@@ -353,7 +369,8 @@ void Screen::reflowPrimary(int newRows, int newColumns, int& cursorRow, int& cur
         std::upper_bound(lines.front().starts.begin(), lines.front().starts.end(), screenStart);
     const int aboveOnScreen = above - static_cast<int>(firstRow - lines.front().starts.begin() - 1);
     const bool bottomKept = std::max(cursorRow, lastText) >= oldRows - 1;
-    int target = bottomKept ? newRows - 1 : aboveOnScreen;
+    const int promptHeight = promptRow >= 0 ? cursorRow - promptRow : 0; // the shell redraws it below
+    int target = bottomKept ? newRows - 1 - promptHeight : aboveOnScreen;
     target = std::max(0, std::min({target, newRows - 1, newRows - 1 - rowsAfter}));
     // Rows above the cursor from the history, when the screen shows more of them than it has.
     std::vector<ReflowLine> pulled;
@@ -1145,6 +1162,7 @@ void Screen::fullReset()
     primary_.reset(rows_, blankCell());
     alternate_.reset(0, blankCell());
     history_.clear();
+    promptActive_ = false;
     cursorRow_ = 0;
     cursorColumn_ = 0;
     wrapPending_ = false;
@@ -1698,7 +1716,15 @@ void Screen::osc(std::string_view text, bool endedByBel)
         }
         break;
     }
-    default: // 1 (icon name), 104, 133 and the rest
+    case 133: // semantic prompt marks: A a prompt starts, C its command's output, D its end
+        if (!rest.empty() && rest[0] == 'A' && !alternateActive_) {
+            grid_->setPromptStart(line(cursorRow_));
+            promptActive_ = true;
+        } else if (!rest.empty() && (rest[0] == 'C' || rest[0] == 'D')) {
+            promptActive_ = false;
+        }
+        break;
+    default: // 1 (icon name), 104 and the rest
         break;
     }
 }

@@ -308,7 +308,8 @@ private:
     SavedCursor saved_[2]; // primary, alternate
     CellStyle pen_;
     TerminalModes modes_;
-    bool fastPrint_ = true; // ASCII needs no charset, insert or wrap-off handling
+    bool promptActive_ = false; // a marked prompt (OSC 133) is being edited
+    bool fastPrint_ = true;     // ASCII needs no charset, insert or wrap-off handling
     int cursorStyle_ = 0;
     char charsets_[2] = {'B', 'B'}; // G0 and G1: 'B' ASCII, '0' DEC special graphics
     int shift_ = 0;                 // which of them GL is (SO, SI)

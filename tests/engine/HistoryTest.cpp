@@ -153,6 +153,30 @@ TEST(ReflowTest, AScreenFullToTheBottomKeepsItsBottomAndTakesTheHistoryBack)
     EXPECT_TRUE(snapshot(e) == before);
 }
 
+TEST(ReflowTest, AMarkedPromptIsClearedForTheShellToRedraw)
+{
+    for (const bool finished : {false, true}) {
+        SCOPED_TRACE(finished ? "the command ran" : "the prompt is being edited");
+        enginetest::SizedEngine sized{10, 80};
+        TerminalEngine& e = sized.engine;
+        e.consume("output\r\n\x1b]133;A\x07two-row prompt\r\n$ " + std::string(90, 'c'));
+        if (finished) {
+            e.consume("\x1b]133;C\x07");
+        }
+        e.resizeGrid(10, 40);
+        EXPECT_EQ(rowTrimmed(e, 0), "output");
+        if (finished) {
+            EXPECT_EQ(rowTrimmed(e, 1), "two-row prompt") << "without an open prompt, text is kept";
+            EXPECT_EQ(e.cursorRow(), 4);
+        } else {
+            EXPECT_EQ(rowTrimmed(e, 1), "") << "the prompt's rows are left to the shell";
+            EXPECT_EQ(rowTrimmed(e, 2), "");
+            EXPECT_EQ(e.cursorRow(), 1);
+            EXPECT_EQ(e.cursorColumn(), 0);
+        }
+    }
+}
+
 TEST(HistoryTest, RowsComeBackCellForCell)
 {
     enginetest::SizedEngine sized{5, 20};
