@@ -175,6 +175,11 @@ void Terminal::send(std::string_view bytes)
 KeyResult Terminal::sendKey(const KeyDescription& key)
 {
     KeyResult result = encodeKey(key, engine_->modes());
+    if ((result.action == KeyAction::scrollToTop || result.action == KeyAction::scrollToBottom) &&
+        engine_->alternateScreenActive()) {
+        // A full-screen program has no history to go to, and editors select with Shift+Home/End.
+        result = {KeyAction::send, key.key == TerminalKey::home ? "\x1b[1;2H" : "\x1b[1;2F"};
+    }
     if (result.action == KeyAction::send) {
         if (!pty_) {
             return {KeyAction::passOn, {}}; // without a program every key is the view's

@@ -427,6 +427,19 @@ void TerminalTextView::placeWindow(int base)
     update();
 }
 
+void TerminalTextView::scrollToEnd(bool top)
+{
+    QScrollArea* area = enclosingScrollArea();
+    if (area == nullptr) {
+        return;
+    }
+    sliding_ = true;
+    placeWindow(top ? 0 : layout_->totalLines() - windowLines());
+    QScrollBar* bar = area->verticalScrollBar();
+    bar->setValue(top ? bar->minimum() : bar->maximum());
+    sliding_ = false;
+}
+
 // Half a window's worth at a time, keeping the same lines under the viewport.
 void TerminalTextView::slideWindow(int scrollValue)
 {

@@ -207,6 +207,7 @@ private:
     int windowLines() const;
     void placeWindow(int base);
     void slideWindow(int scrollValue);
+    void scrollToEnd(bool top); // the history's first line, or the screen
 
     int paintCount_ = 0;
 };

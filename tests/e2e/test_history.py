@@ -1,5 +1,5 @@
-# The history in the real window: a hundred thousand lines of output reached back to the first with
-# Shift+Page Up and with the wheel, a long coloured line that comes back whole after the window is
+# The history in the real window: a hundred thousand lines of output whose first line Shift+Home,
+# Shift+Page Up and the wheel reach, a long coloured line that comes back whole after the window is
 # made narrower and wider again, and bash's prompt drawn once however often the window is resized.
 from vitrion_e2e.home import FULL_BLOCK
 from vitrion_e2e.programs import BLUE, GREEN, LARGE_SIZE, RED, ProgramCase
@@ -27,17 +27,22 @@ class HistoryTest(ProgramCase):
         app = self.app
         rows, _ = self.fresh_screen(large=False)
         app.command("seq 1 100000")
-        # A page is a screen less a row: a hundred thousand lines are about four thousand pages, and
-        # presses past the top do nothing.
-        app.xdo("key", "--repeat", str(100000 // (rows - 1) + 40), "--delay", "1", "shift+Prior", timeout=300)
-        self.wait_screen(lambda s: first_lines_row(s, rows) is not None, "line 1 after Shift+Page Up")
-        # A typed key brings the end back; then up again with the wheel, three lines a notch.
-        app.type("x")
-        self.wait_screen(lambda s: first_lines_row(s, rows) is None, "the end again after typing")
-        app.key("BackSpace")
+        at_top = lambda s: first_lines_row(s, rows) is not None  # noqa: E731
+        app.key("shift+Home")
+        self.wait_screen(at_top, "line 1 after Shift+Home")
+        # From a few pages down, Shift+Page Up and the wheel (three lines a notch) each come back to it.
+        app.key(*["shift+Next"] * 3)
+        self.wait_screen(lambda s: not at_top(s), "three pages down")
+        app.key(*["shift+Prior"] * 4)
+        self.wait_screen(at_top, "line 1 after Shift+Page Up")
         self.pointer_to(rows // 2, 10)
-        app.xdo("click", "--repeat", str(100000 // 3 + 200), "--delay", "1", "4", timeout=600)
-        self.wait_screen(lambda s: first_lines_row(s, rows) is not None, "line 1 after the wheel", timeout=60)
+        app.xdo("click", "--repeat", "20", "--delay", "30", "5")
+        self.wait_screen(lambda s: not at_top(s), "twenty notches down")
+        app.xdo("click", "--repeat", "30", "--delay", "30", "4")
+        self.wait_screen(at_top, "line 1 after the wheel")
+        app.key("shift+End")
+        self.wait_screen(lambda s: any(s.shows(r, "100000") and s.shows(r + 1, "$ ", skip_cursor=True)
+                                       for r in range(rows - 4, rows)), "the end again after Shift+End")
 
     def shows_coloured_line(self, screen, columns):
         """Rows 4 on show the line cut at `columns`, each cell on its colour."""
@@ -69,6 +74,6 @@ class HistoryTest(ProgramCase):
         app.command("echo two")
         self.wait_screen(lambda s: s.shows(0, BAR) and s.shows(2, BAR) and s.shows(3, "$ echo one")
                          and s.shows(4, "one") and s.shows(5, "$ echo two") and s.shows(6, "two")
-                         and s.shows(7, "$", skip_cursor=True)
+                         and s.shows(7, "$ ", skip_cursor=True)
                          and not any(ch == "#" for r in range(8, 12) for ch in s.shape(r, 30)),
                          "each prompt once, in order, and nothing below")

@@ -104,6 +104,9 @@ TEST_F(TerminalTest, IntentsAreEncodedByTheModesTheProgramSet)
 {
     KeyDescription up;
     up.key = TerminalKey::up;
+    KeyDescription shiftHome;
+    shiftHome.key = TerminalKey::home;
+    shiftHome.modifiers.shift = true;
     const MouseEvent click{MouseAction::press, MouseButton::left, 4, 2, {}};
     struct Case {
         const char* modes; // what the program printed first
@@ -113,6 +116,8 @@ TEST_F(TerminalTest, IntentsAreEncodedByTheModesTheProgramSet)
     const Case cases[] = {
         {"", [&](Terminal& t) { t.sendKey(up); }, "\x1b[A"},
         {"\x1b[?1h", [&](Terminal& t) { t.sendKey(up); }, "\x1bOA"},
+        {"", [&](Terminal& t) { t.sendKey(shiftHome); }, ""}, // the view's history goes to its start
+        {"\x1b[?1049h", [&](Terminal& t) { t.sendKey(shiftHome); }, "\x1b[1;2H"},
         {"", [](Terminal& t) { t.paste("a\r\nb\x1b"); }, "a\nb\x1b"},
         {"\x1b[?2004h", [](Terminal& t) { t.paste("a\r\nb\x1b"); }, "\x1b[200~a\nb\x1b[201~"},
         {"", [](Terminal& t) { t.sendFocus(true); }, ""},
