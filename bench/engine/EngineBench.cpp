@@ -1,9 +1,9 @@
 // Engine throughput beside libvterm and the baseline engine in the same run: each workload at 80x24
 // and 200x50, fed in chunks of 8192 bytes as the shell session reads them, and the heap held by a
 // full history. Ends with a summary of the ratios.
+#include "BaselineEngine.h"
 #include "EngineWorkloads.h"
 #include "engine/TerminalEngine.h"
-#include "BaselineEngine.h"
 
 #include <algorithm>
 #include <benchmark/benchmark.h>
@@ -26,6 +26,8 @@ struct GridSize {
     int columns;
 };
 constexpr GridSize gridSizes[] = {{24, 80}, {50, 200}};
+// The lines a terminal window keeps above its screen by default; libvterm's history is as deep.
+constexpr int defaultHistoryLines = static_cast<int>(HistoryLimit::defaultLines);
 
 template <typename Consume> void feedInChunks(const std::string& input, Consume&& consume)
 {
@@ -71,8 +73,7 @@ class VtermTerminal {
 public:
     explicit VtermTerminal(GridSize size)
         : vt_(vterm_new(size.rows, size.columns)), columns_(size.columns),
-          history_(static_cast<std::size_t>(TerminalEngine::historyLimit) *
-                   static_cast<std::size_t>(size.columns))
+          history_(static_cast<std::size_t>(defaultHistoryLines) * static_cast<std::size_t>(size.columns))
     {
         vterm_set_utf8(vt_, 1);
         screen_ = vterm_obtain_screen(vt_);
@@ -104,7 +105,7 @@ private:
     {
         const std::size_t width = static_cast<std::size_t>(std::min(cols, columns_));
         std::copy(cells, cells + width, history_.begin() + static_cast<std::ptrdiff_t>(nextLine_ * columns_));
-        nextLine_ = (nextLine_ + 1) % TerminalEngine::historyLimit;
+        nextLine_ = (nextLine_ + 1) % defaultHistoryLines;
     }
 
     VTerm* vt_;
@@ -137,7 +138,7 @@ void fullHistoryMemory(benchmark::State& state)
 {
     // Lines of 200 cells with their colour sequences take well over 800 bytes each.
     const std::string lines = generateWorkload(EngineWorkload::sgr256, 50, 200,
-                                               std::size_t{800} * (TerminalEngine::historyLimit + 50));
+                                               std::size_t{800} * (HistoryLimit::defaultLines + 50));
     std::size_t held = 0;
     std::size_t rows = 0;
     for (auto _ : state) {
@@ -238,7 +239,8 @@ int main(int argc, char** argv)
             benchmark::RegisterBenchmark(("ours/" + key).c_str(), throughput<OurTerminal>, input, size);
             benchmark::RegisterBenchmark(("libvterm/" + key).c_str(), throughput<VtermTerminal>, input, size);
 #if defined(VITRION_BENCH_BASELINE)
-            benchmark::RegisterBenchmark(("baseline/" + key).c_str(), throughput<BaselineTerminal>, input, size);
+            benchmark::RegisterBenchmark(("baseline/" + key).c_str(), throughput<BaselineTerminal>, input,
+                                         size);
 #endif
         }
     }

@@ -209,7 +209,7 @@ std::vector<FrameResult> measureFrames(int frames)
     ViewTest::ScrollHost empty(QSize(820, 520));
     ViewTest::ScrollHost full(QSize(820, 520));
     std::string history;
-    for (int line = 0; line < TerminalEngine::historyLimit + 200; ++line) {
+    for (int line = 0; line < static_cast<int>(HistoryLimit::defaultLines) + 200; ++line) {
         history += "\033[3" + std::to_string(1 + line % 7) + "mhistory line " + std::to_string(line) +
                    " of coloured text, kept\033[0m\r\n";
     }
