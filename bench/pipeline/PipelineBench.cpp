@@ -148,10 +148,11 @@ bool reportHistory(const HistoryResult& history)
         longer, Bench::percentile(history.resizeLongMs, 1.0), longer - empty, frameMs,
         verdict(longer - empty <= frameMs));
     std::printf(
-        "  the engine's own width change, median (max) of %zu: short lines %.3f ms (%.3f), lines longer "
-        "than the width, a quarter with CJK, %.1f ms (%.1f)\n",
+        "  the engine's own width change, median (max) of %zu: short lines %.3f ms (%.3f); lines longer "
+        "than the width %.1f ms (%.1f), a quarter of them with CJK %.1f ms (%.1f)\n",
         history.engineShortMs.size(), Bench::median(history.engineShortMs),
-        Bench::percentile(history.engineShortMs, 1.0), Bench::median(history.engineLongMs),
+        Bench::percentile(history.engineShortMs, 1.0), Bench::median(history.engineLongNarrowMs),
+        Bench::percentile(history.engineLongNarrowMs, 1.0), Bench::median(history.engineLongMs),
         Bench::percentile(history.engineLongMs, 1.0));
     const double worstTop = Bench::percentile(history.pageTopMs, 1.0);
     std::printf("  scroll bar to 0: %.2f ms, the oldest row %s; at the maximum the cursor's line %s\n",

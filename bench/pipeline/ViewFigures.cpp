@@ -47,10 +47,10 @@ std::string numberLines(int lines)
     return out;
 }
 
-// Lines of 90 to 160 cells, longer than both widths the engine is changed between; every fourth has
-// a CJK ideograph (two cells) about every eighth character, so that its rows can only be counted
-// by decoding it. A fixed seed: the same bytes in every run.
-std::string longLines(int lines)
+// Lines of 90 to 160 cells, longer than both widths the engine is changed between; with `cjk`, every
+// fourth has a CJK ideograph (two cells) about every eighth character, so that its rows can only be
+// counted by decoding it. A fixed seed: the same bytes in every run.
+std::string longLines(int lines, bool cjk = true)
 {
     std::uint32_t state = 0x2545F491u;
     const auto next = [&state] {
@@ -61,9 +61,9 @@ std::string longLines(int lines)
     out.reserve(static_cast<std::size_t>(lines) * 140);
     for (int line = 0; line < lines; ++line) {
         const int cells = 90 + static_cast<int>(next() % 71);
-        const bool cjk = line % 4 == 0;
+        const bool wide = cjk && line % 4 == 0;
         for (int cell = 0; cell < cells; ++cell) {
-            if (cjk && next() % 8 == 0 && cell + 1 < cells) {
+            if (wide && next() % 8 == 0 && cell + 1 < cells) {
                 appendUtf8(out, U'\u4E00' + static_cast<char32_t>(next() % 0x5000));
                 ++cell;
             } else {
@@ -425,6 +425,8 @@ HistoryResult measureHistory(int resizes, int pages)
     // The engine alone: a million short lines, and a million lines longer than the width.
     result.engineShortMs = engineWidthChanges(numberLines(millionLines + 24), 2 * resizes);
     result.engineLongMs = engineWidthChanges(longLines(millionLines + 24), 2 * resizes);
-    result.complete = painted && !result.engineShortMs.empty() && !result.engineLongMs.empty();
+    result.engineLongNarrowMs = engineWidthChanges(longLines(millionLines + 24, false), 2 * resizes);
+    result.complete = painted && !result.engineShortMs.empty() && !result.engineLongMs.empty() &&
+                      !result.engineLongNarrowMs.empty();
     return result;
 }

@@ -36,12 +36,13 @@ struct HistoryResult {
     std::int64_t historyRows = 0;      // of the full host at the end
     std::vector<double> resizeEmptyMs; // width change to the next painted frame: the process's CPU time
     std::vector<double> resizeFullMs;
-    std::vector<double> resizeLongMs;  // a million lines longer than the width, a quarter with CJK
-    std::vector<double> engineShortMs; // TerminalEngine::resizeGrid to a new width, CPU time
-    std::vector<double> engineLongMs;  // the same with lines longer than the width, some of them CJK
-    double jumpTopMs = 0;              // the scroll bar to 0: CPU time until it is painted
-    std::vector<double> pageTopMs;     // a page down from the top, to its paint
-    std::vector<double> pageBottomMs;  // a page down near the bottom, to its paint
+    std::vector<double> resizeLongMs;       // a million lines longer than the width, a quarter with CJK
+    std::vector<double> engineShortMs;      // TerminalEngine::resizeGrid to a new width, CPU time
+    std::vector<double> engineLongMs;       // the same with lines longer than the width, some of them CJK
+    std::vector<double> engineLongNarrowMs; // the same lines without CJK
+    double jumpTopMs = 0;                   // the scroll bar to 0: CPU time until it is painted
+    std::vector<double> pageTopMs;          // a page down from the top, to its paint
+    std::vector<double> pageBottomMs;       // a page down near the bottom, to its paint
     int linesPerPage = 0;
     std::int64_t topRow = 0;        // the row shown first at scroll bar value 0 (0: the oldest row)
     bool bottomShowsCursor = false; // at the scroll bar's maximum the cursor's line is in view
