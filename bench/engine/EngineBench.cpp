@@ -12,6 +12,7 @@
 #include <map>
 #include <span>
 #include <string>
+#include <sys/resource.h>
 #include <type_traits>
 #include <unistd.h>
 #include <vector>
@@ -150,14 +151,25 @@ void countInstructions()
 #endif
 }
 
+long minorFaults()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
+}
+
 template <typename Terminal> void throughput(benchmark::State& state, const std::string* input, GridSize size)
 {
     Terminal terminal(size);
+    const long faultsBefore = minorFaults();
     for (auto _ : state) {
         countInstructions();
         feedInChunks(*input, [&](const std::uint8_t* data, std::size_t n) { terminal.consume(data, n); });
         countInstructions();
     }
+    // Pages the heap takes from the kernel while the input is fed (a history growing in bytes).
+    state.counters["faults"] = benchmark::Counter(static_cast<double>(minorFaults() - faultsBefore),
+                                                  benchmark::Counter::kAvgIterations);
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                             static_cast<std::int64_t>(input->size()));
     if constexpr (std::is_same_v<Terminal, OurFullTerminal>) {
