@@ -17,6 +17,19 @@ constexpr std::uint64_t wideBit = 2;
 constexpr std::uint64_t continuesBit = 4;
 constexpr int headerShift = 3;
 
+// The most bytes a character's varint takes: a 32-bit scalar with its wide bit.
+constexpr std::size_t characterVarintBytes = 5;
+
+std::uint8_t* putVarint(std::uint8_t* out, std::uint64_t value)
+{
+    while (value >= 0x80) {
+        *out++ = static_cast<std::uint8_t>(value | 0x80);
+        value >>= 7;
+    }
+    *out++ = static_cast<std::uint8_t>(value);
+    return out;
+}
+
 void putVarint(std::vector<std::uint8_t>& out, std::uint64_t value)
 {
     while (value >= 0x80) {
@@ -62,6 +75,22 @@ std::int64_t cutRows(std::span<const Cell> cells, int width, std::int64_t rows, 
         i += static_cast<std::size_t>(w - 1);
     }
     return rows;
+}
+
+// cutRows for cells one column each: the rows they fill, without looking at them one by one.
+std::int64_t cutNarrowRows(std::size_t cells, int width, std::int64_t rows, int& column)
+{
+    if (cells == 0) {
+        return rows;
+    }
+    if (column >= width) { // a full last row (or a wide character in a row of one column)
+        ++rows;
+        column = 0;
+    }
+    const std::int64_t total = column + static_cast<std::int64_t>(cells);
+    const std::int64_t more = (total - 1) / width;
+    column = static_cast<int>(total - more * width);
+    return rows + more;
 }
 } // namespace
 
@@ -177,19 +206,24 @@ void History::appendRecord(std::span<const Cell> cells, bool continues)
             }
         }
     }
+    // The characters go through a pointer into room for the longest encodings: no check per byte.
+    const std::size_t start = scratch_.size();
+    scratch_.resize(start + cells.size() * characterVarintBytes);
+    std::uint8_t* out = scratch_.data() + start;
     for (std::size_t i = 0; i < cells.size(); ++i) {
         const Cell& cell = cells[i];
         if (cell.style.flags & CellFlags::wideTail) {
             if (i == 0 || !(cells[i - 1].style.flags & CellFlags::wideHead)) {
-                putVarint(scratch_, std::uint64_t{U' '} << 1); // a stray second half
+                out = putVarint(out, std::uint64_t{U' '} << 1); // a stray second half
                 ++cellCount;
             }
             continue;
         }
         const bool isWide = (cell.style.flags & CellFlags::wideHead) != 0;
-        putVarint(scratch_, std::uint64_t{cell.character} << 1 | (isWide ? 1 : 0));
+        out = putVarint(out, std::uint64_t{cell.character} << 1 | (isWide ? 1 : 0));
         cellCount += isWide ? 2 : 1;
     }
+    scratch_.resize(static_cast<std::size_t>(out - scratch_.data()));
 
     lastRecord_ = block.data.size();
     putVarint(block.data, static_cast<std::uint64_t>(cellCount) << headerShift |
@@ -216,7 +250,8 @@ void History::appendRecord(std::span<const Cell> cells, bool continues)
         }
     }
     const std::int64_t before = lastRows_;
-    lastRows_ = cutRows(cells, width_, lastRows_, lastColumn_, nullptr);
+    lastRows_ = wide ? cutRows(cells, width_, lastRows_, lastColumn_, nullptr)
+                     : cutNarrowRows(cells.size(), width_, lastRows_, lastColumn_);
     block.rows += lastRows_ - before;
     rowCount_ += lastRows_ - before;
     lastCells_ += cellCount;

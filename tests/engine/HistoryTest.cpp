@@ -261,6 +261,54 @@ TEST(HistoryTest, ALineLongerThanTheBoundIsKeptInPieces)
     EXPECT_EQ(cells, History::lineCellLimit * 3u + 5u) << "no character lost";
 }
 
+// Cells for a piece of a line: 'W' is a character two columns wide, anything else one column.
+std::vector<Cell> pieceCells(std::string_view piece)
+{
+    std::vector<Cell> cells;
+    for (const char c : piece) {
+        if (c == 'W') {
+            cells.push_back(Cell{U'\u4E2D', CellStyle{.flags = CellFlags::wideHead}});
+            cells.push_back(Cell{0, CellStyle{.flags = CellFlags::wideTail}});
+        } else {
+            cells.push_back(Cell{static_cast<char32_t>(c), CellStyle{}});
+        }
+    }
+    return cells;
+}
+
+TEST(HistoryTest, ALineGrowingInPiecesHasTheRowsACountFromScratchFinds)
+{
+    const struct {
+        int width;
+        std::vector<std::string> pieces; // each pushed as a wrapped row of one open line
+        std::int64_t rows;
+    } cases[] = {
+        {80, {std::string(80, 'x'), std::string(80, 'x'), "x"}, 3},
+        {80, {std::string(79, 'x'), "x", "x"}, 2},
+        {10, {std::string(25, 'x'), "xxxxx", std::string(10, 'x')}, 4},
+        {7, {"xxxxxx", "x", "x", std::string(13, 'x')}, 3},
+        {4, {"xxxx", "xxxx", "xxxx"}, 3},
+        {10, {"", "xxx"}, 1},
+        {5, {"xxxxW", "x"}, 2},   // the wide character starts the second row
+        {1, {"W", "x", "xx"}, 4}, // a row of one column holds a wide character alone
+        {6, {"xxW", "Wx", "xxxxxx"}, 3},
+    };
+    for (const auto& c : cases) {
+        History history;
+        history.setWidth(c.width);
+        std::string line;
+        for (const std::string& piece : c.pieces) {
+            history.push(pieceCells(piece), true, false);
+            line += piece;
+        }
+        EXPECT_EQ(history.lineCount(), 1u) << line;
+        EXPECT_EQ(history.rowCount(), c.rows) << "width " << c.width << ", " << line;
+        history.setWidth(c.width + 1);
+        history.setWidth(c.width);
+        EXPECT_EQ(history.rowCount(), c.rows) << "counted again at width " << c.width << ", " << line;
+    }
+}
+
 TEST(HistoryTest, EraseSavedLinesAndResetEmptyIt)
 {
     for (const char* clear : {"\x1b[3J", "\x1b"
