@@ -17,8 +17,9 @@ constexpr std::uint64_t wideBit = 2;
 constexpr std::uint64_t continuesBit = 4;
 constexpr int headerShift = 3;
 
-// The most bytes a character's varint takes: a 32-bit scalar with its wide bit.
-constexpr std::size_t characterVarintBytes = 5;
+// The most bytes a character takes: a wide one's 0 and its scalar's varint (up to 21 bits and the
+// cluster ids above them: 4 bytes).
+constexpr std::size_t characterVarintBytes = 6;
 
 std::uint8_t* putVarint(std::uint8_t* out, std::uint64_t value)
 {
@@ -182,9 +183,11 @@ void History::appendRecord(std::span<const Cell> cells, bool continues)
     if (styled) {
         // Runs of characters (a wide character is one) sharing a style, its wide marks aside.
         runs_.clear();
-        for (const Cell& cell : cells) {
-            if (cell.style.flags & CellFlags::wideTail) {
-                continue;
+        for (std::size_t i = 0; i < cells.size(); ++i) {
+            const Cell& cell = cells[i];
+            if ((cell.style.flags & CellFlags::wideTail) && i > 0 &&
+                (cells[i - 1].style.flags & CellFlags::wideHead)) {
+                continue; // the second half of a character counted with its first
             }
             CellStyle style = cell.style;
             style.flags &= static_cast<std::uint16_t>(~wideBits);
@@ -207,21 +210,37 @@ void History::appendRecord(std::span<const Cell> cells, bool continues)
         }
     }
     // The characters go through a pointer into room for the longest encodings: no check per byte.
+    // A character is its scalar's varint (one byte for ASCII); a wide one has a 0 before it.
     const std::size_t start = scratch_.size();
     scratch_.resize(start + cells.size() * characterVarintBytes);
     std::uint8_t* out = scratch_.data() + start;
-    for (std::size_t i = 0; i < cells.size(); ++i) {
-        const Cell& cell = cells[i];
-        if (cell.style.flags & CellFlags::wideTail) {
-            if (i == 0 || !(cells[i - 1].style.flags & CellFlags::wideHead)) {
-                out = putVarint(out, std::uint64_t{U' '} << 1); // a stray second half
-                ++cellCount;
+    if (!wide) {
+        for (const Cell& cell : cells) {
+            const char32_t c = cell.character == 0 ? U' ' : cell.character; // a stray second half
+            if (c < 0x80) {
+                *out++ = static_cast<std::uint8_t>(c);
+            } else {
+                out = putVarint(out, c);
             }
-            continue;
         }
-        const bool isWide = (cell.style.flags & CellFlags::wideHead) != 0;
-        out = putVarint(out, std::uint64_t{cell.character} << 1 | (isWide ? 1 : 0));
-        cellCount += isWide ? 2 : 1;
+        cellCount = static_cast<int>(cells.size());
+    } else {
+        for (std::size_t i = 0; i < cells.size(); ++i) {
+            const Cell& cell = cells[i];
+            if (cell.style.flags & CellFlags::wideTail) {
+                if (i == 0 || !(cells[i - 1].style.flags & CellFlags::wideHead)) {
+                    *out++ = U' '; // a stray second half
+                    ++cellCount;
+                }
+                continue;
+            }
+            const bool isWide = (cell.style.flags & CellFlags::wideHead) != 0;
+            if (isWide) {
+                *out++ = 0;
+            }
+            out = putVarint(out, cell.character == 0 ? U' ' : cell.character);
+            cellCount += isWide ? 2 : 1;
+        }
     }
     scratch_.resize(static_cast<std::size_t>(out - scratch_.data()));
 
@@ -306,9 +325,13 @@ void History::decodeLine(const Block& block, const LineInfo& line, std::vector<C
         const std::uint64_t length = getVarint(p);
         const std::uint8_t* const payloadEnd = p + length;
         const auto put = [&](const CellStyle& style) {
-            const std::uint64_t value = getVarint(p);
-            const auto scalar = static_cast<char32_t>(value >> 1);
-            if (value & 1) {
+            std::uint64_t value = getVarint(p);
+            const bool wide = value == 0;
+            if (wide) {
+                value = getVarint(p);
+            }
+            const auto scalar = static_cast<char32_t>(value);
+            if (wide) {
                 CellStyle head = style;
                 head.flags |= CellFlags::wideHead;
                 CellStyle tail = style;

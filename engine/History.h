@@ -63,8 +63,8 @@ public:
 private:
     // Lines are chains of records: a record's `continues` bit says the next record belongs to the
     // same line. A record is its cell count with the bits, its payload's length, then the payload:
-    // style runs if any (count, then characters and style id per run), then one varint per character
-    // (scalar << 1 | wide).
+    // style runs if any (count, then characters and style id per run), then each character's scalar
+    // as a varint (one byte for ASCII), a wide one after a 0.
     struct Block {
         std::vector<std::uint8_t> data;
         std::size_t begin = 0;     // first byte of the oldest line still kept
