@@ -253,6 +253,7 @@ void History::appendRecord(std::span<const Cell> cells, bool continues)
 
     // Rows: a new line starts with one; an extension adds what its cells need past the last row.
     if (newLine) {
+        block.lineCells.push_back(0);
         ++block.lines;
         ++lines_;
         lastCells_ = 0;
@@ -274,6 +275,8 @@ void History::appendRecord(std::span<const Cell> cells, bool continues)
     block.rows += lastRows_ - before;
     rowCount_ += lastRows_ - before;
     lastCells_ += cellCount;
+    block.lineCells.back() =
+        static_cast<std::uint32_t>(lastCells_) | (block.lineCells.back() & wideLine) | (wide ? wideLine : 0);
     block.maxCells = std::max(block.maxCells, lastCells_);
     block.wide = block.wide || wide;
     open_ = continues;
@@ -381,21 +384,83 @@ std::int64_t History::rowsOf(const Block& block, const LineInfo& line) const
     if (line.cells <= width_) {
         return 1;
     }
-    if (!line.wide) {
+    if (!line.wide || block.estimated) {
         return (line.cells + width_ - 1) / width_;
     }
-    std::vector<Cell> cells;
-    decodeLine(block, line, cells);
-    int column = 0;
-    return cutRows(cells, width_, 1, column, nullptr);
+    return wideRows(block, line);
 }
 
-std::int64_t History::countRows(const Block& block) const
+// A line's rows when a wide character may not fit at a row's end, walked from its records without
+// decoding them into cells.
+std::int64_t History::wideRows(const Block& block, const LineInfo& line) const
 {
+    std::int64_t rows = 1;
+    int column = 0;
+    const auto place = [&](int w) {
+        if (column + w > width_ && column > 0) {
+            ++rows;
+            column = 0;
+        }
+        column += w;
+    };
+    const std::uint8_t* p = block.data.data() + line.begin;
+    const std::uint8_t* const end = block.data.data() + line.end;
+    while (p < end) {
+        const std::uint64_t header = getVarint(p);
+        const std::uint64_t length = getVarint(p);
+        const std::uint8_t* const payloadEnd = p + length;
+        if (header & hasRunsBit) {
+            for (std::uint64_t runs = getVarint(p); runs > 0; --runs) {
+                getVarint(p);
+                if (getVarint(p) == 0) {
+                    for (int field = 0; field < 4; ++field) {
+                        getVarint(p);
+                    }
+                }
+            }
+        }
+        while (p < payloadEnd) {
+            if (*p == 0) {
+                ++p;
+                getVarint(p);
+                place(2);
+            } else {
+                getVarint(p);
+                place(1);
+            }
+        }
+    }
+    return rows;
+}
+
+// The block's rows at width_ from its line cells: exact but for long lines with wide characters,
+// which an estimate counts as if they had none (and then reads them later) or which are walked.
+std::int64_t History::countRows(Block& block, bool estimate) const
+{
+    block.estimated = false;
     if (block.maxCells <= width_) {
         return block.lines;
     }
     std::int64_t rows = 0;
+    bool walk = false;
+    const auto w = static_cast<std::uint32_t>(width_);
+    for (std::size_t i = block.linesDropped; i < block.lineCells.size(); ++i) {
+        const std::uint32_t cells = block.lineCells[i] & ~wideLine;
+        if (cells <= w) {
+            ++rows;
+        } else {
+            rows += (cells + w - 1) / w;
+            walk = walk || (block.lineCells[i] & wideLine) != 0;
+        }
+    }
+    if (!walk) {
+        return rows;
+    }
+    if (estimate) {
+        block.estimated = true;
+        return rows;
+    }
+    rows = 0;
     for (std::size_t at = block.begin; at < block.data.size();) {
         const LineInfo line = readLine(block, at);
         rows += rowsOf(block, line);
@@ -431,6 +496,7 @@ void History::enforceLimit()
             (static_cast<std::size_t>(front.lines) <= excess || bytes() > limit_.bytes)) {
             // The whole oldest block goes: what it frees is the point of a memory bound.
             lines_ -= static_cast<std::size_t>(front.lines);
+            estimatedBlocks_ -= front.estimated ? 1 : 0;
             dropped_ += static_cast<std::uint64_t>(front.rows);
             rowCount_ -= front.rows;
             sealedBytes_ -= front.data.capacity();
@@ -447,6 +513,7 @@ void History::dropOldestLine()
     const LineInfo line = readLine(front, front.begin);
     const std::int64_t rows = rowsOf(front, line);
     front.begin = line.end;
+    ++front.linesDropped;
     --front.lines;
     --lines_;
     front.rows -= rows;
@@ -454,6 +521,7 @@ void History::dropOldestLine()
     rowCount_ -= rows;
     dropped_ += static_cast<std::uint64_t>(rows);
     if (front.lines == 0) {
+        estimatedBlocks_ -= front.estimated ? 1 : 0;
         if (blocks_.size() == 1) {
             open_ = false; // the line the screen continued is gone: its rest starts a line
             sealedBytes_ = 0;
@@ -467,6 +535,7 @@ void History::dropOldestLine()
 void History::clear()
 {
     blocks_.clear();
+    estimatedBlocks_ = 0;
     styles_.clear();
     styles_.shrink_to_fit();
     styleIds_.clear();
@@ -493,11 +562,13 @@ bool History::popLine(std::vector<Cell>& cells, bool& open)
     open = open_;
     const std::int64_t rows = rowsOf(block, line);
     block.data.resize(line.begin);
+    block.lineCells.pop_back();
     --block.lines;
     --lines_;
     block.rows -= rows;
     rowCount_ -= rows;
     if (block.lines == 0) {
+        estimatedBlocks_ -= block.estimated ? 1 : 0;
         blocks_.pop_back();
         if (!blocks_.empty()) {
             sealedBytes_ -= blocks_.back().data.capacity();
@@ -523,15 +594,19 @@ void History::setWidth(int width)
     reindex();
 }
 
+// Counted from the newest block back: the rows near the screen exactly at once, the rest from the
+// line cells, estimated where long lines have wide characters (refine() counts those later).
 void History::reindex()
 {
-    std::int64_t row = static_cast<std::int64_t>(dropped_);
-    for (Block& block : blocks_) {
-        block.firstRow = row;
-        block.rows = countRows(block);
-        row += block.rows;
+    constexpr std::size_t exactLines = 4096;
+    std::size_t counted = 0;
+    estimatedBlocks_ = 0;
+    for (auto block = blocks_.rbegin(); block != blocks_.rend(); ++block) {
+        block->rows = countRows(*block, counted >= exactLines);
+        estimatedBlocks_ += block->estimated ? 1 : 0;
+        counted += static_cast<std::size_t>(block->lines);
     }
-    rowCount_ = row - static_cast<std::int64_t>(dropped_);
+    recountFrom(0);
     if (!blocks_.empty()) {
         // The newest line's rows and last-row fill, for extending it.
         const Block& block = blocks_.back();
@@ -544,6 +619,51 @@ void History::reindex()
         lastColumn_ = 0;
         lastRows_ = cutRows(cells, width_, 1, lastColumn_, nullptr);
         lastCells_ = line.cells;
+    }
+}
+
+// First rows from a block on, and the row count, after blocks' counts changed.
+void History::recountFrom(std::size_t firstBlock)
+{
+    std::int64_t row = firstBlock == 0 ? static_cast<std::int64_t>(dropped_)
+                                       : blocks_[firstBlock - 1].firstRow + blocks_[firstBlock - 1].rows;
+    for (std::size_t i = firstBlock; i < blocks_.size(); ++i) {
+        blocks_[i].firstRow = row;
+        row += blocks_[i].rows;
+    }
+    rowCount_ = row - static_cast<std::int64_t>(dropped_);
+}
+
+void History::refineBlock(std::size_t index)
+{
+    Block& block = blocks_[index];
+    if (!block.estimated) {
+        return;
+    }
+    block.rows = countRows(block, false);
+    --estimatedBlocks_;
+    recountFrom(index);
+    ++generation_;
+    forgetRows();
+}
+
+// Newest estimated blocks first: they are the nearest to what the view shows.
+void History::refine(int lineBudget)
+{
+    std::size_t lowest = blocks_.size();
+    for (std::size_t i = blocks_.size(); i-- > 0 && lineBudget > 0 && estimatedBlocks_ > 0;) {
+        Block& block = blocks_[i];
+        if (block.estimated) {
+            block.rows = countRows(block, false);
+            --estimatedBlocks_;
+            lineBudget -= block.lines;
+            lowest = i;
+        }
+    }
+    if (lowest < blocks_.size()) {
+        recountFrom(lowest);
+        ++generation_;
+        forgetRows();
     }
 }
 
@@ -580,6 +700,11 @@ const History::CachedRow& History::materialize(std::int64_t index) const
                              [](std::int64_t value, const Block& b) { return value < b.firstRow; });
         if (next == blocks_.begin()) {
             return slot;
+        }
+        if ((next - 1)->estimated) {
+            // Its rows are read: count them exactly first (the rows after it may move).
+            const_cast<History*>(this)->refineBlock(static_cast<std::size_t>(next - 1 - blocks_.begin()));
+            return materialize(index);
         }
         const Block& block = *(next - 1);
         std::int64_t row = block.firstRow;

@@ -39,7 +39,11 @@ public:
     HistoryLimit limit() const { return limit_; }
 
     // --- rows at the current width ------------------------------------------------------------
+    // A new width: the rows near the newest end are counted at once, older blocks whose long lines
+    // have wide characters are estimated until refine() counts them (a few thousand lines a call).
     void setWidth(int width);
+    bool refining() const { return estimatedBlocks_ > 0; }
+    void refine(int lineBudget);
     int width() const { return width_; }
     std::int64_t rowCount() const { return rowCount_; }
     // width() cells. Valid until the history changes, and while fewer than cachedRows other rows
@@ -73,7 +77,14 @@ private:
         bool wide = false;         // some line has a wide character
         std::int64_t firstRow = 0; // absolute, in the numbering droppedRows() starts
         std::int64_t rows = 0;     // at width_
+        // Each line's cells, wideLine set when it has a wide character: a width change counts
+        // rows from these without reading the records. From `linesDropped` on they are kept.
+        std::vector<std::uint32_t> lineCells;
+        std::size_t linesDropped = 0;
+        // `rows` counts a long line with wide characters as if it had none, until refined.
+        bool estimated = false;
     };
+    static constexpr std::uint32_t wideLine = 1u << 31;
     struct LineInfo {
         std::size_t begin = 0, end = 0; // bytes of its records in the block
         int cells = 0;
@@ -88,7 +99,10 @@ private:
     void appendRecord(std::span<const Cell> cells, bool continues);
     void closeOpenLine();
     std::int64_t rowsOf(const Block& block, const LineInfo& line) const;
-    std::int64_t countRows(const Block& block) const;
+    std::int64_t wideRows(const Block& block, const LineInfo& line) const;
+    std::int64_t countRows(Block& block, bool estimate) const; // sets block.estimated
+    void recountFrom(std::size_t firstBlock);
+    void refineBlock(std::size_t index);
     LineInfo readLine(const Block& block, std::size_t at) const;
     void decodeLine(const Block& block, const LineInfo& line, std::vector<Cell>& out) const;
     void dropOldestLine();
@@ -115,6 +129,7 @@ private:
     std::int64_t rowCount_ = 0;
     std::uint64_t dropped_ = 0;
     std::uint64_t generation_ = 0;
+    std::size_t estimatedBlocks_ = 0;
     bool open_ = false;          // the last line continues
     std::size_t lastRecord_ = 0; // offset of the newest record in the last block
     // The newest line as far as pushed: its cells, and its rows and the cells of its last row at

@@ -119,6 +119,13 @@ public:
     void setHistoryLimit(HistoryLimit limit) { history_.setLimit(limit); }
     HistoryLimit historyLimits() const { return history_.limit(); }
     const History& history() const { return history_; }
+    // Counts the rows of history lines a resize only estimated, a slice at a time; true while some
+    // remain (the owner calls again when idle).
+    bool refineHistory(int lineBudget)
+    {
+        history_.refine(lineBudget);
+        return history_.refining();
+    }
 
     // --- read-only state ----------------------------------------------------------------------
     int rows() const { return rows_; }

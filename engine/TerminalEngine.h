@@ -52,6 +52,7 @@ public:
 
     // --- configuration and read-only state (Screen.h) -----------------------------------------
     using Screen::history;
+    using Screen::refineHistory;
     using Screen::historyLimits;
     using Screen::historyRows;
     using Screen::rowWrapped;

@@ -9,6 +9,7 @@
 #include "session/PtySession.h"
 
 #include <QPointer>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstring>
@@ -84,6 +85,24 @@ void Terminal::resize(GridSize size)
         pty_->resize(engine_->rows(), engine_->columns());
     }
     emit changed();
+    refineHistorySoon();
+}
+
+// The history's older long lines are counted at a new width a slice at a time, between events, so
+// a resize with a long history shows at once and the window never stalls.
+void Terminal::refineHistorySoon()
+{
+    if (refineScheduled_ || !engine_->history().refining()) {
+        return;
+    }
+    refineScheduled_ = true;
+    QTimer::singleShot(0, this, [this] {
+        refineScheduled_ = false;
+        constexpr int linesPerSlice = 2048;
+        engine_->refineHistory(linesPerSlice);
+        emit changed();
+        refineHistorySoon();
+    });
 }
 
 GridSize Terminal::size() const

@@ -104,10 +104,12 @@ private:
     void takeEvents();
     void writeExitLine(int waitStatus);
     void showMessage(std::string_view utf8, Color color);
+    void refineHistorySoon();
 
     std::unique_ptr<TerminalEngine> engine_;
     std::unique_ptr<PtyDevice> pty_;
     std::function<void(std::string_view)> inputObserver_;
     bool exitReported_ = false;
+    bool refineScheduled_ = false;
     bool lateOutputSeparated_ = false; // output after the exit line starts on a line of its own
 };

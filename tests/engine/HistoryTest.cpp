@@ -177,6 +177,45 @@ TEST(ReflowTest, AMarkedPromptIsClearedForTheShellToRedraw)
     }
 }
 
+// After a width change, long lines with wide characters far from the screen are counted later; a
+// read of one of them counts its block first, and once all are counted every row is what the same
+// output gives at that width from the start.
+TEST(HistoryTest, OldLongLinesWithWideCharactersAreCountedLaterAndReadRight)
+{
+    // 66 cells: at 33 columns the wide character does not fit at the first row's end, so the line
+    // takes three rows where its cells alone would need two.
+    std::string text;
+    for (int i = 0; i < 6000; ++i) {
+        text +=
+            std::string(32, 'a') + "\xe4\xb8\xad" + std::string(31, 'b') + std::to_string(i % 10) + "\r\n";
+    }
+    enginetest::SizedEngine sized{24, 120};
+    enginetest::SizedEngine reference{24, 33};
+    for (TerminalEngine* e : {&sized.engine, &reference.engine}) {
+        e->setHistoryLimit({HistoryLimit::unlimitedLines, std::size_t{1} << 30});
+        e->consume(text);
+    }
+    TerminalEngine& e = sized.engine;
+    e.resizeGrid(24, 33);
+    ASSERT_TRUE(e.history().refining());
+    EXPECT_LT(e.historyRows(), reference.engine.historyRows()) << "the oldest lines are estimated";
+    const auto same = [&](std::size_t row) {
+        const auto a = e.row(row);
+        const auto b = reference.engine.row(row);
+        return std::equal(a.begin(), a.end(), b.begin(), b.end());
+    };
+    EXPECT_TRUE(same(0) && same(1) && same(2)) << "a read counts its block first";
+    int slices = 0;
+    while (e.refineHistory(1000)) {
+        ++slices;
+    }
+    EXPECT_GE(slices, 1) << "more than one slice";
+    ASSERT_EQ(e.historyRows(), reference.engine.historyRows());
+    for (std::size_t row = 0; row < e.rowCount(); row += 7) {
+        ASSERT_TRUE(same(row)) << "row " << row;
+    }
+}
+
 TEST(HistoryTest, RowsComeBackCellForCell)
 {
     enginetest::SizedEngine sized{5, 20};
