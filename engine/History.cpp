@@ -52,6 +52,18 @@ std::uint64_t getVarint(const std::uint8_t*& p)
     }
 }
 
+// Calls visit(header, p, payloadEnd) for each record in [p, end), p at the record's payload.
+template <class Visit> void forEachRecord(const std::uint8_t* p, const std::uint8_t* end, Visit&& visit)
+{
+    while (p < end) {
+        const std::uint64_t header = getVarint(p);
+        const std::uint64_t length = getVarint(p);
+        const std::uint8_t* const payloadEnd = p + length;
+        visit(header, p, payloadEnd);
+        p = payloadEnd;
+    }
+}
+
 bool isDefaultBlank(const Cell& cell)
 {
     return cell == blankCell();
@@ -321,62 +333,60 @@ void History::decodeLine(const Block& block, const LineInfo& line, std::vector<C
 {
     out.clear();
     out.reserve(static_cast<std::size_t>(line.cells));
-    const std::uint8_t* p = block.data.data() + line.begin;
-    const std::uint8_t* const end = block.data.data() + line.end;
-    while (p < end) {
-        const std::uint64_t header = getVarint(p);
-        const std::uint64_t length = getVarint(p);
-        const std::uint8_t* const payloadEnd = p + length;
-        const auto put = [&](const CellStyle& style) {
-            std::uint64_t value = getVarint(p);
-            const bool wide = value == 0;
-            if (wide) {
-                value = getVarint(p);
-            }
-            const auto scalar = static_cast<char32_t>(value);
-            if (wide) {
-                CellStyle head = style;
-                head.flags |= CellFlags::wideHead;
-                CellStyle tail = style;
-                tail.flags |= CellFlags::wideTail;
-                out.push_back(Cell{scalar, head});
-                out.push_back(Cell{0, tail});
-            } else {
-                out.push_back(Cell{scalar, style});
-            }
-        };
-        if (header & hasRunsBit) {
-            std::uint64_t runs = getVarint(p);
-            // Runs and characters interleave in the order written: all runs first, then characters.
-            struct Run {
-                std::uint64_t count;
-                CellStyle style;
-            };
-            std::vector<Run> list;
-            list.reserve(static_cast<std::size_t>(runs));
-            while (runs-- > 0) {
-                Run run{getVarint(p), {}};
-                const std::uint64_t id = getVarint(p);
-                if (id == 0) {
-                    run.style.foreground = static_cast<std::uint32_t>(getVarint(p));
-                    run.style.background = static_cast<std::uint32_t>(getVarint(p));
-                    run.style.flags = static_cast<std::uint16_t>(getVarint(p));
-                    run.style.link = static_cast<std::uint16_t>(getVarint(p));
-                } else if (id <= styles_.size()) {
-                    run.style = styles_[static_cast<std::size_t>(id - 1)];
-                }
-                list.push_back(run);
-            }
-            for (const Run& run : list) {
-                for (std::uint64_t n = 0; n < run.count && p < payloadEnd; ++n) {
-                    put(run.style);
-                }
-            }
-        }
-        while (p < payloadEnd) {
-            put(CellStyle{});
-        }
-    }
+    const std::uint8_t* const data = block.data.data();
+    forEachRecord(data + line.begin, data + line.end,
+                  [&](std::uint64_t header, const std::uint8_t* p, const std::uint8_t* payloadEnd) {
+                      const auto put = [&](const CellStyle& style) {
+                          std::uint64_t value = getVarint(p);
+                          const bool wide = value == 0;
+                          if (wide) {
+                              value = getVarint(p);
+                          }
+                          const auto scalar = static_cast<char32_t>(value);
+                          if (wide) {
+                              CellStyle head = style;
+                              head.flags |= CellFlags::wideHead;
+                              CellStyle tail = style;
+                              tail.flags |= CellFlags::wideTail;
+                              out.push_back(Cell{scalar, head});
+                              out.push_back(Cell{0, tail});
+                          } else {
+                              out.push_back(Cell{scalar, style});
+                          }
+                      };
+                      if (header & hasRunsBit) {
+                          std::uint64_t runs = getVarint(p);
+                          // Runs and characters interleave in the order written: all runs first, then
+                          // characters.
+                          struct Run {
+                              std::uint64_t count;
+                              CellStyle style;
+                          };
+                          std::vector<Run> list;
+                          list.reserve(static_cast<std::size_t>(runs));
+                          while (runs-- > 0) {
+                              Run run{getVarint(p), {}};
+                              const std::uint64_t id = getVarint(p);
+                              if (id == 0) {
+                                  run.style.foreground = static_cast<std::uint32_t>(getVarint(p));
+                                  run.style.background = static_cast<std::uint32_t>(getVarint(p));
+                                  run.style.flags = static_cast<std::uint16_t>(getVarint(p));
+                                  run.style.link = static_cast<std::uint16_t>(getVarint(p));
+                              } else if (id <= styles_.size()) {
+                                  run.style = styles_[static_cast<std::size_t>(id - 1)];
+                              }
+                              list.push_back(run);
+                          }
+                          for (const Run& run : list) {
+                              for (std::uint64_t n = 0; n < run.count && p < payloadEnd; ++n) {
+                                  put(run.style);
+                              }
+                          }
+                      }
+                      while (p < payloadEnd) {
+                          put(CellStyle{});
+                      }
+                  });
 }
 
 std::int64_t History::rowsOf(const Block& block, const LineInfo& line) const
@@ -403,33 +413,30 @@ std::int64_t History::wideRows(const Block& block, const LineInfo& line) const
         }
         column += w;
     };
-    const std::uint8_t* p = block.data.data() + line.begin;
-    const std::uint8_t* const end = block.data.data() + line.end;
-    while (p < end) {
-        const std::uint64_t header = getVarint(p);
-        const std::uint64_t length = getVarint(p);
-        const std::uint8_t* const payloadEnd = p + length;
-        if (header & hasRunsBit) {
-            for (std::uint64_t runs = getVarint(p); runs > 0; --runs) {
-                getVarint(p);
-                if (getVarint(p) == 0) {
-                    for (int field = 0; field < 4; ++field) {
-                        getVarint(p);
-                    }
-                }
-            }
-        }
-        while (p < payloadEnd) {
-            if (*p == 0) {
-                ++p;
-                getVarint(p);
-                place(2);
-            } else {
-                getVarint(p);
-                place(1);
-            }
-        }
-    }
+    const std::uint8_t* const data = block.data.data();
+    forEachRecord(data + line.begin, data + line.end,
+                  [&](std::uint64_t header, const std::uint8_t* p, const std::uint8_t* payloadEnd) {
+                      if (header & hasRunsBit) {
+                          for (std::uint64_t runs = getVarint(p); runs > 0; --runs) {
+                              getVarint(p);
+                              if (getVarint(p) == 0) {
+                                  for (int field = 0; field < 4; ++field) {
+                                      getVarint(p);
+                                  }
+                              }
+                          }
+                      }
+                      while (p < payloadEnd) {
+                          if (*p == 0) {
+                              ++p;
+                              getVarint(p);
+                              place(2);
+                          } else {
+                              getVarint(p);
+                              place(1);
+                          }
+                      }
+                  });
     return rows;
 }
 
