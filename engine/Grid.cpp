@@ -57,7 +57,9 @@ void Grid::appendBlank(const Cell& blank)
 
 void Grid::recycleOldest(const Cell& blank)
 {
-    std::swap(slot(0), slot(count_)); // the same slot when the ring is full
+    if (count_ < capacity_) {
+        std::swap(slot(0), slot(count_)); // the spare slot after the last row takes the oldest's place
+    }
     origin_ = physical(1);
     ++dropped_;
     makeBlank(slot(count_ - 1), blank);

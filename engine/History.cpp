@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstring>
 
 namespace {
 constexpr int blockLineLimit = 256;
@@ -164,29 +165,42 @@ void History::closeOpenLine()
     forgetRows(); // its last row no longer goes on
 }
 
-void History::appendRecord(std::span<const Cell> cells, bool continues)
+// The common record, a row of default-style ASCII, in one pass straight into the block: false (and
+// nothing written) at the first cell that is not.
+bool History::appendPlainRecord(Block& block, std::span<const Cell> cells, bool continues)
 {
-    const bool newLine = !open_;
-    if (newLine && (blocks_.empty() || blocks_.back().lines >= blockLineLimit ||
-                    blocks_.back().data.size() >= blockByteLimit)) {
-        if (!blocks_.empty()) {
-            Block& sealed = blocks_.back();
-            sealed.data.shrink_to_fit();
-            sealedBytes_ += sealed.data.capacity();
+    const std::size_t n = cells.size();
+    const std::uint64_t header =
+        static_cast<std::uint64_t>(n) << headerShift | (continues ? continuesBit : 0);
+    std::uint8_t prefix[12];
+    std::uint8_t* end = putVarint(putVarint(prefix, header), n);
+    const std::size_t at = block.data.size();
+    const auto prefixBytes = static_cast<std::size_t>(end - prefix);
+    block.data.resize(at + prefixBytes + n);
+    std::uint8_t* out = block.data.data() + at + prefixBytes;
+    for (std::size_t i = 0; i < n; ++i) {
+        const Cell& cell = cells[i];
+        std::uint64_t styleLow;
+        std::uint32_t styleHigh;
+        std::memcpy(&styleLow, &cell.style, sizeof styleLow);
+        std::memcpy(&styleHigh, reinterpret_cast<const char*>(&cell.style) + sizeof styleLow,
+                    sizeof styleHigh);
+        if ((styleLow | styleHigh) != 0 || cell.character - 1 >= 0x7F) { // styled, 0, or not ASCII
+            block.data.resize(at);
+            return false;
         }
-        Block block;
-        block.firstRow = blocks_.empty() ? static_cast<std::int64_t>(dropped_)
-                                         : blocks_.back().firstRow + blocks_.back().rows;
-        block.data.reserve(4096);
-        blocks_.push_back(std::move(block));
+        out[i] = static_cast<std::uint8_t>(cell.character);
     }
-    Block& block = blocks_.back();
+    std::memcpy(block.data.data() + at, prefix, prefixBytes);
+    lastRecord_ = at;
+    return true;
+}
 
+void History::encodeRecord(Block& block, std::span<const Cell> cells, bool continues, bool& wide,
+                           bool& styled, int& cellCount)
+{
     // The payload: style runs when any cell is styled, then the characters.
     scratch_.clear();
-    bool wide = false;
-    int cellCount = 0;
-    bool styled = false;
     for (const Cell& cell : cells) {
         styled = styled || (cell.style.foreground | cell.style.background | (cell.style.flags & ~wideBits) |
                             cell.style.link) != 0;
@@ -262,6 +276,34 @@ void History::appendRecord(std::span<const Cell> cells, bool continues)
                               (styled ? hasRunsBit : 0));
     putVarint(block.data, scratch_.size());
     block.data.insert(block.data.end(), scratch_.begin(), scratch_.end());
+}
+
+void History::appendRecord(std::span<const Cell> cells, bool continues)
+{
+    const bool newLine = !open_;
+    if (newLine && (blocks_.empty() || blocks_.back().lines >= blockLineLimit ||
+                    blocks_.back().data.size() >= blockByteLimit)) {
+        if (!blocks_.empty()) {
+            Block& sealed = blocks_.back();
+            sealed.data.shrink_to_fit();
+            sealedBytes_ += sealed.data.capacity();
+        }
+        Block block;
+        block.firstRow = blocks_.empty() ? static_cast<std::int64_t>(dropped_)
+                                         : blocks_.back().firstRow + blocks_.back().rows;
+        block.data.reserve(4096);
+        blocks_.push_back(std::move(block));
+    }
+    Block& block = blocks_.back();
+
+    bool wide = false;
+    int cellCount = 0;
+    bool styled = false;
+    if (appendPlainRecord(block, cells, continues)) {
+        cellCount = static_cast<int>(cells.size());
+    } else {
+        encodeRecord(block, cells, continues, wide, styled, cellCount);
+    }
 
     // Rows: a new line starts with one; an extension adds what its cells need past the last row.
     if (newLine) {
@@ -496,22 +538,34 @@ std::size_t History::bytes() const
 
 void History::enforceLimit()
 {
-    while (lines_ > 0 && (lines_ > limit_.lines || bytes() > limit_.bytes)) {
+    // Over the line limit: whole blocks while they fit in the excess, then single lines.
+    while (lines_ > limit_.lines) {
         Block& front = blocks_.front();
-        const std::size_t excess = lines_ > limit_.lines ? lines_ - limit_.lines : 0;
-        if (blocks_.size() > 1 &&
-            (static_cast<std::size_t>(front.lines) <= excess || bytes() > limit_.bytes)) {
-            // The whole oldest block goes: what it frees is the point of a memory bound.
-            lines_ -= static_cast<std::size_t>(front.lines);
-            estimatedBlocks_ -= front.estimated ? 1 : 0;
-            dropped_ += static_cast<std::uint64_t>(front.rows);
-            rowCount_ -= front.rows;
-            sealedBytes_ -= front.data.capacity();
-            blocks_.pop_front();
-            continue;
+        if (blocks_.size() > 1 && static_cast<std::size_t>(front.lines) <= lines_ - limit_.lines) {
+            dropOldestBlock();
+        } else {
+            dropOldestLine();
         }
-        dropOldestLine();
     }
+    // Over the memory budget: whole blocks, which is what frees memory.
+    while (lines_ > 0 && bytes() > limit_.bytes) {
+        if (blocks_.size() > 1) {
+            dropOldestBlock();
+        } else {
+            dropOldestLine();
+        }
+    }
+}
+
+void History::dropOldestBlock()
+{
+    Block& front = blocks_.front();
+    lines_ -= static_cast<std::size_t>(front.lines);
+    estimatedBlocks_ -= front.estimated ? 1 : 0;
+    dropped_ += static_cast<std::uint64_t>(front.rows);
+    rowCount_ -= front.rows;
+    sealedBytes_ -= front.data.capacity();
+    blocks_.pop_front();
 }
 
 void History::dropOldestLine()

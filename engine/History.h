@@ -97,6 +97,9 @@ private:
     };
 
     void appendRecord(std::span<const Cell> cells, bool continues);
+    bool appendPlainRecord(Block& block, std::span<const Cell> cells, bool continues);
+    void encodeRecord(Block& block, std::span<const Cell> cells, bool continues, bool& wide, bool& styled,
+                      int& cellCount);
     void closeOpenLine();
     std::int64_t rowsOf(const Block& block, const LineInfo& line) const;
     std::int64_t wideRows(const Block& block, const LineInfo& line) const;
@@ -106,6 +109,7 @@ private:
     LineInfo readLine(const Block& block, std::size_t at) const;
     void decodeLine(const Block& block, const LineInfo& line, std::vector<Cell>& out) const;
     void dropOldestLine();
+    void dropOldestBlock(); // not the last
     void enforceLimit();
     void reindex();
     void forgetRows() const;
