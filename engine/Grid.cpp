@@ -89,6 +89,16 @@ void Grid::reset(int rowCount, const Cell& blank)
     }
 }
 
+void Grid::resetCapacity(int capacity, const Cell& blank)
+{
+    capacity = std::max(capacity, 1);
+    if (capacity != capacity_) {
+        slots_.resize(static_cast<std::size_t>(capacity));
+        capacity_ = capacity;
+    }
+    reset(capacity, blank);
+}
+
 void Grid::blankRow(int index, const Cell& blank)
 {
     makeBlank(slot(index), blank);

@@ -73,6 +73,9 @@ public:
     void removeOldest(int count);                // count <= rowCount()
     void removeNewest(int count);                // count <= rowCount()
     void reset(int rowCount, const Cell& blank); // exactly rowCount blank rows
+    // A ring of exactly `capacity` slots, blank: a screen whose ring is as tall as it recycles its
+    // oldest row by moving the origin, touching no other slot.
+    void resetCapacity(int capacity, const Cell& blank);
     void blankRow(int index, const Cell& blank);
     // Rows [first, last] move up by count (the top ones are lost) or down by count (the bottom ones
     // are lost); the rows opened at the other end are blank. Moved rows keep their stamps.

@@ -180,7 +180,7 @@ Screen::Screen()
 {
     primary_.setWidth(columns_);
     alternate_.setWidth(columns_);
-    primary_.reset(rows_, blankCell());
+    primary_.resetCapacity(rows_, blankCell());
     history_.setWidth(columns_);
     resetTabStops(0);
 }
@@ -392,7 +392,7 @@ void Screen::reflowPrimary(int newRows, int newColumns, int& cursorRow, int& cur
     int top = above - newCursorRow; // rows before the new screen: back to the history
 
     primary_.setWidth(newColumns);
-    primary_.reset(newRows, blankCell());
+    primary_.resetCapacity(newRows, blankCell());
     primary_.markRearranged();
     int screenRow = -top;
     for (const ReflowLine& line : lines) {

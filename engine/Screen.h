@@ -299,8 +299,8 @@ private:
     Cell blank() const { return blankCell(pen_.background); }
     int line(int screenRow) const { return grid_->rowCount() - rows_ + screenRow; } // in grid_
 
-    std::uint64_t stamps_ = 0;        // shared by both grids
-    Grid primary_{rowLimit, stamps_}; // the primary screen's rows; what scrolls off goes to history_
+    std::uint64_t stamps_ = 0;  // shared by both grids
+    Grid primary_{24, stamps_}; // the primary screen's rows; what scrolls off goes to history_
     Grid alternate_{rowLimit, stamps_};
     History history_;
     Grid* grid_ = &primary_;
