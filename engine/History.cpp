@@ -283,15 +283,22 @@ void History::appendRecord(std::span<const Cell> cells, bool continues)
     const bool newLine = !open_;
     if (newLine && (blocks_.empty() || blocks_.back().lines >= blockLineLimit ||
                     blocks_.back().data.size() >= blockByteLimit)) {
+        // A new block takes the room the last one filled (output goes on much as it was), so it
+        // rarely grows by copying; the sealed one gives back what it did not use.
+        std::size_t room = 4096;
         if (!blocks_.empty()) {
             Block& sealed = blocks_.back();
-            sealed.data.shrink_to_fit();
+            room = std::clamp(sealed.data.size() + sealed.data.size() / 8, std::size_t{1024},
+                              blockByteLimit + blockByteLimit / 4);
+            if (sealed.data.capacity() - sealed.data.size() > sealed.data.size() / 16) {
+                sealed.data.shrink_to_fit();
+            }
             sealedBytes_ += sealed.data.capacity();
         }
         Block block;
         block.firstRow = blocks_.empty() ? static_cast<std::int64_t>(dropped_)
                                          : blocks_.back().firstRow + blocks_.back().rows;
-        block.data.reserve(4096);
+        block.data.reserve(room);
         blocks_.push_back(std::move(block));
     }
     Block& block = blocks_.back();
