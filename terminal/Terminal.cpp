@@ -96,9 +96,11 @@ void Terminal::refineHistorySoon()
         return;
     }
     refineScheduled_ = true;
-    QTimer::singleShot(0, this, [this] {
+    // A slice of about a millisecond, with room between slices for the frames and the output.
+    constexpr int sliceIntervalMs = 8;
+    QTimer::singleShot(sliceIntervalMs, this, [this] {
         refineScheduled_ = false;
-        constexpr int linesPerSlice = 2048;
+        constexpr int linesPerSlice = 1024;
         engine_->refineHistory(linesPerSlice);
         emit changed();
         refineHistorySoon();

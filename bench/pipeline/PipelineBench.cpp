@@ -155,10 +155,10 @@ bool reportHistory(const HistoryResult& history)
         Bench::percentile(history.engineLongNarrowMs, 1.0), Bench::median(history.engineLongMs),
         Bench::percentile(history.engineLongMs, 1.0));
     const double worstTop = Bench::percentile(history.pageTopMs, 1.0);
-    std::printf("  scroll bar to 0: %.2f ms, the oldest row %s; at the maximum the cursor's line %s\n",
+    std::printf("  Shift+Home: %.2f ms, the oldest row %s; after Shift+End the cursor's line %s\n",
                 history.jumpTopMs, history.topRow == 0 ? "shown first" : "NOT shown first",
                 history.bottomShowsCursor ? "is in view" : "is NOT in view");
-    std::printf("  the view is %d px tall for %.0f px of lines\n", history.viewPixels,
+    std::printf("  the view is %d px tall for %.0f px of lines (a window of them)\n", history.viewPixels,
                 history.documentPixels);
     std::printf(
         "  a page (%d lines) down from the top: median %.2f ms, max %.2f ms; near the bottom: median %.2f "
