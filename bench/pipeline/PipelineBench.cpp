@@ -154,6 +154,9 @@ bool reportHistory(const HistoryResult& history)
         Bench::percentile(history.engineShortMs, 1.0), Bench::median(history.engineLongNarrowMs),
         Bench::percentile(history.engineLongNarrowMs, 1.0), Bench::median(history.engineLongMs),
         Bench::percentile(history.engineLongMs, 1.0));
+    std::printf(
+        "  counting the estimated long lines with CJK after a width change, in slices: %.0f ms in all\n",
+        history.refineAllMs);
     const double worstTop = Bench::percentile(history.pageTopMs, 1.0);
     std::printf("  Shift+Home: %.2f ms, the oldest row %s; after Shift+End the cursor's line %s\n",
                 history.jumpTopMs, history.topRow == 0 ? "shown first" : "NOT shown first",

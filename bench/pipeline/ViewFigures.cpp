@@ -77,7 +77,7 @@ std::string longLines(int lines, bool cjk = true)
 
 // The CPU time of the engine's own width changes, alternately to 100 and 80 columns, with `lines`
 // fed into a history of a million lines.
-std::vector<double> engineWidthChanges(const std::string& lines, int changes)
+std::vector<double> engineWidthChanges(const std::string& lines, int changes, double* refineAllMs = nullptr)
 {
     TerminalEngine engine;
     engine.resizeGrid(24, 80);
@@ -91,6 +91,13 @@ std::vector<double> engineWidthChanges(const std::string& lines, int changes)
         const double start = Bench::processCpuMilliseconds();
         engine.resizeGrid(24, i % 2 == 0 ? 100 : 80);
         milliseconds.push_back(Bench::processCpuMilliseconds() - start);
+    }
+    if (refineAllMs != nullptr) {
+        engine.resizeGrid(24, 90);
+        const double start = Bench::processCpuMilliseconds();
+        while (engine.refineHistory(1024)) {
+        }
+        *refineAllMs = Bench::processCpuMilliseconds() - start;
     }
     if (engine.history().lineCount() != static_cast<std::size_t>(millionLines)) {
         return {}; // not what was to be measured
@@ -430,7 +437,7 @@ HistoryResult measureHistory(int resizes, int pages)
 
     // The engine alone: a million short lines, and a million lines longer than the width.
     result.engineShortMs = engineWidthChanges(numberLines(millionLines + 24), 2 * resizes);
-    result.engineLongMs = engineWidthChanges(longLines(millionLines + 24), 2 * resizes);
+    result.engineLongMs = engineWidthChanges(longLines(millionLines + 24), 2 * resizes, &result.refineAllMs);
     result.engineLongNarrowMs = engineWidthChanges(longLines(millionLines + 24, false), 2 * resizes);
     result.complete = painted && !result.engineShortMs.empty() && !result.engineLongMs.empty() &&
                       !result.engineLongNarrowMs.empty();

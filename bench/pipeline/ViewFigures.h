@@ -40,6 +40,7 @@ struct HistoryResult {
     std::vector<double> engineShortMs;      // TerminalEngine::resizeGrid to a new width, CPU time
     std::vector<double> engineLongMs;       // the same with lines longer than the width, some of them CJK
     std::vector<double> engineLongNarrowMs; // the same lines without CJK
+    double refineAllMs = 0;                 // after a width change, counting every estimated line in slices
     double jumpTopMs = 0;                   // the scroll bar to 0: CPU time until it is painted
     std::vector<double> pageTopMs;          // a page down from the top, to its paint
     std::vector<double> pageBottomMs;       // a page down near the bottom, to its paint
