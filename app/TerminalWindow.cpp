@@ -9,8 +9,8 @@
 #include "SettingsDialog.h"
 #include "X11Glass.h"
 #include "settings/AppModel.h"
-#include "view/TerminalSurface.h"
 #include "terminal/Terminal.h"
+#include "view/TerminalSurface.h"
 #include "view/TerminalTextView.h"
 
 #include <QApplication>
@@ -62,8 +62,14 @@ private:
 } // namespace
 
 TerminalWindow::TerminalWindow(AppModel& appModel, QWidget* parent)
-    : QWidget(parent), model(appModel), glass(new GlassBackdrop(appModel.settings(), this)),
-      terminalMenu(new QMenu(this)), bellFlash(new BellFlash(this)), compositing(new CompositingWatcher(this))
+    : TerminalWindow(appModel, LaunchOptions{}, parent)
+{
+}
+
+TerminalWindow::TerminalWindow(AppModel& appModel, const LaunchOptions& launchOptions, QWidget* parent)
+    : QWidget(parent), model(appModel), launch(launchOptions),
+      glass(new GlassBackdrop(appModel.settings(), this)), terminalMenu(new QMenu(this)),
+      bellFlash(new BellFlash(this)), compositing(new CompositingWatcher(this))
 {
     setMinimumSize(minimumWidth, minimumHeight);
     corners = {new CornerMask(Qt::TopLeftCorner, this), new CornerMask(Qt::TopRightCorner, this),
@@ -122,7 +128,14 @@ void TerminalWindow::replaceSurface()
         terminal->deleteLater();
     }
     terminalSession = model.sessionID();
-    terminal = new TerminalSurface(model.settings(), this);
+    LaunchRequest request;
+    request.workingDirectory =
+        launch.workingDirectory.isEmpty() ? launch.startDirectory : launch.workingDirectory;
+    request.workingDirectoryRequired = !launch.workingDirectory.isEmpty();
+    if (firstSurface) {
+        request.command = launch.command; // New Shell runs the shell
+    }
+    terminal = new TerminalSurface(model.settings(), this, request);
     showTerminalTitle({}); // a new shell has not named itself yet
     if (TerminalTextView* view = terminal->textView()) {
         view->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -136,7 +149,15 @@ void TerminalWindow::replaceSurface()
     if (Terminal* shell = terminal->terminal()) {
         connect(shell, &Terminal::titleChanged, this, &TerminalWindow::showTerminalTitle);
         connect(shell, &Terminal::bellRang, this, &TerminalWindow::ringBell);
+        const bool runsCommand = !request.command.isEmpty();
+        connect(shell, &Terminal::finished, this, [this, runsCommand] {
+            // A command's window goes with it, as launchers expect; --hold keeps it.
+            if (runsCommand && !launch.hold) {
+                window()->close();
+            }
+        });
     }
+    firstSurface = false;
     terminal->show();
 }
 
@@ -212,8 +233,11 @@ void TerminalWindow::showTerminalMenu(const QPoint& position)
 
 void TerminalWindow::showTerminalTitle(const QString& title)
 {
-    window()->setWindowTitle(title.isEmpty() ? QStringLiteral("Vitrion")
-                                             : title + QStringLiteral(" \u2014 Vitrion"));
+    if (title.isEmpty()) {
+        window()->setWindowTitle(launch.title.isEmpty() ? QStringLiteral("Vitrion") : launch.title);
+    } else {
+        window()->setWindowTitle(title + QStringLiteral(" \u2014 Vitrion"));
+    }
 }
 
 void TerminalWindow::ringBell()

@@ -2,6 +2,7 @@
 // padding, both clipped to the rounded rectangle, and the settings sheet. Follows the model live.
 #pragma once
 
+#include "app/CommandLine.h"
 #include "app/SettingsDialog.h"
 #include "view/TerminalSurface.h"
 
@@ -26,6 +27,9 @@ public:
     static constexpr int minimumHeight = 380;
 
     explicit TerminalWindow(AppModel& model, QWidget* parent = nullptr);
+    // The first terminal runs the launch's command in its working folder; New Shell later runs the
+    // shell there. The title stands until a program sets one.
+    TerminalWindow(AppModel& model, const LaunchOptions& launch, QWidget* parent = nullptr);
     ~TerminalWindow() override;
 
     GlassBackdrop* backdrop() const { return glass; }
@@ -63,6 +67,8 @@ private:
     void ringBell();
 
     AppModel& model;
+    LaunchOptions launch;
+    bool firstSurface = true;
     GlassBackdrop* glass;
     QPointer<TerminalSurface> terminal;
     QUuid terminalSession;

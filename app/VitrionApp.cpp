@@ -14,12 +14,14 @@
 #include <QMenuBar>
 #include <QMessageBox>
 
-VitrionApp::VitrionApp(QObject* parent) : QObject(parent), window(std::make_unique<QMainWindow>())
+VitrionApp::VitrionApp(const LaunchOptions& options, QObject* parent)
+    : QObject(parent),
+      appModel(options.configPath.isEmpty() ? VitrionSettings::configURL() : options.configPath),
+      window(std::make_unique<QMainWindow>())
 {
-    window->setWindowTitle(QStringLiteral("Vitrion"));
     window->setWindowIcon(VitrionIcon::icon());
     WindowConfigurator::prepare(window.get());
-    content = new TerminalWindow(appModel, window.get());
+    content = new TerminalWindow(appModel, options, window.get());
     window->setCentralWidget(content);
     window->resize(820, 520);
     buildMenus();

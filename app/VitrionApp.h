@@ -2,6 +2,7 @@
 // ("Vitrion", "Terminal") and the standalone settings window.
 #pragma once
 
+#include "app/CommandLine.h"
 #include "app/SettingsDialog.h"
 #include "settings/AppModel.h"
 
@@ -17,7 +18,7 @@ class TerminalWindow;
 class VitrionApp : public QObject {
     Q_OBJECT
 public:
-    explicit VitrionApp(QObject* parent = nullptr);
+    explicit VitrionApp(const LaunchOptions& options = {}, QObject* parent = nullptr);
     ~VitrionApp() override;
 
     // Shows the main window (its native window gets the ARGB visual) and queues its configuration.

@@ -2,8 +2,11 @@
 // record; the panel flag and the session identity are plain observable values.
 #include "AppModel.h"
 
-AppModel::AppModel(QObject* parent)
-    : QObject(parent), currentSettings(VitrionSettings::load()), currentSessionID(QUuid::createUuid())
+AppModel::AppModel(QObject* parent) : AppModel(VitrionSettings::configURL(), parent) {}
+
+AppModel::AppModel(const QString& path, QObject* parent)
+    : QObject(parent), settingsPath(path), currentSettings(VitrionSettings::load(path)),
+      currentSessionID(QUuid::createUuid())
 {
     // A missing or unreadable file is not written back here; the first change creates it.
 }
@@ -17,7 +20,7 @@ void AppModel::setSettings(const VitrionSettings& settings)
 {
     // No comparison with the old value: every write saves and notifies, as a slider's every step does.
     currentSettings = settings;
-    currentSettings.save();
+    currentSettings.save(settingsPath);
     // A copy, so observers that write the settings again cannot change what later observers receive.
     const VitrionSettings saved = currentSettings;
     emit settingsChanged();

@@ -13,6 +13,8 @@ class AppModel : public QObject {
     Q_OBJECT
 public:
     explicit AppModel(QObject* parent = nullptr);
+    // Reads and saves the settings in the file at settingsPath instead of the usual one.
+    explicit AppModel(const QString& settingsPath, QObject* parent = nullptr);
 
     const VitrionSettings& settings() const;
     void setSettings(const VitrionSettings& settings);                        // saves, then notifies
@@ -33,6 +35,7 @@ signals:
     void vitrionSettingsChanged(const VitrionSettings& settings);
 
 private:
+    QString settingsPath;
     VitrionSettings currentSettings;
     bool presented = false;
     QUuid currentSessionID;

@@ -84,7 +84,12 @@ QString VitrionSettings::configURL()
 
 VitrionSettings VitrionSettings::load()
 {
-    const auto bytes = readSettingsFile(configURL());
+    return load(configURL());
+}
+
+VitrionSettings VitrionSettings::load(const QString& path)
+{
+    const auto bytes = readSettingsFile(path);
     if (!bytes) {
         return {};
     }
@@ -93,9 +98,14 @@ VitrionSettings VitrionSettings::load()
 
 void VitrionSettings::save() const
 {
+    save(configURL());
+}
+
+void VitrionSettings::save(const QString& path) const
+{
     QString failure;
     const auto bytes = encodeSettings(*this, &failure);
-    if (!bytes || !replaceSettingsFile(configURL(), *bytes, &failure)) {
+    if (!bytes || !replaceSettingsFile(path, *bytes, &failure)) {
         logSettingsSaveFailure(failure);
     }
 }

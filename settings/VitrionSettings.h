@@ -40,6 +40,8 @@ struct VitrionSettings {
     friend bool operator==(const VitrionSettings&, const VitrionSettings&) = default;
 
     static VitrionSettings load();
+    static VitrionSettings load(const QString& path);
     void save() const;
+    void save(const QString& path) const;
     static QString configURL(); // absolute path, computed once per process
 };

@@ -10,6 +10,7 @@
 #include "engine/Color.h"
 #include "engine/GridSize.h"
 #include "engine/ScreenReader.h"
+#include "session/ShellLaunchPlan.h"
 
 #include <QObject>
 #include <QString>
@@ -39,9 +40,16 @@ public:
     // Starts the shell on a new pseudo-terminal at the given size (never below minimumGridSize). A
     // shell that cannot start leaves the reason on the screen in red. Only the first start counts.
     void start(const QString& shellChoice, GridSize size);
+    // Starts the request's command (or its shell) in its working folder; a program that cannot run
+    // leaves the reason on the screen in red, as a shell does.
+    void start(const LaunchRequest& request, GridSize size);
     // Runs on a device the caller made (a fake one in tests); only the first start counts.
     void start(std::unique_ptr<PtyDevice> pty);
     bool isStarted() const { return pty_ != nullptr; }
+    // The start left a reason on the screen instead of a running program.
+    bool startFailed() const { return startFailed_; }
+    // A program other than the idle shell has the terminal: closing would end it.
+    bool foregroundProgramRunning() const;
     PtyDevice* pty() const { return pty_.get(); }
     // Hangs the program up: no input or exit line after this.
     void stop();
@@ -93,6 +101,8 @@ signals:
     void clipboardWritten(const QString& text);
     // The program ended and was collected (waitpid status, -1 when unknown).
     void shellExited(int waitStatus);
+    // The program's exit line has been written below its last output.
+    void finished(int waitStatus);
 
 private:
     void send(std::string_view bytes);
@@ -104,5 +114,6 @@ private:
     std::unique_ptr<PtyDevice> pty_;
     std::function<void(std::string_view)> inputObserver_;
     bool exitReported_ = false;
+    bool startFailed_ = false;
     bool lateOutputSeparated_ = false; // output after the exit line starts on a line of its own
 };

@@ -3,6 +3,7 @@
 // removed and the shell hung up.
 #pragma once
 
+#include "session/ShellLaunchPlan.h"
 #include "settings/VitrionSettings.h"
 
 #include <QWidget>
@@ -17,7 +18,10 @@ class ViewportWatch;
 class TerminalSurface : public QWidget {
     Q_OBJECT
 public:
-    explicit TerminalSurface(const VitrionSettings& settings, QWidget* parent = nullptr);
+    // Runs the settings' shell, or the launch's command (its shell choice is the settings'), in the
+    // launch's working folder.
+    explicit TerminalSurface(const VitrionSettings& settings, QWidget* parent = nullptr,
+                             const LaunchRequest& launch = {});
     ~TerminalSurface() override;
 
     // Re-applies the settings in place: re-fonts and re-colours without restarting the shell.
@@ -33,4 +37,5 @@ private:
     QScrollArea* scrollArea_ = nullptr;
     TerminalTextView* view_ = nullptr;
     ViewportWatch* watch_ = nullptr;
+    LaunchRequest launch_;
 };

@@ -180,11 +180,16 @@ void TerminalTextView::fitTerminalToViewport()
 
 void TerminalTextView::startSessionWhenReady(const QString& shellChoice)
 {
+    startSessionWhenReady(LaunchRequest{shellChoice, {}, {}, false});
+}
+
+void TerminalTextView::startSessionWhenReady(const LaunchRequest& request)
+{
     if (terminal().isStarted() || sessionStartPending_) {
         return;
     }
     sessionStartPending_ = true;
-    shellChoice_ = shellChoice;
+    launch_ = request;
     // A view that is ready starts on the next turn of the event loop, one that is not retries.
     // The timer is the view's child: destroying the view cancels the attempt.
     startTimer_->start(readyForSession() ? 0 : startAttemptDelayMs);
@@ -210,7 +215,7 @@ void TerminalTextView::attemptSessionStart()
     ++startAttempts_;
     sessionStartPending_ = false;
     if (!readyForSession()) {
-        startSessionWhenReady(shellChoice_);
+        startSessionWhenReady(launch_);
         return;
     }
     QScrollArea* area = enclosingScrollArea();
@@ -220,7 +225,7 @@ void TerminalTextView::attemptSessionStart()
     const QSize settled = enclosingScrollArea() != nullptr ? area->viewport()->size() : visible;
     const GridSize grid =
         gridSize(gridArea(*area, QSize(std::min(width(), settled.width()), settled.height())));
-    terminal().start(shellChoice_, grid);
+    terminal().start(launch_, grid);
     if (window()->isVisible()) {
         setFocus(Qt::OtherFocusReason);
     }

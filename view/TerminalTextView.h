@@ -7,6 +7,7 @@
 #include "GridSizing.h"
 #include "TextSelection.h"
 #include "engine/Color.h"
+#include "session/ShellLaunchPlan.h"
 #include "settings/VitrionSettings.h"
 #include "terminal/MouseEncoder.h"
 
@@ -65,6 +66,7 @@ public:
     // the next turn of the event loop when it is, else retrying every 0.15 s (and at once when it is
     // shown or resized), held weakly (a destroyed view's pending attempt does nothing).
     void startSessionWhenReady(const QString& shellChoice);
+    void startSessionWhenReady(const LaunchRequest& request); // a command, a working folder
 
     bool sessionStartPending() const { return sessionStartPending_; }
     int startAttempts() const { return startAttempts_; }
@@ -181,7 +183,7 @@ private:
     bool sessionStartPending_ = false;
     int startAttempts_ = 0;
     QTimer* startTimer_ = nullptr;
-    QString shellChoice_;
+    LaunchRequest launch_;
 
     TextSelection selection_;
     enum class SelectionUnit { character, word, row } selectionUnit_ = SelectionUnit::character;
