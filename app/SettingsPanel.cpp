@@ -7,6 +7,8 @@
 #include "settings/AppModel.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -59,6 +61,13 @@ QColor colorOf(double red, double green, double blue)
     return QColor::fromRgbF(component(red), component(green), component(blue), 1.0f);
 }
 
+// A path under the home folder as ~/..., as the user knows it.
+QString homeRelative(const QString& path)
+{
+    const QString home = QDir::homePath();
+    return path.startsWith(home + QLatin1Char('/')) ? QStringLiteral("~") + path.mid(home.size()) : path;
+}
+
 } // namespace
 
 const QStringList& SettingsPanel::shellChoices()
@@ -95,23 +104,61 @@ SettingsPanel::SettingsPanel(AppModel& appModel, QWidget* parent) : QWidget(pare
     header->addWidget(done);
     stack->addLayout(header);
 
+    fileProblem = new QWidget(this);
+    auto* problemRow = new QHBoxLayout(fileProblem);
+    problemRow->setContentsMargins(0, 0, 0, 0);
+    fileProblemLabel = new QLabel(fileProblem);
+    fileProblemLabel->setTextFormat(Qt::PlainText);
+    fileProblemLabel->setWordWrap(true);
+    replaceFile = new QPushButton(QStringLiteral("&Replace File"), fileProblem);
+    connect(replaceFile, &QPushButton::clicked, this, &SettingsPanel::replaceUnreadableFile);
+    problemRow->addWidget(fileProblemLabel, 1);
+    problemRow->addWidget(replaceFile, 0, Qt::AlignTop);
+    stack->addWidget(fileProblem);
+
     stack->addWidget(buildGlassSection());
     stack->addWidget(buildTerminalSection());
     stack->addWidget(buildWindowSection());
 
     auto* footer = new QHBoxLayout;
-    auto* saved = new QLabel(QStringLiteral("Saved to ~/.config/Vitrion/config.json"), this);
-    saved->setTextFormat(Qt::PlainText);
-    QFont caption = saved->font();
+    savedTo = new QLabel(QStringLiteral("Saved to %1").arg(homeRelative(model.settingsPath())), this);
+    savedTo->setTextFormat(Qt::PlainText);
+    QFont caption = savedTo->font();
     caption.setPointSizeF(caption.pointSizeF() * 0.85);
-    saved->setFont(caption);
-    saved->setForegroundRole(QPalette::PlaceholderText);
+    savedTo->setFont(caption);
+    savedTo->setForegroundRole(QPalette::PlaceholderText);
     footer->addStretch(1);
-    footer->addWidget(saved);
+    footer->addWidget(savedTo);
     stack->addLayout(footer);
 
     refresh();
+    showFileState();
     connect(&model, &AppModel::settingsChanged, this, &SettingsPanel::refresh);
+    connect(&model, &AppModel::settingsFileStateChanged, this, &SettingsPanel::showFileState);
+}
+
+void SettingsPanel::showFileState()
+{
+    // Changes still apply to this window, but nothing is written over the user's file until they
+    // choose to replace it; the original is kept beside it.
+    fileProblem->setVisible(model.settingsFileUnreadable());
+    fileProblemLabel->setText(
+        QStringLiteral("%1 cannot be read (%2). Changes are not saved until you replace it; the file "
+                       "is then kept as %3.unreadable.")
+            .arg(homeRelative(model.settingsPath()), model.settingsFileProblem(),
+                 QFileInfo(model.settingsPath()).fileName()));
+}
+
+void SettingsPanel::replaceUnreadableFile()
+{
+    QString keptAs;
+    QString failure;
+    if (model.replaceSettingsFile(&keptAs, &failure)) {
+        savedTo->setText(QStringLiteral("Saved to %1; the unreadable file is kept as %2")
+                             .arg(homeRelative(model.settingsPath()), homeRelative(keptAs)));
+    } else {
+        fileProblemLabel->setText(QStringLiteral("The file could not be replaced: %1").arg(failure));
+    }
 }
 
 QWidget* SettingsPanel::buildGlassSection()

@@ -36,6 +36,10 @@ public:
     SliderRow* lineSpacingRow() const { return lineSpacing; }
     SliderRow* cornerRadiusRow() const { return cornerRadius; }
     SliderRow* paddingRow() const { return padding; }
+    // Shown while the settings file cannot be read: what is wrong, and the button that replaces it.
+    QWidget* fileProblemBox() const { return fileProblem; }
+    QLabel* fileProblemText() const { return fileProblemLabel; }
+    QPushButton* replaceFileButton() const { return replaceFile; }
 
 signals:
     void dismissRequested();
@@ -53,6 +57,8 @@ private:
     ColorWell* addColorWell(QWidget* section, const QString& title, double VitrionSettings::*red,
                             double VitrionSettings::*green, double VitrionSettings::*blue);
     void refresh();
+    void showFileState();
+    void replaceUnreadableFile();
     void refillColorWells();
 
     AppModel& model;
@@ -70,4 +76,8 @@ private:
     SliderRow* lineSpacing = nullptr;
     SliderRow* cornerRadius = nullptr;
     SliderRow* padding = nullptr;
+    QWidget* fileProblem = nullptr;
+    QLabel* fileProblemLabel = nullptr;
+    QPushButton* replaceFile = nullptr;
+    QLabel* savedTo = nullptr;
 };

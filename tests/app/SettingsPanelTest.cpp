@@ -288,3 +288,34 @@ TEST_F(SettingsPanelTest, DoneReturnAndEscapeCloseTheDialog)
     }
     EXPECT_EQ(saves->count(), 0); // closing changes no setting
 }
+
+TEST_F(SettingsPanelTest, AnUnreadableFileIsShownAndReplacedOnlyWhenAsked)
+{
+    open("{ not json");
+    EXPECT_FALSE(panel->fileProblemBox()->isHidden());
+    EXPECT_TRUE(panel->fileProblemText()->text().startsWith("~/.config/Vitrion/config.json cannot be read ("))
+        << panel->fileProblemText()->text().toStdString();
+    QSlider* size = panel->fontSizeRow()->slider();
+    size->setValue(size->maximum()); // exactly 28, and it still applies here
+    EXPECT_EQ(model->settings().fontSize, 28);
+    EXPECT_EQ(AppTestSupport::readConfig(), "{ not json");
+
+    panel->replaceFileButton()->click();
+    EXPECT_TRUE(panel->fileProblemBox()->isHidden());
+    EXPECT_EQ(VitrionSettings::load().fontSize, 28);
+    QFile kept(AppTestSupport::configPath() + ".unreadable");
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), "{ not json");
+    kept.remove();
+}
+
+TEST_F(SettingsPanelTest, AChangeMadeToTheFileElsewhereShowsInTheOpenPanel)
+{
+    open();
+    EXPECT_TRUE(panel->fileProblemBox()->isHidden());
+    AppTestSupport::writeConfig(R"({"fontSize": 13, "padding": 40})");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return label(panel->fontSizeRow()) == "13 pt"; }, 5000));
+    EXPECT_EQ(label(panel->paddingRow()), "40 pt");
+    EXPECT_EQ(saves->count(), 1); // announced once, and nothing written back
+    EXPECT_EQ(AppTestSupport::readConfig(), R"({"fontSize": 13, "padding": 40})");
+}

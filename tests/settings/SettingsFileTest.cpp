@@ -2,6 +2,7 @@
 // layout, all-or-nothing decoding, and saves that fail without harming the previous file.
 #include "ChildTestRun.h"
 #include "TestHome.h"
+#include "settings/SettingsJson.h"
 #include "settings/VitrionSettings.h"
 
 #include <QDir>
@@ -139,11 +140,10 @@ TEST_F(SettingsFileTest, DefaultsAreWrittenPrettyPrintedWithSortedKeys)
 )");
 }
 
-TEST_F(SettingsFileTest, UndecodableFilesGiveAllDefaultsAndStayUntouched)
+TEST_F(SettingsFileTest, UnparsableFilesGiveAllDefaultsAndStayUntouched)
 {
     const QJsonObject valid = unusualObject();
-    ASSERT_EQ(valid.size(), 18);
-    std::vector<std::pair<std::string, QByteArray>> broken{
+    const std::pair<const char*, QByteArray> broken[] = {
         {"empty", ""},
         {"not JSON", "settings: yes"},
         {"truncated", QJsonDocument(valid).toJson().chopped(5)},
@@ -151,19 +151,40 @@ TEST_F(SettingsFileTest, UndecodableFilesGiveAllDefaultsAndStayUntouched)
         {"number", "2"},
         {"invalid UTF-8", QJsonDocument(valid).toJson().replace("Mono", "Mo\xff\xfeno")},
     };
+    for (const auto& [name, bytes] : broken) {
+        TestHome::writeFile(VitrionSettings::configURL(), bytes);
+        EXPECT_EQ(VitrionSettings::load(), VitrionSettings{}) << name;
+        EXPECT_EQ(TestHome::readFile(VitrionSettings::configURL()), bytes) << name;
+    }
+}
+
+// A key that is missing or holds a value of the wrong type takes its default; every other key keeps
+// the file's value.
+TEST_F(SettingsFileTest, EachKeyIsReadOnItsOwn)
+{
+    const QJsonObject valid = unusualObject();
+    ASSERT_EQ(valid.size(), 18);
+    const VitrionSettings defaults;
+    const VitrionSettings unusual = unusualSettings();
     for (const QString& key : valid.keys()) {
+        // The record with only this key at its default, as a file lacking it must give.
+        QJsonObject oneDefault = valid;
+        oneDefault.insert(key, settingsObject(defaults, nullptr)->value(key));
+        const VitrionSettings expected = settingsFromObject(oneDefault);
+        ASSERT_NE(expected, unusual) << key.toStdString();
+
         QJsonObject missing = valid;
         missing.remove(key);
-        broken.emplace_back("missing " + key.toStdString(), QJsonDocument(missing).toJson());
         QJsonObject null = valid;
         null.insert(key, QJsonValue::Null);
-        broken.emplace_back("null " + key.toStdString(), QJsonDocument(null).toJson());
         QJsonObject wrongType = valid;
         wrongType.insert(key, valid.value(key).isString() ? QJsonValue(1) : QJsonValue("1"));
-        broken.emplace_back("wrong type " + key.toStdString(), QJsonDocument(wrongType).toJson());
         QJsonObject boolean = valid;
         boolean.insert(key, true);
-        broken.emplace_back("boolean " + key.toStdString(), QJsonDocument(boolean).toJson());
+        for (const QJsonObject& object : {missing, null, wrongType, boolean}) {
+            writeObject(object);
+            EXPECT_EQ(VitrionSettings::load(), expected) << key.toStdString();
+        }
     }
     const std::pair<const char*, QJsonValue> badValues[] = {
         {"material", "hud"},           {"material", "Glass"},         {"cursorStyle", "block"},
@@ -172,12 +193,10 @@ TEST_F(SettingsFileTest, UndecodableFilesGiveAllDefaultsAndStayUntouched)
     for (const auto& [key, value] : badValues) {
         QJsonObject changed = valid;
         changed.insert(key, value);
-        broken.emplace_back(std::string("bad ") + key, QJsonDocument(changed).toJson());
-    }
-    for (const auto& [name, bytes] : broken) {
-        TestHome::writeFile(VitrionSettings::configURL(), bytes);
-        EXPECT_EQ(VitrionSettings::load(), VitrionSettings{}) << name;
-        EXPECT_EQ(TestHome::readFile(VitrionSettings::configURL()), bytes) << name;
+        writeObject(changed);
+        QJsonObject oneDefault = valid;
+        oneDefault.insert(key, settingsObject(defaults, nullptr)->value(key));
+        EXPECT_EQ(VitrionSettings::load(), settingsFromObject(oneDefault)) << key;
     }
 }
 
