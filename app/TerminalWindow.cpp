@@ -14,6 +14,7 @@
 #include "view/TerminalTextView.h"
 
 #include <QApplication>
+#include <QMainWindow>
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
@@ -71,7 +72,6 @@ TerminalWindow::TerminalWindow(AppModel& appModel, const LaunchOptions& launchOp
       glass(new GlassBackdrop(appModel.settings(), this)), terminalMenu(new QMenu(this)),
       bellFlash(new BellFlash(this)), compositing(new CompositingWatcher(this))
 {
-    setMinimumSize(minimumWidth, minimumHeight);
     corners = {new CornerMask(Qt::TopLeftCorner, this), new CornerMask(Qt::TopRightCorner, this),
                new CornerMask(Qt::BottomLeftCorner, this), new CornerMask(Qt::BottomRightCorner, this)};
 
@@ -115,8 +115,28 @@ void TerminalWindow::reevaluate()
     if (TerminalTextView* view = terminal->textView()) {
         view->setGlassColor(glass->apparentColor());
     }
+    updateMinimumSize();
     layoutContent();
     presentSheet(model.settingsPresented());
+}
+
+void TerminalWindow::updateMinimumSize()
+{
+    // Room for 24 x 80 cells of the current font inside the padding, so that a window at its minimum
+    // still shows the grid programs expect. The minimum goes on the top-level window, not on this
+    // content: a window manager that ignores it (a tiling one) makes the window smaller, and the
+    // content must follow it down, so the grid is what shows and no program is told more.
+    const int inset = int(std::lround(limitedTo(model.settings().padding, 1e4)));
+    const QSize surface = terminal->sizeFor(minimumGridSize);
+    minimumContent = QSize(surface.width() + 2 * inset, surface.height() + 2 * inset);
+    QWidget* top = window();
+    if (top == this) {
+        setMinimumSize(minimumContent);
+        return;
+    }
+    const auto* main = qobject_cast<QMainWindow*>(top);
+    const int menuHeight = main && main->menuWidget() ? main->menuWidget()->sizeHint().height() : 0;
+    top->setMinimumSize(minimumContent + QSize(0, menuHeight));
 }
 
 void TerminalWindow::replaceSurface()
@@ -274,6 +294,7 @@ void TerminalWindow::moveEvent(QMoveEvent*)
 void TerminalWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    updateMinimumSize(); // the menu bar exists by now
     if (QWindow* handle = window()->windowHandle()) {
         compositing->watch(handle);
         glass->setCompositingActive(compositing->isActive());

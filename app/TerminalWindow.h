@@ -23,9 +23,6 @@ class QMenu;
 class TerminalWindow : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int minimumWidth = 600;
-    static constexpr int minimumHeight = 380;
-
     explicit TerminalWindow(AppModel& model, QWidget* parent = nullptr);
     // The first terminal runs the launch's command in its working folder; New Shell later runs the
     // shell there. The title stands until a program sets one.
@@ -39,6 +36,9 @@ public:
     CompositingWatcher* compositingWatcher() const { return compositing; }
     const std::array<CornerMask*, 4>& cornerMasks() const { return corners; }
 
+    // Room for 24 x 80 cells of the current font inside the padding: the minimum the window asks
+    // of the window manager (with its menu bar).
+    QSize minimumContentSize() const { return minimumContent; }
     // The padding and corner radius as laid out (limited to what the current size allows).
     double effectivePadding() const;
     double effectiveRadius() const;
@@ -60,6 +60,7 @@ protected:
 private:
     void replaceSurface();
     void layoutContent();
+    void updateMinimumSize();
     void updateBlurBehind();
     void presentSheet(bool presented);
     void showTerminalMenu(const QPoint& position);
@@ -79,4 +80,5 @@ private:
     CompositingWatcher* compositing;
     QList<QRect> requestedBlur;
     bool blurKnown = false;
+    QSize minimumContent;
 };

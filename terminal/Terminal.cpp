@@ -83,7 +83,7 @@ void Terminal::stop()
 
 void Terminal::resize(GridSize size)
 {
-    const GridSize wanted = atLeastMinimum(size);
+    const GridSize wanted = atLeastOneCell(size);
     if (wanted.rows == engine_->rows() && wanted.columns == engine_->columns()) {
         return;
     }

@@ -37,7 +37,7 @@ public:
     explicit Terminal(QObject* parent = nullptr);
     ~Terminal() override; // hangs the program up
 
-    // Starts the shell on a new pseudo-terminal at the given size (never below minimumGridSize). A
+    // Starts the shell on a new pseudo-terminal at the given size (at least one cell). A
     // shell that cannot start leaves the reason on the screen in red. Only the first start counts.
     void start(const QString& shellChoice, GridSize size);
     // Starts the request's command (or its shell) in its working folder; a program that cannot run
@@ -54,8 +54,8 @@ public:
     // Hangs the program up: no input or exit line after this.
     void stop();
 
-    // The grid's and the pseudo-terminal's size: the only way to either. Never below
-    // minimumGridSize; the same size again does nothing at all.
+    // The grid's and the pseudo-terminal's size: the only way to either. What the view shows, down
+    // to one cell; the same size again does nothing at all.
     void resize(GridSize size);
     GridSize size() const;
 

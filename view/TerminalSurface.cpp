@@ -74,6 +74,13 @@ void TerminalSurface::applySettings(const VitrionSettings& settings)
     view_->startSessionWhenReady(launch_);
 }
 
+QSize TerminalSurface::sizeFor(GridSize grid) const
+{
+    // The grid's area leaves the scroll bar's width free whether the bar shows or not.
+    const QSize area = view_->areaFor(grid);
+    return {area.width() + scrollArea_->verticalScrollBar()->sizeHint().width(), area.height()};
+}
+
 TerminalTextView* TerminalSurface::textView() const
 {
     return view_;

@@ -3,6 +3,7 @@
 // removed and the shell hung up.
 #pragma once
 
+#include "engine/GridSize.h"
 #include "session/ShellLaunchPlan.h"
 #include "settings/VitrionSettings.h"
 
@@ -26,6 +27,9 @@ public:
 
     // Re-applies the settings in place: re-fonts and re-colours without restarting the shell.
     void applySettings(const VitrionSettings& settings);
+
+    // The smallest surface whose visible area shows the grid whole, the scroll bar's room included.
+    QSize sizeFor(GridSize grid) const;
 
     TerminalTextView* textView() const;
     Terminal* terminal() const { return terminal_.get(); }

@@ -150,6 +150,13 @@ GridSize TerminalTextView::gridSize(QSizeF size) const
     return GridSizing::gridSize(size.width(), size.height(), linePitch(), cellAdvance(), textInset);
 }
 
+QSize TerminalTextView::areaFor(GridSize grid) const
+{
+    return QSize(
+        GridSizing::extentFor(grid.columns, cellAdvance(), GridSizing::minimumCellAdvance, textInset),
+        GridSizing::extentFor(grid.rows, linePitch(), GridSizing::minimumLinePitch, textInset));
+}
+
 // The area the grid fits: the visible area less the scroll bar's width even while the bar is hidden,
 // so that the bar appearing with the first history, or going with the alternate screen, never
 // changes the column count (and sends a full-screen program a resize).

@@ -57,10 +57,12 @@ public:
     // The colour the backdrop shows: reported to programs that ask for the background and drawn
     // for inverse text of the default colours.
     void setGlassColor(const QColor& glass);
-    // The grid whose every cell shows inside an area, at the measured line pitch and advance (not
-    // floored at 24 x 80).
+    // The grid whose every cell shows inside an area, at the measured line pitch and advance.
     GridSize gridSize(QSizeF size) const;
-    // Asks the terminal for the grid (never below 24 x 80) that fits the scroll area's visible area.
+    // The smallest area in whole pixels whose gridSize holds the grid.
+    QSize areaFor(GridSize grid) const;
+    // Asks the terminal for the grid that fits the scroll area's visible area: what shows is what
+    // the program is told, however small.
     void fitTerminalToViewport();
     // Starts the terminal's shell once the view is shown in a scroll area of at least 400 x 120: on
     // the next turn of the event loop when it is, else retrying every 0.15 s (and at once when it is

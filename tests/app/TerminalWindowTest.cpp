@@ -24,6 +24,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -114,14 +115,58 @@ TEST_F(TerminalWindowTest, ChromeTitleMenusAndMinimumSize)
     EXPECT_EQ(app->newShellAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N));
     EXPECT_EQ(app->pasteAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V));
 
-    EXPECT_EQ(content()->minimumSize(), QSize(600, 380));
     app->mainWindow()->resize(200, 100);
     QTest::qWait(1);
-    EXPECT_GE(content()->width(), 600);
-    EXPECT_GE(content()->height(), 380);
+    EXPECT_EQ(content()->size(), content()->minimumContentSize());
     app->mainWindow()->resize(2400, 1500); // no maximum
     QTest::qWait(1);
     EXPECT_GT(content()->width(), 2000);
+}
+
+// The smallest window still shows 24 x 80 cells of whatever font is set, and not much more.
+TEST_F(TerminalWindowTest, TheMinimumSizeHoldsTwentyFourByEightyCellsOfTheFont)
+{
+    ASSERT_GT(runningShell(), 0);
+    QSize previous;
+    for (double fontSize : {14.0, 22.0, 11.0}) {
+        app->model().updateSettings([fontSize](VitrionSettings& s) {
+            s.fontSize = fontSize;
+            s.padding = fontSize; // the padding counts too
+        });
+        QTest::qWait(1); // the main window's layout takes the new minimum
+        app->mainWindow()->resize(200, 100);
+        QTest::qWait(1);
+        TerminalSurface* surface = content()->surface();
+        const TerminalTextView* view = surface->textView();
+        EXPECT_EQ(content()->size(), content()->minimumContentSize()) << fontSize;
+        EXPECT_EQ(surface->geometry(), content()->rect().adjusted(fontSize, fontSize, -fontSize, -fontSize));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return surface->terminal()->size() == minimumGridSize; }, 2000))
+            << fontSize << ": " << surface->terminal()->size().rows << " x "
+            << surface->terminal()->size().columns;
+        EXPECT_LT(content()->minimumContentSize().width(), 2 * fontSize + 81 * view->cellAdvance() + 12);
+        EXPECT_LT(content()->minimumContentSize().height(), 2 * fontSize + 25 * view->linePitch());
+        EXPECT_NE(content()->minimumContentSize(), previous);
+        previous = content()->minimumContentSize();
+    }
+}
+
+// A window manager that ignores the minimum (a tiling one) makes the window smaller: the content
+// follows it down, and the program is told the grid that shows, not 24 x 80.
+TEST_F(TerminalWindowTest, AWindowForcedBelowItsMinimumShowsTheGridItTells)
+{
+    ASSERT_GT(runningShell(), 0);
+    app->mainWindow()->setMinimumSize(0, 0);
+    app->mainWindow()->resize(520, 300);
+    QTest::qWait(1);
+    TerminalSurface* surface = content()->surface();
+    EXPECT_EQ(content()->width(), 520);
+    EXPECT_EQ(surface->geometry(), content()->rect().adjusted(24, 24, -24, -24));
+    QScrollArea& area = *surface->scrollArea();
+    const GridSize shown =
+        surface->textView()->gridSize(TerminalTextView::gridArea(area, area.viewport()->size()));
+    EXPECT_LT(shown.columns, 80);
+    EXPECT_LT(shown.rows, 24);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return surface->terminal()->size() == shown; }, 2000));
 }
 
 TEST_F(TerminalWindowTest, PaddingAndRadiusFollowTheSettingsWithoutRestartingTheShell)

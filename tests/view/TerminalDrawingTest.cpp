@@ -6,6 +6,7 @@
 // and synchronized output.
 #include "ViewTestSupport.h"
 #include "engine/TerminalEngine.h"
+#include "terminal/Terminal.h"
 #include "view/CursorShape.h"
 #include "view/FrameScheduler.h"
 #include "view/GlyphMetrics.h"
@@ -336,7 +337,9 @@ TEST_F(TerminalDrawingTest, AFrameRepaintsOnlyTheLinesAndCursorItChanged)
 TEST_F(TerminalDrawingTest, RowsWrapAtTheViewsWidthWhenItIsNarrow)
 {
     ScrollHost host(QSize(300, 500), settingsWith(TerminalCursorStyle::beam), Qt::ScrollBarAlwaysOff);
-    ASSERT_EQ(host.engine().columns(), 80); // never below 80, however narrow
+    // A grid wider than the view (one the view was not fitted to, or past the engine's limits).
+    host.view().terminal().resize({24, 80});
+    ASSERT_EQ(host.engine().columns(), 80);
     host.feed(std::string(80, 'x'));
     settle(host.view());
     const double advance = host.view().cellAdvance();
