@@ -202,9 +202,26 @@ QWidget* SettingsPanel::buildTerminalSection()
     QFont listFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     listFont.setPixelSize(12);
     font->setFont(listFont);
-    for (const QString& name : fontNames()) {
-        font->addItem(name);
-        font->setItemData(font->count() - 1, listFont, Qt::FontRole);
+    // The four named fonts, then the installed fixed-pitch families, then the proportional ones: a
+    // proportional family is drawn on the grid as well, but is seldom what a terminal wants.
+    QStringList fixedPitch;
+    QStringList proportional;
+    for (const QString& family : QFontDatabase::families(QFontDatabase::Latin)) {
+        if (!fontNames().contains(family) && !QFontDatabase::isPrivateFamily(family)) {
+            (QFontDatabase::isFixedPitch(family) ? fixedPitch : proportional).append(family);
+        }
+    }
+    for (const QStringList& group : {fontNames(), fixedPitch, proportional}) {
+        if (group.isEmpty()) {
+            continue;
+        }
+        if (font->count() > 0) {
+            font->insertSeparator(font->count());
+        }
+        for (const QString& name : group) {
+            font->addItem(name);
+            font->setItemData(font->count() - 1, listFont, Qt::FontRole);
+        }
     }
     connect(font, &QComboBox::activated, this, [this](int index) {
         const QString chosen = font->itemText(index);
@@ -286,7 +303,7 @@ void SettingsPanel::refresh()
         const QSignalBlocker a(material), b(shell), c(font), d(cursorStyle);
         material->setCurrentIndex(allGlassMaterials().indexOf(s.material));
         shell->setCurrentIndex(shellChoices().indexOf(s.shell)); // -1: no item, the value stays
-        font->setCurrentIndex(fontNames().indexOf(s.fontName));
+        font->setCurrentIndex(font->findText(s.fontName));       // -1: no item, the value stays
         cursorStyle->setCurrentIndex(allCursorStyles().indexOf(s.cursorStyle));
     }
     opacity->showValue(s.opacity, ValueLabels::percent(s.opacity));

@@ -11,6 +11,7 @@
 
 #include <QColorDialog>
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QPushButton>
 #include <QSet>
@@ -318,4 +319,27 @@ TEST_F(SettingsPanelTest, AChangeMadeToTheFileElsewhereShowsInTheOpenPanel)
     EXPECT_EQ(label(panel->paddingRow()), "40 pt");
     EXPECT_EQ(saves->count(), 1); // announced once, and nothing written back
     EXPECT_EQ(AppTestSupport::readConfig(), R"({"fontSize": 13, "padding": 40})");
+}
+
+TEST_F(SettingsPanelTest, TheFontPickerOffersFixedPitchFamiliesFirst)
+{
+    open();
+    QComboBox* picker = panel->fontPicker();
+    QStringList items;
+    for (int i = 0; i < picker->count(); ++i) {
+        items << picker->itemText(i); // a separator's text is empty
+    }
+    EXPECT_EQ(items.mid(0, 5), (QStringList{"Menlo", "Monaco", "SF Mono", "Courier", ""}));
+    const qsizetype proportionalStart = items.lastIndexOf(QString());
+    ASSERT_GT(proportionalStart, 4);
+    for (qsizetype i = 5; i < items.size(); ++i) {
+        if (i != proportionalStart) {
+            EXPECT_EQ(QFontDatabase::isFixedPitch(items[i]), i < proportionalStart) << items[i].toStdString();
+        }
+    }
+    if (items.contains("DejaVu Sans Mono") && items.contains("DejaVu Sans")) {
+        EXPECT_LT(items.indexOf("DejaVu Sans Mono"), items.indexOf("DejaVu Sans"));
+    }
+    pick(picker, "DejaVu Sans");
+    EXPECT_EQ(model->settings().fontName, "DejaVu Sans");
 }
