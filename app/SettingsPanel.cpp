@@ -6,6 +6,7 @@
 #include "ValueLabels.h"
 #include "settings/AppModel.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
@@ -197,6 +198,11 @@ QWidget* SettingsPanel::buildTerminalSection()
         model.updateSettings([&chosen](VitrionSettings& s) { s.shell = chosen; });
         model.restartShell();
     });
+    closeOnExit = new QCheckBox(QStringLiteral("Close the window"), box);
+    addRow(box, rowTitle(QStringLiteral("When the shell exits"), box), closeOnExit, false);
+    connect(closeOnExit, &QCheckBox::toggled, this, [this](bool checked) {
+        model.updateSettings([checked](VitrionSettings& s) { s.closeOnShellExit = checked; });
+    });
 
     font = addPicker(box, QStringLiteral("Font"));
     QFont listFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -300,7 +306,8 @@ void SettingsPanel::refresh()
 {
     const VitrionSettings& s = model.settings();
     {
-        const QSignalBlocker a(material), b(shell), c(font), d(cursorStyle);
+        const QSignalBlocker a(material), b(shell), c(font), d(cursorStyle), e(closeOnExit);
+        closeOnExit->setChecked(s.closeOnShellExit);
         material->setCurrentIndex(allGlassMaterials().indexOf(s.material));
         shell->setCurrentIndex(shellChoices().indexOf(s.shell)); // -1: no item, the value stays
         font->setCurrentIndex(font->findText(s.fontName));       // -1: no item, the value stays

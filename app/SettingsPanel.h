@@ -8,6 +8,7 @@
 
 class AppModel;
 class ColorWell;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -25,6 +26,7 @@ public:
     QPushButton* doneButton() const { return done; }
     QComboBox* materialPicker() const { return material; }
     QComboBox* shellPicker() const { return shell; }
+    QCheckBox* closeOnExitBox() const { return closeOnExit; }
     QComboBox* fontPicker() const { return font; }
     QComboBox* cursorStylePicker() const { return cursorStyle; }
     ColorWell* tintWell() const { return tint; }
@@ -65,6 +67,7 @@ private:
     QPushButton* done = nullptr;
     QComboBox* material = nullptr;
     QComboBox* shell = nullptr;
+    QCheckBox* closeOnExit = nullptr;
     QComboBox* font = nullptr;
     QComboBox* cursorStyle = nullptr;
     ColorWell* tint = nullptr;

@@ -171,8 +171,9 @@ void TerminalWindow::replaceSurface()
         connect(shell, &Terminal::bellRang, this, &TerminalWindow::ringBell);
         const bool runsCommand = !request.command.isEmpty();
         connect(shell, &Terminal::finished, this, [this, runsCommand] {
-            // A command's window goes with it, as launchers expect; --hold keeps it.
-            if (runsCommand && !launch.hold) {
+            // A command's window goes with it, as launchers expect; a shell's when the settings say
+            // so (by default it stays, with the exit line); --hold keeps either.
+            if ((runsCommand || model.settings().closeOnShellExit) && !launch.hold) {
                 window()->close();
             }
         });
@@ -274,6 +275,11 @@ void TerminalWindow::ringBell()
     bellFlash->raise();
     bellFlash->show();
     QTimer::singleShot(bellFlashMs, bellFlash, &QWidget::hide);
+}
+
+bool TerminalWindow::programRunning() const
+{
+    return terminal && terminal->terminal() && terminal->terminal()->foregroundProgramRunning();
 }
 
 bool TerminalWindow::bellFlashShowing() const

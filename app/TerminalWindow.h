@@ -46,6 +46,8 @@ public:
     const QList<QRect>& blurRegion() const { return requestedBlur; }
     // The glass's brief flash for a bell while the window has the focus.
     bool bellFlashShowing() const;
+    // A program other than the idle shell runs in the terminal: closing would end it.
+    bool programRunning() const;
 
 public slots:
     // Re-reads the model: backdrop and surface updated in place, a new session identity replaces

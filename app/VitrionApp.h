@@ -6,6 +6,7 @@
 #include "app/SettingsDialog.h"
 #include "settings/AppModel.h"
 
+#include <QMessageBox>
 #include <QObject>
 #include <QPointer>
 
@@ -13,6 +14,7 @@
 
 class QAction;
 class QMainWindow;
+
 class TerminalWindow;
 
 class VitrionApp : public QObject {
@@ -37,11 +39,17 @@ public:
     QAction* pasteAction() const { return paste; }
 
     void openSettingsWindow();
+    // The question asked before a close would end a running program; null when none is open.
+    QMessageBox* closeQuestion() const { return question; }
     // "Paste": only into a terminal that has the keyboard focus of the active window.
     static bool pasteIntoFocusedTerminal();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void buildMenus();
+    void askBeforeClosing();
     QAction* command(const QString& text, QChar key);
 
     AppModel appModel;
@@ -54,4 +62,6 @@ private:
     QAction* quit = nullptr;
     QAction* newShell = nullptr;
     QAction* paste = nullptr;
+    QPointer<QMessageBox> question;
+    bool closeConfirmed = false;
 };

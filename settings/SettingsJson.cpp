@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QJsonValue>
 #include <QUtf8StringView>
+#include <QVariant>
 
 #include <cmath>
 #include <functional>
@@ -50,14 +51,16 @@ Field numberField(const char* key, double VitrionSettings::*member)
             }};
 }
 
-Field textField(const char* key, QString VitrionSettings::*member)
+// A text or a switch: stored as the JSON value of its own type.
+template <typename Value>
+Field plainField(const char* key, Value VitrionSettings::*member, bool (QJsonValue::*isItsType)() const)
 {
     return {key, [member](const VitrionSettings& s) { return std::optional(QJsonValue(s.*member)); },
-            [member](const QJsonValue& value, VitrionSettings& s) {
-                if (!value.isString()) {
+            [member, isItsType](const QJsonValue& value, VitrionSettings& s) {
+                if (!(value.*isItsType)()) {
                     return false;
                 }
-                s.*member = value.toString();
+                s.*member = value.toVariant().template value<Value>();
                 return true;
             }};
 }
@@ -99,13 +102,14 @@ const std::vector<Field>& fields()
         numberField("textGreen", &VitrionSettings::textGreen),
         numberField("textBlue", &VitrionSettings::textBlue),
         enumerationField("material", &VitrionSettings::material, &glassMaterialFromRawValue),
-        textField("fontName", &VitrionSettings::fontName),
+        plainField("fontName", &VitrionSettings::fontName, &QJsonValue::isString),
         numberField("fontSize", &VitrionSettings::fontSize),
         numberField("lineSpacing", &VitrionSettings::lineSpacing),
         enumerationField("cursorStyle", &VitrionSettings::cursorStyle, &cursorStyleFromRawValue),
         numberField("cornerRadius", &VitrionSettings::cornerRadius),
         numberField("padding", &VitrionSettings::padding),
-        textField("shell", &VitrionSettings::shell),
+        plainField("shell", &VitrionSettings::shell, &QJsonValue::isString),
+        plainField("closeOnShellExit", &VitrionSettings::closeOnShellExit, &QJsonValue::isBool),
     };
     return all;
 }

@@ -36,6 +36,8 @@ struct VitrionSettings {
     double cornerRadius = 20.0;
     double padding = 24.0;
     QString shell = QStringLiteral("Default");
+    // After the shell exits: false keeps the window with its exit line, true closes it.
+    bool closeOnShellExit = false;
 
     friend bool operator==(const VitrionSettings&, const VitrionSettings&) = default;
 

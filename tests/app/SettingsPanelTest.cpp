@@ -9,6 +9,7 @@
 #include "app/ValueLabels.h"
 #include "settings/AppModel.h"
 
+#include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
 #include <QFontDatabase>
@@ -342,4 +343,16 @@ TEST_F(SettingsPanelTest, TheFontPickerOffersFixedPitchFamiliesFirst)
     }
     pick(picker, "DejaVu Sans");
     EXPECT_EQ(model->settings().fontName, "DejaVu Sans");
+}
+
+TEST_F(SettingsPanelTest, TheShellExitSwitchWritesItsSettingAndFollowsTheModel)
+{
+    open();
+    EXPECT_FALSE(panel->closeOnExitBox()->isChecked());
+    panel->closeOnExitBox()->click();
+    EXPECT_TRUE(model->settings().closeOnShellExit);
+    EXPECT_TRUE(VitrionSettings::load().closeOnShellExit);
+    model->updateSettings([](VitrionSettings& s) { s.closeOnShellExit = false; });
+    EXPECT_FALSE(panel->closeOnExitBox()->isChecked());
+    EXPECT_EQ(restarts->count(), 0); // the running shell is left alone
 }

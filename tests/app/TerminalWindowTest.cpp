@@ -23,6 +23,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSignalSpy>
@@ -419,4 +420,54 @@ TEST_F(TerminalWindowTest, BlurRegionFollowsMaterialRadiusAndSize)
     EXPECT_TRUE(content()->blurRegion().isEmpty());
     app->model().updateSettings([](VitrionSettings& s) { s.blur = 0.5; });
     EXPECT_FALSE(content()->blurRegion().isEmpty());
+}
+
+// Alt+F4 or Quit with a program in the foreground asks first; the idle shell is closed at once.
+TEST_F(TerminalWindowTest, ClosingWithAProgramRunningAsksFirst)
+{
+    ASSERT_GT(runningShell(), 0);
+    EXPECT_FALSE(content()->programRunning());
+    view()->terminal().sendText("sleep 30\n");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return content()->programRunning(); }, 5000));
+
+    app->mainWindow()->close();
+    QMessageBox* question = app->closeQuestion();
+    ASSERT_NE(question, nullptr);
+    EXPECT_TRUE(question->isVisible());
+    EXPECT_EQ(question->text(), "A program is still running: close anyway?");
+    EXPECT_TRUE(app->mainWindow()->isVisible());
+    question->button(QMessageBox::Cancel)->click();
+    QTest::qWait(1);
+    EXPECT_TRUE(app->mainWindow()->isVisible());
+
+    app->quitAction()->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return app->closeQuestion() != nullptr; }, 2000));
+    app->closeQuestion()->button(QMessageBox::Close)->click();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !app->mainWindow()->isVisible(); }, 2000));
+}
+
+TEST_F(TerminalWindowTest, TheIdleShellsWindowClosesWithoutAsking)
+{
+    ASSERT_GT(runningShell(), 0);
+    app->quitAction()->trigger();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !app->mainWindow()->isVisible(); }, 2000));
+    EXPECT_EQ(app->closeQuestion(), nullptr);
+}
+
+// By default the window stays with the exit line; the setting closes it with the shell.
+TEST_F(TerminalWindowTest, TheShellsExitClosesTheWindowOnlyWhenTheSettingSaysSo)
+{
+    ASSERT_GT(runningShell(), 0);
+    QSignalSpy finished(&view()->terminal(), &Terminal::finished);
+    view()->terminal().sendText("exit\n");
+    ASSERT_TRUE(finished.wait(5000));
+    QTest::qWait(50);
+    EXPECT_TRUE(app->mainWindow()->isVisible());
+
+    app->model().updateSettings([](VitrionSettings& s) { s.closeOnShellExit = true; });
+    app->model().restartShell();
+    QTest::qWait(1);
+    ASSERT_GT(runningShell(), 0);
+    view()->terminal().sendText("exit 3\n");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !app->mainWindow()->isVisible(); }, 5000));
 }

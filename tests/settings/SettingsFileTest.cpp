@@ -44,6 +44,7 @@ VitrionSettings unusualSettings()
     settings.cornerRadius = 0;
     settings.padding = -24;
     settings.shell = QStringLiteral("bash\n\t\u0001");
+    settings.closeOnShellExit = true;
     return settings;
 }
 
@@ -119,6 +120,7 @@ TEST_F(SettingsFileTest, DefaultsAreWrittenPrettyPrintedWithSortedKeys)
     VitrionSettings{}.save();
     EXPECT_EQ(TestHome::readFile(VitrionSettings::configURL()), R"({
     "blur": 0.72,
+    "closeOnShellExit": false,
     "configurationVersion": 2,
     "cornerRadius": 20,
     "cursorStyle": "Block",
@@ -163,7 +165,7 @@ TEST_F(SettingsFileTest, UnparsableFilesGiveAllDefaultsAndStayUntouched)
 TEST_F(SettingsFileTest, EachKeyIsReadOnItsOwn)
 {
     const QJsonObject valid = unusualObject();
-    ASSERT_EQ(valid.size(), 18);
+    ASSERT_EQ(valid.size(), 19);
     const VitrionSettings defaults;
     const VitrionSettings unusual = unusualSettings();
     for (const QString& key : valid.keys()) {
@@ -179,9 +181,9 @@ TEST_F(SettingsFileTest, EachKeyIsReadOnItsOwn)
         null.insert(key, QJsonValue::Null);
         QJsonObject wrongType = valid;
         wrongType.insert(key, valid.value(key).isString() ? QJsonValue(1) : QJsonValue("1"));
-        QJsonObject boolean = valid;
-        boolean.insert(key, true);
-        for (const QJsonObject& object : {missing, null, wrongType, boolean}) {
+        QJsonObject otherType = valid; // a switch given a number, anything else a switch
+        otherType.insert(key, valid.value(key).isBool() ? QJsonValue(1) : QJsonValue(true));
+        for (const QJsonObject& object : {missing, null, wrongType, otherType}) {
             writeObject(object);
             EXPECT_EQ(VitrionSettings::load(), expected) << key.toStdString();
         }
@@ -219,7 +221,7 @@ TEST_F(SettingsFileTest, AcceptsWholeNumbersForDoublesAndKeepsValuesAsGiven)
         QJsonDocument::fromJson(TestHome::readFile(VitrionSettings::configURL())).object();
     EXPECT_FALSE(written.contains("unknownKey"));
     EXPECT_EQ(written.value("configurationVersion").toInteger(), 1);
-    EXPECT_EQ(written.size(), 18);
+    EXPECT_EQ(written.size(), 19);
 }
 
 TEST_F(SettingsFileTest, LargestVersionNumbersSurvive)

@@ -16,6 +16,7 @@ TEST(SettingsRecordTest, DefaultsAreTheDocumentedOnes)
     EXPECT_EQ(settings.lineSpacing, 1.15);
     EXPECT_EQ(settings.cursorStyle, TerminalCursorStyle::block);
     EXPECT_EQ(settings.shell, "Default");
+    EXPECT_FALSE(settings.closeOnShellExit);
 }
 
 TEST(SettingsRecordTest, EnumerationsListTheirCasesInOrderWithTheirRawValues)
