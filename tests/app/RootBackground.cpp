@@ -2,20 +2,20 @@
 // draw (_XROOTPMAP_ID and _XSETROOT_ID), either a checkerboard or a picture. Usage:
 //   vitrion_root_background checker <square> <light #rrggbb> <dark #rrggbb>
 //   vitrion_root_background image <file>
+#include <xcb/xcb.h>
+
 #include <QColor>
 #include <QImage>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <xcb/xcb.h>
 
 namespace {
 
 xcb_atom_t atom(xcb_connection_t* c, const char* name)
 {
-    xcb_intern_atom_reply_t* reply =
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr);
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr);
     const xcb_atom_t result = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
     std::free(reply);
     return result;
@@ -78,14 +78,13 @@ int main(int argc, char** argv)
     const int rowsPerRequest = std::max(1, int((xcb_get_maximum_request_length(c) * 4 - 64) / (width * 4)));
     for (int y = 0; y < height; y += rowsPerRequest) {
         const int rows = std::min(rowsPerRequest, height - y);
-        xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc, uint16_t(width), uint16_t(rows), 0,
-                      int16_t(y), 0, screen->root_depth, uint32_t(width * 4 * rows), image.constScanLine(y));
+        xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc, uint16_t(width), uint16_t(rows), 0, int16_t(y), 0,
+                      screen->root_depth, uint32_t(width * 4 * rows), image.constScanLine(y));
     }
     const uint32_t background = pixmap;
     xcb_change_window_attributes(c, screen->root, XCB_CW_BACK_PIXMAP, &background);
     for (const char* name : {"_XROOTPMAP_ID", "_XSETROOT_ID", "ESETROOT_PMAP_ID"}) {
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, screen->root, atom(c, name), XCB_ATOM_PIXMAP, 32, 1,
-                            &pixmap);
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, screen->root, atom(c, name), XCB_ATOM_PIXMAP, 32, 1, &pixmap);
     }
     xcb_clear_area(c, 0, screen->root, 0, 0, 0, 0);
     xcb_free_gc(c, gc);

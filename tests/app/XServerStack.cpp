@@ -57,13 +57,12 @@ bool XServerStack::startServer(int width, int height)
     }
     // Xvfb picks a free display itself and writes its number to descriptor 3.
     const QString numberFile = scratch.filePath(QStringLiteral("display"));
-    server =
-        spawn(QStringLiteral("sh"),
-              {QStringLiteral("-c"),
-               QStringLiteral("exec Xvfb -displayfd 3 -screen 0 %1x%2x24 -nolisten tcp -noreset 3>\"$0\"")
-                   .arg(width)
-                   .arg(height),
-               numberFile});
+    server = spawn(QStringLiteral("sh"),
+                   {QStringLiteral("-c"),
+                    QStringLiteral("exec Xvfb -displayfd 3 -screen 0 %1x%2x24 -nolisten tcp -noreset 3>\"$0\"")
+                        .arg(width)
+                        .arg(height),
+                    numberFile});
     const QDeadlineTimer deadline(10000);
     while (!deadline.hasExpired()) {
         QFile file(numberFile);
@@ -93,8 +92,7 @@ bool XServerStack::startWindowManager()
     const QDeadlineTimer deadline(10000);
     while (!deadline.hasExpired() && windowManager->state() != QProcess::NotRunning) {
         QByteArray out;
-        if (run(QStringLiteral("xprop"),
-                {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")}, &out) &&
+        if (run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")}, &out) &&
             out.contains("window id")) {
             return true;
         }
@@ -105,9 +103,8 @@ bool XServerStack::startWindowManager()
 
 bool XServerStack::startCompositor()
 {
-    compositor =
-        spawn(QStringLiteral("picom"), {QStringLiteral("--experimental-backends"), QStringLiteral("--config"),
-                                        QStringLiteral(VITRION_TEST_SOURCE_DIR "/picom.conf")});
+    compositor = spawn(QStringLiteral("picom"), {QStringLiteral("--experimental-backends"), QStringLiteral("--config"),
+                                                 QStringLiteral(VITRION_TEST_SOURCE_DIR "/picom.conf")});
     return compositor->waitForStarted(5000);
 }
 
@@ -121,8 +118,7 @@ bool XServerStack::setRootBackground(const QStringList& arguments)
     return run(QStringLiteral(VITRION_ROOT_BACKGROUND), arguments);
 }
 
-bool XServerStack::run(const QString& program, const QStringList& arguments, QByteArray* output,
-                       int timeoutMs)
+bool XServerStack::run(const QString& program, const QStringList& arguments, QByteArray* output, int timeoutMs)
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
