@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -31,17 +32,35 @@ QLabel* rowTitle(const QString& text, QWidget* parent)
     return label;
 }
 
-void addRow(QWidget* section, QLabel* title, QWidget* control, bool stretch)
+// A titled row of controls; the title's buddy is the first.
+void addRow(QWidget* section, QLabel* title, const QList<QWidget*>& controls, bool stretch)
 {
     auto* row = new QHBoxLayout;
     row->setSpacing(9);
     row->addWidget(title);
-    row->addWidget(control, stretch ? 1 : 0);
+    for (QWidget* control : controls) {
+        row->addWidget(control, stretch ? 1 : 0);
+    }
     if (!stretch) {
         row->addStretch(1);
     }
-    title->setBuddy(control);
+    title->setBuddy(controls.first());
     static_cast<QVBoxLayout*>(section->layout())->addLayout(row);
+}
+
+QSpinBox* countBox(qint64 low, qint64 high, const QString& suffix, const QString& name, QWidget* parent)
+{
+    auto* box = new QSpinBox(parent);
+    box->setRange(int(low), int(high));
+    box->setSuffix(suffix);
+    box->setLocale(ValueLabels::countLocale());
+    box->setGroupSeparatorShown(true);
+    box->setStepType(QAbstractSpinBox::AdaptiveDecimalStepType);
+    box->setAccessibleName(name);
+    // Only a finished entry is written: typing 5000 must not pass through a 5-line history, which
+    // would drop all but 5 lines at once.
+    box->setKeyboardTracking(false);
+    return box;
 }
 
 QGroupBox* section(const QString& title, QWidget* parent)
@@ -199,7 +218,7 @@ QWidget* SettingsPanel::buildTerminalSection()
         model.restartShell();
     });
     closeOnExit = new QCheckBox(QStringLiteral("Close the window"), box);
-    addRow(box, rowTitle(QStringLiteral("When the shell exits"), box), closeOnExit, false);
+    addRow(box, rowTitle(QStringLiteral("When the shell exits"), box), {closeOnExit}, false);
     connect(closeOnExit, &QCheckBox::toggled, this, [this](bool checked) {
         model.updateSettings([checked](VitrionSettings& s) { s.closeOnShellExit = checked; });
     });
@@ -251,7 +270,34 @@ QWidget* SettingsPanel::buildTerminalSection()
             model.updateSettings([chosen](VitrionSettings& s) { s.cursorStyle = chosen; });
         }
     });
+    addScrollbackRows(box);
     return box;
+}
+
+void SettingsPanel::addScrollbackRows(QWidget* box)
+{
+    scrollbackLines = countBox(0, VitrionSettings::maximumScrollbackLines, QStringLiteral(" lines"),
+                               QStringLiteral("Scrollback lines"), box);
+    scrollbackUnlimited = new QCheckBox(QStringLiteral("Unlimited"), box);
+    addRow(box, rowTitle(QStringLiteral("Scrollback"), box), {scrollbackLines, scrollbackUnlimited}, false);
+    scrollbackMegabytes =
+        countBox(VitrionSettings::minimumScrollbackMegabytes, VitrionSettings::maximumScrollbackMegabytes,
+                 QStringLiteral(" MB"), QStringLiteral("Scrollback memory"), box);
+    scrollbackCost = new QLabel(box);
+    scrollbackCost->setTextFormat(Qt::PlainText);
+    scrollbackCost->setForegroundRole(QPalette::PlaceholderText);
+    addRow(box, rowTitle(QStringLiteral("Scrollback memory"), box), {scrollbackMegabytes, scrollbackCost},
+           false);
+
+    connect(scrollbackLines, &QSpinBox::valueChanged, this, [this](int lines) {
+        model.updateSettings([lines](VitrionSettings& s) { s.scrollbackLines = lines; });
+    });
+    connect(scrollbackUnlimited, &QCheckBox::toggled, this, [this](bool unlimited) {
+        model.updateSettings([unlimited](VitrionSettings& s) { s.scrollbackUnlimited = unlimited; });
+    });
+    connect(scrollbackMegabytes, &QSpinBox::valueChanged, this, [this](int megabytes) {
+        model.updateSettings([megabytes](VitrionSettings& s) { s.scrollbackMegabytes = megabytes; });
+    });
 }
 
 QWidget* SettingsPanel::buildWindowSection()
@@ -278,7 +324,7 @@ QComboBox* SettingsPanel::addPicker(QWidget* box, const QString& title)
     auto* picker = new QComboBox(box);
     picker->setAccessibleName(title);
     picker->setMinimumContentsLength(10);
-    addRow(box, rowTitle(title, box), picker, false);
+    addRow(box, rowTitle(title, box), {picker}, false);
     return picker;
 }
 
@@ -286,7 +332,7 @@ ColorWell* SettingsPanel::addColorWell(QWidget* box, const QString& title, doubl
                                        double VitrionSettings::*green, double VitrionSettings::*blue)
 {
     auto* well = new ColorWell(title, box);
-    addRow(box, rowTitle(title, box), well, false);
+    addRow(box, rowTitle(title, box), {well}, false);
     // Three separate writes, red, green, blue: each one saves and announces, as every write does.
     connect(well, &ColorWell::colorPicked, this, [this, red, green, blue](const QColor& picked) {
         const QColor rgb = picked.isValid() ? picked.toRgb() : QColor(Qt::white);
@@ -312,7 +358,19 @@ void SettingsPanel::refresh()
         shell->setCurrentIndex(shellChoices().indexOf(s.shell)); // -1: no item, the value stays
         font->setCurrentIndex(font->findText(s.fontName));       // -1: no item, the value stays
         cursorStyle->setCurrentIndex(allCursorStyles().indexOf(s.cursorStyle));
+        const QSignalBlocker f(scrollbackLines), g(scrollbackUnlimited), h(scrollbackMegabytes);
+        // The boxes show the nearer end of a value out of range; the value stays until edited.
+        const auto shown = [](QSpinBox* box, qint64 value) {
+            box->setValue(int(std::clamp<qint64>(value, box->minimum(), box->maximum())));
+        };
+        shown(scrollbackLines, s.scrollbackLines);
+        scrollbackUnlimited->setChecked(s.scrollbackUnlimited);
+        shown(scrollbackMegabytes, s.scrollbackMegabytes);
     }
+    // The count is kept while unlimited, for switching back; the cap is what bounds an unlimited one.
+    scrollbackLines->setEnabled(!s.scrollbackUnlimited);
+    scrollbackMegabytes->setEnabled(s.scrollbackUnlimited);
+    scrollbackCost->setText(ValueLabels::historyCost(s.historyLimit()));
     opacity->showValue(s.opacity, ValueLabels::percent(s.opacity));
     blur->showValue(s.blur, ValueLabels::percent(s.blur));
     saturation->showValue(s.saturation, ValueLabels::factor(s.saturation, 1));

@@ -12,6 +12,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
+class QSpinBox;
 class SliderRow;
 
 class SettingsPanel : public QWidget {
@@ -42,6 +43,10 @@ public:
     QWidget* fileProblemBox() const { return fileProblem; }
     QLabel* fileProblemText() const { return fileProblemLabel; }
     QPushButton* replaceFileButton() const { return replaceFile; }
+    QSpinBox* scrollbackLinesBox() const { return scrollbackLines; }
+    QCheckBox* scrollbackUnlimitedBox() const { return scrollbackUnlimited; }
+    QSpinBox* scrollbackMegabytesBox() const { return scrollbackMegabytes; }
+    QLabel* scrollbackCostLabel() const { return scrollbackCost; }
 
 signals:
     void dismissRequested();
@@ -53,6 +58,7 @@ private:
     QWidget* buildGlassSection();
     QWidget* buildTerminalSection();
     QWidget* buildWindowSection();
+    void addScrollbackRows(QWidget* section);
     SliderRow* addSlider(QWidget* section, const QString& title, double low, double high,
                          double VitrionSettings::*field);
     QComboBox* addPicker(QWidget* section, const QString& title);
@@ -83,4 +89,8 @@ private:
     QLabel* fileProblemLabel = nullptr;
     QPushButton* replaceFile = nullptr;
     QLabel* savedTo = nullptr;
+    QSpinBox* scrollbackLines = nullptr;
+    QCheckBox* scrollbackUnlimited = nullptr;
+    QSpinBox* scrollbackMegabytes = nullptr;
+    QLabel* scrollbackCost = nullptr;
 };

@@ -25,6 +25,9 @@ void Grid::makeBlank(Row& row, const Cell& blank)
         row.cells.assign(width, blank);
     }
     row.usedWidth = 0;
+    row.wrapped = false;
+    row.padded = false;
+    row.prompt = false;
     row.blank = blank;
     row.stamp = ++stamps_;
 }
@@ -37,7 +40,8 @@ void Grid::setWidth(int width)
         Row& r = slot(i);
         const int old = static_cast<int>(r.cells.size());
         r.cells.resize(static_cast<std::size_t>(width_), r.blank);
-        if (width_ < old && (r.cells[static_cast<std::size_t>(width_ - 1)].style.flags & CellFlags::wideHead)) {
+        if (width_ < old &&
+            (r.cells[static_cast<std::size_t>(width_ - 1)].style.flags & CellFlags::wideHead)) {
             r.cells[static_cast<std::size_t>(width_ - 1)] = r.blank;
         }
         r.usedWidth = std::min(r.usedWidth, width_);
@@ -51,8 +55,11 @@ void Grid::appendBlank(const Cell& blank)
     makeBlank(slot(count_ - 1), blank);
 }
 
-void Grid::rotateOldestToNewest(const Cell& blank)
+void Grid::recycleOldest(const Cell& blank)
 {
+    if (count_ < capacity_) {
+        std::swap(slot(0), slot(count_)); // the spare slot after the last row takes the oldest's place
+    }
     origin_ = physical(1);
     ++dropped_;
     makeBlank(slot(count_ - 1), blank);
@@ -80,6 +87,16 @@ void Grid::reset(int rowCount, const Cell& blank)
     for (int i = 0; i < count_; ++i) {
         makeBlank(slot(i), blank);
     }
+}
+
+void Grid::resetCapacity(int capacity, const Cell& blank)
+{
+    capacity = std::max(capacity, 1);
+    if (capacity != capacity_) {
+        slots_.resize(static_cast<std::size_t>(capacity));
+        capacity_ = capacity;
+    }
+    reset(capacity, blank);
 }
 
 void Grid::blankRow(int index, const Cell& blank)

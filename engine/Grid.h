@@ -22,6 +22,26 @@ public:
 
     std::span<const Cell> row(int index) const { return slot(index).cells; }
     std::uint64_t stamp(int index) const { return slot(index).stamp; }
+    // The row ended in an automatic wrap: the text goes on in the next row. `padded`: the wrap came
+    // before a wide character that did not fit, so the last cell is the blank left behind.
+    bool wrapped(int index) const { return slot(index).wrapped; }
+    bool padded(int index) const { return slot(index).padded; }
+    void setWrapped(int index, bool wrapped, bool padded = false)
+    {
+        Row& r = slot(index);
+        r.wrapped = wrapped;
+        r.padded = wrapped && padded;
+    }
+    // The shell marked a prompt as starting on this row.
+    bool promptStart(int index) const { return slot(index).prompt; }
+    void setPromptStart(int index) { slot(index).prompt = true; }
+    // Cells from here on are default blanks, as far as the row knows without looking (fewer than
+    // width() when only the first columns were written since it was blanked).
+    int writtenWidth(int index) const
+    {
+        const Row& r = slot(index);
+        return r.blank == Cell{} ? r.usedWidth : width_;
+    }
     // Rows dropped from the oldest end so far, and a count that moves whenever the kept rows are
     // rearranged in any other way than that or by adding rows at the newest end (a width change,
     // rows taken from the newest end, a reset). While the count stays, a reader that saw the rows
@@ -47,11 +67,15 @@ public:
     // cut in half at the new edge is blanked.
     void setWidth(int width);
 
-    void appendBlank(const Cell& blank);          // needs !full()
-    void rotateOldestToNewest(const Cell& blank); // drops the oldest row, adds a blank row at the end
-    void removeOldest(int count);                 // count <= rowCount()
-    void removeNewest(int count);                 // count <= rowCount()
-    void reset(int rowCount, const Cell& blank);  // exactly rowCount blank rows
+    void appendBlank(const Cell& blank); // needs !full()
+    // Drops the oldest row; its storage comes back as a blank row at the end.
+    void recycleOldest(const Cell& blank);
+    void removeOldest(int count);                // count <= rowCount()
+    void removeNewest(int count);                // count <= rowCount()
+    void reset(int rowCount, const Cell& blank); // exactly rowCount blank rows
+    // A ring of exactly `capacity` slots, blank: a screen whose ring is as tall as it recycles its
+    // oldest row by moving the origin, touching no other slot.
+    void resetCapacity(int capacity, const Cell& blank);
     void blankRow(int index, const Cell& blank);
     // Rows [first, last] move up by count (the top ones are lost) or down by count (the bottom ones
     // are lost); the rows opened at the other end are blank. Moved rows keep their stamps.
@@ -66,6 +90,9 @@ private:
         std::vector<Cell> cells;
         std::uint64_t stamp = 0;
         int usedWidth = 0;
+        bool wrapped = false;
+        bool padded = false;
+        bool prompt = false;
         Cell blank;
     };
 

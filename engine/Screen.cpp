@@ -180,7 +180,8 @@ Screen::Screen()
 {
     primary_.setWidth(columns_);
     alternate_.setWidth(columns_);
-    primary_.reset(rows_, blankCell());
+    primary_.resetCapacity(rows_, blankCell());
+    history_.setWidth(columns_);
     resetTabStops(0);
 }
 
@@ -206,10 +207,9 @@ void Screen::write(char32_t scalar, Color color)
     shift_ = shift;
 }
 
-// Keeps the cursor's line where it is: rows below the cursor go first when the screen shrinks, then
-// rows at the top, which on the primary screen become history; growing takes rows back from the
-// history before it adds blank rows at the bottom.
-void Screen::resizeScreen(Grid& grid, int& cursorRow, int newRows, bool keepHistory)
+// The alternate screen keeps the cursor's line where it is: rows below the cursor go first when it
+// shrinks, then rows at the top; growing adds blank rows at the bottom.
+void Screen::resizeScreen(Grid& grid, int& cursorRow, int newRows)
 {
     if (grid.rowCount() == 0) {
         return; // the alternate screen before its first use
@@ -221,49 +221,237 @@ void Screen::resizeScreen(Grid& grid, int& cursorRow, int newRows, bool keepHist
         const int fromBottom = std::min(oldRows - newRows, below);
         grid.removeNewest(fromBottom);
         const int fromTop = oldRows - newRows - fromBottom;
-        if (!keepHistory) {
-            grid.removeOldest(fromTop);
-        }
+        grid.removeOldest(fromTop);
         cursorRow = std::max(0, cursorRow - fromTop);
-    } else if (newRows > oldRows) {
-        const int history = keepHistory ? grid.rowCount() - oldRows : 0;
-        const int pulled = std::min(history, newRows - oldRows);
-        cursorRow += pulled;
-        for (int i = oldRows + pulled; i < newRows && !grid.full(); ++i) {
+    } else {
+        for (int i = oldRows; i < newRows && !grid.full(); ++i) {
             grid.appendBlank(blankCell());
         }
     }
     cursorRow = std::clamp(cursorRow, 0, newRows - 1);
 }
 
+namespace {
+// A logical line being re-wrapped: its cells (trailing blanks gone) and where its rows start at the
+// new width.
+struct ReflowLine {
+    std::vector<Cell> cells;
+    std::vector<int> starts;
+    int rows() const { return static_cast<int>(starts.size()); }
+};
+
+void cutLine(ReflowLine& line, int width)
+{
+    line.starts.assign(1, 0);
+    int column = 0;
+    for (std::size_t i = 0; i < line.cells.size(); ++i) {
+        const int w = (line.cells[i].style.flags & CellFlags::wideHead) && i + 1 < line.cells.size() ? 2 : 1;
+        if (column + w > width && column > 0) {
+            line.starts.push_back(static_cast<int>(i));
+            column = 0;
+        }
+        column += w;
+        i += static_cast<std::size_t>(w - 1);
+    }
+}
+
+void trimBlanks(std::vector<Cell>& cells)
+{
+    while (!cells.empty() && cells.back() == Cell{}) {
+        cells.pop_back();
+    }
+}
+} // namespace
+
+// The primary screen at a new size: its lines (the history's newest line too, when the screen
+// continues it) are cut again at the new width. The cursor stays on the same character and, as far
+// as the rows above it allow, on the same screen row (growing taller moves it down by what grows,
+// taking rows back from the history); rows above the new screen go to the history. Blank rows below
+// the cursor are not kept; text below it is, as far as it fits.
+void Screen::reflowPrimary(int newRows, int newColumns, int& cursorRow, int& cursorColumn, bool& wrapPending)
+{
+    const int oldRows = rows_;
+    std::vector<ReflowLine> lines;
+    ReflowLine current;
+    bool continued = false;
+    if (history_.openLine()) {
+        history_.popLine(current.cells, continued);
+    }
+    const int screenStart = static_cast<int>(current.cells.size()); // the screen's first cell in its line
+    std::size_t cursorLine = 0;
+    int cursorOffset = 0;
+    int lastText = -1; // the old screen's last row with text
+    // A prompt the shell marked and is still editing is its to redraw at the new width (it does on
+    // SIGWINCH): its rows are cleared and the cursor waits where it began, so no copy stays behind.
+    int promptRow = promptActive_ ? std::min(cursorRow, oldRows - 1) : -1;
+    while (promptRow >= 0 && !primary_.promptStart(promptRow)) {
+        --promptRow;
+    }
+    const int gathered = promptRow >= 0 ? promptRow : oldRows;
+    for (int r = 0; r < gathered && r < primary_.rowCount(); ++r) {
+        auto cells = primary_.row(r);
+        if (std::any_of(cells.begin(), cells.end(), [](const Cell& c) { return !(c == Cell{}); })) {
+            lastText = r;
+        }
+        if (primary_.padded(r)) {
+            cells = cells.first(cells.size() - 1);
+        }
+        if (r == cursorRow) {
+            cursorLine = lines.size();
+            cursorOffset = static_cast<int>(current.cells.size()) + cursorColumn + (wrapPending ? 1 : 0);
+        }
+        current.cells.insert(current.cells.end(), cells.begin(), cells.end());
+        if (!primary_.wrapped(r) || r == gathered - 1) {
+            trimBlanks(current.cells);
+            lines.push_back(std::move(current));
+            current = ReflowLine{};
+        }
+    }
+    if (promptRow >= 0) {
+        if (!current.cells.empty()) {
+            lines.push_back(std::move(current));
+        }
+        cursorLine = lines.size();
+        cursorOffset = 0;
+        wrapPending = false;
+        lines.emplace_back();
+    }
+    while (lines.size() > cursorLine + 1 && lines.back().cells.empty()) {
+        lines.pop_back();
+    }
+
+    // Where the cursor lands: the row of its cell, or past the text (a prompt's trailing space).
+    history_.setWidth(newColumns);
+    int rowsBefore = 0;
+    int cursorRowInLine = 0;
+    int column = 0;
+    int rowsAfter = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        ReflowLine& line = lines[i];
+        cutLine(line, newColumns);
+        if (i < cursorLine) {
+            rowsBefore += line.rows();
+        } else if (i == cursorLine) {
+            const auto after = std::upper_bound(line.starts.begin(), line.starts.end(), cursorOffset);
+            cursorRowInLine = static_cast<int>(after - line.starts.begin()) - 1;
+            column = cursorOffset - line.starts[static_cast<std::size_t>(cursorRowInLine)];
+            if (column >= newColumns) {
+                // Past the text: within a row of its end the cursor goes on to the rows after it
+                // (a full last row and the cursor just behind it); further out it keeps to the
+                // last row, as a move right would.
+                if (cursorOffset - static_cast<int>(line.cells.size()) < newColumns) {
+                    cursorRowInLine += column / newColumns;
+                    column %= newColumns;
+                } else {
+                    column = newColumns - 1;
+                }
+            }
+            rowsAfter += std::max(0, line.rows() - 1 - cursorRowInLine);
+        } else {
+            rowsAfter += line.rows();
+        }
+    }
+    bool pending = false;
+    if (wrapPending && column == 0 && cursorOffset >= static_cast<int>(lines[cursorLine].cells.size()) &&
+        cursorRowInLine > 0) {
+        // Just past the end of a row at the new width: the cursor stays on its last column, the
+        // wrap still pending.
+        --cursorRowInLine;
+        column = newColumns - 1;
+        pending = true;
+    }
+
+    // A screen whose text reaches its last row (a shell after some output) keeps its bottom in
+    // place, taking rows back from the history when it has room; otherwise the top stays where it
+    // is and the cursor moves with the text above it.
+    int above = rowsBefore + cursorRowInLine;
+    const auto firstRow =
+        std::upper_bound(lines.front().starts.begin(), lines.front().starts.end(), screenStart);
+    const int aboveOnScreen = above - static_cast<int>(firstRow - lines.front().starts.begin() - 1);
+    const bool bottomKept = std::max(cursorRow, lastText) >= oldRows - 1;
+    const int promptHeight = promptRow >= 0 ? cursorRow - promptRow : 0; // the shell redraws it below
+    int target = bottomKept ? newRows - 1 - promptHeight : aboveOnScreen;
+    target = std::max(0, std::min({target, newRows - 1, newRows - 1 - rowsAfter}));
+    // Rows above the cursor from the history, when the screen shows more of them than it has.
+    std::vector<ReflowLine> pulled;
+    while (above < target && history_.lineCount() > 0) {
+        ReflowLine line;
+        bool open = false;
+        history_.popLine(line.cells, open);
+        cutLine(line, newColumns);
+        above += line.rows();
+        pulled.push_back(std::move(line));
+    }
+    if (!pulled.empty()) {
+        std::reverse(pulled.begin(), pulled.end());
+        cursorLine += pulled.size();
+        lines.insert(lines.begin(), std::make_move_iterator(pulled.begin()),
+                     std::make_move_iterator(pulled.end()));
+    }
+    const int newCursorRow = std::min(target, above);
+    int top = above - newCursorRow; // rows before the new screen: back to the history
+
+    primary_.setWidth(newColumns);
+    primary_.resetCapacity(newRows, blankCell());
+    primary_.markRearranged();
+    int screenRow = -top;
+    for (const ReflowLine& line : lines) {
+        const int rows = line.rows();
+        if (screenRow + rows <= 0) {
+            history_.pushLine(line.cells, false);
+            screenRow += rows;
+            continue;
+        }
+        int first = 0;
+        if (screenRow < 0) {
+            first = -screenRow;
+            const auto cut = static_cast<std::size_t>(line.starts[static_cast<std::size_t>(first)]);
+            history_.pushLine(std::span<const Cell>(line.cells).first(cut), true);
+            screenRow = 0;
+        }
+        for (int k = first; k < rows && screenRow < newRows; ++k, ++screenRow) {
+            const int from = line.starts[static_cast<std::size_t>(k)];
+            const int to = k + 1 < rows ? line.starts[static_cast<std::size_t>(k + 1)]
+                                        : static_cast<int>(line.cells.size());
+            Cell* cells = primary_.editRow(screenRow);
+            std::copy(line.cells.begin() + from, line.cells.begin() + std::min(to, from + newColumns), cells);
+            if (k + 1 < rows) {
+                primary_.setWrapped(screenRow, true, to - from < newColumns);
+            }
+        }
+        if (screenRow >= newRows) {
+            break;
+        }
+    }
+    cursorRow = newCursorRow;
+    cursorColumn = column;
+    wrapPending = pending;
+}
+
 bool Screen::resizeGrid(int rows, int columns)
 {
-    // A grid of no rows or columns has no valid cursor, and more rows than the history keeps would
-    // make every line feed trim the screen itself; the view never asks for less than 24 x 80.
-    rows = std::clamp(rows, 1, historyLimit);
+    // A grid of no rows or columns has no valid cursor; the view never asks for less than 24 x 80.
+    rows = std::clamp(rows, 1, rowLimit);
     columns = std::clamp(columns, 1, columnLimit);
     if (rows == rows_ && columns == columns_) {
         return false;
     }
-    if (columns != columns_) {
-        primary_.setWidth(columns);
+    if (alternateActive_) {
+        SavedCursor& primary = saved_[0];
+        reflowPrimary(rows, columns, primary.row, primary.column, primary.wrapPending);
         alternate_.setWidth(columns);
-        const int before = columns_;
-        columns_ = columns;
-        resetTabStops(before);
+        resizeScreen(alternate_, cursorRow_, rows);
         cursorColumn_ = std::min(columns - 1, cursorColumn_);
-        wrapPending_ = wrapPending_ && cursorColumn_ == columns_ - 1;
+        wrapPending_ = wrapPending_ && cursorColumn_ == columns - 1;
+    } else {
+        reflowPrimary(rows, columns, cursorRow_, cursorColumn_, wrapPending_);
+        alternate_.setWidth(columns);
+        alternate_.reset(0, blankCell());
     }
-    if (rows != rows_) {
-        int& primaryCursor = alternateActive_ ? saved_[0].row : cursorRow_;
-        resizeScreen(primary_, primaryCursor, rows, true);
-        if (alternateActive_) {
-            resizeScreen(alternate_, cursorRow_, rows, false);
-        } else {
-            alternate_.reset(0, blankCell());
-        }
-        rows_ = rows;
-    }
+    const int before = columns_;
+    columns_ = columns;
+    rows_ = rows;
+    resetTabStops(before);
     top_ = 0;
     bottom_ = rows_ - 1;
     return true;
@@ -357,6 +545,7 @@ void Screen::wrapIfPending()
 {
     if (wrapPending_) {
         wrapPending_ = false;
+        grid_->setWrapped(line(cursorRow_), true);
         cursorColumn_ = 0;
         index();
     }
@@ -651,8 +840,10 @@ void Screen::printWide(char32_t scalar, int width)
             return; // no room, and no next line to take it
         }
         // A wide character never straddles the edge: the last column stays as it is.
-        wrapPending_ = true;
-        wrapIfPending();
+        grid_->setWrapped(line(cursorRow_), true, true);
+        cursorColumn_ = 0;
+        wrapPending_ = false;
+        index();
     }
     if (modes_.insertMode) {
         insertCharacters(width);
@@ -726,11 +917,12 @@ void Screen::writeAsciiRun(const std::uint8_t* text, std::size_t length)
 {
     const Cell blank = this->blank();
     for (int i = 0; i < count; ++i) {
-        if (grid_->full()) {
-            grid_->rotateOldestToNewest(blank);
-        } else {
-            grid_->appendBlank(blank);
-        }
+        // Cells past what the row wrote are blanks the history would only trim again.
+        const bool wrapped = grid_->wrapped(0);
+        const auto cells = grid_->row(0);
+        history_.push(wrapped ? cells : cells.first(static_cast<std::size_t>(grid_->writtenWidth(0))),
+                      wrapped, grid_->padded(0));
+        grid_->recycleOldest(blank);
     }
 }
 
@@ -969,6 +1161,8 @@ void Screen::fullReset()
     saved_[1] = SavedCursor{};
     primary_.reset(rows_, blankCell());
     alternate_.reset(0, blankCell());
+    history_.clear();
+    promptActive_ = false;
     cursorRow_ = 0;
     cursorColumn_ = 0;
     wrapPending_ = false;
@@ -1020,12 +1214,15 @@ void Screen::eraseDisplay(std::int64_t mode)
             grid_->blankRow(line(r), blank);
         }
     } else if (mode == 3) {
-        grid_->removeOldest(screenTop());
+        history_.clear();
     }
 }
 
 void Screen::eraseLine(std::int64_t mode)
 {
+    if (mode == 0 || mode == 2) {
+        grid_->setWrapped(line(cursorRow_), false); // the row's text no longer runs into the next
+    }
     if (mode == 2) {
         blankCells(0, columns_);
     } else if (mode == 1) {
@@ -1519,7 +1716,15 @@ void Screen::osc(std::string_view text, bool endedByBel)
         }
         break;
     }
-    default: // 1 (icon name), 104, 133 and the rest
+    case 133: // semantic prompt marks: A a prompt starts, C its command's output, D its end
+        if (!rest.empty() && rest[0] == 'A' && !alternateActive_) {
+            grid_->setPromptStart(line(cursorRow_));
+            promptActive_ = true;
+        } else if (!rest.empty() && (rest[0] == 'C' || rest[0] == 'D')) {
+            promptActive_ = false;
+        }
+        break;
+    default: // 1 (icon name), 104 and the rest
         break;
     }
 }

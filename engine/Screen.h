@@ -7,6 +7,8 @@
 #include "CellTables.h"
 #include "Color.h"
 #include "Grid.h"
+#include "History.h"
+#include "HistoryLimit.h"
 #include "Rendition.h"
 #include "Saturating.h"
 #include "TerminalModes.h"
@@ -39,7 +41,7 @@ struct TerminalEvents {
 
 class Screen {
 public:
-    static constexpr int historyLimit = 2000;          // rows kept, screen included
+    static constexpr int rowLimit = 2000;              // tallest screen resizeGrid accepts
     static constexpr std::size_t replyLimit = 1 << 16; // bytes of replies waiting for the owner
     static constexpr int columnLimit = 1000;           // widest grid resizeGrid accepts
 
@@ -101,7 +103,8 @@ public:
     static Color ansiColor(std::int64_t index, bool bright);
     // The 256-colour palette: 16 named colours, the 6 x 6 x 6 cube and the grey ramp.
     static Color paletteColor(int index);
-    // Clamps to 1..historyLimit rows and 1..columnLimit columns; false when the size stays.
+    // Clamps to 1..rowLimit rows and 1..columnLimit columns; false when the size stays. A new width
+    // re-wraps the primary screen's lines and its history; the alternate screen is cut or padded.
     bool resizeGrid(int rows, int columns);
 
     // --- configuration ------------------------------------------------------------------------
@@ -112,6 +115,17 @@ public:
     // What colour queries report for the background and the cursor (the glass and the cursor as
     // the view shows them).
     void setReportedColors(Color background, Color cursor);
+    // How much history the primary screen keeps; a smaller limit drops the oldest lines at once.
+    void setHistoryLimit(HistoryLimit limit) { history_.setLimit(limit); }
+    HistoryLimit historyLimits() const { return history_.limit(); }
+    const History& history() const { return history_; }
+    // Counts the rows of history lines a resize only estimated, a slice at a time; true while some
+    // remain (the owner calls again when idle).
+    bool refineHistory(int lineBudget)
+    {
+        history_.refine(lineBudget);
+        return history_.refining();
+    }
 
     // --- read-only state ----------------------------------------------------------------------
     int rows() const { return rows_; }
@@ -136,18 +150,44 @@ public:
 
     // The active screen's kept rows, oldest first: on the primary screen the history and then the
     // screen, on the alternate screen the screen alone. row(i) is valid until the next mutating call.
-    std::size_t rowCount() const { return static_cast<std::size_t>(grid_->rowCount()); }
-    std::span<const Cell> row(std::size_t index) const { return grid_->row(static_cast<int>(index)); }
+    // A history row's span also stays valid while fewer than History::cachedRows other history rows
+    // are read.
+    std::size_t rowCount() const { return static_cast<std::size_t>(historyRows() + grid_->rowCount()); }
+    std::span<const Cell> row(std::size_t index) const
+    {
+        const auto i = static_cast<std::int64_t>(index);
+        const std::int64_t h = historyRows();
+        return i < h ? history_.row(i) : grid_->row(static_cast<int>(i - h));
+    }
     // Changes whenever row(index)'s cells change (also when a row is replaced or recycled); never
     // repeats for different contents on either screen, so a view can cache per-row layout by it.
-    std::uint64_t rowStamp(std::size_t index) const { return grid_->stamp(static_cast<int>(index)); }
-    // The active screen's drops from the oldest end and rearrangements (Grid), for readers that keep
-    // per-row state between frames.
-    std::uint64_t droppedRows() const { return grid_->droppedRows(); }
-    std::uint64_t rowsGeneration() const { return grid_->generation(); }
+    std::uint64_t rowStamp(std::size_t index) const
+    {
+        const auto i = static_cast<std::int64_t>(index);
+        const std::int64_t h = historyRows();
+        return i < h ? history_.stamp(i) : grid_->stamp(static_cast<int>(i - h));
+    }
+    // The row's text goes on in the next row (it ended in an automatic wrap).
+    bool rowWrapped(std::size_t index) const
+    {
+        const auto i = static_cast<std::int64_t>(index);
+        const std::int64_t h = historyRows();
+        return i < h ? history_.rowWrapped(i) : grid_->wrapped(static_cast<int>(i - h));
+    }
+    // The active screen's drops from the oldest end and rearrangements (Grid, History), for readers
+    // that keep per-row state between frames.
+    std::uint64_t droppedRows() const
+    {
+        return alternateActive_ ? grid_->droppedRows() : history_.droppedRows();
+    }
+    std::uint64_t rowsGeneration() const
+    {
+        return grid_->generation() + (alternateActive_ ? 0 : history_.generation());
+    }
     // Index in the kept rows of the screen's first row, and of the cursor's row.
-    int screenTop() const { return grid_->rowCount() - rows_; }
+    int screenTop() const { return static_cast<int>(rowCount()) - rows_; }
     int cursorLine() const { return screenTop() + cursorRow_; }
+    std::int64_t historyRows() const { return alternateActive_ ? 0 : history_.rowCount(); }
 
     // The text a cell shows: its character, or a character with combining marks.
     std::u32string_view cellText(const Cell& cell) const { return tables_.cellText(cell); }
@@ -247,7 +287,8 @@ private:
     void resetModesAndPen(bool soft);
     void softReset();
     void fullReset();
-    void resizeScreen(Grid& grid, int& cursorRow, int newRows, bool keepHistory);
+    void resizeScreen(Grid& grid, int& cursorRow, int newRows);
+    void reflowPrimary(int newRows, int newColumns, int& cursorRow, int& cursorColumn, bool& wrapPending);
 
     // Replies and strings
     void reply(std::string_view bytes);
@@ -256,11 +297,12 @@ private:
     void clipboardWrite(std::string_view payload);
 
     Cell blank() const { return blankCell(pen_.background); }
-    int line(int screenRow) const { return grid_->rowCount() - rows_ + screenRow; }
+    int line(int screenRow) const { return grid_->rowCount() - rows_ + screenRow; } // in grid_
 
-    std::uint64_t stamps_ = 0; // shared by both grids
-    Grid primary_{historyLimit, stamps_};
-    Grid alternate_{historyLimit, stamps_};
+    std::uint64_t stamps_ = 0;  // shared by both grids
+    Grid primary_{24, stamps_}; // the primary screen's rows; what scrolls off goes to history_
+    Grid alternate_{rowLimit, stamps_};
+    History history_;
     Grid* grid_ = &primary_;
     bool alternateActive_ = false;
     int rows_ = 24;
@@ -273,7 +315,8 @@ private:
     SavedCursor saved_[2]; // primary, alternate
     CellStyle pen_;
     TerminalModes modes_;
-    bool fastPrint_ = true; // ASCII needs no charset, insert or wrap-off handling
+    bool promptActive_ = false; // a marked prompt (OSC 133) is being edited
+    bool fastPrint_ = true;     // ASCII needs no charset, insert or wrap-off handling
     int cursorStyle_ = 0;
     char charsets_[2] = {'B', 'B'}; // G0 and G1: 'B' ASCII, '0' DEC special graphics
     int shift_ = 0;                 // which of them GL is (SO, SI)

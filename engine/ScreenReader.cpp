@@ -23,6 +23,10 @@ std::uint64_t ScreenReader::rowStamp(std::size_t index) const
 {
     return engine_->rowStamp(index);
 }
+bool ScreenReader::rowWrapped(std::size_t index) const
+{
+    return engine_->rowWrapped(index);
+}
 int ScreenReader::screenTop() const
 {
     return engine_->screenTop();

@@ -26,7 +26,8 @@ public:
     std::size_t rowCount() const;
     std::span<const Cell> row(std::size_t index) const;
     std::uint64_t rowStamp(std::size_t index) const;
-    int screenTop() const; // index of the screen's first row among the kept rows
+    bool rowWrapped(std::size_t index) const; // its text goes on in the next row
+    int screenTop() const;                    // index of the screen's first row among the kept rows
     // The cursor: its index among the kept rows and its column.
     int cursorLine() const;
     int cursorColumn() const;

@@ -17,8 +17,8 @@ template <class Sink> class VtParser;
 class TerminalEngine : private Screen {
 public:
     using Screen::columnLimit;
-    using Screen::historyLimit;
     using Screen::replyLimit;
+    using Screen::rowLimit;
     static constexpr std::size_t escapeBufferLimit = ParserLimits::sequence;
     static constexpr std::size_t stringLimit = ParserLimits::oscString;
 
@@ -51,8 +51,14 @@ public:
     using Screen::paletteColor;
 
     // --- configuration and read-only state (Screen.h) -----------------------------------------
+    using Screen::history;
+    using Screen::refineHistory;
+    using Screen::historyLimits;
+    using Screen::historyRows;
+    using Screen::rowWrapped;
     using Screen::setBaseTextColor;
     using Screen::setCurrentColor;
+    using Screen::setHistoryLimit;
     using Screen::setReportedColors;
 
     using Screen::alternateScreenActive;
@@ -65,6 +71,7 @@ public:
     using Screen::cursorLine;
     using Screen::cursorRow;
     using Screen::cursorStyle;
+    using Screen::droppedRows;
     using Screen::hyperlink;
     using Screen::modes;
     using Screen::pen;
@@ -73,9 +80,8 @@ public:
     using Screen::row;
     using Screen::rowCount;
     using Screen::rows;
-    using Screen::rowStamp;
-    using Screen::droppedRows;
     using Screen::rowsGeneration;
+    using Screen::rowStamp;
     using Screen::savedCursor;
     using Screen::screenTop;
     using Screen::scrollBottom;

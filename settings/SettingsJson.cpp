@@ -7,6 +7,7 @@
 #include <QUtf8StringView>
 #include <QVariant>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <vector>
@@ -80,6 +81,20 @@ Field enumerationField(const char* key, Enumeration VitrionSettings::*member,
             }};
 }
 
+// A count from a hand-edited file: any number is clamped into the range and rounded; anything else
+// keeps the default.
+Field countField(const char* key, qint64 VitrionSettings::*member, qint64 low, qint64 high)
+{
+    return {key, [member](const VitrionSettings& s) { return std::optional(QJsonValue(s.*member)); },
+            [member, low, high](const QJsonValue& value, VitrionSettings& s) {
+                if (!value.isDouble()) {
+                    return false;
+                }
+                s.*member = std::llround(std::clamp(value.toDouble(), double(low), double(high)));
+                return true;
+            }};
+}
+
 const std::vector<Field>& fields()
 {
     static const std::vector<Field> all{
@@ -110,6 +125,12 @@ const std::vector<Field>& fields()
         numberField("padding", &VitrionSettings::padding),
         plainField("shell", &VitrionSettings::shell, &QJsonValue::isString),
         plainField("closeOnShellExit", &VitrionSettings::closeOnShellExit, &QJsonValue::isBool),
+        // Written since the history gained a limit; older files keep the defaults.
+        countField("scrollbackLines", &VitrionSettings::scrollbackLines, 0,
+                   VitrionSettings::maximumScrollbackLines),
+        plainField("scrollbackUnlimited", &VitrionSettings::scrollbackUnlimited, &QJsonValue::isBool),
+        countField("scrollbackMegabytes", &VitrionSettings::scrollbackMegabytes,
+                   VitrionSettings::minimumScrollbackMegabytes, VitrionSettings::maximumScrollbackMegabytes),
     };
     return all;
 }

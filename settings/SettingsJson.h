@@ -1,4 +1,4 @@
-// The JSON form of VitrionSettings: nineteen keys, pretty-printed in ascending key order. A file is
+// The JSON form of VitrionSettings: twenty-two keys, pretty-printed in ascending key order. A file is
 // read key by key: a key holding a value of its type gives that field, any other keeps its default,
 // so a hand-edited file missing a key loses nothing else.
 #pragma once
@@ -27,7 +27,8 @@ QByteArray settingsBytes(const QJsonObject& object);
 // one JSON object in valid UTF-8: such a file cannot be read at all.
 std::optional<QJsonObject> parseSettingsObject(const QByteArray& json, QString* failure = nullptr);
 // The record an object gives: each key of the record that holds a value of its type (a number, a
-// text, an enumeration text from its table), over the defaults. Other keys are ignored.
+// text, a switch, an enumeration text from its table), over the defaults; a scrollback count
+// outside its range takes the nearer end. Other keys are ignored.
 VitrionSettings settingsFromObject(const QJsonObject& object);
 // Both: the record a file's bytes give, or nothing when they cannot be parsed.
 std::optional<VitrionSettings> decodeSettings(const QByteArray& json);

@@ -7,6 +7,8 @@
 
 #include <QDir>
 
+#include <algorithm>
+
 // Raw values are stored in the file and shown to the user. The backdrop names the platform material
 // each case stands for (HUD window, sidebar, menu, popover, under-window background).
 QString rawValue(GlassMaterial material)
@@ -108,4 +110,15 @@ void VitrionSettings::save(const QString& path) const
     if (!bytes || !replaceSettingsFile(path, *bytes, &failure)) {
         logSettingsSaveFailure(failure);
     }
+}
+
+HistoryLimit VitrionSettings::historyLimit() const
+{
+    const auto megabytes =
+        std::clamp(scrollbackMegabytes, minimumScrollbackMegabytes, maximumScrollbackMegabytes);
+    const std::size_t bytes = std::size_t(megabytes) << 20;
+    if (scrollbackUnlimited) {
+        return {HistoryLimit::unlimitedLines, bytes};
+    }
+    return {std::size_t(std::clamp<qint64>(scrollbackLines, 0, maximumScrollbackLines)), bytes};
 }

@@ -2,6 +2,8 @@
 // ~/.config/Vitrion/config.json.
 #pragma once
 
+#include "engine/HistoryLimit.h"
+
 #include <QList>
 #include <QString>
 
@@ -38,6 +40,16 @@ struct VitrionSettings {
     QString shell = QStringLiteral("Default");
     // After the shell exits: false keeps the window with its exit line, true closes it.
     bool closeOnShellExit = false;
+    // The history: this many lines, or with scrollbackUnlimited every line the memory cap holds
+    // (the cap bounds a finite count too). The count is kept while unlimited, for switching back.
+    qint64 scrollbackLines = HistoryLimit::defaultLines;
+    bool scrollbackUnlimited = false;
+    qint64 scrollbackMegabytes = HistoryLimit::defaultMegabytes;
+
+    // What the panel offers and a file's values are clamped to.
+    static constexpr qint64 maximumScrollbackLines = HistoryLimit::maximumLines;
+    static constexpr qint64 minimumScrollbackMegabytes = 16;
+    static constexpr qint64 maximumScrollbackMegabytes = 65536;
 
     friend bool operator==(const VitrionSettings&, const VitrionSettings&) = default;
 
@@ -46,4 +58,7 @@ struct VitrionSettings {
     void save() const;
     void save(const QString& path) const;
     static QString configURL(); // absolute path, computed once per process
+
+    // The limit the terminal keeps its history to, from values clamped into their ranges.
+    HistoryLimit historyLimit() const;
 };

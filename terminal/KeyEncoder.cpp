@@ -27,7 +27,7 @@ char32_t toLowerAscii(char32_t c)
 
 // Ctrl+Shift (both held) or Super act as the command modifier, but only for the chords the
 // terminal binds; any other chord keeps its ordinary meaning. Shift+Page Up/Down page through the
-// history, as in most terminals.
+// history and Shift+Home/End go to its start and end, as in most terminals.
 std::optional<KeyResult> windowCommand(const KeyDescription& key)
 {
     const KeyModifiers& m = key.modifiers;
@@ -37,6 +37,12 @@ std::optional<KeyResult> windowCommand(const KeyDescription& key)
         }
         if (key.key == TerminalKey::pageDown) {
             return act(KeyAction::scrollPageDown);
+        }
+        if (key.key == TerminalKey::home) {
+            return act(KeyAction::scrollToTop);
+        }
+        if (key.key == TerminalKey::end) {
+            return act(KeyAction::scrollToBottom);
         }
     }
     if (!((m.control && m.shift) || m.super)) {

@@ -60,7 +60,17 @@ struct KeyDescription {
     bool keypad = false;
 };
 
-enum class KeyAction { send, paste, copy, selectAll, scrollPageUp, scrollPageDown, passOn };
+enum class KeyAction {
+    send,
+    paste,
+    copy,
+    selectAll,
+    scrollPageUp,
+    scrollPageDown,
+    scrollToTop,    // the history's first line
+    scrollToBottom, // the screen
+    passOn
+};
 
 struct KeyResult {
     KeyAction action = KeyAction::passOn;

@@ -9,6 +9,7 @@
 #include "session/PtySession.h"
 
 #include <QPointer>
+#include <QTimer>
 
 #include <algorithm>
 #include <sys/wait.h>
@@ -93,6 +94,24 @@ void Terminal::resize(GridSize size)
         pty_->resize(engine_->rows(), engine_->columns());
     }
     emit changed();
+    refineHistorySoon();
+}
+
+// The history's older long lines are counted at a new width a slice at a time, between events, so
+// a resize with a long history shows at once and the window never stalls.
+void Terminal::refineHistorySoon()
+{
+    if (refineScheduled_ || !engine_->history().refining()) {
+        return;
+    }
+    refineScheduled_ = true;
+    QTimer::singleShot(0, this, [this] {
+        refineScheduled_ = false;
+        constexpr int linesPerSlice = 2048;
+        engine_->refineHistory(linesPerSlice);
+        emit changed();
+        refineHistorySoon();
+    });
 }
 
 GridSize Terminal::size() const
@@ -185,6 +204,11 @@ void Terminal::send(std::string_view bytes)
 KeyResult Terminal::sendKey(const KeyDescription& key)
 {
     KeyResult result = encodeKey(key, engine_->modes());
+    if ((result.action == KeyAction::scrollToTop || result.action == KeyAction::scrollToBottom) &&
+        engine_->alternateScreenActive()) {
+        // A full-screen program has no history to go to, and editors select with Shift+Home/End.
+        result = {KeyAction::send, key.key == TerminalKey::home ? "\x1b[1;2H" : "\x1b[1;2F"};
+    }
     if (result.action == KeyAction::send) {
         if (!pty_) {
             return {KeyAction::passOn, {}}; // without a program every key is the view's
@@ -277,4 +301,13 @@ void Terminal::setTextColor(Color text)
 void Terminal::setReportedColors(Color background, Color cursor)
 {
     engine_->setReportedColors(background, cursor);
+}
+
+void Terminal::setHistoryLimit(HistoryLimit limit)
+{
+    if (limit == engine_->historyLimits()) {
+        return;
+    }
+    engine_->setHistoryLimit(limit);
+    emit changed();
 }

@@ -9,6 +9,7 @@
 #include "MouseEncoder.h"
 #include "engine/Color.h"
 #include "engine/GridSize.h"
+#include "engine/HistoryLimit.h"
 #include "engine/ScreenReader.h"
 #include "session/ShellLaunchPlan.h"
 
@@ -80,6 +81,10 @@ public:
     void setTextColor(Color text);
     void setReportedColors(Color background, Color cursor);
 
+    // --- history --------------------------------------------------------------------------------
+    // Applies at once: a smaller limit drops the oldest lines, and the view is told.
+    void setHistoryLimit(HistoryLimit limit);
+
     // --- what there is to read ------------------------------------------------------------------
     ScreenReader screen() const { return ScreenReader(*engine_); }
     // The engine itself, for tests and tools that feed or inspect it directly. The view reads screen().
@@ -109,11 +114,13 @@ private:
     void takeEvents();
     void writeExitLine(int waitStatus);
     void showMessage(std::string_view utf8, Color color);
+    void refineHistorySoon();
 
     std::unique_ptr<TerminalEngine> engine_;
     std::unique_ptr<PtyDevice> pty_;
     std::function<void(std::string_view)> inputObserver_;
     bool exitReported_ = false;
     bool startFailed_ = false;
+    bool refineScheduled_ = false;
     bool lateOutputSeparated_ = false; // output after the exit line starts on a line of its own
 };

@@ -1,7 +1,7 @@
-// The surface, built in order: the terminal, the scroll area (no background, vertical scroll bar
-// only when needed, none horizontal), the configured view attached to the terminal as its document,
-// a queued focus and shell start, then the watch on the visible area. Destruction removes the watch
-// and hangs the shell up.
+// The surface, built in order: the terminal with its history limit, the scroll area (no background,
+// vertical scroll bar only when needed, none horizontal), the configured view attached to the
+// terminal as its document, a queued focus and shell start, then the watch on the visible area.
+// Destruction removes the watch and hangs the shell up.
 #include "TerminalSurface.h"
 
 #include "TerminalTextView.h"
@@ -42,6 +42,7 @@ TerminalSurface::TerminalSurface(const VitrionSettings& settings, QWidget* paren
     scrollArea_->setWidgetResizable(false);
     layout->addWidget(scrollArea_);
 
+    terminal_->setHistoryLimit(settings.historyLimit());
     view_ = new TerminalTextView;
     view_->attach(terminal_.get());
     view_->configure(settings);
@@ -68,6 +69,8 @@ TerminalSurface::~TerminalSurface()
 
 void TerminalSurface::applySettings(const VitrionSettings& settings)
 {
+    // The same limit again (any other setting changed) keeps the history as it is.
+    terminal_->setHistoryLimit(settings.historyLimit());
     view_->configure(settings);
     view_->fitTerminalToViewport();
     launch_.shellChoice = settings.shell;

@@ -25,7 +25,8 @@ public:
                              const LaunchRequest& launch = {});
     ~TerminalSurface() override;
 
-    // Re-applies the settings in place: re-fonts and re-colours without restarting the shell.
+    // Re-applies the settings in place: re-fonts, re-colours and re-limits the history without
+    // restarting the shell.
     void applySettings(const VitrionSettings& settings);
 
     // The smallest surface whose visible area shows the grid whole, the scroll bar's room included.

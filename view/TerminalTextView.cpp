@@ -297,9 +297,9 @@ void TerminalTextView::updateChangedLines()
     const ScreenReader screen = this->screen();
     const double pitch = linePitch();
     const auto [first, last] = visibleLines(frame.visible);
-    frame.firstLine = first;
+    frame.firstLine = first - windowBase_; // the damage works in the widget's lines
     frame.lines.reserve(static_cast<std::size_t>(last - first + 1));
-    for (int line = frame.firstLine; line <= last; ++line) {
+    for (int line = first; line <= last; ++line) {
         const LinePosition position = layout_->rowAtLine(line);
         const RowLayout& rowLayout = layout_->rowLayout(position.row);
         const auto cells = screen.row(static_cast<std::size_t>(position.row));
@@ -315,8 +315,8 @@ void TerminalTextView::updateChangedLines()
     frame.reverseVideo = modes.reverseVideo;
     const TextPosition cursor = cursorPosition();
     if (cursor.row < layout_->rowCount()) {
-        frame.cursorLine =
-            layout_->firstLineOf(cursor.row) + layout_->rowLayout(cursor.row).lineOf(cursor.column);
+        frame.cursorLine = layout_->firstLineOf(cursor.row) +
+                           layout_->rowLayout(cursor.row).lineOf(cursor.column) - windowBase_;
     }
     cursorBlink_->follow(modes.cursorVisible && CursorShape::blinks(screen.cursorStyle(), modes.cursorBlink),
                          frame.cursor);
@@ -341,8 +341,13 @@ void TerminalTextView::updateDocumentGeometry()
     if (area == nullptr) {
         return;
     }
-    const int documentHeight =
-        static_cast<int>(std::ceil(layout_->totalLines() * linePitch() + 2 * textInset));
+    if (!slideOnScroll_) {
+        slideOnScroll_ = connect(area->verticalScrollBar(), &QScrollBar::valueChanged, this,
+                                 [this](int value) { slideWindow(value); });
+    }
+    windowBase_ = std::clamp(windowBase_, 0, std::max(layout_->totalLines() - windowLines(), 0));
+    const int shownLines = std::min(layout_->totalLines() - windowBase_, windowLines());
+    const int documentHeight = static_cast<int>(std::ceil(shownLines * linePitch() + 2 * textInset));
     const QSize target(targetWidth, std::max(area->viewport()->height(), documentHeight));
     if (size() != target) {
         resize(target);
@@ -355,7 +360,12 @@ void TerminalTextView::scrollCursorIntoView()
     if (area == nullptr) {
         return;
     }
-    const QRectF line(0, cellOrigin(cursorPosition().row, cursorPosition().column).y(), 1, linePitch());
+    // Output runs past the window's end: the window moves to the document's end.
+    const TextPosition cursor = cursorPosition();
+    if (cursor.row < layout_->rowCount() && layout_->firstLineOf(cursor.row) >= windowBase_ + windowLines()) {
+        placeWindow(layout_->totalLines() - windowLines());
+    }
+    const QRectF line(0, cellOrigin(cursor.row, cursor.column).y(), 1, linePitch());
     const int margin = static_cast<int>(std::ceil(line.height() / 2));
     area->ensureVisible(0, static_cast<int>(std::round(line.center().y())), 0, margin);
 }
@@ -403,13 +413,67 @@ QPointF TerminalTextView::cellOrigin(int row, int column) const
 
 double TerminalTextView::lineTop(int line) const
 {
-    return textInset + line * linePitch();
+    return textInset + (line - windowBase_) * linePitch();
 }
 
 int TerminalTextView::lineAt(double y) const
 {
     const int lastLine = std::max(layout_->totalLines() - 1, 0);
-    return std::clamp(static_cast<int>(std::floor((y - textInset) / linePitch())), 0, lastLine);
+    return std::clamp(static_cast<int>(std::floor((y - textInset) / linePitch())) + windowBase_, 0, lastLine);
+}
+
+int TerminalTextView::windowLines() const
+{
+    return std::max(static_cast<int>((QWIDGETSIZE_MAX - 4 * textInset) / linePitch()) - 2, 1);
+}
+
+void TerminalTextView::placeWindow(int base)
+{
+    base = std::clamp(base, 0, std::max(layout_->totalLines() - windowLines(), 0));
+    if (base == windowBase_) {
+        return;
+    }
+    windowBase_ = base;
+    damage_->forget();
+    updateDocumentGeometry();
+    update();
+}
+
+void TerminalTextView::scrollToEnd(bool top)
+{
+    QScrollArea* area = enclosingScrollArea();
+    if (area == nullptr) {
+        return;
+    }
+    sliding_ = true;
+    placeWindow(top ? 0 : layout_->totalLines() - windowLines());
+    QScrollBar* bar = area->verticalScrollBar();
+    bar->setValue(top ? bar->minimum() : bar->maximum());
+    sliding_ = false;
+}
+
+// Half a window's worth at a time, keeping the same lines under the viewport.
+void TerminalTextView::slideWindow(int scrollValue)
+{
+    QScrollArea* area = enclosingScrollArea();
+    if (sliding_ || area == nullptr || layout_->totalLines() <= windowLines()) {
+        return;
+    }
+    QScrollBar* bar = area->verticalScrollBar();
+    const int page = area->viewport()->height();
+    int shift = 0;
+    if (scrollValue < page && windowBase_ > 0) {
+        shift = -std::min(windowBase_, windowLines() / 2);
+    } else if (scrollValue > bar->maximum() - page) {
+        shift = std::min(layout_->totalLines() - windowLines() - windowBase_, windowLines() / 2);
+    }
+    if (shift == 0) {
+        return;
+    }
+    sliding_ = true;
+    placeWindow(windowBase_ + shift);
+    bar->setValue(scrollValue - static_cast<int>(std::lround(shift * linePitch())));
+    sliding_ = false;
 }
 
 std::pair<int, int> TerminalTextView::visibleLines(const QRect& visible) const

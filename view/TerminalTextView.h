@@ -202,6 +202,16 @@ private:
     QElapsedTimer sinceActivation_;
     bool showingAlternate_ = false;
     int primaryScroll_ = 0;
+    // A widget is at most QWIDGETSIZE_MAX pixels tall, fewer than a long history's lines need: the
+    // view is a window of the document's lines from windowBase_ on, which slides when the scroll
+    // reaches its edge or the output runs past it.
+    int windowBase_ = 0;
+    bool sliding_ = false;
+    QMetaObject::Connection slideOnScroll_;
+    int windowLines() const;
+    void placeWindow(int base);
+    void slideWindow(int scrollValue);
+    void scrollToEnd(bool top); // the history's first line, or the screen
 
     int paintCount_ = 0;
 };

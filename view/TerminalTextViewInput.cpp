@@ -88,6 +88,10 @@ void TerminalTextView::keyPressEvent(QKeyEvent* event)
                                                          : QAbstractSlider::SliderPageStepAdd);
         }
         return;
+    case KeyAction::scrollToTop:
+    case KeyAction::scrollToBottom:
+        scrollToEnd(result.action == KeyAction::scrollToTop);
+        return;
     case KeyAction::send:
         return;
     case KeyAction::passOn:

@@ -113,7 +113,16 @@ std::string text(const ScreenReader& engine, TextSelection selection)
             }
             return true;
         };
-        if (blankFrom(to)) {
+        // A row that wrapped goes on in the next one: its blanks are text and no line break
+        // follows (the blank a wide character left at its end aside).
+        const bool wrapped = r < last && engine.rowWrapped(static_cast<std::size_t>(r));
+        if (wrapped) {
+            const auto next = engine.row(static_cast<std::size_t>(r + 1));
+            if (to == width && to > from && row[static_cast<std::size_t>(to - 1)].character == U' ' &&
+                !next.empty() && (next[0].style.flags & CellFlags::wideHead)) {
+                --to;
+            }
+        } else if (blankFrom(to)) {
             while (to > from && row[static_cast<std::size_t>(to - 1)].character == U' ') {
                 --to;
             }
@@ -123,7 +132,7 @@ std::string text(const ScreenReader& engine, TextSelection selection)
                 appendUtf8(out, scalar);
             }
         }
-        if (r < end.row && r < last) {
+        if (r < end.row && r < last && !wrapped) {
             out += '\n';
         }
     }

@@ -257,3 +257,66 @@ std::string generateWorkload(EngineWorkload workload, int rows, int columns, std
     }
     return out;
 }
+
+std::string numberLines(int lines)
+{
+    std::string out;
+    out.reserve(static_cast<std::size_t>(lines) * 9);
+    for (int n = 1; n <= lines; ++n) {
+        appendNumber(out, n);
+        out += "\r\n";
+    }
+    return out;
+}
+
+std::string colouredListing(int lines)
+{
+    static constexpr std::array<const char*, 6> owners{"root",     "alice",    "bob",
+                                                       "www-data", "postgres", "build"};
+    static constexpr std::array<const char*, 12> months{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    static constexpr std::array<const char*, 4> units{"", "k", "M", "G"};
+    Random random;
+    std::string out;
+    out.reserve(static_cast<std::size_t>(lines) * 200);
+    for (int line = 0; line < lines; ++line) {
+        // Kind: 0 file, 1 directory, 2 executable, 3 link.
+        const int kind = random.below(4);
+        out += kind == 1 ? "\x1b[1;34md" : kind == 3 ? "\x1b[36ml" : "\x1b[90m.";
+        for (int who = 0; who < 3; ++who) {
+            out += random.below(4) != 0 ? "\x1b[33mr" : "\x1b[90m-";
+            out += random.below(3) == 0 ? "\x1b[31mw" : "\x1b[90m-";
+            out += kind != 0 && random.below(3) != 0 ? "\x1b[32mx" : "\x1b[90m-";
+        }
+        out += "\x1b[0m ";
+        appendNumber(out, 1 + random.below(30));
+        const auto* const owner = owners[static_cast<std::size_t>(random.below(owners.size()))];
+        out += " \x1b[1;33m";
+        out += owner;
+        out += "\x1b[0m \x1b[33m";
+        out += owners[static_cast<std::size_t>(random.below(owners.size()))];
+        out += "\x1b[0m \x1b[1;32m";
+        appendNumber(out, 1 + random.below(999));
+        out += "\x1b[0;32m";
+        out += units[static_cast<std::size_t>(random.below(units.size()))];
+        out += "\x1b[0m \x1b[34m";
+        out += months[static_cast<std::size_t>(random.below(months.size()))];
+        out += ' ';
+        appendNumber(out, 1 + random.below(28));
+        out += ' ';
+        appendNumber(out, 10 + random.below(14));
+        out += ':';
+        appendNumber(out, 10 + random.below(50));
+        out += "\x1b[0m ";
+        out += kind == 1 ? "\x1b[1;34m" : kind == 2 ? "\x1b[1;32m" : kind == 3 ? "\x1b[1;36m" : "";
+        textRun(out, random, 8 + random.below(24));
+        out += "\x1b[0m";
+        if (kind == 3) {
+            out += " -> \x1b[34m";
+            textRun(out, random, 6 + random.below(12));
+            out += "\x1b[0m";
+        }
+        out += "\r\n";
+    }
+    return out;
+}

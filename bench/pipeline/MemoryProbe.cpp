@@ -21,7 +21,7 @@
 namespace {
 
 constexpr int probeColumns = 200;
-constexpr int historyRows = TerminalEngine::historyLimit;
+constexpr int historyRows = static_cast<int>(HistoryLimit::defaultLines);
 
 } // namespace
 

@@ -129,6 +129,47 @@ bool reportFrames(const std::vector<FrameResult>& frames)
     return frames[0].complete;
 }
 
+bool reportHistory(const HistoryResult& history)
+{
+    constexpr double frameMs = 16.0;
+    const double empty = Bench::median(history.resizeEmptyMs);
+    const double full = Bench::median(history.resizeFullMs);
+    std::printf("\nA million-line history (%lld rows at the end), 820 x 520 window (process CPU time)\n",
+                static_cast<long long>(history.historyRows));
+    std::printf(
+        "  width change to the next painted frame, median of %zu: empty history %.2f ms, full %.2f ms "
+        "(max %.2f);\n    full - empty %.2f ms, target <= %.0f ms: %s\n",
+        history.resizeFullMs.size(), empty, full, Bench::percentile(history.resizeFullMs, 1.0), full - empty,
+        frameMs, verdict(full - empty <= frameMs));
+    const double longer = Bench::median(history.resizeLongMs);
+    std::printf(
+        "  the same with a million lines longer than the width, a quarter with CJK: %.2f ms (max %.2f);\n"
+        "    long - empty %.2f ms, target <= %.0f ms: %s\n",
+        longer, Bench::percentile(history.resizeLongMs, 1.0), longer - empty, frameMs,
+        verdict(longer - empty <= frameMs));
+    std::printf(
+        "  the engine's own width change, median (max) of %zu: short lines %.3f ms (%.3f); lines longer "
+        "than the width %.1f ms (%.1f), a quarter of them with CJK %.1f ms (%.1f)\n",
+        history.engineShortMs.size(), Bench::median(history.engineShortMs),
+        Bench::percentile(history.engineShortMs, 1.0), Bench::median(history.engineLongNarrowMs),
+        Bench::percentile(history.engineLongNarrowMs, 1.0), Bench::median(history.engineLongMs),
+        Bench::percentile(history.engineLongMs, 1.0));
+    const double worstTop = Bench::percentile(history.pageTopMs, 1.0);
+    std::printf("  scroll bar to 0: %.2f ms, the oldest row %s; at the maximum the cursor's line %s\n",
+                history.jumpTopMs, history.topRow == 0 ? "shown first" : "NOT shown first",
+                history.bottomShowsCursor ? "is in view" : "is NOT in view");
+    std::printf("  the view is %d px tall for %.0f px of lines\n", history.viewPixels,
+                history.documentPixels);
+    std::printf(
+        "  a page (%d lines) down from the top: median %.2f ms, max %.2f ms; near the bottom: median %.2f "
+        "ms, max %.2f ms (%.2fx);\n    every page within %.0f ms: %s\n",
+        history.linesPerPage, Bench::median(history.pageTopMs), worstTop, Bench::median(history.pageBottomMs),
+        Bench::percentile(history.pageBottomMs, 1.0),
+        Bench::median(history.pageTopMs) / std::max(Bench::median(history.pageBottomMs), 1e-9), frameMs,
+        verdict(std::max(worstTop, history.jumpTopMs) <= frameMs));
+    return history.complete;
+}
+
 bool reportMemory(const MemoryResult& memory)
 {
     const double peakMegabytes = static_cast<double>(memory.peakKilobytes) / 1024.0;
@@ -167,7 +208,8 @@ bool endToEnd(int runs)
 
 } // namespace
 
-// Options: --runs N (end-to-end rounds, default 5); --only e2e|repaint|frames|echo|memory (one part).
+// Options: --runs N (end-to-end rounds, default 5); --only e2e|repaint|frames|history|echo|memory (one
+// part).
 int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -204,6 +246,9 @@ int main(int argc, char** argv)
     }
     if (selected("frames")) {
         complete = reportFrames(measureFrames(300)) && complete;
+    }
+    if (selected("history")) {
+        complete = reportHistory(measureHistory(10, 20)) && complete;
     }
     if (selected("echo")) {
         complete = reportEcho(measureKeyEcho(500)) && complete;

@@ -6,6 +6,7 @@
 
 #include "BenchSupport.h"
 #include "engine/TerminalEngine.h"
+#include "engine/Utf8Encoder.h"
 #include "terminal/Terminal.h"
 #include "tests/view/ViewTestSupport.h"
 #include "view/TerminalTextView.h"
@@ -14,8 +15,10 @@
 #include <QKeyEvent>
 #include <QPixmap>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -27,6 +30,96 @@ namespace {
 
 constexpr int keysPerLine = 50; // the line is cleared with Control+U after this many
 constexpr int keySpacingMs = 25;
+
+// The deepest history the settings offer short of unlimited, with a budget that never binds first.
+constexpr int millionLines = 1'000'000;
+constexpr HistoryLimit millionLineLimit{millionLines, std::size_t{8} << 30};
+
+// Numbers from 1, one a line, as seq prints them through a pty.
+std::string numberLines(int lines)
+{
+    std::string out;
+    out.reserve(static_cast<std::size_t>(lines) * 9);
+    for (int n = 1; n <= lines; ++n) {
+        out += std::to_string(n);
+        out += "\r\n";
+    }
+    return out;
+}
+
+// Lines of 90 to 160 cells, longer than both widths the engine is changed between; with `cjk`, every
+// fourth has a CJK ideograph (two cells) about every eighth character, so that its rows can only be
+// counted by decoding it. A fixed seed: the same bytes in every run.
+std::string longLines(int lines, bool cjk = true)
+{
+    std::uint32_t state = 0x2545F491u;
+    const auto next = [&state] {
+        state = state * 1664525u + 1013904223u;
+        return state >> 8;
+    };
+    std::string out;
+    out.reserve(static_cast<std::size_t>(lines) * 140);
+    for (int line = 0; line < lines; ++line) {
+        const int cells = 90 + static_cast<int>(next() % 71);
+        const bool wide = cjk && line % 4 == 0;
+        for (int cell = 0; cell < cells; ++cell) {
+            if (wide && next() % 8 == 0 && cell + 1 < cells) {
+                appendUtf8(out, U'\u4E00' + static_cast<char32_t>(next() % 0x5000));
+                ++cell;
+            } else {
+                out += next() % 6 == 0 ? ' ' : static_cast<char>('a' + next() % 26);
+            }
+        }
+        out += "\r\n";
+    }
+    return out;
+}
+
+// The CPU time of the engine's own width changes, alternately to 100 and 80 columns, with `lines`
+// fed into a history of a million lines.
+std::vector<double> engineWidthChanges(const std::string& lines, int changes)
+{
+    TerminalEngine engine;
+    engine.resizeGrid(24, 80);
+    engine.setHistoryLimit(millionLineLimit);
+    constexpr std::size_t piece = std::size_t{1} << 20;
+    for (std::size_t at = 0; at < lines.size(); at += piece) {
+        engine.consume(std::string_view(lines).substr(at, piece));
+    }
+    std::vector<double> milliseconds;
+    for (int i = 0; i < changes; ++i) {
+        const double start = Bench::processCpuMilliseconds();
+        engine.resizeGrid(24, i % 2 == 0 ? 100 : 80);
+        milliseconds.push_back(Bench::processCpuMilliseconds() - start);
+    }
+    if (engine.history().lineCount() != static_cast<std::size_t>(millionLines)) {
+        return {}; // not what was to be measured
+    }
+    return milliseconds;
+}
+
+// An action on a host and the frame it leads to: the process's CPU time until the view has painted.
+bool paintedAfter(ViewTest::ScrollHost& host, const std::function<void()>& action, std::vector<double>& cpuMs)
+{
+    TerminalTextView& view = host.view();
+    const int paints = view.paintCount();
+    const double start = Bench::processCpuMilliseconds();
+    action();
+    const bool painted =
+        Bench::runEventsUntil([&] { return !view.framePending() && view.paintCount() > paints; }, 5000);
+    cpuMs.push_back(Bench::processCpuMilliseconds() - start);
+    Bench::runEventsFor(20); // past the frame interval: the next frame is not held back
+    return painted;
+}
+
+// Whether the view shows the whole line of a row at the scroll bar's present value.
+bool rowInView(ViewTest::ScrollHost& host, std::int64_t row)
+{
+    const QScrollBar& bar = *host.area().verticalScrollBar();
+    const double top = host.view().cellOrigin(static_cast<int>(row), 0).y();
+    return top >= bar.value() &&
+           top + host.view().linePitch() <= bar.value() + host.area().viewport()->height();
+}
 
 bool promptIsEmpty(const TerminalEngine& engine, int promptColumn)
 {
@@ -209,7 +302,7 @@ std::vector<FrameResult> measureFrames(int frames)
     ViewTest::ScrollHost empty(QSize(820, 520));
     ViewTest::ScrollHost full(QSize(820, 520));
     std::string history;
-    for (int line = 0; line < TerminalEngine::historyLimit + 200; ++line) {
+    for (int line = 0; line < static_cast<int>(HistoryLimit::defaultLines) + 200; ++line) {
         history += "\033[3" + std::to_string(1 + line % 7) + "mhistory line " + std::to_string(line) +
                    " of coloured text, kept\033[0m\r\n";
     }
@@ -257,4 +350,83 @@ std::vector<FrameResult> measureFrames(int frames)
         results[kind].complete = painted;
     }
     return results;
+}
+
+HistoryResult measureHistory(int resizes, int pages)
+{
+    HistoryResult result;
+    const QSize wide(820, 520);
+    const QSize narrow(700, 520);
+    ViewTest::ScrollHost empty(wide);
+    ViewTest::ScrollHost full(wide);
+    ViewTest::ScrollHost bottom(wide); // pages at the bottom while `full` pages from the top
+    ViewTest::ScrollHost longer(wide);
+    {
+        const std::string numbers = numberLines(millionLines + 100);
+        const std::string lines = longLines(millionLines + 100);
+        for (ViewTest::ScrollHost* host : {&full, &bottom, &longer}) {
+            host->terminal().setHistoryLimit(millionLineLimit);
+            host->feed(host == &longer ? lines : numbers);
+            Bench::settle(host->view(), 50);
+        }
+    }
+    Bench::settle(empty.view(), 50);
+    bool painted = true;
+
+    // Width changes, alternately in the two hosts; the first two of each are warm-up.
+    std::vector<double> warmUp;
+    for (int i = 0; i < resizes + 2; ++i) {
+        const QSize size = i % 2 == 0 ? narrow : wide;
+        for (ViewTest::ScrollHost* host : {&empty, &full, &longer}) {
+            const int columns = host->engine().columns();
+            std::vector<double>& into = i < 2             ? warmUp
+                                        : host == &empty  ? result.resizeEmptyMs
+                                        : host == &longer ? result.resizeLongMs
+                                                          : result.resizeFullMs;
+            painted = paintedAfter(
+                          *host, [&] { host->resize(size); }, into) &&
+                      painted;
+            painted = painted && host->engine().columns() != columns;
+        }
+    }
+
+    // The oldest rows at scroll bar value 0; then a page at a time, from there and near the bottom.
+    QScrollBar& topBar = *full.area().verticalScrollBar();
+    QScrollBar& bottomBar = *bottom.area().verticalScrollBar();
+    bottomBar.setValue(bottomBar.maximum());
+    Bench::settle(bottom.view(), 50);
+    result.bottomShowsCursor =
+        rowInView(bottom, bottom.engine().history().rowCount() + bottom.engine().cursorLine());
+    result.documentPixels = bottom.view().displayLineCount() * bottom.view().linePitch();
+    result.viewPixels = bottom.view().height();
+    bottomBar.setValue(bottomBar.maximum() - (pages + 1) * bottomBar.pageStep());
+    Bench::settle(bottom.view(), 50);
+    std::vector<double> jump;
+    painted = paintedAfter(
+                  full, [&] { topBar.setValue(0); }, jump) &&
+              painted;
+    result.jumpTopMs = jump.front();
+    result.topRow = -1;
+    for (std::int64_t row = 0; row < 50 && result.topRow < 0; ++row) {
+        result.topRow = rowInView(full, row) ? row : -1;
+    }
+    result.linesPerPage = static_cast<int>(topBar.pageStep() / full.view().linePitch());
+    for (int page = 0; page < pages; ++page) {
+        painted = paintedAfter(
+                      full, [&] { topBar.setValue(topBar.value() + topBar.pageStep()); }, result.pageTopMs) &&
+                  painted;
+        painted = paintedAfter(
+                      bottom, [&] { bottomBar.setValue(bottomBar.value() + bottomBar.pageStep()); },
+                      result.pageBottomMs) &&
+                  painted;
+    }
+    result.historyRows = full.engine().history().rowCount();
+
+    // The engine alone: a million short lines, and a million lines longer than the width.
+    result.engineShortMs = engineWidthChanges(numberLines(millionLines + 24), 2 * resizes);
+    result.engineLongMs = engineWidthChanges(longLines(millionLines + 24), 2 * resizes);
+    result.engineLongNarrowMs = engineWidthChanges(longLines(millionLines + 24, false), 2 * resizes);
+    result.complete = painted && !result.engineShortMs.empty() && !result.engineLongMs.empty() &&
+                      !result.engineLongNarrowMs.empty();
+    return result;
 }

@@ -4,6 +4,7 @@
 
 #include "WorkloadText.h"
 
+#include <cstdint>
 #include <vector>
 
 struct RepaintResult {
@@ -29,6 +30,27 @@ struct FrameResult {
     bool complete = false;
 };
 
+// A million-line history against an empty one: the window's width changed, and its history paged
+// through from the top and at the bottom; and the engine's own width change, alone.
+struct HistoryResult {
+    std::int64_t historyRows = 0;      // of the full host at the end
+    std::vector<double> resizeEmptyMs; // width change to the next painted frame: the process's CPU time
+    std::vector<double> resizeFullMs;
+    std::vector<double> resizeLongMs;       // a million lines longer than the width, a quarter with CJK
+    std::vector<double> engineShortMs;      // TerminalEngine::resizeGrid to a new width, CPU time
+    std::vector<double> engineLongMs;       // the same with lines longer than the width, some of them CJK
+    std::vector<double> engineLongNarrowMs; // the same lines without CJK
+    double jumpTopMs = 0;                   // the scroll bar to 0: CPU time until it is painted
+    std::vector<double> pageTopMs;          // a page down from the top, to its paint
+    std::vector<double> pageBottomMs;       // a page down near the bottom, to its paint
+    int linesPerPage = 0;
+    std::int64_t topRow = 0;        // the row shown first at scroll bar value 0 (0: the oldest row)
+    bool bottomShowsCursor = false; // at the scroll bar's maximum the cursor's line is in view
+    double documentPixels = 0;      // the display lines at the line pitch
+    int viewPixels = 0;             // the view's height: what the scroll area can scroll through
+    bool complete = false;
+};
+
 struct EchoResult {
     std::vector<double> latencyMs;
     bool complete = false;
@@ -41,3 +63,5 @@ EchoResult measureKeyEcho(int keys);
 // Index 0: a row rewritten in place with no history; 1: the same with a full history; 2: a line
 // streamed in at the bottom of a full history, scrolling it by one.
 std::vector<FrameResult> measureFrames(int frames);
+// Width changes alternate between two widths, `resizes` of them per host; `pages` pages each.
+HistoryResult measureHistory(int resizes, int pages);

@@ -1,5 +1,5 @@
-// The settings panel: labels and formats, slider mapping, pickers, colour wells, refresh without
-// write-back, and closing by Done, Return and Escape.
+// The settings panel: labels and formats, slider mapping, pickers, colour wells, the scrollback rows,
+// refresh without write-back, and closing by Done, Return and Escape.
 #include "app/SettingsPanel.h"
 
 #include "AppTestSupport.h"
@@ -18,6 +18,7 @@
 #include <QSet>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QSpinBox>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -90,6 +91,25 @@ TEST(ValueLabels, FormatsTruncateTowardZeroAndNeverFail)
     EXPECT_TRUE(ValueLabels::points(9223372036854775808.0).startsWith(QStringLiteral("\u2014")));
 }
 
+TEST(ValueLabels, HistoryCostIsBoundedByTheCapAndNeverWraps)
+{
+    constexpr std::size_t megabyte = 1 << 20;
+    const std::pair<HistoryLimit, const char*> cases[] = {
+        {{0, 512 * megabyte}, "about 0 MB"},
+        {{1, 512 * megabyte}, "about 0.1 MB"}, // something, however little
+        {{2000, 512 * megabyte}, "about 0.1 MB"},
+        {{200'000, 512 * megabyte}, "about 9.2 MB"},
+        {{1'000'000, 512 * megabyte}, "about 46 MB"},
+        {{1'000'000, 16 * megabyte}, "about 16 MB"}, // the cap bounds a count too
+        {{HistoryLimit::unlimitedLines - 1, 16 * megabyte}, "about 16 MB"},
+        {{HistoryLimit::unlimitedLines, 512 * megabyte}, "up to 512 MB"},
+        {{HistoryLimit::unlimitedLines, 65536 * megabyte}, "up to 65,536 MB"},
+    };
+    for (const auto& [limit, text] : cases) {
+        EXPECT_EQ(ValueLabels::historyCost(limit), text) << limit.lines;
+    }
+}
+
 TEST_F(SettingsPanelTest, DefaultSettingsShowTheDefaultLabelsAndItems)
 {
     open();
@@ -104,6 +124,12 @@ TEST_F(SettingsPanelTest, DefaultSettingsShowTheDefaultLabelsAndItems)
     EXPECT_EQ(panel->cursorStylePicker()->currentText(), "Block");
     EXPECT_EQ(label(panel->cornerRadiusRow()), "20 pt");
     EXPECT_EQ(label(panel->paddingRow()), "24 pt");
+    EXPECT_EQ(panel->scrollbackLinesBox()->value(), 2000);
+    EXPECT_TRUE(panel->scrollbackLinesBox()->isEnabled());
+    EXPECT_FALSE(panel->scrollbackUnlimitedBox()->isChecked());
+    EXPECT_EQ(panel->scrollbackMegabytesBox()->value(), 512);
+    EXPECT_FALSE(panel->scrollbackMegabytesBox()->isEnabled());
+    EXPECT_EQ(panel->scrollbackCostLabel()->text(), "about 0.1 MB");
 
     EXPECT_EQ(panel->opacityRow()->titleLabel()->text(), "Background opacity");
     EXPECT_EQ(panel->opacityRow()->titleLabel()->width(), 132);
@@ -227,6 +253,51 @@ TEST_F(SettingsPanelTest, PickersWriteTheirFields)
     EXPECT_EQ(model->settings().cursorStyle, TerminalCursorStyle::underline);
     EXPECT_EQ(saves->count(), 3);
     EXPECT_EQ(restarts->count(), 0);
+}
+
+TEST_F(SettingsPanelTest, ScrollbackRowsWriteTheirFieldsAndShowTheCost)
+{
+    open();
+    QSpinBox* lines = panel->scrollbackLinesBox();
+    QSpinBox* megabytes = panel->scrollbackMegabytesBox();
+    EXPECT_EQ(lines->minimum(), 0);
+    EXPECT_EQ(lines->maximum(), 1'000'000);
+    EXPECT_EQ(megabytes->minimum(), 16);
+    EXPECT_EQ(megabytes->maximum(), 65536);
+
+    lines->setValue(1'000'000);
+    EXPECT_EQ(model->settings().scrollbackLines, 1'000'000);
+    EXPECT_EQ(panel->scrollbackCostLabel()->text(), "about 46 MB");
+
+    panel->scrollbackUnlimitedBox()->click();
+    EXPECT_TRUE(model->settings().scrollbackUnlimited);
+    EXPECT_FALSE(lines->isEnabled());
+    EXPECT_TRUE(megabytes->isEnabled());
+    EXPECT_EQ(panel->scrollbackCostLabel()->text(), "up to 512 MB");
+    megabytes->setValue(2048);
+    EXPECT_EQ(model->settings().scrollbackMegabytes, 2048);
+    EXPECT_EQ(panel->scrollbackCostLabel()->text(), "up to 2,048 MB");
+    EXPECT_EQ(megabytes->text(), "2,048 MB"); // the label's digits
+
+    panel->scrollbackUnlimitedBox()->click();
+    EXPECT_FALSE(model->settings().scrollbackUnlimited);
+    EXPECT_EQ(lines->value(), 1'000'000); // the count came back with the switch
+    EXPECT_EQ(saves->count(), 4);
+    EXPECT_EQ(restarts->count(), 0);
+
+    // Typed digits are one write when the entry is finished, never a passing 5-line history.
+    lines->selectAll();
+    QTest::keyClicks(lines, "5000");
+    EXPECT_EQ(saves->count(), 4);
+    QTest::keyClick(lines, Qt::Key_Return);
+    EXPECT_EQ(saves->count(), 5);
+    EXPECT_EQ(model->settings().scrollbackLines, 5000);
+
+    // A second panel on the model follows without writing anything back.
+    SettingsPanel other(*model);
+    EXPECT_EQ(other.scrollbackLinesBox()->value(), 5000);
+    EXPECT_EQ(other.scrollbackMegabytesBox()->value(), 2048);
+    EXPECT_EQ(saves->count(), 5);
 }
 
 TEST_F(SettingsPanelTest, AColourPickSavesThreeTimesRedGreenBlue)

@@ -1,6 +1,7 @@
 // The main window and its commands on the offscreen platform: title, minimum size, padding and
-// radius followed live, New Shell replacing the terminal and hanging up the old shell, Paste
-// routing, the settings sheet bound to the model, the settings window and the terminal's menu.
+// radius followed live, the history limit reaching the running and the next terminal, New Shell
+// replacing the terminal and hanging up the old shell, Paste routing, the settings sheet bound to
+// the model, the settings window and the terminal's menu.
 #include "app/TerminalWindow.h"
 
 #include "AppTestSupport.h"
@@ -243,6 +244,27 @@ TEST_F(TerminalWindowTest, NewShellReplacesTheSurfaceAndHangsUpTheOldShell)
     EXPECT_NE(newShell, oldShell);
     EXPECT_EQ(content()->backdrop(), backdrop); // never replaced
     EXPECT_EQ(app->model().settings(), settings);
+}
+
+TEST_F(TerminalWindowTest, ScrollbackSettingLimitsTheRunningShellsHistoryAndTheNextOnes)
+{
+    const qint64 shell = runningShell();
+    ASSERT_GT(shell, 0);
+    constexpr std::size_t megabyte = 1 << 20;
+    const auto limit = [this] { return view()->terminal().engine().historyLimits(); };
+    app->model().updateSettings([](VitrionSettings& s) { s.scrollbackLines = 50'000; });
+    EXPECT_EQ(limit(), (HistoryLimit{50'000, 512 * megabyte}));
+    app->model().updateSettings([](VitrionSettings& s) {
+        s.scrollbackUnlimited = true;
+        s.scrollbackMegabytes = 1024;
+    });
+    EXPECT_EQ(limit(), (HistoryLimit{HistoryLimit::unlimitedLines, 1024 * megabyte}));
+    EXPECT_EQ(view()->terminal().pty()->childPid(), shell); // applied in place
+
+    const TerminalSurface* old = content()->surface();
+    app->newShellAction()->trigger();
+    ASSERT_NE(content()->surface(), old);
+    EXPECT_EQ(limit(), (HistoryLimit{HistoryLimit::unlimitedLines, 1024 * megabyte}));
 }
 
 TEST_F(TerminalWindowTest, PasteReachesOnlyAFocusedTerminal)

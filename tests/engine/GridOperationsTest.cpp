@@ -14,6 +14,9 @@ namespace {
 constexpr Color red = NamedColors::systemRedColor;
 constexpr Color base{0.92f, 0.93f, 0.96f, 1.0f};
 
+// The default history and a 24-row screen.
+constexpr int keptRows = static_cast<int>(HistoryLimit::defaultLines) + 24;
+
 class GridTest : public ::testing::Test {
 protected:
     GridTest()
@@ -84,10 +87,10 @@ TEST_F(GridTest, LineFeedKeepsTheColumn)
 TEST_F(GridTest, LineFeedAtTheHistoryLimitDropsTheOldestRow)
 {
     e.consume("oldest\r\nsecond");
-    scrollTo(TerminalEngine::historyLimit);
+    scrollTo(keptRows);
     ASSERT_EQ(e.cursorRow(), 23);
     e.lineFeed();
-    EXPECT_EQ(e.rowCount(), static_cast<std::size_t>(TerminalEngine::historyLimit));
+    EXPECT_EQ(e.rowCount(), static_cast<std::size_t>(keptRows));
     EXPECT_EQ(e.cursorRow(), 23);
     EXPECT_EQ(rowTrimmed(e, 0), "second");
     EXPECT_EQ(rowTrimmed(e, e.rowCount() - 1), "") << "the recycled row comes back blank";
@@ -95,7 +98,7 @@ TEST_F(GridTest, LineFeedAtTheHistoryLimitDropsTheOldestRow)
 
 TEST_F(GridTest, RecycledRowsGetFreshStamps)
 {
-    scrollTo(TerminalEngine::historyLimit);
+    scrollTo(keptRows);
     std::vector<std::uint64_t> before;
     for (std::size_t i = 0; i < e.rowCount(); ++i) {
         before.push_back(e.rowStamp(i));
@@ -147,7 +150,7 @@ TEST(RecycledRowTest, NothingOfARecycledRowsOldContentShows)
         }
     };
     constexpr Color green = NamedColors::systemGreenColor;
-    constexpr int lines = 1100 + 2 * TerminalEngine::historyLimit + 300;
+    constexpr int lines = 1100 + 2 * static_cast<int>(HistoryLimit::defaultLines) + 300;
     constexpr Color blue = NamedColors::systemBlueColor;
     // A second new base colour near the end puts the compared rows on their first round in it.
     for (const auto& [byteByByte, lateColor] : {std::pair{false, false}, {true, false}, {false, true}}) {
@@ -156,7 +159,7 @@ TEST(RecycledRowTest, NothingOfARecycledRowsOldContentShows)
         const Color last = lateColor ? blue : green;
         enginetest::SizedEngine sized{28, 89};
         TerminalEngine& e = sized.engine;
-        for (int i = 0; i < TerminalEngine::historyLimit; ++i) {
+        for (int i = 0; i < static_cast<int>(HistoryLimit::defaultLines); ++i) {
             e.consume("\x1b[36m" + std::string(89, '#') + (i % 3 == 0 ? "\x1b[41m\x1b[2K" : "") +
                       "\x1b[0m\r\n");
         }
@@ -396,19 +399,22 @@ TEST_F(GridTest, ShrinkingDropsBlankRowsBelowTheCursorThenPushesTheTopIntoHistor
     EXPECT_EQ(rowTrimmed(e, 0), "top") << "now in the history";
 }
 
-TEST_F(GridTest, NarrowingCutsRowsAndPullsTheCursorIn)
+TEST_F(GridTest, NarrowingRewrapsTheRowAndWideningJoinsItWithTheCursorOnItsCharacter)
 {
     fillRow(0);
     moveTo(0, 60);
     e.resizeGrid(24, 40);
-    EXPECT_EQ(e.cursorColumn(), 39);
+    EXPECT_EQ(e.cursorRow(), 1);
+    EXPECT_EQ(e.cursorColumn(), 20);
     for (std::size_t r = 0; r < e.rowCount(); ++r) {
         ASSERT_EQ(e.row(r).size(), 40u);
     }
+    EXPECT_TRUE(e.rowWrapped(0));
     e.resizeGrid(24, 100);
-    EXPECT_EQ(rowText(e, 0).substr(38), "89" + std::string(60, ' '));
+    EXPECT_EQ(rowText(e, 0).substr(78), "89" + std::string(20, ' '));
     EXPECT_EQ(enginetest::fg(e, e.row(0)[99]), base);
-    EXPECT_EQ(e.cursorColumn(), 39);
+    EXPECT_EQ(e.cursorRow(), 0);
+    EXPECT_EQ(e.cursorColumn(), 60);
 }
 
 TEST_F(GridTest, AFreshEngineHoldsOneScreenOfBlankRows)

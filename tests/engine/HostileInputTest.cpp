@@ -11,21 +11,21 @@ namespace {
 
 constexpr std::int64_t int64Max = std::numeric_limits<std::int64_t>::max();
 constexpr std::int64_t int64Min = std::numeric_limits<std::int64_t>::min();
-constexpr std::size_t historyLimit = TerminalEngine::historyLimit;
+constexpr std::size_t keptRows = HistoryLimit::defaultLines + 24; // the history and a 24-row screen
 
 class HostileInputTest : public ::testing::Test {
 protected:
     void fillHistory()
     {
         e.consume("first");
-        while (e.rowCount() < historyLimit) {
+        while (e.rowCount() < keptRows) {
             e.lineFeed();
         }
         e.consume("\rlast");
     }
     void expectSaneGrid()
     {
-        ASSERT_LE(e.rowCount(), historyLimit);
+        ASSERT_LE(e.rowCount(), HistoryLimit::defaultLines + static_cast<std::size_t>(e.rows()));
         ASSERT_GE(e.cursorRow(), 0);
         ASSERT_LT(e.cursorRow(), e.rows());
         ASSERT_LT(e.cursorColumn(), e.columns());
@@ -80,15 +80,15 @@ TEST_F(HostileInputTest, ResizeClampsToAtLeastOneRowAndColumn)
     EXPECT_EQ(e.columns(), 1);
 }
 
-TEST_F(HostileInputTest, ResizeClampsToTheHistoryLimitAndTheColumnLimit)
+TEST_F(HostileInputTest, ResizeClampsToTheRowLimitAndTheColumnLimit)
 {
     e.resizeGrid(std::numeric_limits<int>::max(), std::numeric_limits<int>::max());
-    EXPECT_EQ(e.rows(), TerminalEngine::historyLimit);
+    EXPECT_EQ(e.rows(), TerminalEngine::rowLimit);
     EXPECT_EQ(e.columns(), TerminalEngine::columnLimit);
-    EXPECT_EQ(e.rowCount(), historyLimit);
+    EXPECT_EQ(e.rowCount(), static_cast<std::size_t>(TerminalEngine::rowLimit));
     e.consume("\x1b[9999B");
     e.lineFeed();
-    EXPECT_EQ(e.rowCount(), historyLimit) << "a line feed trims one row, it does not shrink the screen";
+    EXPECT_EQ(e.rowCount(), TerminalEngine::rowLimit + 1u) << "the top row went to the history";
     expectSaneGrid();
 }
 
@@ -96,7 +96,7 @@ TEST_F(HostileInputTest, GrowingTheHeightOfAFullHistoryKeepsItAtTheLimit)
 {
     fillHistory();
     e.resizeGrid(100, 80);
-    EXPECT_EQ(e.rowCount(), historyLimit);
+    EXPECT_EQ(e.rowCount(), keptRows);
     EXPECT_EQ(rowTrimmed(e, static_cast<std::size_t>(e.cursorLine())), "last")
         << "the cursor stays on its line";
     expectSaneGrid();
@@ -109,9 +109,9 @@ TEST_F(HostileInputTest, ReverseIndexAtTheHistoryLimitDropsTheLastRow)
     for (int i = 0; i < 5000; ++i) {
         e.consume("\x1bM");
     }
-    EXPECT_EQ(e.rowCount(), historyLimit);
+    EXPECT_EQ(e.rowCount(), keptRows);
     EXPECT_EQ(e.cursorRow(), 0);
-    EXPECT_EQ(rowTrimmed(e, historyLimit - 1), "") << "first and last were pushed out at the bottom";
+    EXPECT_EQ(rowTrimmed(e, keptRows - 1), "") << "first and last were pushed out at the bottom";
     expectSaneGrid();
 }
 
@@ -123,10 +123,10 @@ TEST_F(HostileInputTest, RestoredRowBeyondAShrunkListNeverGrowsItPastTheLimit)
     ASSERT_EQ(e.savedCursor().row, e.rows() - 1);
     e.consume("\x1b[2J\x1b"
               "8x");
-    EXPECT_EQ(e.rowCount(), historyLimit);
+    EXPECT_EQ(e.rowCount(), keptRows);
     e.consume("\n\n\n\x1b"
               "8y\x1b[u\n");
-    EXPECT_EQ(e.rowCount(), historyLimit);
+    EXPECT_EQ(e.rowCount(), keptRows);
     expectSaneGrid();
 }
 

@@ -8,7 +8,8 @@
 //   p >= 0xE0 (and the previous step was not a resize): resizeGrid with sizes taken from the next
 //     plan byte, out-of-range sizes included (but not both a tall and a very wide grid);
 //   otherwise: a chunk of 1 + (p & 0x1F) << ((p >> 5) & 7) bytes.
-// With h = 0 the whole output is one chunk.
+// With h = 0 the whole output is one chunk. The input's length picks a history limit, small ones
+// included, so that lines are dropped while the grid is re-wrapped.
 #include "engine/TerminalEngine.h"
 #include "engine/VtParser.h"
 #include "tests/engine/RecordingSink.h"
@@ -104,10 +105,12 @@ bool isSaneColor(Color c)
 void checkAfterChunk(const TerminalEngine& e)
 {
     const std::size_t count = e.rowCount();
-    require(e.rows() >= 1 && e.rows() <= TerminalEngine::historyLimit, "1 <= rows <= history limit");
+    require(e.rows() >= 1 && e.rows() <= TerminalEngine::rowLimit, "1 <= rows <= row limit");
     require(e.columns() >= 1 && e.columns() <= TerminalEngine::columnLimit, "1 <= columns <= column limit");
-    require(count <= static_cast<std::size_t>(TerminalEngine::historyLimit), "row count <= history limit");
-    require(count >= static_cast<std::size_t>(e.rows()), "row count >= rows");
+    require(e.history().lineCount() <= e.historyLimits().lines, "history lines within the limit");
+    require(e.history().bytes() <= std::max<std::size_t>(e.historyLimits().bytes, 1 << 16),
+            "history within its memory budget");
+    require(count == static_cast<std::size_t>(e.rows() + e.historyRows()), "row count = rows + history rows");
     for (std::size_t r = 0; r < count; ++r) {
         require(e.row(r).size() == static_cast<std::size_t>(e.columns()), "every row has columns cells");
     }
@@ -166,6 +169,7 @@ void requireSameState(const TerminalEngine& a, const TerminalEngine& b)
         const std::span<const Cell> x = a.row(r);
         const std::span<const Cell> y = b.row(r);
         require(std::equal(x.begin(), x.end(), y.begin(), y.end()), "chunking changed a row");
+        require(a.rowWrapped(r) == b.rowWrapped(r), "chunking changed where a line wraps");
     }
 }
 
@@ -189,6 +193,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     enginetest::RecordingSink wholeActions;
     VtParser<enginetest::RecordingSink> chunkedParser(chunkedActions);
     VtParser<enginetest::RecordingSink> wholeParser(wholeActions);
+    constexpr std::array<std::size_t, 4> historyLines{0, 1, 7, 2000};
+    const HistoryLimit limit{historyLines[size % 4], size % 3 == 0 ? std::size_t{4096} : std::size_t{64} << 20};
+    for (TerminalEngine* e : {&viewed, &chunked, &whole}) {
+        e->setHistoryLimit(limit);
+    }
     int renders = 0;
     viewed.setRenderHook([&] {
         require(viewed.cursorRow() >= 0 && viewed.cursorRow() < viewed.rows(),

@@ -104,7 +104,8 @@ def without_render_count(value):
 
 def cli(replay, cases_dir):
     for args in (["--bogus"], ["--rows"], ["--rows", "0"], ["--columns", "-3"], ["--rows", "12x"],
-                 ["--chunk-size", "0"], ["-x"]):
+                 ["--chunk-size", "0"], ["-x"], ["--history", "-1"], ["--history"], ["--resize", "24"],
+                 ["--resize", "0x80"], ["--resize", "24x"]):
         expect_failure(replay, args, " ".join(args))
     with tempfile.TemporaryDirectory() as tmp:
         expect_failure(replay, [os.path.join(tmp, "missing.vt")], "missing file")
@@ -143,6 +144,26 @@ def cli(replay, cases_dir):
                 whole = state(replay, path)
                 split = state(replay, "--chunk-size", "7", stdin=data)
                 assert without_render_count(whole) == without_render_count(split), f"{name}: chunking changed it"
+
+        # The history: exactly the newest lines a limit allows, all of them when unlimited (0).
+        seq = "".join(f"{i}\r\n" for i in range(1, 5001)).encode()
+        assert [row["text"] for row in state(replay, "--history", "10", stdin=seq)["history"]] == \
+            [str(i) for i in range(4968, 4978)]
+        unlimited = state(replay, "--history", "0", stdin=seq)["history"]
+        assert len(unlimited) == 5000 - 23 and unlimited[0] == {"text": "1", "wrapped": False}
+
+        # Resizes after the input re-wrap the history and the screen; back to the first width, the
+        # rows are what they were.
+        lines = b"".join(b"\x1b[3%dm" % (i % 8) + b"x" * (i * 7) + b"\x1b[0m%d\r\n" % i for i in range(40)) + b"$ "
+        before = state(replay, "--rows", "10", stdin=lines)
+        narrow = state(replay, "--rows", "10", "--resize", "10x33", stdin=lines)
+        assert narrow["columns"] == 33 and any(row["wrapped"] for row in narrow["history"])
+        assert all(len(row["text"]) <= 33 for row in narrow["history"])
+        joined = "".join(row["text"] + ("" if row["wrapped"] else "\n") for row in narrow["history"])
+        assert "x" * 200 + "\n" not in joined and "x" * 35 + "5\n" in joined, "a line's pieces join"
+        back = state(replay, "--rows", "10", "--resize", "10x33", "--resize", "12x50", "--resize", "10x80",
+                     stdin=lines)
+        assert without_render_count(back) == without_render_count(before), "narrow and back changed the state"
 
         # Files are consumed in order, one chunk each; "-" is standard input.
         first = os.path.join(tmp, "first.vt")

@@ -1,5 +1,5 @@
 // Loading and saving ~/.config/Vitrion/config.json in a private HOME: round trips, the file's
-// layout, all-or-nothing decoding, and saves that fail without harming the previous file.
+// layout, key-by-key decoding, and saves that fail without harming the previous file.
 #include "ChildTestRun.h"
 #include "TestHome.h"
 #include "settings/SettingsJson.h"
@@ -45,6 +45,9 @@ VitrionSettings unusualSettings()
     settings.padding = -24;
     settings.shell = QStringLiteral("bash\n\t\u0001");
     settings.closeOnShellExit = true;
+    settings.scrollbackLines = 1'000'000;
+    settings.scrollbackUnlimited = true;
+    settings.scrollbackMegabytes = 16;
     return settings;
 }
 
@@ -131,6 +134,9 @@ TEST_F(SettingsFileTest, DefaultsAreWrittenPrettyPrintedWithSortedKeys)
     "opacity": 1,
     "padding": 24,
     "saturation": 0,
+    "scrollbackLines": 2000,
+    "scrollbackMegabytes": 512,
+    "scrollbackUnlimited": false,
     "shell": "Default",
     "textBlue": 0.96,
     "textGreen": 0.93,
@@ -165,7 +171,7 @@ TEST_F(SettingsFileTest, UnparsableFilesGiveAllDefaultsAndStayUntouched)
 TEST_F(SettingsFileTest, EachKeyIsReadOnItsOwn)
 {
     const QJsonObject valid = unusualObject();
-    ASSERT_EQ(valid.size(), 19);
+    ASSERT_EQ(valid.size(), 22);
     const VitrionSettings defaults;
     const VitrionSettings unusual = unusualSettings();
     for (const QString& key : valid.keys()) {
@@ -221,7 +227,60 @@ TEST_F(SettingsFileTest, AcceptsWholeNumbersForDoublesAndKeepsValuesAsGiven)
         QJsonDocument::fromJson(TestHome::readFile(VitrionSettings::configURL())).object();
     EXPECT_FALSE(written.contains("unknownKey"));
     EXPECT_EQ(written.value("configurationVersion").toInteger(), 1);
-    EXPECT_EQ(written.size(), 19);
+    EXPECT_EQ(written.size(), 22);
+}
+
+// The scrollback keys came later: a file without them, or with a value the panel could not have
+// written, still gives every other value and a sane history.
+TEST_F(SettingsFileTest, OldFilesAndOddScrollbackValuesKeepEverythingElse)
+{
+    struct Case {
+        const char* name;
+        std::vector<std::pair<const char*, QJsonValue>> values; // Undefined removes the key
+        qint64 lines;
+        bool unlimited;
+        qint64 megabytes;
+    };
+    const QJsonValue gone(QJsonValue::Undefined);
+    const Case cases[] = {
+        {"file from before the keys",
+         {{"scrollbackLines", gone}, {"scrollbackUnlimited", gone}, {"scrollbackMegabytes", gone}},
+         2000,
+         false,
+         512},
+        {"below the ranges", {{"scrollbackLines", -5}, {"scrollbackMegabytes", 1}}, 0, true, 16},
+        {"above the ranges",
+         {{"scrollbackLines", 1e300}, {"scrollbackMegabytes", 1e12}},
+         1'000'000,
+         true,
+         65536},
+        {"fractions round", {{"scrollbackLines", 2.6}, {"scrollbackMegabytes", 100.4}}, 3, true, 100},
+        {"wrong types",
+         {{"scrollbackLines", "5000"}, {"scrollbackUnlimited", 1}, {"scrollbackMegabytes", QJsonArray{}}},
+         2000,
+         false,
+         512},
+        {"nulls",
+         {{"scrollbackLines", QJsonValue::Null},
+          {"scrollbackUnlimited", QJsonValue::Null},
+          {"scrollbackMegabytes", true}},
+         2000,
+         false,
+         512},
+        {"finite", {{"scrollbackLines", 0}, {"scrollbackUnlimited", false}}, 0, false, 16},
+    };
+    for (const Case& c : cases) {
+        QJsonObject object = unusualObject();
+        for (const auto& [key, value] : c.values) {
+            value.isUndefined() ? void(object.remove(key)) : void(object.insert(key, value));
+        }
+        writeObject(object);
+        VitrionSettings expected = unusualSettings();
+        expected.scrollbackLines = c.lines;
+        expected.scrollbackUnlimited = c.unlimited;
+        expected.scrollbackMegabytes = c.megabytes;
+        EXPECT_EQ(VitrionSettings::load(), expected) << c.name;
+    }
 }
 
 TEST_F(SettingsFileTest, LargestVersionNumbersSurvive)

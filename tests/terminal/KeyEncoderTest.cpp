@@ -103,9 +103,10 @@ TEST(KeyEncoderTest, KeysWithoutTextSendXtermSequencesWithEveryModifierInBothCur
             SCOPED_TRACE(row.normal + (application ? " in application mode" : ""));
             EXPECT_EQ(sent(keyOf(row.key), modes), application ? row.application : row.normal);
             for (const auto& [modifiers, parameter] : modifierParameters) {
-                const bool paging = row.key == TerminalKey::pageUp || row.key == TerminalKey::pageDown;
+                const bool paging = row.key == TerminalKey::pageUp || row.key == TerminalKey::pageDown ||
+                                    row.key == TerminalKey::home || row.key == TerminalKey::end;
                 if (paging && parameter == 2) {
-                    continue; // Shift+Page Up/Down scroll the history (below)
+                    continue; // Shift+Page Up/Down and Home/End scroll the history (below)
                 }
                 std::string expected = "\x1b[" + row.modified;
                 expected.replace(expected.find("%m"), 2, std::to_string(parameter));
@@ -195,6 +196,8 @@ TEST(KeyEncoderTest, TheWindowsChordsAreNotSent)
     for (const TerminalModes& modes : {cursorKeys(false), cursorKeys(true)}) {
         EXPECT_EQ(encodeKey(keyOf(TerminalKey::pageUp, shift), modes).action, KeyAction::scrollPageUp);
         EXPECT_EQ(encodeKey(keyOf(TerminalKey::pageDown, shift), modes).action, KeyAction::scrollPageDown);
+        EXPECT_EQ(encodeKey(keyOf(TerminalKey::home, shift), modes).action, KeyAction::scrollToTop);
+        EXPECT_EQ(encodeKey(keyOf(TerminalKey::end, shift), modes).action, KeyAction::scrollToBottom);
     }
     // Ctrl alone keeps its terminal meaning; Super with an unbound key types the key.
     EXPECT_EQ(sent(typed("", U'v', control)), "\x16");

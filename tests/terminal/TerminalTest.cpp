@@ -104,6 +104,9 @@ TEST_F(TerminalTest, IntentsAreEncodedByTheModesTheProgramSet)
 {
     KeyDescription up;
     up.key = TerminalKey::up;
+    KeyDescription shiftHome;
+    shiftHome.key = TerminalKey::home;
+    shiftHome.modifiers.shift = true;
     const MouseEvent click{MouseAction::press, MouseButton::left, 4, 2, {}};
     struct Case {
         const char* modes; // what the program printed first
@@ -113,6 +116,8 @@ TEST_F(TerminalTest, IntentsAreEncodedByTheModesTheProgramSet)
     const Case cases[] = {
         {"", [&](Terminal& t) { t.sendKey(up); }, "\x1b[A"},
         {"\x1b[?1h", [&](Terminal& t) { t.sendKey(up); }, "\x1bOA"},
+        {"", [&](Terminal& t) { t.sendKey(shiftHome); }, ""}, // the view's history goes to its start
+        {"\x1b[?1049h", [&](Terminal& t) { t.sendKey(shiftHome); }, "\x1b[1;2H"},
         {"", [](Terminal& t) { t.paste("a\r\nb\x1b"); }, "a\nb\x1b"},
         {"\x1b[?2004h", [](Terminal& t) { t.paste("a\r\nb\x1b"); }, "\x1b[200~a\nb\x1b[201~"},
         {"", [](Terminal& t) { t.sendFocus(true); }, ""},
@@ -162,8 +167,8 @@ TEST_F(TerminalTest, ResizeReachesThePtyOncePerRealChangeAndIsWhatShows)
     terminal.resize({0, -1});      // at least one cell
     terminal.resize({5000, 5000}); // past the engine's limits: the pty is told the grid it got
     EXPECT_EQ(pty->sizes,
-              (std::vector<GridSize>{{30, 100}, {10, 40}, {1, 1}, {TerminalEngine::historyLimit, 1000}}));
-    EXPECT_EQ(terminal.size(), (GridSize{TerminalEngine::historyLimit, 1000}));
+              (std::vector<GridSize>{{30, 100}, {10, 40}, {1, 1}, {TerminalEngine::rowLimit, 1000}}));
+    EXPECT_EQ(terminal.size(), (GridSize{TerminalEngine::rowLimit, 1000}));
 }
 
 TEST_F(TerminalTest, ExitLineGoesBelowTheLastOutputAndLateOutputBelowIt)
@@ -200,8 +205,8 @@ TEST_F(TerminalTest, AChunkRestampsOnlyTheRowsItWroteAndCountsTheRowsItDropped)
         EXPECT_EQ(screen.rowStamp(row) != before[row], row == 4) << "row " << row;
     }
     const auto generation = screen.rowsGeneration();
-    pty->output("\x1b[24;1H" + std::string(TerminalEngine::historyLimit + 5, '\n'));
-    EXPECT_EQ(screen.droppedRows(), 5u + 24u);
+    pty->output("\x1b[24;1H" + std::string(HistoryLimit::defaultLines + 5, '\n'));
+    EXPECT_EQ(screen.droppedRows(), 5u);
     EXPECT_EQ(screen.rowsGeneration(), generation) << "scrolling rearranges nothing";
     terminal.resize({30, 100});
     EXPECT_NE(screen.rowsGeneration(), generation);

@@ -105,6 +105,40 @@ TEST_F(TerminalSizingTest, LinePitchIsTheFontsLineHeightPlusTheParagraphSpacing)
     EXPECT_NEAR(host.view().cursorRectangle().height(), 14 * 0.8, 1e-9);
 }
 
+// A history taller than a widget can be: the screen still shows under the output, and scrolling up
+// slides the view's window of lines until the first line shows.
+TEST_F(TerminalSizingTest, AHistoryTallerThanAWidgetShowsItsEndAndItsStart)
+{
+    VitrionSettings settings;
+    settings.fontSize = 120.0;
+    ScrollHost host(QSize(900, 700), settings);
+    host.terminal().setHistoryLimit({HistoryLimit::unlimitedLines, std::size_t{1} << 30});
+    std::string lines;
+    for (int n = 1; n <= 120000; ++n) {
+        lines += "line " + std::to_string(n) + "\r\n";
+    }
+    host.feed(lines);
+    ViewTest::spinFor(100);
+    TerminalTextView& view = host.view();
+    QScrollBar& bar = *host.area().verticalScrollBar();
+    ASSERT_GT(view.displayLineCount() * view.linePitch(), double{QWIDGETSIZE_MAX});
+    EXPECT_LE(view.height(), QWIDGETSIZE_MAX);
+    const auto shown = [&](int row) {
+        const double middle = view.cellOrigin(row, 0).y() + view.linePitch() / 2;
+        return middle >= bar.value() && middle <= bar.value() + host.area().viewport()->height();
+    };
+    const int cursorRow = host.engine().cursorLine();
+    EXPECT_TRUE(shown(cursorRow)) << "the cursor's row under the output";
+    for (int step = 0; step < 100 && !(bar.value() == 0 && shown(0)); ++step) {
+        bar.setValue(0);
+    }
+    EXPECT_TRUE(shown(0)) << "the first line of the history";
+    bar.setValue(bar.maximum());
+    host.feed("one more\r\n");
+    ViewTest::spinFor(100);
+    EXPECT_TRUE(shown(host.engine().cursorLine())) << "output brings the end back";
+}
+
 TEST_F(TerminalSizingTest, TheShellSeesTheNewSizeAndNoSignalForAScroll)
 {
     SurfaceWindow shell(ViewTest::settingsWithShell(QStringLiteral("bash")), QSize(800, 600));

@@ -48,6 +48,17 @@ TEST_F(TextSelectionTest, RowsJoinWithLineFeedsWithoutTrailingPadding)
               "cat ~/notes/a-b.txt; echo\n  second row\n\xe4\xb8\xad\xe6\x96\x87 text\n");
 }
 
+TEST_F(TextSelectionTest, AWrappedLineCopiesAsOneLine)
+{
+    // 28 columns of text and a wide character that does not fit: the row wraps, its last cell blank.
+    engine.consume("\r\n" + std::string(24, 'a') +
+                   "   b\xe4\xb8\xad"
+                   "c\r\nnext");
+    const TextSelection both{{3, 0}, {5, 4}};
+    EXPECT_EQ(TextSelectionRules::text(screen, both), std::string(24, 'a') + "   b\xe4\xb8\xad"
+                                                                             "c\nnext");
+}
+
 TEST_F(TextSelectionTest, PositionsOutsideTheGridAreHarmless)
 {
     EXPECT_TRUE(TextSelectionRules::wordAt(screen, {99, 3}).isEmpty());

@@ -219,6 +219,22 @@ std::string engineStateJson(const TerminalEngine& engine, int renderCount)
         out += "]}";
     }
     out += "\n  ],\n";
+    // The kept lines above the screen, oldest first: their text and whether each wrapped into the
+    // next (its blanks are then text too).
+    out += "  \"history\": [";
+    for (std::size_t r = 0; r < top; ++r) {
+        std::u32string text = rowText(engine, engine.row(r));
+        const bool wrapped = engine.rowWrapped(r);
+        if (!wrapped) {
+            text.erase(text.find_last_not_of(U' ') + 1);
+        }
+        out += r == 0 ? "\n    {\"text\": \"" : ",\n    {\"text\": \"";
+        for (const char32_t c : text) {
+            appendJsonCharacter(out, c);
+        }
+        out += "\", \"wrapped\": " + boolean(wrapped) + "}";
+    }
+    out += "\n  ],\n";
     appendField(out, "visibleCursor",
                 "{\"row\": " + std::to_string(engine.cursorRow()) +
                     ", \"column\": " + std::to_string(engine.cursorColumn()) +

@@ -19,6 +19,8 @@ struct Options {
     int columns = 80;
     std::size_t chunkSize = 8192;
     bool text = false;
+    HistoryLimit history;
+    std::vector<std::pair<int, int>> resizes; // applied after the input, in order
     std::vector<std::string> files;
 };
 
@@ -46,7 +48,8 @@ std::string parseOptions(int argc, char** argv, Options& options)
             const std::string_view value = argv[++i];
             long long number = 0;
             if (!parseNumber(value, number) || number < 1) {
-                return std::string(arg) + " needs a whole number of at least 1, not '" + std::string(value) + "'";
+                return std::string(arg) + " needs a whole number of at least 1, not '" + std::string(value) +
+                       "'";
             }
             if (arg == "--chunk-size") {
                 if (static_cast<unsigned long long>(number) > largestChunk) {
@@ -58,10 +61,37 @@ std::string parseOptions(int argc, char** argv, Options& options)
                 const int size = number > 1'000'000 ? 1'000'000 : static_cast<int>(number);
                 (arg == "--rows" ? options.rows : options.columns) = size;
             }
+        } else if (arg == "--history" || arg == "--resize") {
+            if (i + 1 == argc) {
+                return std::string(arg) + " needs a value";
+            }
+            const std::string_view value = argv[++i];
+            if (arg == "--history") {
+                std::size_t lines = 0;
+                if (!parseNumber(value, lines)) {
+                    return "--history needs a number of lines (0 for unlimited), not '" + std::string(value) +
+                           "'";
+                }
+                options.history.lines = lines == 0 ? HistoryLimit::unlimitedLines : lines;
+                continue;
+            }
+            const std::size_t x = value.find('x');
+            int rows = 0;
+            int columns = 0;
+            if (x == std::string_view::npos || !parseNumber(value.substr(0, x), rows) ||
+                !parseNumber(value.substr(x + 1), columns) || rows < 1 || columns < 1) {
+                return "--resize needs ROWSxCOLUMNS, not '" + std::string(value) + "'";
+            }
+            options.resizes.emplace_back(rows, columns);
         } else if (arg == "--text") {
             options.text = true;
         } else if (arg == "--help") {
-            return "usage: vitrion-replay [--rows R] [--columns C] [--chunk-size N] [--text] [FILE ...]";
+            return "usage: vitrion-replay [--rows R] [--columns C] [--chunk-size N] [--history LINES]\n"
+                   "                      [--resize ROWSxCOLUMNS ...] [--text] [FILE ...]\n"
+                   "  --history LINES  lines kept above the screen (0: unlimited; default " +
+                   std::to_string(HistoryLimit::defaultLines) +
+                   ")\n"
+                   "  --resize R x C   resize after the input, re-wrapping as the window does";
         } else if (arg.size() > 1 && arg.front() == '-') {
             return "unknown option '" + std::string(arg) + "'";
         } else {
@@ -105,6 +135,7 @@ int main(int argc, char** argv)
     engine.setBaseTextColor(defaultTextColor);
     engine.setCurrentColor(defaultTextColor);
     engine.resizeGrid(options.rows, options.columns);
+    engine.setHistoryLimit(options.history);
     int renderCount = 0;
     engine.setRenderHook([&] { ++renderCount; });
 
@@ -124,6 +155,10 @@ int main(int argc, char** argv)
             return fail("cannot read '" + name + "': " + std::strerror(errno));
         }
         engine.consume(bytes);
+    }
+
+    for (const auto& [rows, columns] : options.resizes) {
+        engine.resizeGrid(rows, columns);
     }
 
     const std::string json = options.text ? engineScreenText(engine) : engineStateJson(engine, renderCount);

@@ -128,6 +128,7 @@ class ProgramCase(DesktopCase):
     made larger while the program runs, which must redraw to it."""
 
     shell = "/bin/bash"
+    settings = {}  # changes to the default settings the program's window starts with
 
     def setUp(self):
         super().setUp()
@@ -146,7 +147,7 @@ class ProgramCase(DesktopCase):
         home = self.new_home()
         for name, text in RC_FILES.items():
             home.write(name, text)
-        home.write_config()  # opaque glass, so every colour on the screen is exact
+        home.write_config(**self.settings)  # opaque glass, so every colour on the screen is exact
         # Sockets and pipes (tmux's, fish's) in a folder of their own, outside the work folder that
         # is copied when a case fails.
         sockets = tempfile.mkdtemp(prefix="vitrion-programs-")

@@ -1,0 +1,156 @@
+// What scrolled off the top of the primary screen, kept compactly: logical lines (the rows that one
+// run of text wrapped across, joined again), each as its characters and style runs in a few bytes a
+// cell, in blocks of a few hundred lines. Nothing here depends on a width: rows are cut from the
+// lines at whatever width the screen has now, so a resize re-wraps the history for free, and a row
+// is decoded back into cells only when someone reads it.
+#pragma once
+
+#include "Cell.h"
+#include "HistoryLimit.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <span>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+class History {
+public:
+    // A logical line longer than this many cells is cut into lines of this length: the bound on what
+    // one line costs to decode, however long a line a program prints without a newline.
+    static constexpr int lineCellLimit = 1 << 14;
+
+    History();
+
+    // --- what goes in -------------------------------------------------------------------------
+    // A row leaving the screen. `wrapped`: it ended in an automatic wrap, so the next row pushed
+    // continues its line. `padded`: its last cell is the blank left where a wide character did not
+    // fit (not part of the text). Trailing blanks of a line's last row are not kept.
+    void push(std::span<const Cell> cells, bool wrapped, bool padded);
+    // A whole logical line (a reflow puts lines back); `open`: the screen's first row continues it.
+    void pushLine(std::span<const Cell> cells, bool open);
+    // Takes the newest logical line out (a reflow takes lines back onto the screen): its cells, and
+    // whether it continued onto the screen. False when there is none.
+    bool popLine(std::vector<Cell>& cells, bool& open);
+    void clear();
+    void setLimit(HistoryLimit limit); // drops the oldest lines beyond it at once
+    HistoryLimit limit() const { return limit_; }
+
+    // --- rows at the current width ------------------------------------------------------------
+    // A new width: the rows near the newest end are counted at once, older blocks whose long lines
+    // have wide characters are estimated until refine() counts them (a few thousand lines a call).
+    void setWidth(int width);
+    bool refining() const { return estimatedBlocks_ > 0; }
+    void refine(int lineBudget);
+    int width() const { return width_; }
+    std::int64_t rowCount() const { return rowCount_; }
+    // width() cells. Valid until the history changes, and while fewer than cachedRows other rows
+    // have been read since.
+    std::span<const Cell> row(std::int64_t index) const;
+    bool rowWrapped(std::int64_t index) const; // the line goes on in the next row
+    // Never equal to a stamp of any other row or of any screen row (those stay below 2^63).
+    std::uint64_t stamp(std::int64_t index) const;
+    // Rows dropped from the oldest end so far, and a count that moves whenever the rows are cut
+    // anew (a width change, a line taken back, a clear): see Grid.
+    std::uint64_t droppedRows() const { return dropped_; }
+    std::uint64_t generation() const { return generation_; }
+
+    // --- what it holds ------------------------------------------------------------------------
+    std::size_t lineCount() const { return lines_; }
+    std::size_t bytes() const;              // the blocks' storage and the style table
+    bool openLine() const { return open_; } // the newest line continues on the screen
+
+    static constexpr int cachedRows = 512;
+
+private:
+    // Lines are chains of records: a record's `continues` bit says the next record belongs to the
+    // same line. A record is its cell count with the bits, its payload's length, then the payload:
+    // style runs if any (count, then characters and style id per run), then each character's scalar
+    // as a varint (one byte for ASCII), a wide one after a 0.
+    struct Block {
+        std::vector<std::uint8_t> data;
+        std::size_t begin = 0;     // first byte of the oldest line still kept
+        int lines = 0;             // whole lines kept (an open last line counts)
+        int maxCells = 0;          // longest line ever in the block: at that width or more, a line is a row
+        bool wide = false;         // some line has a wide character
+        std::int64_t firstRow = 0; // absolute, in the numbering droppedRows() starts
+        std::int64_t rows = 0;     // at width_
+        // Each line's cells, wideLine set when it has a wide character: a width change counts
+        // rows from these without reading the records. From `linesDropped` on they are kept.
+        std::vector<std::uint32_t> lineCells;
+        std::size_t linesDropped = 0;
+        // `rows` counts a long line with wide characters as if it had none, until refined.
+        bool estimated = false;
+    };
+    static constexpr std::uint32_t wideLine = 1u << 31;
+    struct LineInfo {
+        std::size_t begin = 0, end = 0; // bytes of its records in the block
+        int cells = 0;
+        bool wide = false;
+    };
+    struct CachedRow {
+        std::int64_t absolute = -1;
+        std::vector<Cell> cells;
+        bool wrapped = false;
+    };
+
+    void appendRecord(std::span<const Cell> cells, bool continues);
+    bool appendPlainRecord(Block& block, std::span<const Cell> cells, bool continues);
+    void encodeRecord(Block& block, std::span<const Cell> cells, bool continues, bool& wide, bool& styled,
+                      int& cellCount);
+    void closeOpenLine();
+    std::int64_t rowsOf(const Block& block, const LineInfo& line) const;
+    std::int64_t wideRows(const Block& block, const LineInfo& line) const;
+    std::int64_t countRows(Block& block, bool estimate) const; // sets block.estimated
+    void recountFrom(std::size_t firstBlock);
+    void refineBlock(std::size_t index);
+    LineInfo readLine(const Block& block, std::size_t at) const;
+    void decodeLine(const Block& block, const LineInfo& line, std::vector<Cell>& out) const;
+    void dropOldestLine();
+    void dropOldestBlock(); // not the last
+    void enforceLimit();
+    void reindex();
+    void forgetRows() const;
+    const CachedRow& materialize(std::int64_t index) const;
+    std::uint32_t styleId(const CellStyle& style);
+
+    std::deque<Block> blocks_;
+    std::vector<CellStyle> styles_; // id - 1; id 0 writes the style inline
+    struct StyleHash {
+        std::size_t operator()(const CellStyle& s) const
+        {
+            return std::hash<std::uint64_t>()((std::uint64_t{s.foreground} << 32 | s.background) ^
+                                              (std::uint64_t{s.flags} << 16 | s.link) *
+                                                  0x9E3779B97F4A7C15ull);
+        }
+    };
+    std::unordered_map<CellStyle, std::uint32_t, StyleHash> styleIds_;
+    HistoryLimit limit_;
+    int width_ = 80;
+    std::size_t lines_ = 0;
+    std::int64_t rowCount_ = 0;
+    std::uint64_t dropped_ = 0;
+    std::uint64_t generation_ = 0;
+    std::size_t estimatedBlocks_ = 0;
+    bool open_ = false;          // the last line continues
+    std::size_t lastRecord_ = 0; // offset of the newest record in the last block
+    // The newest line as far as pushed: its cells, and its rows and the cells of its last row at
+    // width_, so that extending it costs what is added.
+    int lastCells_ = 0;
+    std::int64_t lastRows_ = 0;
+    int lastColumn_ = 0;
+    std::size_t sealedBytes_ = 0; // every block's storage but the last's
+    std::vector<std::uint8_t> scratch_;
+    std::vector<std::pair<std::uint32_t, CellStyle>> runs_;
+
+    mutable std::vector<CachedRow> cache_;
+    mutable std::unordered_map<std::int64_t, int> cached_;
+    mutable int nextSlot_ = 0;
+    // The line decoded last, for reading its rows one after another.
+    mutable std::int64_t decodedFirstRow_ = -1;
+    mutable std::vector<Cell> decoded_;
+    mutable std::vector<int> decodedStarts_; // first cell of each of its rows
+    mutable bool decodedOpen_ = false;       // it goes on onto the screen
+};
