@@ -8,6 +8,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -79,6 +81,13 @@ QColor colorOf(double red, double green, double blue)
     return QColor::fromRgbF(component(red), component(green), component(blue), 1.0f);
 }
 
+// A path under the home folder as ~/..., as the user knows it.
+QString homeRelative(const QString& path)
+{
+    const QString home = QDir::homePath();
+    return path.startsWith(home + QLatin1Char('/')) ? QStringLiteral("~") + path.mid(home.size()) : path;
+}
+
 } // namespace
 
 const QStringList& SettingsPanel::shellChoices()
@@ -115,23 +124,61 @@ SettingsPanel::SettingsPanel(AppModel& appModel, QWidget* parent) : QWidget(pare
     header->addWidget(done);
     stack->addLayout(header);
 
+    fileProblem = new QWidget(this);
+    auto* problemRow = new QHBoxLayout(fileProblem);
+    problemRow->setContentsMargins(0, 0, 0, 0);
+    fileProblemLabel = new QLabel(fileProblem);
+    fileProblemLabel->setTextFormat(Qt::PlainText);
+    fileProblemLabel->setWordWrap(true);
+    replaceFile = new QPushButton(QStringLiteral("&Replace File"), fileProblem);
+    connect(replaceFile, &QPushButton::clicked, this, &SettingsPanel::replaceUnreadableFile);
+    problemRow->addWidget(fileProblemLabel, 1);
+    problemRow->addWidget(replaceFile, 0, Qt::AlignTop);
+    stack->addWidget(fileProblem);
+
     stack->addWidget(buildGlassSection());
     stack->addWidget(buildTerminalSection());
     stack->addWidget(buildWindowSection());
 
     auto* footer = new QHBoxLayout;
-    auto* saved = new QLabel(QStringLiteral("Saved to ~/.config/Vitrion/config.json"), this);
-    saved->setTextFormat(Qt::PlainText);
-    QFont caption = saved->font();
+    savedTo = new QLabel(QStringLiteral("Saved to %1").arg(homeRelative(model.settingsPath())), this);
+    savedTo->setTextFormat(Qt::PlainText);
+    QFont caption = savedTo->font();
     caption.setPointSizeF(caption.pointSizeF() * 0.85);
-    saved->setFont(caption);
-    saved->setForegroundRole(QPalette::PlaceholderText);
+    savedTo->setFont(caption);
+    savedTo->setForegroundRole(QPalette::PlaceholderText);
     footer->addStretch(1);
-    footer->addWidget(saved);
+    footer->addWidget(savedTo);
     stack->addLayout(footer);
 
     refresh();
+    showFileState();
     connect(&model, &AppModel::settingsChanged, this, &SettingsPanel::refresh);
+    connect(&model, &AppModel::settingsFileStateChanged, this, &SettingsPanel::showFileState);
+}
+
+void SettingsPanel::showFileState()
+{
+    // Changes still apply to this window, but nothing is written over the user's file until they
+    // choose to replace it; the original is kept beside it.
+    fileProblem->setVisible(model.settingsFileUnreadable());
+    fileProblemLabel->setText(
+        QStringLiteral("%1 cannot be read (%2). Changes are not saved until you replace it; the file "
+                       "is then kept as %3.unreadable.")
+            .arg(homeRelative(model.settingsPath()), model.settingsFileProblem(),
+                 QFileInfo(model.settingsPath()).fileName()));
+}
+
+void SettingsPanel::replaceUnreadableFile()
+{
+    QString keptAs;
+    QString failure;
+    if (model.replaceSettingsFile(&keptAs, &failure)) {
+        savedTo->setText(QStringLiteral("Saved to %1; the unreadable file is kept as %2")
+                             .arg(homeRelative(model.settingsPath()), homeRelative(keptAs)));
+    } else {
+        fileProblemLabel->setText(QStringLiteral("The file could not be replaced: %1").arg(failure));
+    }
 }
 
 QWidget* SettingsPanel::buildGlassSection()
@@ -170,14 +217,36 @@ QWidget* SettingsPanel::buildTerminalSection()
         model.updateSettings([&chosen](VitrionSettings& s) { s.shell = chosen; });
         model.restartShell();
     });
+    closeOnExit = new QCheckBox(QStringLiteral("Close the window"), box);
+    addRow(box, rowTitle(QStringLiteral("When the shell exits"), box), {closeOnExit}, false);
+    connect(closeOnExit, &QCheckBox::toggled, this, [this](bool checked) {
+        model.updateSettings([checked](VitrionSettings& s) { s.closeOnShellExit = checked; });
+    });
 
     font = addPicker(box, QStringLiteral("Font"));
     QFont listFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     listFont.setPixelSize(12);
     font->setFont(listFont);
-    for (const QString& name : fontNames()) {
-        font->addItem(name);
-        font->setItemData(font->count() - 1, listFont, Qt::FontRole);
+    // The four named fonts, then the installed fixed-pitch families, then the proportional ones: a
+    // proportional family is drawn on the grid as well, but is seldom what a terminal wants.
+    QStringList fixedPitch;
+    QStringList proportional;
+    for (const QString& family : QFontDatabase::families(QFontDatabase::Latin)) {
+        if (!fontNames().contains(family) && !QFontDatabase::isPrivateFamily(family)) {
+            (QFontDatabase::isFixedPitch(family) ? fixedPitch : proportional).append(family);
+        }
+    }
+    for (const QStringList& group : {fontNames(), fixedPitch, proportional}) {
+        if (group.isEmpty()) {
+            continue;
+        }
+        if (font->count() > 0) {
+            font->insertSeparator(font->count());
+        }
+        for (const QString& name : group) {
+            font->addItem(name);
+            font->setItemData(font->count() - 1, listFont, Qt::FontRole);
+        }
     }
     connect(font, &QComboBox::activated, this, [this](int index) {
         const QString chosen = font->itemText(index);
@@ -283,12 +352,13 @@ void SettingsPanel::refresh()
 {
     const VitrionSettings& s = model.settings();
     {
-        const QSignalBlocker a(material), b(shell), c(font), d(cursorStyle);
+        const QSignalBlocker a(material), b(shell), c(font), d(cursorStyle), e(closeOnExit);
+        closeOnExit->setChecked(s.closeOnShellExit);
         material->setCurrentIndex(allGlassMaterials().indexOf(s.material));
         shell->setCurrentIndex(shellChoices().indexOf(s.shell)); // -1: no item, the value stays
-        font->setCurrentIndex(fontNames().indexOf(s.fontName));
+        font->setCurrentIndex(font->findText(s.fontName));       // -1: no item, the value stays
         cursorStyle->setCurrentIndex(allCursorStyles().indexOf(s.cursorStyle));
-        const QSignalBlocker e(scrollbackLines), f(scrollbackUnlimited), g(scrollbackMegabytes);
+        const QSignalBlocker f(scrollbackLines), g(scrollbackUnlimited), h(scrollbackMegabytes);
         // The boxes show the nearer end of a value out of range; the value stays until edited.
         const auto shown = [](QSpinBox* box, qint64 value) {
             box->setValue(int(std::clamp<qint64>(value, box->minimum(), box->maximum())));

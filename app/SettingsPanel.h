@@ -27,6 +27,7 @@ public:
     QPushButton* doneButton() const { return done; }
     QComboBox* materialPicker() const { return material; }
     QComboBox* shellPicker() const { return shell; }
+    QCheckBox* closeOnExitBox() const { return closeOnExit; }
     QComboBox* fontPicker() const { return font; }
     QComboBox* cursorStylePicker() const { return cursorStyle; }
     ColorWell* tintWell() const { return tint; }
@@ -38,6 +39,10 @@ public:
     SliderRow* lineSpacingRow() const { return lineSpacing; }
     SliderRow* cornerRadiusRow() const { return cornerRadius; }
     SliderRow* paddingRow() const { return padding; }
+    // Shown while the settings file cannot be read: what is wrong, and the button that replaces it.
+    QWidget* fileProblemBox() const { return fileProblem; }
+    QLabel* fileProblemText() const { return fileProblemLabel; }
+    QPushButton* replaceFileButton() const { return replaceFile; }
     QSpinBox* scrollbackLinesBox() const { return scrollbackLines; }
     QCheckBox* scrollbackUnlimitedBox() const { return scrollbackUnlimited; }
     QSpinBox* scrollbackMegabytesBox() const { return scrollbackMegabytes; }
@@ -60,12 +65,15 @@ private:
     ColorWell* addColorWell(QWidget* section, const QString& title, double VitrionSettings::*red,
                             double VitrionSettings::*green, double VitrionSettings::*blue);
     void refresh();
+    void showFileState();
+    void replaceUnreadableFile();
     void refillColorWells();
 
     AppModel& model;
     QPushButton* done = nullptr;
     QComboBox* material = nullptr;
     QComboBox* shell = nullptr;
+    QCheckBox* closeOnExit = nullptr;
     QComboBox* font = nullptr;
     QComboBox* cursorStyle = nullptr;
     ColorWell* tint = nullptr;
@@ -77,6 +85,10 @@ private:
     SliderRow* lineSpacing = nullptr;
     SliderRow* cornerRadius = nullptr;
     SliderRow* padding = nullptr;
+    QWidget* fileProblem = nullptr;
+    QLabel* fileProblemLabel = nullptr;
+    QPushButton* replaceFile = nullptr;
+    QLabel* savedTo = nullptr;
     QSpinBox* scrollbackLines = nullptr;
     QCheckBox* scrollbackUnlimited = nullptr;
     QSpinBox* scrollbackMegabytes = nullptr;

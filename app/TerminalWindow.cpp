@@ -9,11 +9,12 @@
 #include "SettingsDialog.h"
 #include "X11Glass.h"
 #include "settings/AppModel.h"
-#include "view/TerminalSurface.h"
 #include "terminal/Terminal.h"
+#include "view/TerminalSurface.h"
 #include "view/TerminalTextView.h"
 
 #include <QApplication>
+#include <QMainWindow>
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
@@ -62,10 +63,15 @@ private:
 } // namespace
 
 TerminalWindow::TerminalWindow(AppModel& appModel, QWidget* parent)
-    : QWidget(parent), model(appModel), glass(new GlassBackdrop(appModel.settings(), this)),
-      terminalMenu(new QMenu(this)), bellFlash(new BellFlash(this)), compositing(new CompositingWatcher(this))
+    : TerminalWindow(appModel, LaunchOptions{}, parent)
 {
-    setMinimumSize(minimumWidth, minimumHeight);
+}
+
+TerminalWindow::TerminalWindow(AppModel& appModel, const LaunchOptions& launchOptions, QWidget* parent)
+    : QWidget(parent), model(appModel), launch(launchOptions),
+      glass(new GlassBackdrop(appModel.settings(), this)), terminalMenu(new QMenu(this)),
+      bellFlash(new BellFlash(this)), compositing(new CompositingWatcher(this))
+{
     corners = {new CornerMask(Qt::TopLeftCorner, this), new CornerMask(Qt::TopRightCorner, this),
                new CornerMask(Qt::BottomLeftCorner, this), new CornerMask(Qt::BottomRightCorner, this)};
 
@@ -109,8 +115,28 @@ void TerminalWindow::reevaluate()
     if (TerminalTextView* view = terminal->textView()) {
         view->setGlassColor(glass->apparentColor());
     }
+    updateMinimumSize();
     layoutContent();
     presentSheet(model.settingsPresented());
+}
+
+void TerminalWindow::updateMinimumSize()
+{
+    // Room for 24 x 80 cells of the current font inside the padding, so that a window at its minimum
+    // still shows the grid programs expect. The minimum goes on the top-level window, not on this
+    // content: a window manager that ignores it (a tiling one) makes the window smaller, and the
+    // content must follow it down, so the grid is what shows and no program is told more.
+    const int inset = int(std::lround(limitedTo(model.settings().padding, 1e4)));
+    const QSize surface = terminal->sizeFor(minimumGridSize);
+    minimumContent = QSize(surface.width() + 2 * inset, surface.height() + 2 * inset);
+    QWidget* top = window();
+    if (top == this) {
+        setMinimumSize(minimumContent);
+        return;
+    }
+    const auto* main = qobject_cast<QMainWindow*>(top);
+    const int menuHeight = main && main->menuWidget() ? main->menuWidget()->sizeHint().height() : 0;
+    top->setMinimumSize(minimumContent + QSize(0, menuHeight));
 }
 
 void TerminalWindow::replaceSurface()
@@ -122,7 +148,14 @@ void TerminalWindow::replaceSurface()
         terminal->deleteLater();
     }
     terminalSession = model.sessionID();
-    terminal = new TerminalSurface(model.settings(), this);
+    LaunchRequest request;
+    request.workingDirectory =
+        launch.workingDirectory.isEmpty() ? launch.startDirectory : launch.workingDirectory;
+    request.workingDirectoryRequired = !launch.workingDirectory.isEmpty();
+    if (firstSurface) {
+        request.command = launch.command; // New Shell runs the shell
+    }
+    terminal = new TerminalSurface(model.settings(), this, request);
     showTerminalTitle({}); // a new shell has not named itself yet
     if (TerminalTextView* view = terminal->textView()) {
         view->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -136,7 +169,16 @@ void TerminalWindow::replaceSurface()
     if (Terminal* shell = terminal->terminal()) {
         connect(shell, &Terminal::titleChanged, this, &TerminalWindow::showTerminalTitle);
         connect(shell, &Terminal::bellRang, this, &TerminalWindow::ringBell);
+        const bool runsCommand = !request.command.isEmpty();
+        connect(shell, &Terminal::finished, this, [this, runsCommand] {
+            // A command's window goes with it, as launchers expect; a shell's when the settings say
+            // so (by default it stays, with the exit line); --hold keeps either.
+            if ((runsCommand || model.settings().closeOnShellExit) && !launch.hold) {
+                window()->close();
+            }
+        });
     }
+    firstSurface = false;
     terminal->show();
 }
 
@@ -212,8 +254,11 @@ void TerminalWindow::showTerminalMenu(const QPoint& position)
 
 void TerminalWindow::showTerminalTitle(const QString& title)
 {
-    window()->setWindowTitle(title.isEmpty() ? QStringLiteral("Vitrion")
-                                             : title + QStringLiteral(" \u2014 Vitrion"));
+    if (title.isEmpty()) {
+        window()->setWindowTitle(launch.title.isEmpty() ? QStringLiteral("Vitrion") : launch.title);
+    } else {
+        window()->setWindowTitle(title + QStringLiteral(" \u2014 Vitrion"));
+    }
 }
 
 void TerminalWindow::ringBell()
@@ -230,6 +275,11 @@ void TerminalWindow::ringBell()
     bellFlash->raise();
     bellFlash->show();
     QTimer::singleShot(bellFlashMs, bellFlash, &QWidget::hide);
+}
+
+bool TerminalWindow::programRunning() const
+{
+    return terminal && terminal->terminal() && terminal->terminal()->foregroundProgramRunning();
 }
 
 bool TerminalWindow::bellFlashShowing() const
@@ -250,6 +300,7 @@ void TerminalWindow::moveEvent(QMoveEvent*)
 void TerminalWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    updateMinimumSize(); // the menu bar exists by now
     if (QWindow* handle = window()->windowHandle()) {
         compositing->watch(handle);
         glass->setCompositingActive(compositing->isActive());

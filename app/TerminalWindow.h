@@ -2,6 +2,7 @@
 // padding, both clipped to the rounded rectangle, and the settings sheet. Follows the model live.
 #pragma once
 
+#include "app/CommandLine.h"
 #include "app/SettingsDialog.h"
 #include "view/TerminalSurface.h"
 
@@ -22,10 +23,10 @@ class QMenu;
 class TerminalWindow : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int minimumWidth = 600;
-    static constexpr int minimumHeight = 380;
-
     explicit TerminalWindow(AppModel& model, QWidget* parent = nullptr);
+    // The first terminal runs the launch's command in its working folder; New Shell later runs the
+    // shell there. The title stands until a program sets one.
+    TerminalWindow(AppModel& model, const LaunchOptions& launch, QWidget* parent = nullptr);
     ~TerminalWindow() override;
 
     GlassBackdrop* backdrop() const { return glass; }
@@ -35,6 +36,9 @@ public:
     CompositingWatcher* compositingWatcher() const { return compositing; }
     const std::array<CornerMask*, 4>& cornerMasks() const { return corners; }
 
+    // Room for 24 x 80 cells of the current font inside the padding: the minimum the window asks
+    // of the window manager (with its menu bar).
+    QSize minimumContentSize() const { return minimumContent; }
     // The padding and corner radius as laid out (limited to what the current size allows).
     double effectivePadding() const;
     double effectiveRadius() const;
@@ -42,6 +46,8 @@ public:
     const QList<QRect>& blurRegion() const { return requestedBlur; }
     // The glass's brief flash for a bell while the window has the focus.
     bool bellFlashShowing() const;
+    // A program other than the idle shell runs in the terminal: closing would end it.
+    bool programRunning() const;
 
 public slots:
     // Re-reads the model: backdrop and surface updated in place, a new session identity replaces
@@ -56,6 +62,7 @@ protected:
 private:
     void replaceSurface();
     void layoutContent();
+    void updateMinimumSize();
     void updateBlurBehind();
     void presentSheet(bool presented);
     void showTerminalMenu(const QPoint& position);
@@ -63,6 +70,8 @@ private:
     void ringBell();
 
     AppModel& model;
+    LaunchOptions launch;
+    bool firstSurface = true;
     GlassBackdrop* glass;
     QPointer<TerminalSurface> terminal;
     QUuid terminalSession;
@@ -73,4 +82,5 @@ private:
     CompositingWatcher* compositing;
     QList<QRect> requestedBlur;
     bool blurKnown = false;
+    QSize minimumContent;
 };

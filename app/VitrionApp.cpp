@@ -10,19 +10,55 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QMessageBox>
 
-VitrionApp::VitrionApp(QObject* parent) : QObject(parent), window(std::make_unique<QMainWindow>())
+VitrionApp::VitrionApp(const LaunchOptions& options, QObject* parent)
+    : QObject(parent),
+      appModel(options.configPath.isEmpty() ? VitrionSettings::configURL() : options.configPath),
+      window(std::make_unique<QMainWindow>())
 {
-    window->setWindowTitle(QStringLiteral("Vitrion"));
     window->setWindowIcon(VitrionIcon::icon());
     WindowConfigurator::prepare(window.get());
-    content = new TerminalWindow(appModel, window.get());
+    content = new TerminalWindow(appModel, options, window.get());
     window->setCentralWidget(content);
     window->resize(820, 520);
     buildMenus();
+    window->installEventFilter(this); // its close, from the window manager or Quit
+}
+
+bool VitrionApp::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == window.get() && event->type() == QEvent::Close && !closeConfirmed &&
+        content->programRunning()) {
+        event->ignore();
+        askBeforeClosing();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void VitrionApp::askBeforeClosing()
+{
+    // Window-modal and answered later, so the event loop (and the program's output) goes on.
+    if (question) {
+        question->raise();
+        return;
+    }
+    question = new QMessageBox(QMessageBox::Question, QStringLiteral("Close Vitrion?"),
+                               QStringLiteral("A program is still running: close anyway?"),
+                               QMessageBox::Close | QMessageBox::Cancel, window.get());
+    question->setDefaultButton(QMessageBox::Cancel);
+    question->setAttribute(Qt::WA_DeleteOnClose);
+    connect(question, &QMessageBox::finished, this, [this](int) {
+        if (question && question->clickedButton() == question->button(QMessageBox::Close)) {
+            closeConfirmed = true;
+            window->close();
+        }
+    });
+    question->open();
 }
 
 VitrionApp::~VitrionApp()
@@ -74,7 +110,8 @@ void VitrionApp::buildMenus()
     connect(settingsWindowItem, &QAction::triggered, this, &VitrionApp::openSettingsWindow);
     quit = command(QStringLiteral("Quit"), QLatin1Char('Q'));
     quit->setMenuRole(QAction::QuitRole);
-    connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    // Through the window's close, so that a running program is asked about first.
+    connect(quit, &QAction::triggered, window.get(), &QWidget::close, Qt::QueuedConnection);
 
     newShell = command(QStringLiteral("New Shell"), QLatin1Char('N'));
     connect(newShell, &QAction::triggered, &appModel, &AppModel::restartShell);

@@ -2,9 +2,11 @@
 // ("Vitrion", "Terminal") and the standalone settings window.
 #pragma once
 
+#include "app/CommandLine.h"
 #include "app/SettingsDialog.h"
 #include "settings/AppModel.h"
 
+#include <QMessageBox>
 #include <QObject>
 #include <QPointer>
 
@@ -12,12 +14,13 @@
 
 class QAction;
 class QMainWindow;
+
 class TerminalWindow;
 
 class VitrionApp : public QObject {
     Q_OBJECT
 public:
-    explicit VitrionApp(QObject* parent = nullptr);
+    explicit VitrionApp(const LaunchOptions& options = {}, QObject* parent = nullptr);
     ~VitrionApp() override;
 
     // Shows the main window (its native window gets the ARGB visual) and queues its configuration.
@@ -36,11 +39,17 @@ public:
     QAction* pasteAction() const { return paste; }
 
     void openSettingsWindow();
+    // The question asked before a close would end a running program; null when none is open.
+    QMessageBox* closeQuestion() const { return question; }
     // "Paste": only into a terminal that has the keyboard focus of the active window.
     static bool pasteIntoFocusedTerminal();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void buildMenus();
+    void askBeforeClosing();
     QAction* command(const QString& text, QChar key);
 
     AppModel appModel;
@@ -53,4 +62,6 @@ private:
     QAction* quit = nullptr;
     QAction* newShell = nullptr;
     QAction* paste = nullptr;
+    QPointer<QMessageBox> question;
+    bool closeConfirmed = false;
 };

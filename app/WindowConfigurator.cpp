@@ -31,7 +31,6 @@ void scheduleConfiguration(QWidget* window)
 
 void configure(QWidget* window)
 {
-    window->setWindowTitle(QStringLiteral("Vitrion"));
     QPalette palette = window->palette();
     palette.setColor(QPalette::Window, windowBackgroundColor());
     window->setPalette(palette);

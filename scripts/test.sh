@@ -3,7 +3,8 @@
 #   1. every layer's unit suites under AddressSanitizer + UndefinedBehaviorSanitizer (g++),
 #   2. the end-to-end suite against the optimised binary under a real X server, then everyday
 #      programs (vim, less, htop, tmux, mc, ...) in the same window,
-#   3. a short libFuzzer smoke of the engine (clang).
+#   3. the Debian package of the optimised build: linted, installed, run and removed,
+#   4. a short libFuzzer smoke of the engine (clang).
 # Longer runs: `ctest --test-dir build/release -L soak` and `-L bench` (see bench/README.md).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -23,6 +24,9 @@ cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVITRION
 cmake --build build/release -j "$jobs"
 ctest --test-dir build/release -L e2e --output-on-failure
 ctest --test-dir build/release -L programs --output-on-failure
+
+echo "== Debian package (cpack, lintian, install, run, remove)"
+bash scripts/package-test.sh build/release
 
 echo "== fuzzing smoke (libFuzzer, ASan + UBSan)"
 cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \

@@ -28,6 +28,8 @@ public:
     virtual void stop() = 0;
     virtual qint64 childPid() const { return -1; }
     virtual bool isOpen() const = 0;
+    // Whether closing now would end a program the user started (not the idle shell).
+    virtual bool foregroundProgramRunning() const { return false; }
 
 signals:
     // The program has ended and been collected (waitpid status, -1 when unknown).

@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
@@ -39,14 +40,23 @@ unsigned short windowDimension(int requested)
 
 } // namespace
 
-PtySession::PtySession(const QString& shellChoice, int rows, int columns, QObject* parent) : PtyDevice(parent)
+PtySession::PtySession(const QString& shellChoice, int rows, int columns, QObject* parent)
+    : PtySession(LaunchRequest{shellChoice, {}, {}, false}, rows, columns, parent)
+{
+}
+
+PtySession::PtySession(const LaunchRequest& request, int rows, int columns, QObject* parent)
+    : PtyDevice(parent)
 {
     lastRows = windowDimension(rows);
     lastColumns = windowDimension(columns);
-    const PtyChild started =
-        startOnPseudoTerminal(ShellLaunchPlan::forChoice(shellChoice), lastRows, lastColumns);
+    const ShellLaunchPlan plan = ShellLaunchPlan::forRequest(request);
+    runsShell = plan.runsShell;
+    const PtyChild started = startOnPseudoTerminal(plan, lastRows, lastColumns);
     if (started.pid < 0) {
         startFailure = started.error != 0 ? started.error : EAGAIN;
+        startStep = started.failedStep;
+        startTarget = startStep == StartStep::workingDirectory ? plan.workingDirectory : plan.displayName;
         return;
     }
     child = started.pid;
@@ -64,6 +74,35 @@ PtySession::~PtySession()
     if (master >= 0) {
         ::close(master); // released before its queued close step could run
     }
+}
+
+std::string PtySession::startFailureMessage() const
+{
+    if (startStep == StartStep::none) {
+        return {};
+    }
+    const std::string reason =
+        startStep == StartStep::notFound ? "command not found" : std::strerror(startFailure);
+    if (startStep == StartStep::workingDirectory) {
+        return "Could not enter " + startTarget + " (" + reason + ").";
+    }
+    std::string what = runsShell ? "start shell" : "run " + startTarget;
+    if (runsShell && startStep == StartStep::execute) {
+        what += " " + startTarget; // which shell: the choice may have fallen back to another
+    }
+    return "Could not " + what + " (" + reason + ").";
+}
+
+bool PtySession::foregroundProgramRunning() const
+{
+    if (child <= 0 || master < 0) {
+        return false;
+    }
+    if (!runsShell) {
+        return true; // the command itself is the program
+    }
+    const pid_t foreground = ::tcgetpgrp(master);
+    return foreground > 0 && foreground != static_cast<pid_t>(child);
 }
 
 void PtySession::startWatching()

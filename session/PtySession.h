@@ -3,6 +3,7 @@
 #pragma once
 
 #include "PtyDevice.h"
+#include "PtyFork.h"
 
 #include <QString>
 
@@ -16,8 +17,9 @@ class QSocketNotifier;
 class PtySession : public PtyDevice {
     Q_OBJECT
 public:
-    // Starts the shell at once. Never throws: on failure the session is inert and startError() says
-    // why (an errno value).
+    // Starts the shell, or the request's command, at once. Never throws: on failure the session is
+    // inert, startError() says why (an errno value) and startFailure() says so in a sentence.
+    PtySession(const LaunchRequest& request, int rows, int columns, QObject* parent = nullptr);
     PtySession(const QString& shellChoice, int rows, int columns, QObject* parent = nullptr);
     ~PtySession() override;
 
@@ -27,6 +29,12 @@ public:
     qint64 childPid() const override { return child; }
     bool isOpen() const override { return master >= 0; }
     int startError() const { return startFailure; }
+    StartStep failedStep() const { return startStep; }
+    // "Could not run htop (command not found).", or empty when the program started.
+    std::string startFailureMessage() const;
+    // Whether a program other than the idle shell has the terminal: the foreground process group is
+    // not the shell's, or what runs is a command rather than a shell.
+    bool foregroundProgramRunning() const override;
 
 private:
     enum class DrainResult { stillOpen, closed, released };
@@ -45,6 +53,9 @@ private:
     QSocketNotifier* writeSource = nullptr; // writable master, enabled while input is queued
     qint64 child = -1;
     int startFailure = 0;
+    StartStep startStep = StartStep::none;
+    bool runsShell = true;
+    std::string startTarget; // what was to run, or the folder that could not be entered
 
     std::string pendingInput; // bytes not yet taken by the pseudo-terminal, from pendingOffset on
     std::size_t pendingOffset = 0;

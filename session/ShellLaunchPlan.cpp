@@ -5,6 +5,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 #include <array>
 #include <utility>
@@ -61,5 +63,37 @@ ShellLaunchPlan ShellLaunchPlan::forChoice(const QString& shellChoice)
     plan.arguments = {lastPathComponent(plan.path), "-l"};
     plan.environment = shellEnvironment(environ);
     plan.workingDirectory = QFile::encodeName(QDir::homePath()).toStdString();
+    plan.displayName = plan.path;
+    return plan;
+}
+
+ShellLaunchPlan ShellLaunchPlan::forRequest(const LaunchRequest& request)
+{
+    ShellLaunchPlan plan = forChoice(request.shellChoice);
+    if (!request.workingDirectory.isEmpty()) {
+        plan.workingDirectory = QFile::encodeName(request.workingDirectory).toStdString();
+        plan.workingDirectoryRequired = request.workingDirectoryRequired;
+    }
+    if (request.command.isEmpty()) {
+        return plan;
+    }
+    // Searched here, as execvp would search, because the child may not search PATH itself (that
+    // allocates). A name with a slash is a path; a relative one is taken from the application's
+    // folder, where the user typed it, not from the working folder the command starts in.
+    const QString program = request.command.constFirst();
+    QString path;
+    if (program.contains(QLatin1Char('/'))) {
+        path = QFileInfo(program).absoluteFilePath();
+    } else if (!program.isEmpty()) {
+        path = QStandardPaths::findExecutable(program);
+    }
+    plan.runsShell = false;
+    plan.notFound = path.isEmpty();
+    plan.path = QFile::encodeName(path).toStdString();
+    plan.displayName = program.toStdString();
+    plan.arguments.clear();
+    for (const QString& argument : request.command) {
+        plan.arguments.push_back(QFile::encodeName(argument).toStdString());
+    }
     return plan;
 }

@@ -1,11 +1,19 @@
-// The application model: every write of the settings saves the file and then announces the new
-// record; the panel flag and the session identity are plain observable values.
+// The application model: every write of the settings writes the changed keys to the file and then
+// announces the new record; a change the file watch reports is read and announced the same way.
 #include "AppModel.h"
 
-AppModel::AppModel(QObject* parent)
-    : QObject(parent), currentSettings(VitrionSettings::load()), currentSessionID(QUuid::createUuid())
+#include "SettingsFile.h"
+
+AppModel::AppModel(QObject* parent) : AppModel(VitrionSettings::configURL(), parent) {}
+
+AppModel::AppModel(const QString& settingsPath, QObject* parent)
+    : QObject(parent), file(new SettingsFile(settingsPath, this)), currentSessionID(QUuid::createUuid())
 {
-    // A missing or unreadable file is not written back here; the first change creates it.
+    // A missing or unreadable file is not written back here; the first change creates a missing one.
+    currentSettings = file->read();
+    noteFileState(false);
+    file->watch();
+    connect(file, &SettingsFile::changedOnDisk, this, &AppModel::reloadFromFile);
 }
 
 const VitrionSettings& AppModel::settings() const
@@ -16,12 +24,15 @@ const VitrionSettings& AppModel::settings() const
 void AppModel::setSettings(const VitrionSettings& settings)
 {
     // No comparison with the old value: every write saves and notifies, as a slider's every step does.
+    const VitrionSettings before = currentSettings;
     currentSettings = settings;
-    currentSettings.save();
-    // A copy, so observers that write the settings again cannot change what later observers receive.
-    const VitrionSettings saved = currentSettings;
-    emit settingsChanged();
-    emit vitrionSettingsChanged(saved);
+    const bool wasUnreadable = file->isUnparsable();
+    QString failure;
+    if (!file->writeChange(before, currentSettings, &failure) && !file->isUnparsable()) {
+        logSettingsSaveFailure(failure);
+    }
+    noteFileState(wasUnreadable);
+    announce();
 }
 
 void AppModel::updateSettings(const std::function<void(VitrionSettings&)>& change)
@@ -29,6 +40,63 @@ void AppModel::updateSettings(const std::function<void(VitrionSettings&)>& chang
     VitrionSettings next = currentSettings;
     change(next);
     setSettings(next);
+}
+
+void AppModel::announce()
+{
+    // A copy, so observers that write the settings again cannot change what later observers receive.
+    const VitrionSettings saved = currentSettings;
+    emit settingsChanged();
+    emit vitrionSettingsChanged(saved);
+}
+
+void AppModel::reloadFromFile()
+{
+    const bool wasUnreadable = file->isUnparsable();
+    const VitrionSettings fromFile = file->read();
+    noteFileState(wasUnreadable);
+    // While the file cannot be read, the window keeps what it shows.
+    if (file->isUnparsable() || fromFile == currentSettings) {
+        return;
+    }
+    currentSettings = fromFile;
+    announce();
+}
+
+void AppModel::noteFileState(bool wasUnreadable)
+{
+    if (file->isUnparsable() == wasUnreadable) {
+        return;
+    }
+    if (file->isUnparsable()) {
+        logSettingsSaveFailure(QStringLiteral("%1 cannot be read (%2); it is kept as it is until it is "
+                                              "replaced from the settings panel")
+                                   .arg(file->path(), file->unparsableReason()));
+    }
+    emit settingsFileStateChanged();
+}
+
+QString AppModel::settingsPath() const
+{
+    return file->path();
+}
+
+bool AppModel::settingsFileUnreadable() const
+{
+    return file->isUnparsable();
+}
+
+QString AppModel::settingsFileProblem() const
+{
+    return file->unparsableReason();
+}
+
+bool AppModel::replaceSettingsFile(QString* keptAs, QString* failure)
+{
+    const bool wasUnreadable = file->isUnparsable();
+    const bool replaced = file->replaceUnparsable(currentSettings, keptAs, failure);
+    noteFileState(wasUnreadable);
+    return replaced;
 }
 
 bool AppModel::settingsPresented() const

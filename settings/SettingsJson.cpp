@@ -1,33 +1,25 @@
-// Encoding and decoding of the settings file. QJsonDocument writes doubles in their shortest
-// round-trip form, so every number reads back to the same value.
+// Encoding and decoding of the settings file, one key at a time through one table. QJsonDocument
+// writes doubles in their shortest round-trip form, so every number reads back to the same value.
 #include "SettingsJson.h"
 
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QJsonValue>
 #include <QUtf8StringView>
+#include <QVariant>
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <vector>
 
 namespace {
 
-// One field: its key and how it moves between the record and a JSON value.
-struct DoubleField {
+// One key: how its field becomes a JSON value (nothing when it has no JSON form) and how a value
+// becomes the field again (false when the value is not of the key's type).
+struct Field {
     const char* key;
-    double VitrionSettings::*member;
-};
-
-// The double fields in record order; configurationVersion, the texts and the enumerations are
-// handled on their own because their JSON types differ.
-constexpr DoubleField doubleFields[] = {
-    {"opacity", &VitrionSettings::opacity},         {"blur", &VitrionSettings::blur},
-    {"saturation", &VitrionSettings::saturation},   {"tintRed", &VitrionSettings::tintRed},
-    {"tintGreen", &VitrionSettings::tintGreen},     {"tintBlue", &VitrionSettings::tintBlue},
-    {"textRed", &VitrionSettings::textRed},         {"textGreen", &VitrionSettings::textGreen},
-    {"textBlue", &VitrionSettings::textBlue},       {"fontSize", &VitrionSettings::fontSize},
-    {"lineSpacing", &VitrionSettings::lineSpacing}, {"cornerRadius", &VitrionSettings::cornerRadius},
-    {"padding", &VitrionSettings::padding},
+    std::function<std::optional<QJsonValue>(const VitrionSettings&)> encode;
+    std::function<bool(const QJsonValue&, VitrionSettings&)> decode;
 };
 
 std::optional<qint64> wholeNumber(const QJsonValue& value)
@@ -44,109 +36,200 @@ std::optional<qint64> wholeNumber(const QJsonValue& value)
     return first;
 }
 
-std::optional<QString> text(const QJsonValue& value)
+Field numberField(const char* key, double VitrionSettings::*member)
 {
-    if (!value.isString()) {
-        return std::nullopt;
-    }
-    return value.toString();
+    return {key,
+            [member](const VitrionSettings& s) -> std::optional<QJsonValue> {
+                // JSON has no form for it; writing null would lose the key's value next time.
+                return std::isfinite(s.*member) ? std::optional(QJsonValue(s.*member)) : std::nullopt;
+            },
+            [member](const QJsonValue& value, VitrionSettings& s) {
+                if (!value.isDouble()) { // an integer in the file is a double here too
+                    return false;
+                }
+                s.*member = value.toDouble();
+                return true;
+            }};
 }
 
-// Scrollback keys (camel case like the rest), optional so that files written before them load as
-// they did.
-const QString scrollbackLinesKey = QStringLiteral("scrollbackLines");
-const QString scrollbackUnlimitedKey = QStringLiteral("scrollbackUnlimited");
-const QString scrollbackMegabytesKey = QStringLiteral("scrollbackMegabytes");
+// A text or a switch: stored as the JSON value of its own type.
+template <typename Value>
+Field plainField(const char* key, Value VitrionSettings::*member, bool (QJsonValue::*isItsType)() const)
+{
+    return {key, [member](const VitrionSettings& s) { return std::optional(QJsonValue(s.*member)); },
+            [member, isItsType](const QJsonValue& value, VitrionSettings& s) {
+                if (!(value.*isItsType)()) {
+                    return false;
+                }
+                s.*member = value.toVariant().template value<Value>();
+                return true;
+            }};
+}
+
+template <typename Enumeration>
+Field enumerationField(const char* key, Enumeration VitrionSettings::*member,
+                       std::optional<Enumeration> (*fromRawValue)(const QString&))
+{
+    return {key,
+            [member](const VitrionSettings& s) { return std::optional(QJsonValue(rawValue(s.*member))); },
+            [member, fromRawValue](const QJsonValue& value, VitrionSettings& s) {
+                const auto known = value.isString() ? fromRawValue(value.toString()) : std::nullopt;
+                if (known) {
+                    s.*member = *known;
+                }
+                return known.has_value();
+            }};
+}
 
 // A count from a hand-edited file: any number is clamped into the range and rounded; anything else
-// keeps the fallback.
-qint64 clampedCount(const QJsonValue& value, qint64 fallback, qint64 low, qint64 high)
+// keeps the default.
+Field countField(const char* key, qint64 VitrionSettings::*member, qint64 low, qint64 high)
 {
-    if (!value.isDouble()) {
-        return fallback;
-    }
-    return std::llround(std::clamp(value.toDouble(), double(low), double(high)));
+    return {key, [member](const VitrionSettings& s) { return std::optional(QJsonValue(s.*member)); },
+            [member, low, high](const QJsonValue& value, VitrionSettings& s) {
+                if (!value.isDouble()) {
+                    return false;
+                }
+                s.*member = std::llround(std::clamp(value.toDouble(), double(low), double(high)));
+                return true;
+            }};
+}
+
+const std::vector<Field>& fields()
+{
+    static const std::vector<Field> all{
+        {"configurationVersion",
+         [](const VitrionSettings& s) { return std::optional(QJsonValue(s.configurationVersion)); },
+         [](const QJsonValue& value, VitrionSettings& s) {
+             const auto version = wholeNumber(value);
+             if (version) {
+                 s.configurationVersion = *version;
+             }
+             return version.has_value();
+         }},
+        numberField("opacity", &VitrionSettings::opacity),
+        numberField("blur", &VitrionSettings::blur),
+        numberField("saturation", &VitrionSettings::saturation),
+        numberField("tintRed", &VitrionSettings::tintRed),
+        numberField("tintGreen", &VitrionSettings::tintGreen),
+        numberField("tintBlue", &VitrionSettings::tintBlue),
+        numberField("textRed", &VitrionSettings::textRed),
+        numberField("textGreen", &VitrionSettings::textGreen),
+        numberField("textBlue", &VitrionSettings::textBlue),
+        enumerationField("material", &VitrionSettings::material, &glassMaterialFromRawValue),
+        plainField("fontName", &VitrionSettings::fontName, &QJsonValue::isString),
+        numberField("fontSize", &VitrionSettings::fontSize),
+        numberField("lineSpacing", &VitrionSettings::lineSpacing),
+        enumerationField("cursorStyle", &VitrionSettings::cursorStyle, &cursorStyleFromRawValue),
+        numberField("cornerRadius", &VitrionSettings::cornerRadius),
+        numberField("padding", &VitrionSettings::padding),
+        plainField("shell", &VitrionSettings::shell, &QJsonValue::isString),
+        plainField("closeOnShellExit", &VitrionSettings::closeOnShellExit, &QJsonValue::isBool),
+        // Written since the history gained a limit; older files keep the defaults.
+        countField("scrollbackLines", &VitrionSettings::scrollbackLines, 0,
+                   VitrionSettings::maximumScrollbackLines),
+        plainField("scrollbackUnlimited", &VitrionSettings::scrollbackUnlimited, &QJsonValue::isBool),
+        countField("scrollbackMegabytes", &VitrionSettings::scrollbackMegabytes,
+                   VitrionSettings::minimumScrollbackMegabytes, VitrionSettings::maximumScrollbackMegabytes),
+    };
+    return all;
+}
+
+QString noJsonForm(const char* key)
+{
+    return QStringLiteral("the value of \"%1\" is not a finite number").arg(QLatin1String(key));
 }
 
 } // namespace
 
-std::optional<QByteArray> encodeSettings(const VitrionSettings& settings, QString* failure)
+std::optional<QJsonObject> settingsObject(const VitrionSettings& settings, QString* failure)
 {
     QJsonObject object;
-    object.insert(QStringLiteral("configurationVersion"), settings.configurationVersion);
-    for (const DoubleField& field : doubleFields) {
-        const double value = settings.*field.member;
-        if (!std::isfinite(value)) {
-            // JSON has no form for it; writing null would make the whole file unreadable next time.
+    for (const Field& field : fields()) {
+        const auto value = field.encode(settings);
+        if (!value) {
             if (failure) {
-                *failure = QStringLiteral("the value of \"%1\" is not a finite number").arg(field.key);
+                *failure = noJsonForm(field.key);
             }
             return std::nullopt;
         }
-        object.insert(QLatin1String(field.key), value);
+        object.insert(QLatin1String(field.key), *value);
     }
-    object.insert(QStringLiteral("material"), rawValue(settings.material));
-    object.insert(QStringLiteral("fontName"), settings.fontName);
-    object.insert(QStringLiteral("cursorStyle"), rawValue(settings.cursorStyle));
-    object.insert(QStringLiteral("shell"), settings.shell);
-    object.insert(scrollbackLinesKey, settings.scrollbackLines);
-    object.insert(scrollbackUnlimitedKey, settings.scrollbackUnlimited);
-    object.insert(scrollbackMegabytesKey, settings.scrollbackMegabytes);
+    return object;
+}
+
+std::optional<QByteArray> encodeSettings(const VitrionSettings& settings, QString* failure)
+{
+    const auto object = settingsObject(settings, failure);
+    return object ? std::optional(settingsBytes(*object)) : std::nullopt;
+}
+
+std::optional<QJsonObject> changedMembers(const VitrionSettings& before, const VitrionSettings& after,
+                                          QString* failure)
+{
+    QJsonObject changed;
+    for (const Field& field : fields()) {
+        const auto now = field.encode(after);
+        if (now == field.encode(before)) {
+            continue;
+        }
+        if (!now) {
+            if (failure) {
+                *failure = noJsonForm(field.key);
+            }
+            return std::nullopt;
+        }
+        changed.insert(QLatin1String(field.key), *now);
+    }
+    return changed;
+}
+
+QByteArray settingsBytes(const QJsonObject& object)
+{
     // QJsonObject keeps its keys in ascending order; Indented puts one member per line.
     return QJsonDocument(object).toJson(QJsonDocument::Indented);
 }
 
-std::optional<VitrionSettings> decodeSettings(const QByteArray& json)
+std::optional<QJsonObject> parseSettingsObject(const QByteArray& json, QString* failure)
 {
     // The file is UTF-8; the parser would quietly replace broken sequences, so they fail here.
     if (!QUtf8StringView(json).isValidUtf8()) {
+        if (failure) {
+            *failure = QStringLiteral("it is not valid UTF-8");
+        }
         return std::nullopt;
     }
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(json, &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject()) {
-        return std::nullopt;
-    }
-    const QJsonObject object = document.object();
-    VitrionSettings settings;
-
-    const auto version = wholeNumber(object.value(QStringLiteral("configurationVersion")));
-    if (!version) {
-        return std::nullopt;
-    }
-    settings.configurationVersion = *version;
-
-    for (const DoubleField& field : doubleFields) {
-        const QJsonValue value = object.value(QLatin1String(field.key));
-        if (!value.isDouble()) { // an integer in the file is a double here too
-            return std::nullopt;
+    if (error.error != QJsonParseError::NoError) {
+        if (failure) {
+            *failure = QStringLiteral("%1 at byte %2").arg(error.errorString()).arg(error.offset);
         }
-        settings.*field.member = value.toDouble();
-    }
-
-    const auto material = text(object.value(QStringLiteral("material")));
-    const auto fontName = text(object.value(QStringLiteral("fontName")));
-    const auto cursorStyle = text(object.value(QStringLiteral("cursorStyle")));
-    const auto shell = text(object.value(QStringLiteral("shell")));
-    if (!material || !fontName || !cursorStyle || !shell) {
         return std::nullopt;
     }
-    const auto glass = glassMaterialFromRawValue(*material);
-    const auto cursor = cursorStyleFromRawValue(*cursorStyle);
-    if (!glass || !cursor) {
+    if (!document.isObject()) {
+        if (failure) {
+            *failure = QStringLiteral("it holds no JSON object");
+        }
         return std::nullopt;
     }
-    settings.material = *glass;
-    settings.fontName = *fontName;
-    settings.cursorStyle = *cursor;
-    settings.shell = *shell;
+    return document.object();
+}
 
-    settings.scrollbackLines = clampedCount(object.value(scrollbackLinesKey), settings.scrollbackLines, 0,
-                                            VitrionSettings::maximumScrollbackLines);
-    const QJsonValue unlimited = object.value(scrollbackUnlimitedKey);
-    settings.scrollbackUnlimited = unlimited.isBool() ? unlimited.toBool() : settings.scrollbackUnlimited;
-    settings.scrollbackMegabytes = clampedCount(
-        object.value(scrollbackMegabytesKey), settings.scrollbackMegabytes,
-        VitrionSettings::minimumScrollbackMegabytes, VitrionSettings::maximumScrollbackMegabytes);
+VitrionSettings settingsFromObject(const QJsonObject& object)
+{
+    VitrionSettings settings;
+    for (const Field& field : fields()) {
+        const auto found = object.constFind(QLatin1String(field.key));
+        if (found != object.constEnd()) {
+            field.decode(*found, settings); // a value of another type leaves the default
+        }
+    }
     return settings;
+}
+
+std::optional<VitrionSettings> decodeSettings(const QByteArray& json)
+{
+    const auto object = parseSettingsObject(json);
+    return object ? std::optional(settingsFromObject(*object)) : std::nullopt;
 }

@@ -1,21 +1,34 @@
-// The JSON form of VitrionSettings: twenty-one keys, pretty-printed in ascending key order. The
-// eighteen that every file has are decoded all-or-nothing; the three scrollback keys, added later,
-// may be missing.
+// The JSON form of VitrionSettings: twenty-two keys, pretty-printed in ascending key order. A file is
+// read key by key: a key holding a value of its type gives that field, any other keeps its default,
+// so a hand-edited file missing a key loses nothing else.
 #pragma once
 
 #include "VitrionSettings.h"
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QString>
 
 #include <optional>
 
-// The file's bytes for a record, or nothing (with the reason in *failure) when a value has no JSON
-// form (a NaN or an infinity).
+// Every key of the record, or nothing (with the reason in *failure) when a value has no JSON form (a
+// NaN or an infinity).
+std::optional<QJsonObject> settingsObject(const VitrionSettings& settings, QString* failure);
+// The file's bytes for a whole record, or nothing as settingsObject.
 std::optional<QByteArray> encodeSettings(const VitrionSettings& settings, QString* failure);
+// The members whose values differ between two records, as after holds them; nothing (with the
+// reason) when a changed value has no JSON form.
+std::optional<QJsonObject> changedMembers(const VitrionSettings& before, const VitrionSettings& after,
+                                          QString* failure);
+// The bytes of an object, pretty-printed with sorted keys.
+QByteArray settingsBytes(const QJsonObject& object);
 
-// The record held by a file's bytes, or nothing when any of the eighteen keys is missing, null, of
-// the wrong type, or an enumeration text outside its table. A scrollback key that is missing or of
-// the wrong type takes its default, a number outside its range the nearer end. Keys not in the
-// record are ignored.
+// The object a file's bytes hold, or nothing (with the parser's reason in *failure) when they are not
+// one JSON object in valid UTF-8: such a file cannot be read at all.
+std::optional<QJsonObject> parseSettingsObject(const QByteArray& json, QString* failure = nullptr);
+// The record an object gives: each key of the record that holds a value of its type (a number, a
+// text, a switch, an enumeration text from its table), over the defaults; a scrollback count
+// outside its range takes the nearer end. Other keys are ignored.
+VitrionSettings settingsFromObject(const QJsonObject& object);
+// Both: the record a file's bytes give, or nothing when they cannot be parsed.
 std::optional<VitrionSettings> decodeSettings(const QByteArray& json);

@@ -86,7 +86,12 @@ QString VitrionSettings::configURL()
 
 VitrionSettings VitrionSettings::load()
 {
-    const auto bytes = readSettingsFile(configURL());
+    return load(configURL());
+}
+
+VitrionSettings VitrionSettings::load(const QString& path)
+{
+    const auto bytes = readSettingsFile(path);
     if (!bytes) {
         return {};
     }
@@ -95,9 +100,14 @@ VitrionSettings VitrionSettings::load()
 
 void VitrionSettings::save() const
 {
+    save(configURL());
+}
+
+void VitrionSettings::save(const QString& path) const
+{
     QString failure;
     const auto bytes = encodeSettings(*this, &failure);
-    if (!bytes || !replaceSettingsFile(configURL(), *bytes, &failure)) {
+    if (!bytes || !replaceSettingsFile(path, *bytes, &failure)) {
         logSettingsSaveFailure(failure);
     }
 }

@@ -38,6 +38,8 @@ struct VitrionSettings {
     double cornerRadius = 20.0;
     double padding = 24.0;
     QString shell = QStringLiteral("Default");
+    // After the shell exits: false keeps the window with its exit line, true closes it.
+    bool closeOnShellExit = false;
     // The history: this many lines, or with scrollbackUnlimited every line the memory cap holds
     // (the cap bounds a finite count too). The count is kept while unlimited, for switching back.
     qint64 scrollbackLines = HistoryLimit::defaultLines;
@@ -52,7 +54,9 @@ struct VitrionSettings {
     friend bool operator==(const VitrionSettings&, const VitrionSettings&) = default;
 
     static VitrionSettings load();
+    static VitrionSettings load(const QString& path);
     void save() const;
+    void save(const QString& path) const;
     static QString configURL(); // absolute path, computed once per process
 
     // The limit the terminal keeps its history to, from values clamped into their ranges.

@@ -12,7 +12,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <cstring>
 #include <sys/wait.h>
 
 namespace {
@@ -41,17 +40,27 @@ Terminal::~Terminal()
 
 void Terminal::start(const QString& shellChoice, GridSize size)
 {
+    start(LaunchRequest{shellChoice, {}, {}, false}, size);
+}
+
+void Terminal::start(const LaunchRequest& request, GridSize size)
+{
     if (pty_) {
         return;
     }
     resize(size);
-    auto session = std::make_unique<PtySession>(shellChoice, engine_->rows(), engine_->columns());
-    const int error = session->startError();
+    auto session = std::make_unique<PtySession>(request, engine_->rows(), engine_->columns());
+    const std::string failure = session->startFailureMessage();
     start(std::move(session));
-    if (error != 0) {
-        showMessage(std::string("Could not start shell (") + std::strerror(error) + ").\n",
-                    NamedColors::systemRedColor);
+    if (!failure.empty()) {
+        startFailed_ = true;
+        showMessage(failure + "\n", NamedColors::systemRedColor);
     }
+}
+
+bool Terminal::foregroundProgramRunning() const
+{
+    return pty_ && pty_->foregroundProgramRunning();
 }
 
 void Terminal::start(std::unique_ptr<PtyDevice> pty)
@@ -75,7 +84,7 @@ void Terminal::stop()
 
 void Terminal::resize(GridSize size)
 {
-    const GridSize wanted = atLeastMinimum(size);
+    const GridSize wanted = atLeastOneCell(size);
     if (wanted.rows == engine_->rows() && wanted.columns == engine_->columns()) {
         return;
     }
@@ -174,6 +183,7 @@ void Terminal::writeExitLine(int waitStatus)
         engine_->consume(std::string_view("\r\n")); // start on a line of its own
     }
     showMessage(line, engine_->baseTextColor());
+    emit finished(waitStatus);
 }
 
 void Terminal::showMessage(std::string_view utf8, Color color)

@@ -11,6 +11,7 @@
 #include "engine/GridSize.h"
 #include "engine/HistoryLimit.h"
 #include "engine/ScreenReader.h"
+#include "session/ShellLaunchPlan.h"
 
 #include <QObject>
 #include <QString>
@@ -37,18 +38,25 @@ public:
     explicit Terminal(QObject* parent = nullptr);
     ~Terminal() override; // hangs the program up
 
-    // Starts the shell on a new pseudo-terminal at the given size (never below minimumGridSize). A
+    // Starts the shell on a new pseudo-terminal at the given size (at least one cell). A
     // shell that cannot start leaves the reason on the screen in red. Only the first start counts.
     void start(const QString& shellChoice, GridSize size);
+    // Starts the request's command (or its shell) in its working folder; a program that cannot run
+    // leaves the reason on the screen in red, as a shell does.
+    void start(const LaunchRequest& request, GridSize size);
     // Runs on a device the caller made (a fake one in tests); only the first start counts.
     void start(std::unique_ptr<PtyDevice> pty);
     bool isStarted() const { return pty_ != nullptr; }
+    // The start left a reason on the screen instead of a running program.
+    bool startFailed() const { return startFailed_; }
+    // A program other than the idle shell has the terminal: closing would end it.
+    bool foregroundProgramRunning() const;
     PtyDevice* pty() const { return pty_.get(); }
     // Hangs the program up: no input or exit line after this.
     void stop();
 
-    // The grid's and the pseudo-terminal's size: the only way to either. Never below
-    // minimumGridSize; the same size again does nothing at all.
+    // The grid's and the pseudo-terminal's size: the only way to either. What the view shows, down
+    // to one cell; the same size again does nothing at all.
     void resize(GridSize size);
     GridSize size() const;
 
@@ -98,6 +106,8 @@ signals:
     void clipboardWritten(const QString& text);
     // The program ended and was collected (waitpid status, -1 when unknown).
     void shellExited(int waitStatus);
+    // The program's exit line has been written below its last output.
+    void finished(int waitStatus);
 
 private:
     void send(std::string_view bytes);
@@ -110,6 +120,7 @@ private:
     std::unique_ptr<PtyDevice> pty_;
     std::function<void(std::string_view)> inputObserver_;
     bool exitReported_ = false;
+    bool startFailed_ = false;
     bool refineScheduled_ = false;
     bool lateOutputSeparated_ = false; // output after the exit line starts on a line of its own
 };

@@ -4,6 +4,9 @@
 // exact size. Scalars the terminal font lacks are measured and drawn with Qt's fallback fonts.
 #include "GlyphMetrics.h"
 
+#include "engine/CharacterWidth.h"
+
+#include <QFontDatabase>
 #include <QGlyphRun>
 #include <QString>
 #include <QTextLayout>
@@ -16,16 +19,44 @@ QString stringOf(char32_t scalar)
 {
     return QString::fromUcs4(&scalar, 1);
 }
+
+constexpr char32_t emojiPresentationSelector = 0xfe0f;
+
+// Colour emoji families in the order they are preferred; fonts-noto-color-emoji on Debian.
+QString colourEmojiFamily()
+{
+    for (const char* family :
+         {"Noto Color Emoji", "Twemoji", "JoyPixels", "EmojiOne Color", "Apple Color Emoji"}) {
+        if (QFontDatabase::hasFamily(QString::fromLatin1(family))) {
+            return QString::fromLatin1(family);
+        }
+    }
+    return {};
+}
 } // namespace
 
+bool GlyphMetrics::presentsAsEmoji(char32_t scalar)
+{
+    const bool symbols = scalar >= 0x2300 && scalar < 0x2c00;
+    const bool pictographs = scalar >= 0x1f000 && scalar < 0x1fb00;
+    return (symbols || pictographs) && characterWidth(scalar) == 2;
+}
+
 GlyphMetrics::GlyphMetrics(const QFont& font, double emPixels)
-    : font_(font), fallbackMetrics_(font), rawFont_(QRawFont::fromFont(font)), emPixels_(emPixels)
+    : font_(font), fallbackMetrics_(font), emojiMetrics_(font), rawFont_(QRawFont::fromFont(font)),
+      emPixels_(emPixels)
 {
     if (rawFont_.isValid() && std::isfinite(emPixels) && emPixels > 0.0) {
         rawFont_.setPixelSize(emPixels);
-        const QList<quint32> m = rawFont_.glyphIndexesForString(QStringLiteral("M"));
-        const QList<QPointF> advances = m.isEmpty() ? QList<QPointF>() : rawFont_.advancesForGlyphIndexes(m);
-        advance_ = advances.isEmpty() ? 0.0 : advances.front().x();
+        // The widest printable ASCII glyph: in a fixed-pitch family every one is as wide as M; in a
+        // proportional one (chosen by hand) no letter then reaches into its neighbours' cells.
+        QList<quint32> ascii = rawFont_.glyphIndexesForString(QStringLiteral(
+            "!\"#$%&'()*+,-./"
+            "0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_`abcdefghijklmnopqrstuvwxyz{|}~"));
+        ascii.removeAll(0);
+        for (const QPointF& glyphAdvance : rawFont_.advancesForGlyphIndexes(ascii)) {
+            advance_ = std::max(advance_, glyphAdvance.x());
+        }
         ascent_ = rawFont_.ascent();
         lineHeight_ = rawFont_.ascent() + rawFont_.descent() + rawFont_.leading();
         underlinePosition_ = rawFont_.underlinePosition();
@@ -51,6 +82,13 @@ GlyphMetrics::GlyphMetrics(const QFont& font, double emPixels)
     }
     if (!std::isfinite(xHeight_) || xHeight_ <= 0.0) {
         xHeight_ = ascent_ / 2;
+    }
+    if (const QString family = colourEmojiFamily(); !family.isEmpty()) {
+        emojiFont_ = QFont(family);
+        emojiFont_.setPointSizeF(font_.pointSizeF());
+        emojiMetrics_ = QFontMetricsF(emojiFont_);
+    } else {
+        emojiFont_.setFamily(QString());
     }
     fonts_.resize(faceCount);
     face(0);
@@ -109,7 +147,9 @@ double GlyphMetrics::widthOf(char32_t scalar)
         return found->second;
     }
     double width = -1.0;
-    if (rawFont_.supportsCharacter(static_cast<uint>(scalar))) {
+    if (presentsAsEmoji(scalar) && !emojiFont_.family().isEmpty()) {
+        width = emojiMetrics_.horizontalAdvance(stringOf(scalar));
+    } else if (rawFont_.supportsCharacter(static_cast<uint>(scalar))) {
         const QList<quint32> indexes = rawFont_.glyphIndexesForString(stringOf(scalar));
         if (indexes.size() == 1) {
             width = rawFont_.advancesForGlyphIndexes(indexes).front().x();
@@ -158,7 +198,13 @@ GlyphMetrics::Glyph GlyphMetrics::faceGlyph(int face, char32_t scalar, std::uint
             glyph.index = indexes.front();
         }
     }
-    glyph.bounds = fonts_[static_cast<std::size_t>(glyph.font)].boundingRect(glyph.index);
+    const QRawFont& drawn = fonts_[static_cast<std::size_t>(glyph.font)];
+    // A proportional family's glyph (or a bold face's wider one) is centred in its cell.
+    const QList<QPointF> advances = drawn.advancesForGlyphIndexes(QList<quint32>{glyph.index});
+    if (!advances.isEmpty() && std::abs(advances.front().x() - advance_) > 0.05) {
+        glyph.offset.setX((advance_ - advances.front().x()) / 2);
+    }
+    glyph.bounds = drawn.boundingRect(glyph.index).translated(glyph.offset);
     return glyph;
 }
 
@@ -173,15 +219,17 @@ const GlyphMetrics::Glyph& GlyphMetrics::glyph(char32_t scalar, int faceIndex)
         return found->second;
     }
     Glyph resolved;
-    if (const std::uint32_t regular = regularGlyph(scalar); regular != 0) {
+    const bool asEmoji = presentsAsEmoji(scalar) && !emojiFont_.family().isEmpty();
+    if (const std::uint32_t regular = asEmoji ? 0 : regularGlyph(scalar); regular != 0) {
         resolved = faceGlyph(faceIndex, scalar, regular);
     } else {
         const QString text = stringOf(scalar);
-        const std::vector<Glyph> shaped = shape(text, styled.font);
+        const std::vector<Glyph> shaped = shape(text, asEmoji ? emojiFont_ : styled.font);
         if (shaped.size() == 1) {
             resolved = shaped.front();
-            // Covers at least every pixel the fallback font's glyph paints when drawn at the origin.
-            resolved.bounds = resolved.bounds.united(fallbackMetrics_.boundingRect(text));
+            // Covers at least every pixel the font's glyph paints when drawn at the origin.
+            const QFontMetricsF& metrics = asEmoji ? emojiMetrics_ : fallbackMetrics_;
+            resolved.bounds = resolved.bounds.united(metrics.boundingRect(text));
         }
     }
     return styled.glyphs.emplace(scalar, resolved).first->second;
@@ -196,7 +244,9 @@ const std::vector<GlyphMetrics::Glyph>& GlyphMetrics::cluster(std::u32string_vie
         return found->second;
     }
     const QString string = QString::fromUcs4(text.data(), static_cast<qsizetype>(text.size()));
-    return styled.clusters.emplace(key, shape(string, styled.font)).first->second;
+    const bool asEmoji = key.find(emojiPresentationSelector) != std::u32string::npos;
+    const QFont& font = asEmoji && !emojiFont_.family().isEmpty() ? emojiFont_ : styled.font;
+    return styled.clusters.emplace(key, shape(string, font)).first->second;
 }
 
 std::vector<GlyphMetrics::Glyph> GlyphMetrics::shape(const QString& text, const QFont& font)

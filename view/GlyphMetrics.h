@@ -48,13 +48,21 @@ public:
         QPointF offset;
         QRectF bounds;
     };
-    // The glyph a scalar is drawn with in a face: the terminal font's when it draws the scalar at
-    // the grid advance (the regular face's where the styled face lacks it), else the fallback font
-    // Qt's text layout picks for it, resolved once so that it is batched like the rest.
+    // The glyph a scalar is drawn with in a face: the colour emoji font's for a scalar presented as
+    // emoji when one is installed; the terminal font's when it draws the scalar at the grid advance
+    // (the regular face's where the styled face lacks it), centred in the cell when its own advance
+    // differs (a proportional family); else the fallback font Qt's text layout picks for it,
+    // resolved once so that it is batched like the rest.
     const Glyph& glyph(char32_t scalar, int face);
     // The glyphs of a character with combining marks, shaped together by Qt's text layout (marks
-    // placed over their base); empty when the layout gives none (then it is drawn as text).
+    // placed over their base), with the colour emoji font when the text asks for emoji presentation
+    // (U+FE0F); empty when the layout gives none (then it is drawn as text).
     const std::vector<Glyph>& cluster(std::u32string_view text, int face);
+    // The colour emoji family used, empty when none is installed.
+    QString emojiFamily() const { return emojiFont_.family(); }
+    // Scalars shown as emoji by default: the wide ones of the symbol and pictograph blocks (Unicode
+    // made every default-emoji-presentation character East Asian wide).
+    static bool presentsAsEmoji(char32_t scalar);
     // The font of a Glyph: 0-3 the terminal font's faces, then the fallback fonts met so far.
     const QRawFont& drawingFont(int font) const { return fonts_[static_cast<std::size_t>(font)]; }
     // Where text drawn through QPainter::drawText in the font can put pixels, from its origin.
@@ -76,7 +84,9 @@ private:
     std::vector<Glyph> shape(const QString& text, const QFont& font);
 
     QFont font_;
+    QFont emojiFont_; // no family when no colour emoji font is installed
     QFontMetricsF fallbackMetrics_;
+    QFontMetricsF emojiMetrics_;
     QRawFont rawFont_;
     double emPixels_ = 0.0;
     double advance_ = 0.0;

@@ -36,6 +36,18 @@ GridSize gridSize(double width, double height, double linePitch, double cellAdva
     return GridSize{countOf(height - 2 * inset, pitch), countOf(width - 2 * inset, advance)};
 }
 
+int extentFor(int count, double step, double minimumStep, double inset)
+{
+    // The smallest whole pixel count that gridSize agrees holds count steps, whichever way the
+    // product rounds.
+    const double pitch = atLeast(step, minimumStep);
+    auto extent = static_cast<int>(std::floor(count * pitch + 2 * inset));
+    while (countOf(extent - 2 * inset, pitch) < count) {
+        ++extent;
+    }
+    return extent;
+}
+
 bool isReadyForSession(bool inWindow, bool inScrollArea, double visibleWidth, double visibleHeight)
 {
     return inWindow && inScrollArea && visibleWidth >= minimumReadyWidth &&

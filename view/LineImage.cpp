@@ -374,6 +374,10 @@ LineImage renderLine(std::span<const Cell> cells, const RowLayout& layout, int f
         if (flags & CellFlags::wideHead) {
             // The glyph's own width, most often a fallback font's, centred in the two cells.
             x += std::max((2 * advance - metrics.widthOf(character)) / 2, 0.0);
+        } else if (character >= 0x80) {
+            // A glyph of another width (a fallback font's, a proportional font's) centred in its
+            // cell, overhanging both neighbours alike when wider: the grid never moves.
+            x += (advance - metrics.widthOf(character)) / 2;
         }
         const GlyphMetrics::Glyph& glyph = metrics.glyph(character, face);
         if (glyph.font >= 0) {

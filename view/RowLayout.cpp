@@ -1,4 +1,4 @@
-// Row layout with a fast path: a row of ASCII cells that fits is uniform and needs no positions.
+// Row layout with a fast path: a row that fits is uniform and needs no positions.
 #include "RowLayout.h"
 
 #include <algorithm>
@@ -16,54 +16,36 @@ double RowLayout::xOf(int cell, double advance) const
     return x[static_cast<std::size_t>(cell)];
 }
 
-bool RowLayout::isIrregular(int cell) const
-{
-    return !uniform && cell >= 0 && cell < static_cast<int>(irregular.size()) &&
-           irregular[static_cast<std::size_t>(cell)];
-}
-
 RowLayout layoutRow(std::span<const Cell> cells, double availableWidth, GlyphWidthSource& widths)
 {
     const double advance = widths.advance();
     const auto count = cells.size();
     RowLayout layout;
-
-    bool allRegular = true;
-    for (const Cell& cell : cells) {
-        if (cell.character >= 0x7f) {
-            allRegular = false;
-            break;
-        }
-    }
     // Small slack so that a grid that fits exactly does not wrap on rounding.
     const double limit = availableWidth + 0.01;
-    if (allRegular && static_cast<double>(count) * advance <= limit) {
+    if (static_cast<double>(count) * advance <= limit) {
         return layout;
     }
 
     layout.uniform = false;
     layout.x.resize(count);
-    layout.irregular.assign(count, false);
     double x = 0.0;
     std::size_t lineStart = 0;
     std::size_t breakCandidate = 0; // first cell after a run of spaces on the current line
     for (std::size_t i = 0; i < count; ++i) {
         const char32_t c = cells[i].character;
-        double width = advance;
-        // The two cells of a wide character stay on the grid, its glyph drawn from the first.
-        if ((cells[i].style.flags & CellFlags::wide) == 0 && c >= 0x7f && c < firstClusterCharacter) {
-            width = widths.widthOf(c);
-            layout.irregular[i] = width != advance;
-        }
         if (c == U' ') {
             layout.x[i] = static_cast<float>(x);
-            x += width;
+            x += advance;
             continue;
         }
         if (i > 0 && cells[i - 1].character == U' ') {
             breakCandidate = i;
         }
-        if (x + width > limit && i > lineStart) {
+        const bool wideHead = (cells[i].style.flags & CellFlags::wideHead) != 0 && i + 1 < count;
+        const double width = wideHead ? 2 * advance : advance;
+        const bool wideTail = i > 0 && (cells[i - 1].style.flags & CellFlags::wideHead) != 0;
+        if (x + width > limit && i > lineStart && !wideTail) {
             const std::size_t newStart = breakCandidate > lineStart ? breakCandidate : i;
             // The new line starts at newStart: everything from there moves to the line's origin.
             const double origin = newStart < i ? layout.x[newStart] : x;
@@ -75,9 +57,8 @@ RowLayout layoutRow(std::span<const Cell> cells, double availableWidth, GlyphWid
             lineStart = newStart;
         }
         layout.x[i] = static_cast<float>(x);
-        x += width;
+        x += advance;
     }
-    layout.onGrid = layout.breaks.empty() && std::find(layout.irregular.begin(), layout.irregular.end(),
-                                                       true) == layout.irregular.end();
+    layout.onGrid = layout.breaks.empty();
     return layout;
 }

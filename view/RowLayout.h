@@ -7,14 +7,15 @@
 #include <span>
 #include <vector>
 
-// Widths of glyphs the terminal font does not draw at its fixed advance (fallback glyphs, marks).
+// The cell advance, and the widths of glyphs that are not drawn at it (fallback glyphs, marks).
 class GlyphWidthSource {
 public:
     virtual ~GlyphWidthSource() = default;
-    // The advance of every glyph the terminal font itself draws.
+    // The width of a cell: every glyph is drawn in its cell, whatever its own width.
     virtual double advance() const = 0;
-    // The width of a non-ASCII scalar: advance() when the terminal font draws it at the grid advance,
-    // else the glyph's own width (a fallback font's glyph, a wide CJK glyph, a zero-width mark).
+    // The width of a non-ASCII scalar's glyph: advance() when the terminal font draws it at the grid
+    // advance, else the glyph's own width (a fallback font's glyph, a wide CJK glyph, a mark), by
+    // which it is centred in its cells.
     virtual double widthOf(char32_t scalar) = 0;
 };
 
@@ -23,10 +24,8 @@ struct RowLayout {
     std::vector<float> x;
     // The first cell of every line after the first (empty: the row is one line).
     std::vector<int> breaks;
-    // Cells whose glyph does not sit at the grid advance (their x comes from `x`).
-    std::vector<bool> irregular;
-    bool uniform = true; // ASCII that fits on one line: no positions kept, x is column x advance
-    // Every cell at column x advance on one line, uniform or not (spaces may hang past the edge).
+    bool uniform = true; // fits on one line: no positions kept, x is column x advance
+    // Every cell at column x advance on one line (spaces may hang past the edge).
     bool onGrid = true;
 
     int lineCount() const { return static_cast<int>(breaks.size()) + 1; }
@@ -38,10 +37,11 @@ struct RowLayout {
         return line + 1 < lineCount() ? lineStart(line + 1) : cellCount;
     }
     double xOf(int cell, double advance) const;
-    bool isIrregular(int cell) const;
 };
 
-// Lays a row out as a text line would: a cell advances by the terminal font's advance, a fallback
-// glyph by its own width; where the row is wider than availableWidth it wraps after the last space
-// that fits (spaces may hang past the edge), or before the first cell that does not fit.
+// Lays a row out on the grid: every cell, whatever font draws its glyph and however wide that is,
+// advances by the cell advance, so text never spreads and a row never folds while it fits. Where
+// the row is wider than availableWidth (a view narrower than the grid) it wraps after the last
+// space that fits (spaces may hang past the edge), or before the first cell that does not fit; the
+// two cells of a wide character stay on one line.
 RowLayout layoutRow(std::span<const Cell> cells, double availableWidth, GlyphWidthSource& widths);

@@ -14,9 +14,11 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-TerminalSurface::TerminalSurface(const VitrionSettings& settings, QWidget* parent)
-    : QWidget(parent), terminal_(std::make_unique<Terminal>())
+TerminalSurface::TerminalSurface(const VitrionSettings& settings, QWidget* parent,
+                                 const LaunchRequest& launch)
+    : QWidget(parent), terminal_(std::make_unique<Terminal>()), launch_(launch)
 {
+    launch_.shellChoice = settings.shell;
     setAutoFillBackground(false);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -47,12 +49,11 @@ TerminalSurface::TerminalSurface(const VitrionSettings& settings, QWidget* paren
     scrollArea_->setWidget(view_);
     view_->setAutoFillBackground(false); // setWidget turns it on; the backdrop must show through
 
-    const QString shell = settings.shell;
-    QTimer::singleShot(0, view_, [view = view_, shell] {
+    QTimer::singleShot(0, view_, [view = view_, launch = launch_] {
         if (view->window()->isVisible()) {
             view->setFocus(Qt::OtherFocusReason);
         }
-        view->startSessionWhenReady(shell);
+        view->startSessionWhenReady(launch);
     });
     watch_ = new ViewportWatch(scrollArea_, view_);
 }
@@ -72,7 +73,15 @@ void TerminalSurface::applySettings(const VitrionSettings& settings)
     terminal_->setHistoryLimit(settings.historyLimit());
     view_->configure(settings);
     view_->fitTerminalToViewport();
-    view_->startSessionWhenReady(settings.shell);
+    launch_.shellChoice = settings.shell;
+    view_->startSessionWhenReady(launch_);
+}
+
+QSize TerminalSurface::sizeFor(GridSize grid) const
+{
+    // The grid's area leaves the scroll bar's width free whether the bar shows or not.
+    const QSize area = view_->areaFor(grid);
+    return {area.width() + scrollArea_->verticalScrollBar()->sizeHint().width(), area.height()};
 }
 
 TerminalTextView* TerminalSurface::textView() const

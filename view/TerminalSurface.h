@@ -3,6 +3,8 @@
 // removed and the shell hung up.
 #pragma once
 
+#include "engine/GridSize.h"
+#include "session/ShellLaunchPlan.h"
 #include "settings/VitrionSettings.h"
 
 #include <QWidget>
@@ -17,12 +19,18 @@ class ViewportWatch;
 class TerminalSurface : public QWidget {
     Q_OBJECT
 public:
-    explicit TerminalSurface(const VitrionSettings& settings, QWidget* parent = nullptr);
+    // Runs the settings' shell, or the launch's command (its shell choice is the settings'), in the
+    // launch's working folder.
+    explicit TerminalSurface(const VitrionSettings& settings, QWidget* parent = nullptr,
+                             const LaunchRequest& launch = {});
     ~TerminalSurface() override;
 
     // Re-applies the settings in place: re-fonts, re-colours and re-limits the history without
     // restarting the shell.
     void applySettings(const VitrionSettings& settings);
+
+    // The smallest surface whose visible area shows the grid whole, the scroll bar's room included.
+    QSize sizeFor(GridSize grid) const;
 
     TerminalTextView* textView() const;
     Terminal* terminal() const { return terminal_.get(); }
@@ -34,4 +42,5 @@ private:
     QScrollArea* scrollArea_ = nullptr;
     TerminalTextView* view_ = nullptr;
     ViewportWatch* watch_ = nullptr;
+    LaunchRequest launch_;
 };

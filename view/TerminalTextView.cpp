@@ -150,6 +150,13 @@ GridSize TerminalTextView::gridSize(QSizeF size) const
     return GridSizing::gridSize(size.width(), size.height(), linePitch(), cellAdvance(), textInset);
 }
 
+QSize TerminalTextView::areaFor(GridSize grid) const
+{
+    return QSize(
+        GridSizing::extentFor(grid.columns, cellAdvance(), GridSizing::minimumCellAdvance, textInset),
+        GridSizing::extentFor(grid.rows, linePitch(), GridSizing::minimumLinePitch, textInset));
+}
+
 // The area the grid fits: the visible area less the scroll bar's width even while the bar is hidden,
 // so that the bar appearing with the first history, or going with the alternate screen, never
 // changes the column count (and sends a full-screen program a resize).
@@ -180,11 +187,16 @@ void TerminalTextView::fitTerminalToViewport()
 
 void TerminalTextView::startSessionWhenReady(const QString& shellChoice)
 {
+    startSessionWhenReady(LaunchRequest{shellChoice, {}, {}, false});
+}
+
+void TerminalTextView::startSessionWhenReady(const LaunchRequest& request)
+{
     if (terminal().isStarted() || sessionStartPending_) {
         return;
     }
     sessionStartPending_ = true;
-    shellChoice_ = shellChoice;
+    launch_ = request;
     // A view that is ready starts on the next turn of the event loop, one that is not retries.
     // The timer is the view's child: destroying the view cancels the attempt.
     startTimer_->start(readyForSession() ? 0 : startAttemptDelayMs);
@@ -210,7 +222,7 @@ void TerminalTextView::attemptSessionStart()
     ++startAttempts_;
     sessionStartPending_ = false;
     if (!readyForSession()) {
-        startSessionWhenReady(shellChoice_);
+        startSessionWhenReady(launch_);
         return;
     }
     QScrollArea* area = enclosingScrollArea();
@@ -220,7 +232,7 @@ void TerminalTextView::attemptSessionStart()
     const QSize settled = enclosingScrollArea() != nullptr ? area->viewport()->size() : visible;
     const GridSize grid =
         gridSize(gridArea(*area, QSize(std::min(width(), settled.width()), settled.height())));
-    terminal().start(shellChoice_, grid);
+    terminal().start(launch_, grid);
     if (window()->isVisible()) {
         setFocus(Qt::OtherFocusReason);
     }

@@ -7,6 +7,7 @@
 #include "GridSizing.h"
 #include "TextSelection.h"
 #include "engine/Color.h"
+#include "session/ShellLaunchPlan.h"
 #include "settings/VitrionSettings.h"
 #include "terminal/MouseEncoder.h"
 
@@ -56,15 +57,18 @@ public:
     // The colour the backdrop shows: reported to programs that ask for the background and drawn
     // for inverse text of the default colours.
     void setGlassColor(const QColor& glass);
-    // The grid whose every cell shows inside an area, at the measured line pitch and advance (not
-    // floored at 24 x 80).
+    // The grid whose every cell shows inside an area, at the measured line pitch and advance.
     GridSize gridSize(QSizeF size) const;
-    // Asks the terminal for the grid (never below 24 x 80) that fits the scroll area's visible area.
+    // The smallest area in whole pixels whose gridSize holds the grid.
+    QSize areaFor(GridSize grid) const;
+    // Asks the terminal for the grid that fits the scroll area's visible area: what shows is what
+    // the program is told, however small.
     void fitTerminalToViewport();
     // Starts the terminal's shell once the view is shown in a scroll area of at least 400 x 120: on
     // the next turn of the event loop when it is, else retrying every 0.15 s (and at once when it is
     // shown or resized), held weakly (a destroyed view's pending attempt does nothing).
     void startSessionWhenReady(const QString& shellChoice);
+    void startSessionWhenReady(const LaunchRequest& request); // a command, a working folder
 
     bool sessionStartPending() const { return sessionStartPending_; }
     int startAttempts() const { return startAttempts_; }
@@ -181,7 +185,7 @@ private:
     bool sessionStartPending_ = false;
     int startAttempts_ = 0;
     QTimer* startTimer_ = nullptr;
-    QString shellChoice_;
+    LaunchRequest launch_;
 
     TextSelection selection_;
     enum class SelectionUnit { character, word, row } selectionUnit_ = SelectionUnit::character;

@@ -51,4 +51,10 @@ inline void writeConfig(const QByteArray& json)
     file.write(json);
 }
 
+inline QByteArray readConfig()
+{
+    QFile file(configPath());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 } // namespace AppTestSupport

@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QPushButton>
 #include <QSet>
@@ -359,4 +360,70 @@ TEST_F(SettingsPanelTest, DoneReturnAndEscapeCloseTheDialog)
         EXPECT_FALSE(dialog.isVisible()) << key;
     }
     EXPECT_EQ(saves->count(), 0); // closing changes no setting
+}
+
+TEST_F(SettingsPanelTest, AnUnreadableFileIsShownAndReplacedOnlyWhenAsked)
+{
+    open("{ not json");
+    EXPECT_FALSE(panel->fileProblemBox()->isHidden());
+    EXPECT_TRUE(panel->fileProblemText()->text().startsWith("~/.config/Vitrion/config.json cannot be read ("))
+        << panel->fileProblemText()->text().toStdString();
+    QSlider* size = panel->fontSizeRow()->slider();
+    size->setValue(size->maximum()); // exactly 28, and it still applies here
+    EXPECT_EQ(model->settings().fontSize, 28);
+    EXPECT_EQ(AppTestSupport::readConfig(), "{ not json");
+
+    panel->replaceFileButton()->click();
+    EXPECT_TRUE(panel->fileProblemBox()->isHidden());
+    EXPECT_EQ(VitrionSettings::load().fontSize, 28);
+    QFile kept(AppTestSupport::configPath() + ".unreadable");
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), "{ not json");
+    kept.remove();
+}
+
+TEST_F(SettingsPanelTest, AChangeMadeToTheFileElsewhereShowsInTheOpenPanel)
+{
+    open();
+    EXPECT_TRUE(panel->fileProblemBox()->isHidden());
+    AppTestSupport::writeConfig(R"({"fontSize": 13, "padding": 40})");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return label(panel->fontSizeRow()) == "13 pt"; }, 5000));
+    EXPECT_EQ(label(panel->paddingRow()), "40 pt");
+    EXPECT_EQ(saves->count(), 1); // announced once, and nothing written back
+    EXPECT_EQ(AppTestSupport::readConfig(), R"({"fontSize": 13, "padding": 40})");
+}
+
+TEST_F(SettingsPanelTest, TheFontPickerOffersFixedPitchFamiliesFirst)
+{
+    open();
+    QComboBox* picker = panel->fontPicker();
+    QStringList items;
+    for (int i = 0; i < picker->count(); ++i) {
+        items << picker->itemText(i); // a separator's text is empty
+    }
+    EXPECT_EQ(items.mid(0, 5), (QStringList{"Menlo", "Monaco", "SF Mono", "Courier", ""}));
+    const qsizetype proportionalStart = items.lastIndexOf(QString());
+    ASSERT_GT(proportionalStart, 4);
+    for (qsizetype i = 5; i < items.size(); ++i) {
+        if (i != proportionalStart) {
+            EXPECT_EQ(QFontDatabase::isFixedPitch(items[i]), i < proportionalStart) << items[i].toStdString();
+        }
+    }
+    if (items.contains("DejaVu Sans Mono") && items.contains("DejaVu Sans")) {
+        EXPECT_LT(items.indexOf("DejaVu Sans Mono"), items.indexOf("DejaVu Sans"));
+    }
+    pick(picker, "DejaVu Sans");
+    EXPECT_EQ(model->settings().fontName, "DejaVu Sans");
+}
+
+TEST_F(SettingsPanelTest, TheShellExitSwitchWritesItsSettingAndFollowsTheModel)
+{
+    open();
+    EXPECT_FALSE(panel->closeOnExitBox()->isChecked());
+    panel->closeOnExitBox()->click();
+    EXPECT_TRUE(model->settings().closeOnShellExit);
+    EXPECT_TRUE(VitrionSettings::load().closeOnShellExit);
+    model->updateSettings([](VitrionSettings& s) { s.closeOnShellExit = false; });
+    EXPECT_FALSE(panel->closeOnExitBox()->isChecked());
+    EXPECT_EQ(restarts->count(), 0); // the running shell is left alone
 }

@@ -24,7 +24,9 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -115,14 +117,58 @@ TEST_F(TerminalWindowTest, ChromeTitleMenusAndMinimumSize)
     EXPECT_EQ(app->newShellAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N));
     EXPECT_EQ(app->pasteAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V));
 
-    EXPECT_EQ(content()->minimumSize(), QSize(600, 380));
     app->mainWindow()->resize(200, 100);
     QTest::qWait(1);
-    EXPECT_GE(content()->width(), 600);
-    EXPECT_GE(content()->height(), 380);
+    EXPECT_EQ(content()->size(), content()->minimumContentSize());
     app->mainWindow()->resize(2400, 1500); // no maximum
     QTest::qWait(1);
     EXPECT_GT(content()->width(), 2000);
+}
+
+// The smallest window still shows 24 x 80 cells of whatever font is set, and not much more.
+TEST_F(TerminalWindowTest, TheMinimumSizeHoldsTwentyFourByEightyCellsOfTheFont)
+{
+    ASSERT_GT(runningShell(), 0);
+    QSize previous;
+    for (double fontSize : {14.0, 22.0, 11.0}) {
+        app->model().updateSettings([fontSize](VitrionSettings& s) {
+            s.fontSize = fontSize;
+            s.padding = fontSize; // the padding counts too
+        });
+        QTest::qWait(1); // the main window's layout takes the new minimum
+        app->mainWindow()->resize(200, 100);
+        QTest::qWait(1);
+        TerminalSurface* surface = content()->surface();
+        const TerminalTextView* view = surface->textView();
+        EXPECT_EQ(content()->size(), content()->minimumContentSize()) << fontSize;
+        EXPECT_EQ(surface->geometry(), content()->rect().adjusted(fontSize, fontSize, -fontSize, -fontSize));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return surface->terminal()->size() == minimumGridSize; }, 2000))
+            << fontSize << ": " << surface->terminal()->size().rows << " x "
+            << surface->terminal()->size().columns;
+        EXPECT_LT(content()->minimumContentSize().width(), 2 * fontSize + 81 * view->cellAdvance() + 12);
+        EXPECT_LT(content()->minimumContentSize().height(), 2 * fontSize + 25 * view->linePitch());
+        EXPECT_NE(content()->minimumContentSize(), previous);
+        previous = content()->minimumContentSize();
+    }
+}
+
+// A window manager that ignores the minimum (a tiling one) makes the window smaller: the content
+// follows it down, and the program is told the grid that shows, not 24 x 80.
+TEST_F(TerminalWindowTest, AWindowForcedBelowItsMinimumShowsTheGridItTells)
+{
+    ASSERT_GT(runningShell(), 0);
+    app->mainWindow()->setMinimumSize(0, 0);
+    app->mainWindow()->resize(520, 300);
+    QTest::qWait(1);
+    TerminalSurface* surface = content()->surface();
+    EXPECT_EQ(content()->width(), 520);
+    EXPECT_EQ(surface->geometry(), content()->rect().adjusted(24, 24, -24, -24));
+    QScrollArea& area = *surface->scrollArea();
+    const GridSize shown =
+        surface->textView()->gridSize(TerminalTextView::gridArea(area, area.viewport()->size()));
+    EXPECT_LT(shown.columns, 80);
+    EXPECT_LT(shown.rows, 24);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return surface->terminal()->size() == shown; }, 2000));
 }
 
 TEST_F(TerminalWindowTest, PaddingAndRadiusFollowTheSettingsWithoutRestartingTheShell)
@@ -396,4 +442,54 @@ TEST_F(TerminalWindowTest, BlurRegionFollowsMaterialRadiusAndSize)
     EXPECT_TRUE(content()->blurRegion().isEmpty());
     app->model().updateSettings([](VitrionSettings& s) { s.blur = 0.5; });
     EXPECT_FALSE(content()->blurRegion().isEmpty());
+}
+
+// Alt+F4 or Quit with a program in the foreground asks first; the idle shell is closed at once.
+TEST_F(TerminalWindowTest, ClosingWithAProgramRunningAsksFirst)
+{
+    ASSERT_GT(runningShell(), 0);
+    EXPECT_FALSE(content()->programRunning());
+    view()->terminal().sendText("sleep 30\n");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return content()->programRunning(); }, 5000));
+
+    app->mainWindow()->close();
+    QMessageBox* question = app->closeQuestion();
+    ASSERT_NE(question, nullptr);
+    EXPECT_TRUE(question->isVisible());
+    EXPECT_EQ(question->text(), "A program is still running: close anyway?");
+    EXPECT_TRUE(app->mainWindow()->isVisible());
+    question->button(QMessageBox::Cancel)->click();
+    QTest::qWait(1);
+    EXPECT_TRUE(app->mainWindow()->isVisible());
+
+    app->quitAction()->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return app->closeQuestion() != nullptr; }, 2000));
+    app->closeQuestion()->button(QMessageBox::Close)->click();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !app->mainWindow()->isVisible(); }, 2000));
+}
+
+TEST_F(TerminalWindowTest, TheIdleShellsWindowClosesWithoutAsking)
+{
+    ASSERT_GT(runningShell(), 0);
+    app->quitAction()->trigger();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !app->mainWindow()->isVisible(); }, 2000));
+    EXPECT_EQ(app->closeQuestion(), nullptr);
+}
+
+// By default the window stays with the exit line; the setting closes it with the shell.
+TEST_F(TerminalWindowTest, TheShellsExitClosesTheWindowOnlyWhenTheSettingSaysSo)
+{
+    ASSERT_GT(runningShell(), 0);
+    QSignalSpy finished(&view()->terminal(), &Terminal::finished);
+    view()->terminal().sendText("exit\n");
+    ASSERT_TRUE(finished.wait(5000));
+    QTest::qWait(50);
+    EXPECT_TRUE(app->mainWindow()->isVisible());
+
+    app->model().updateSettings([](VitrionSettings& s) { s.closeOnShellExit = true; });
+    app->model().restartShell();
+    QTest::qWait(1);
+    ASSERT_GT(runningShell(), 0);
+    view()->terminal().sendText("exit 3\n");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !app->mainWindow()->isVisible(); }, 5000));
 }

@@ -6,6 +6,7 @@ import time
 import unittest
 
 from vitrion_e2e.case import DesktopCase
+from vitrion_e2e.cells import MESSAGE_RED
 from vitrion_e2e.sizing import grid_rule, measure_cells, stty_size, visible_area
 from vitrion_e2e.waiting import wait_until
 
@@ -45,7 +46,7 @@ class FaultsTest(DesktopCase):
         reasons = [line.split(SAVE_FAILED, 1)[1].strip() for line in app.log().splitlines() if SAVE_FAILED in line]
         self.assertTrue(reasons and all(reasons), f"the log line carries no reason: {app.log()!r}")
 
-    def test_a_shell_that_cannot_run_exits_127_and_default_brings_one_back(self):
+    def test_a_shell_that_cannot_run_says_why_and_default_brings_one_back(self):
         candidates = [d + "fish" for d in ("/bin/", "/usr/bin/", "/opt/homebrew/bin/", "/usr/local/bin/")]
         if any(os.access(p, os.X_OK) for p in candidates + ["/bin/zsh"]):
             raise unittest.SkipTest("fish or /bin/zsh is installed here")
@@ -58,8 +59,8 @@ class FaultsTest(DesktopCase):
         home.write_config(shell="fish")
         app = self.launch(home=home, wait_for_shell=False)
         app.grid = grid
-        line = "Shell exited with status 127."
-        app.wait_for_row(0, line, skip=(len(line),))  # the cursor after it
+        line = "Could not start shell /bin/zsh (No such file or directory)."
+        app.wait_for_row(0, line, text_color=MESSAGE_RED)
         wait_until(lambda: not app.zombies(), 10, "the failed shell to be reaped")
         app.open_settings_panel()
         # Done, Material, three sliders and the tint well come before the Shell picker; Home picks

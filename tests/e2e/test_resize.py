@@ -1,8 +1,11 @@
 # Resizing the window through the window manager: the shell's idea of the terminal size (stty size)
-# follows the grid rule for the new visible area at the drawn pitch and advance, and never drops below
-# 24 rows by 80 columns.
+# follows the grid rule for the new visible area at the drawn pitch and advance. The window's minimum
+# holds 24 rows by 80 columns; forced smaller, as a tiling window manager may, the shell is told what
+# the window shows.
+import subprocess
+
 from vitrion_e2e.case import DesktopCase
-from vitrion_e2e.sizing import grid_rule, measure_cells, resize_window, stty_size, visible_area
+from vitrion_e2e.sizing import grid_rule, measure_cells, minimum_size, resize_window, stty_size, visible_area
 
 
 class ResizeTest(DesktopCase):
@@ -24,6 +27,19 @@ class ResizeTest(DesktopCase):
         self.assertGreater(wider[1], large[1])
         self.assertEqual(wider[0], large[0])
 
-    def test_a_small_window_keeps_24_by_80(self):
+    def test_the_smallest_window_holds_24_by_80(self):
         app = self.launch()
-        self.assertEqual(self.check_size(app, measure_cells(app), 640, 400, "small.txt"), (24, 80))
+        metrics = measure_cells(app)
+        smallest = minimum_size(app)
+        self.assertIsNotNone(smallest, "the window asks for no minimum size")
+        self.assertEqual(self.check_size(app, metrics, *smallest, "small.txt"), (24, 80))
+
+    def test_a_window_forced_below_its_minimum_tells_the_shell_what_it_shows(self):
+        app = self.launch()
+        metrics = measure_cells(app)
+        # Without the size hints openbox, like a tiling window manager, sizes the window as it likes.
+        subprocess.run(["xprop", "-id", app.window, "-remove", "WM_NORMAL_HINTS"], env=app.env, check=True,
+                       timeout=10)
+        rows, columns = self.check_size(app, metrics, 560, 330, "forced.txt")
+        self.assertLess(rows, 24)
+        self.assertLess(columns, 80)

@@ -1,6 +1,7 @@
 # Settings as a user meets them: a config file with a larger font gives a smaller grid, a change made
-# in the panel with the keyboard rewrites config.json whole (atomically, pretty-printed, keys
-# sorted), and a corrupt file starts the defaults and is left alone until the first change.
+# in the panel with the keyboard is written into config.json (atomically, pretty-printed, keys
+# sorted), an edit made to the file elsewhere reaches the running window, and a corrupt file starts
+# the defaults and is left alone until the user replaces it from the panel.
 import json
 import os
 
@@ -72,7 +73,19 @@ class SettingsTest(DesktopCase):
         self.assertEqual(os.listdir(os.path.dirname(app.home.config_path)), ["config.json"])
         self.assertTrue(app.alive())
 
-    def test_a_corrupt_file_gives_the_defaults_and_stays_until_the_first_change(self):
+    def test_an_edit_made_elsewhere_reaches_the_running_window(self):
+        app = self.launch()
+        resize_window(app, 1100, 760)
+        default_size = stty_size(app, "size.txt")
+        app.home.write_config(fontSize=20)  # as an editor or another window saves it
+        sizes = iter(range(1000))
+        changed = wait_until(lambda: (lambda size: size != default_size and size)(
+            stty_size(app, f"size{next(sizes)}.txt")), 30, "the grid to follow the larger font")
+        metrics = measure_cells(app)
+        self.assertEqual(changed, grid_rule(*visible_area(app), *metrics))
+        self.assertLess(changed[1], default_size[1])
+
+    def test_a_corrupt_file_gives_the_defaults_and_stays_until_the_user_replaces_it(self):
         home = self.new_home()
         home.write(".config/Vitrion/config.json", CORRUPT)
         before = os.stat(home.config_path)
@@ -82,13 +95,21 @@ class SettingsTest(DesktopCase):
         metrics = measure_cells(app)
         self.assertAlmostEqual(metrics.advance, 14 * 0.6, delta=0.8)
         self.assertEqual(stty_size(app, "size.txt"), grid_rule(*visible_area(app), *metrics))
+
+        # A change in the panel applies but is not written over the file: the panel says so first,
+        # its Replace File button standing between Done and the material picker.
+        app.open_settings_panel()
+        app.key("Tab", "Tab", "Tab", "Home")
+        app.key("Escape")
+        app.focus()
         app.command("true")
         self.assertEqual(file_text(home.config_path), CORRUPT)
         after = os.stat(home.config_path)
         self.assertEqual((after.st_ino, after.st_mtime_ns), (before.st_ino, before.st_mtime_ns))
 
-        self.lower_opacity_with_the_keyboard(app)
+        app.open_settings_panel()
+        app.key("alt+r")  # Replace File
         text, settings = self.read_config(app, lambda s: s.get("opacity") == 0.1, "the file to be replaced")
         self.assert_written_whole(text, settings)
         self.assertEqual(settings["fontSize"], 14)
-        self.assertEqual(settings["shell"], "Default")
+        self.assertEqual(file_text(home.config_path + ".unreadable"), CORRUPT)

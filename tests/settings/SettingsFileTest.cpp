@@ -1,7 +1,8 @@
 // Loading and saving ~/.config/Vitrion/config.json in a private HOME: round trips, the file's
-// layout, all-or-nothing decoding, and saves that fail without harming the previous file.
+// layout, key-by-key decoding, and saves that fail without harming the previous file.
 #include "ChildTestRun.h"
 #include "TestHome.h"
+#include "settings/SettingsJson.h"
 #include "settings/VitrionSettings.h"
 
 #include <QDir>
@@ -43,6 +44,7 @@ VitrionSettings unusualSettings()
     settings.cornerRadius = 0;
     settings.padding = -24;
     settings.shell = QStringLiteral("bash\n\t\u0001");
+    settings.closeOnShellExit = true;
     settings.scrollbackLines = 1'000'000;
     settings.scrollbackUnlimited = true;
     settings.scrollbackMegabytes = 16;
@@ -121,6 +123,7 @@ TEST_F(SettingsFileTest, DefaultsAreWrittenPrettyPrintedWithSortedKeys)
     VitrionSettings{}.save();
     EXPECT_EQ(TestHome::readFile(VitrionSettings::configURL()), R"({
     "blur": 0.72,
+    "closeOnShellExit": false,
     "configurationVersion": 2,
     "cornerRadius": 20,
     "cursorStyle": "Block",
@@ -145,11 +148,10 @@ TEST_F(SettingsFileTest, DefaultsAreWrittenPrettyPrintedWithSortedKeys)
 )");
 }
 
-TEST_F(SettingsFileTest, UndecodableFilesGiveAllDefaultsAndStayUntouched)
+TEST_F(SettingsFileTest, UnparsableFilesGiveAllDefaultsAndStayUntouched)
 {
     const QJsonObject valid = unusualObject();
-    ASSERT_EQ(valid.size(), 21);
-    std::vector<std::pair<std::string, QByteArray>> broken{
+    const std::pair<const char*, QByteArray> broken[] = {
         {"empty", ""},
         {"not JSON", "settings: yes"},
         {"truncated", QJsonDocument(valid).toJson().chopped(5)},
@@ -157,22 +159,40 @@ TEST_F(SettingsFileTest, UndecodableFilesGiveAllDefaultsAndStayUntouched)
         {"number", "2"},
         {"invalid UTF-8", QJsonDocument(valid).toJson().replace("Mono", "Mo\xff\xfeno")},
     };
+    for (const auto& [name, bytes] : broken) {
+        TestHome::writeFile(VitrionSettings::configURL(), bytes);
+        EXPECT_EQ(VitrionSettings::load(), VitrionSettings{}) << name;
+        EXPECT_EQ(TestHome::readFile(VitrionSettings::configURL()), bytes) << name;
+    }
+}
+
+// A key that is missing or holds a value of the wrong type takes its default; every other key keeps
+// the file's value.
+TEST_F(SettingsFileTest, EachKeyIsReadOnItsOwn)
+{
+    const QJsonObject valid = unusualObject();
+    ASSERT_EQ(valid.size(), 22);
+    const VitrionSettings defaults;
+    const VitrionSettings unusual = unusualSettings();
     for (const QString& key : valid.keys()) {
-        if (key.startsWith("scrollback")) {
-            continue; // optional: OldFilesAndOddScrollbackValuesKeepEverythingElse
-        }
+        // The record with only this key at its default, as a file lacking it must give.
+        QJsonObject oneDefault = valid;
+        oneDefault.insert(key, settingsObject(defaults, nullptr)->value(key));
+        const VitrionSettings expected = settingsFromObject(oneDefault);
+        ASSERT_NE(expected, unusual) << key.toStdString();
+
         QJsonObject missing = valid;
         missing.remove(key);
-        broken.emplace_back("missing " + key.toStdString(), QJsonDocument(missing).toJson());
         QJsonObject null = valid;
         null.insert(key, QJsonValue::Null);
-        broken.emplace_back("null " + key.toStdString(), QJsonDocument(null).toJson());
         QJsonObject wrongType = valid;
         wrongType.insert(key, valid.value(key).isString() ? QJsonValue(1) : QJsonValue("1"));
-        broken.emplace_back("wrong type " + key.toStdString(), QJsonDocument(wrongType).toJson());
-        QJsonObject boolean = valid;
-        boolean.insert(key, true);
-        broken.emplace_back("boolean " + key.toStdString(), QJsonDocument(boolean).toJson());
+        QJsonObject otherType = valid; // a switch given a number, anything else a switch
+        otherType.insert(key, valid.value(key).isBool() ? QJsonValue(1) : QJsonValue(true));
+        for (const QJsonObject& object : {missing, null, wrongType, otherType}) {
+            writeObject(object);
+            EXPECT_EQ(VitrionSettings::load(), expected) << key.toStdString();
+        }
     }
     const std::pair<const char*, QJsonValue> badValues[] = {
         {"material", "hud"},           {"material", "Glass"},         {"cursorStyle", "block"},
@@ -181,12 +201,10 @@ TEST_F(SettingsFileTest, UndecodableFilesGiveAllDefaultsAndStayUntouched)
     for (const auto& [key, value] : badValues) {
         QJsonObject changed = valid;
         changed.insert(key, value);
-        broken.emplace_back(std::string("bad ") + key, QJsonDocument(changed).toJson());
-    }
-    for (const auto& [name, bytes] : broken) {
-        TestHome::writeFile(VitrionSettings::configURL(), bytes);
-        EXPECT_EQ(VitrionSettings::load(), VitrionSettings{}) << name;
-        EXPECT_EQ(TestHome::readFile(VitrionSettings::configURL()), bytes) << name;
+        writeObject(changed);
+        QJsonObject oneDefault = valid;
+        oneDefault.insert(key, settingsObject(defaults, nullptr)->value(key));
+        EXPECT_EQ(VitrionSettings::load(), settingsFromObject(oneDefault)) << key;
     }
 }
 
@@ -209,7 +227,7 @@ TEST_F(SettingsFileTest, AcceptsWholeNumbersForDoublesAndKeepsValuesAsGiven)
         QJsonDocument::fromJson(TestHome::readFile(VitrionSettings::configURL())).object();
     EXPECT_FALSE(written.contains("unknownKey"));
     EXPECT_EQ(written.value("configurationVersion").toInteger(), 1);
-    EXPECT_EQ(written.size(), 21);
+    EXPECT_EQ(written.size(), 22);
 }
 
 // The scrollback keys came later: a file without them, or with a value the panel could not have

@@ -1,5 +1,6 @@
 // Starts that fail: no descriptors left for a pseudo-terminal (in a child process under a tiny
-// RLIMIT_NOFILE), and a shell choice that resolves to nothing executable.
+// RLIMIT_NOFILE), a shell choice that resolves to nothing executable, commands that cannot run and
+// folders that cannot be entered; and a command that does run.
 #include "ShellTestSupport.h"
 #include "engine/Palette.h"
 #include "session/PtyDevice.h"
@@ -7,11 +8,14 @@
 #include "terminal/Terminal.h"
 #include "tests/settings/ChildTestRun.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace ShellTest;
@@ -83,7 +87,7 @@ TEST(TerminalStartFailureTest, ForkptyFailureShowsTheReasonInRed)
         << child.output;
 }
 
-TEST(TerminalStartFailureTest, MissingShellFallsBackToZshAndExitsWith127)
+TEST(TerminalStartFailureTest, AMissingShellIsNamedWithTheReason)
 {
     for (const char* folder : {"/bin/", "/usr/bin/", "/opt/homebrew/bin/", "/usr/local/bin/"}) {
         if (executableFile(QString(folder) + "fish")) {
@@ -97,10 +101,67 @@ TEST(TerminalStartFailureTest, MissingShellFallsBackToZshAndExitsWith127)
     ensureApplication();
     Terminal terminal;
     terminal.start("fish", {24, 80});
-    const long pid = terminal.pty()->childPid();
-    ASSERT_GT(pid, 0);
+    EXPECT_TRUE(terminal.startFailed());
+    EXPECT_EQ(screenDump(terminal.engine()),
+              "| Could not start shell /bin/zsh (No such file or directory).\n");
+    EXPECT_EQ(terminal.pty()->childPid(), -1); // reaped at once: no exit line follows
+    spinFor(150);
+    EXPECT_EQ(lineIndex(terminal.engine(), "Shell exited with status 127."), -1);
+}
+
+// What cannot run says why, in red, and nothing is left running.
+TEST(TerminalStartFailureTest, CommandsThatCannotRunSayWhy)
+{
+    ensureApplication();
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString notExecutable = folder.filePath("notes.txt");
+    QFile file(notExecutable);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    const QString missingFolder = folder.filePath("gone");
+    struct Case {
+        LaunchRequest request;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{"sh", {"no-such-command-here"}, {}}, "Could not run no-such-command-here (command not found)."},
+        {{"sh", {notExecutable}, {}},
+         "Could not run " + notExecutable.toStdString() + " (Permission denied)."},
+        {{"sh", {"/nonexistent/tool"}, {}}, "Could not run /nonexistent/tool (No such file or directory)."},
+        {{"sh", {"true"}, missingFolder},
+         "Could not enter " + missingFolder.toStdString() + " (No such file or directory)."},
+        {{"sh", {}, missingFolder},
+         "Could not enter " + missingFolder.toStdString() + " (No such file or directory)."},
+    };
+    for (const Case& row : cases) {
+        Terminal terminal;
+        terminal.start(row.request, {24, 200}); // wide enough for a long temporary path
+        EXPECT_TRUE(terminal.startFailed()) << row.message;
+        EXPECT_EQ(screenDump(terminal.engine()), "| " + row.message + "\n");
+        EXPECT_EQ(terminal.engine().resolveForeground(terminal.engine().row(0)[0].style.foreground),
+                  NamedColors::systemRedColor);
+        EXPECT_EQ(terminal.pty()->childPid(), -1) << row.message;
+        EXPECT_FALSE(terminal.foregroundProgramRunning());
+    }
+}
+
+TEST(TerminalStartFailureTest, ACommandRunsWithItsArgumentsInItsFolderAndIsAProgram)
+{
+    ensureApplication();
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    Terminal terminal;
+    int finishedStatus = -1;
+    QObject::connect(&terminal, &Terminal::finished, [&](int status) { finishedStatus = status; });
+    terminal.start(LaunchRequest{"sh", {"sh", "-c", "pwd; read line; exit 3"}, folder.path()}, {24, 80});
+    EXPECT_FALSE(terminal.startFailed());
     const TerminalEngine& engine = terminal.engine();
-    EXPECT_TRUE(waitUntil([&] { return lineIndex(engine, "Shell exited with status 127.") == 0; }))
+    ASSERT_TRUE(waitUntil([&] { return lineIndex(engine, folder.path().toStdString()) == 0; }))
         << screenDump(engine);
-    EXPECT_TRUE(waitUntil([&] { return !terminal.pty()->isOpen() && !processExists(pid); }));
+    EXPECT_TRUE(terminal.foregroundProgramRunning()); // a command is never the idle shell
+    terminal.sendText("\n");
+    EXPECT_TRUE(waitUntil([&] { return finishedStatus >= 0; }));
+    EXPECT_EQ(WEXITSTATUS(finishedStatus), 3);
+    EXPECT_FALSE(terminal.foregroundProgramRunning());
 }

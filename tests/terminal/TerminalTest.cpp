@@ -159,14 +159,15 @@ TEST_F(TerminalTest, ViewCommandsComeBackAndKeysGoNowhereWithoutAProgram)
     EXPECT_EQ(pty->written, "x");
 }
 
-TEST_F(TerminalTest, ResizeReachesThePtyOncePerRealChangeAndNeverBelowTheFloor)
+TEST_F(TerminalTest, ResizeReachesThePtyOncePerRealChangeAndIsWhatShows)
 {
     terminal.resize({30, 100});
     terminal.resize({30, 100});
-    terminal.resize({10, 40}); // a window smaller than the floor still gets 24 x 80
-    terminal.resize({3, 2});
+    terminal.resize({10, 40});     // a window smaller than 24 x 80 is told what it shows
+    terminal.resize({0, -1});      // at least one cell
     terminal.resize({5000, 5000}); // past the engine's limits: the pty is told the grid it got
-    EXPECT_EQ(pty->sizes, (std::vector<GridSize>{{30, 100}, {24, 80}, {TerminalEngine::rowLimit, 1000}}));
+    EXPECT_EQ(pty->sizes,
+              (std::vector<GridSize>{{30, 100}, {10, 40}, {1, 1}, {TerminalEngine::rowLimit, 1000}}));
     EXPECT_EQ(terminal.size(), (GridSize{TerminalEngine::rowLimit, 1000}));
 }
 

@@ -1,5 +1,5 @@
-// Grid sizing: rows and columns from the measured pitch and advance inside the text inset, the
-// 24 x 80 floor, readiness and line spacing.
+// Grid sizing: rows and columns from the measured pitch and advance inside the text inset, the area
+// a grid needs, readiness and line spacing.
 #include "view/GridSizing.h"
 
 #include <cmath>
@@ -44,12 +44,22 @@ TEST(GridSizingTest, RowsAndColumnsFitWholeInsideTheInset)
     }
 }
 
-TEST(GridSizingTest, NeverBelowTwentyFourByEighty)
+// The window's minimum is built from extentFor: at that size the grid must be whole, and a pixel
+// less must lose a row or column (or the minimum is larger than it needs to be).
+TEST(GridSizingTest, TheAreaForAGridHoldsItExactly)
 {
-    EXPECT_EQ(GridSizing::atLeastMinimum({7, 46}), (GridSize{24, 80}));
-    EXPECT_EQ(GridSizing::atLeastMinimum({30, 40}), (GridSize{30, 80}));
-    EXPECT_EQ(GridSizing::atLeastMinimum({10, 120}), (GridSize{24, 120}));
-    EXPECT_EQ(GridSizing::atLeastMinimum({40, 100}), (GridSize{40, 100}));
+    const double steps[] = {18.397, 8.4287, 16.297, 18.6, 20, 10, 7.2, 33.33333, 3.0};
+    for (double step : steps) {
+        for (int count : {1, 24, 80, 137}) {
+            const int extent = GridSizing::extentFor(count, step, GridSizing::minimumCellAdvance, 2);
+            const GridSize fits = GridSizing::gridSize(extent, 100, 20, step, 2);
+            const GridSize short1 = GridSizing::gridSize(extent - 1, 100, 20, step, 2);
+            EXPECT_EQ(fits.columns, count) << step << " x " << count;
+            EXPECT_EQ(short1.columns, count - 1) << step << " x " << count;
+        }
+    }
+    EXPECT_EQ(atLeastOneCell({0, -3}), (GridSize{1, 1}));
+    EXPECT_EQ(atLeastOneCell({7, 46}), (GridSize{7, 46}));
 }
 
 TEST(GridSizingTest, ReadyFromFourHundredByOneHundredTwenty)

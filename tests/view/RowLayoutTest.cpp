@@ -1,4 +1,4 @@
-// Row layout and the line index: fixed advances, fallback glyph widths, wrapping at the view's
+// Row layout and the line index: every glyph in its cell whatever its width, wrapping at the view's
 // width, and layouts reused while a row is unchanged.
 #include "view/RowLayout.h"
 
@@ -48,21 +48,32 @@ TEST(RowLayoutTest, AsciiRowThatFitsIsUniform)
     EXPECT_EQ(widths.measured, 0);
 }
 
-TEST(RowLayoutTest, FallbackGlyphsAdvanceByTheirOwnWidth)
+// A proportional font, a fallback font's wider CJK glyph or a mark never moves the cells after it:
+// text neither spreads nor folds rows.
+TEST(RowLayoutTest, EveryGlyphSitsInItsCellWhateverItsWidth)
 {
     FakeWidths widths;
     const auto cells = cellsOf(U"a\u4e2d\u6587b e\u0301x");
-    const RowLayout layout = layoutRow(cells, 500.0, widths);
-    EXPECT_FALSE(layout.uniform);
+    const RowLayout layout = layoutRow(cells, 80.0, widths);
+    EXPECT_TRUE(layout.uniform);
+    EXPECT_TRUE(layout.onGrid);
     EXPECT_EQ(layout.lineCount(), 1);
-    EXPECT_EQ(layout.xOf(1, 10), 10.0);
-    EXPECT_EQ(layout.xOf(2, 10), 27.0);
-    EXPECT_EQ(layout.xOf(3, 10), 44.0); // b
-    EXPECT_EQ(layout.xOf(5, 10), 64.0); // e
-    EXPECT_EQ(layout.xOf(6, 10), 74.0); // the mark sits where the e ends...
-    EXPECT_EQ(layout.xOf(7, 10), 74.0); // ...and takes no room
-    EXPECT_TRUE(layout.isIrregular(1));
-    EXPECT_FALSE(layout.isIrregular(3));
+    for (int cell = 0; cell < 8; ++cell) {
+        EXPECT_EQ(layout.xOf(cell, 10), cell * 10.0);
+    }
+    EXPECT_EQ(widths.measured, 0); // laying out needs no glyph widths at all
+}
+
+TEST(RowLayoutTest, TheTwoCellsOfAWideCharacterStayOnOneLine)
+{
+    FakeWidths widths;
+    std::vector<Cell> cells = cellsOf(U"abcd\u4e2d ");
+    cells[4].style.flags |= CellFlags::wideHead;
+    cells[5].style.flags |= CellFlags::wideTail;
+    const RowLayout layout = layoutRow(cells, 55.0, widths); // five cells a line
+    ASSERT_EQ(layout.lineCount(), 2);
+    EXPECT_EQ(layout.lineStart(1), 4);
+    EXPECT_EQ(layout.xOf(5, 10), 10.0);
 }
 
 TEST(RowLayoutTest, NarrowViewWrapsAfterTheLastSpaceThatFits)

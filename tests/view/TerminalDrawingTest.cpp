@@ -6,6 +6,7 @@
 // and synchronized output.
 #include "ViewTestSupport.h"
 #include "engine/TerminalEngine.h"
+#include "terminal/Terminal.h"
 #include "view/CursorShape.h"
 #include "view/FrameScheduler.h"
 #include "view/GlyphMetrics.h"
@@ -15,6 +16,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QElapsedTimer>
+#include <QFontDatabase>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QScrollBar>
@@ -217,6 +219,87 @@ TEST_F(TerminalDrawingTest, WideFallbackGlyphTakesTwoCellsOfTheGrid)
     EXPECT_NEAR(inkIn(image, cellRect(host.view(), 0, 2)).pixels, plainInk, plainInk * 0.4);
 }
 
+// The ink's horizontal middle in a rectangle (NaN without ink).
+double inkMiddle(const QImage& image, QRectF area)
+{
+    const QRect pixels = area.toAlignedRect().intersected(image.rect());
+    int first = pixels.right() + 1;
+    int last = pixels.left() - 1;
+    for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
+        for (int x = pixels.left(); x <= pixels.right(); ++x) {
+            if (image.pixelColor(x, y).alpha() > 0) {
+                first = std::min(first, x);
+                last = std::max(last, x);
+            }
+        }
+    }
+    return first <= last ? (first + last + 1) / 2.0 : std::nan("");
+}
+
+// A proportional family chosen by hand: every glyph, ASCII or not, sits centred in its own cell, so
+// the text neither spreads nor folds the row.
+TEST_F(TerminalDrawingTest, AProportionalFamilyDrawsEveryGlyphInItsCell)
+{
+    if (!QFontDatabase::hasFamily(QStringLiteral("DejaVu Sans"))) {
+        GTEST_SKIP() << "DejaVu Sans (fonts-dejavu-core) is not installed";
+    }
+    VitrionSettings settings = settingsWith(TerminalCursorStyle::beam);
+    settings.fontName = QStringLiteral("DejaVu Sans");
+    ScrollHost host(QSize(800, 600), settings);
+    TerminalTextView& view = host.view();
+    ASSERT_EQ(view.terminalFont().family(), QStringLiteral("DejaVu Sans"));
+    host.feed("iiiiWWWW\r\n\xc3\xa9\xc3\xa9l\xc3\xa9\xe2\x82\xacx");
+    settle(view);
+    const QImage image = ViewTest::grab(view);
+    const double advance = view.cellAdvance();
+    for (int column = 0; column < 8; ++column) {
+        EXPECT_NEAR(view.cellOrigin(0, column).x(), TerminalTextView::textInset + column * advance, 1e-3);
+        EXPECT_NEAR(view.cellOrigin(1, column).x(), TerminalTextView::textInset + column * advance, 1e-3);
+        const QRectF cell = cellRect(view, column < 8 ? 0 : 1, column);
+        EXPECT_NEAR(inkMiddle(image, cell), cell.center().x(), 1.5) << "row 0, column " << column;
+    }
+    for (int column : {0, 1, 2, 3, 4, 5}) { // é é l é € x: the accented letters centred too
+        const QRectF cell = cellRect(view, 1, column);
+        EXPECT_NEAR(inkMiddle(image, cell), cell.center().x(), 1.5) << "row 1, column " << column;
+    }
+    EXPECT_EQ(view.displayLineCount(), static_cast<int>(host.engine().rowCount())); // nothing folded
+}
+
+// Emoji presentation comes from the colour emoji font when one is installed, not in monochrome
+// from a text font that happens to have the symbol.
+TEST_F(TerminalDrawingTest, EmojiAreDrawnInColour)
+{
+    VitrionSettings blueText = settingsWith(TerminalCursorStyle::beam);
+    blueText.textRed = 0.0;
+    blueText.textBlue = 1.0;
+    ScrollHost host(QSize(800, 600), blueText);
+    TerminalTextView& view = host.view();
+    // U+1F600, U+2615 (a text font such as DejaVu Sans has a monochrome one), U+2764 U+FE0F.
+    if (!QFontDatabase::hasFamily(QStringLiteral("Noto Color Emoji"))) {
+        GTEST_SKIP() << "no colour emoji font (fonts-noto-color-emoji) is installed";
+    }
+    host.feed("\xf0\x9f\x98\x80\xe2\x98\x95\xe2\x9d\xa4\xef\xb8\x8f A");
+    settle(view);
+    const QImage image = ViewTest::grab(view);
+    const auto colourful = [&](int column, int cells) {
+        const QRectF area = cellRect(view, 0, column).united(cellRect(view, 0, column + cells - 1));
+        int count = 0;
+        const QRect pixels = area.toAlignedRect().intersected(image.rect());
+        for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
+            for (int x = pixels.left(); x <= pixels.right(); ++x) {
+                // Text is drawn in pure blue: anything with red or green in it is the emoji's own.
+                const QColor c = image.pixelColor(x, y);
+                count += c.alpha() > 128 && (c.red() > 60 || c.green() > 60) ? 1 : 0;
+            }
+        }
+        return count;
+    };
+    EXPECT_GT(colourful(0, 2), 20) << "U+1F600";
+    EXPECT_GT(colourful(2, 2), 20) << "U+2615";
+    EXPECT_GT(colourful(4, 1), 20) << "U+2764 U+FE0F"; // one cell, as wcwidth counts it
+    EXPECT_EQ(colourful(6, 1), 0) << "A is text";
+}
+
 TEST_F(TerminalDrawingTest, DrawnLinesAreReusedUntilTheirRowChanges)
 {
     ScrollHost host(QSize(800, 600), settingsWith(TerminalCursorStyle::beam));
@@ -336,7 +419,9 @@ TEST_F(TerminalDrawingTest, AFrameRepaintsOnlyTheLinesAndCursorItChanged)
 TEST_F(TerminalDrawingTest, RowsWrapAtTheViewsWidthWhenItIsNarrow)
 {
     ScrollHost host(QSize(300, 500), settingsWith(TerminalCursorStyle::beam), Qt::ScrollBarAlwaysOff);
-    ASSERT_EQ(host.engine().columns(), 80); // never below 80, however narrow
+    // A grid wider than the view (one the view was not fitted to, or past the engine's limits).
+    host.view().terminal().resize({24, 80});
+    ASSERT_EQ(host.engine().columns(), 80);
     host.feed(std::string(80, 'x'));
     settle(host.view());
     const double advance = host.view().cellAdvance();

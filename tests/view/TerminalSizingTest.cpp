@@ -1,4 +1,4 @@
-// Grid sizing and the shell start: the grid that the visible area shows whole, the 24 x 80 floor, a
+// Grid sizing and the shell start: the grid that the visible area shows whole, however small, a
 // real shell's idea of its size after the viewport changes, no SIGWINCH for a scroll, and the delayed,
 // weakly held start attempts with their 400 x 120 readiness rule.
 #include "ViewTestSupport.h"
@@ -70,11 +70,16 @@ TEST_F(TerminalSizingTest, EveryRowAndColumnShowsWithoutScrolling)
     }
 }
 
-TEST_F(TerminalSizingTest, NeverBelowTwentyFourByEightyNorFinerThanTwelveBySix)
+TEST_F(TerminalSizingTest, ASmallAreaIsToldWhatItShowsAndNoFinerThanTwelveBySix)
 {
+    // Smaller than 24 x 80 cells (a tiling window manager ignoring the window's minimum): the grid
+    // is what shows, not the rows and columns programs would like.
     ScrollHost host(QSize(400, 120), {}, Qt::ScrollBarAlwaysOff);
-    EXPECT_EQ(host.engine().rows(), 24);
-    EXPECT_EQ(host.engine().columns(), 80);
+    const GridSize shown = fittingGrid(host.view(), QSize(400, 120));
+    ASSERT_LT(shown.rows, 24);
+    ASSERT_LT(shown.columns, 80);
+    EXPECT_EQ((GridSize{host.engine().rows(), host.engine().columns()}), shown);
+    EXPECT_EQ(host.view().areaFor(shown).expandedTo(QSize(400, 120)), QSize(400, 120));
 
     VitrionSettings small;
     small.fontSize = 6;
@@ -144,7 +149,9 @@ TEST_F(TerminalSizingTest, TheShellSeesTheNewSizeAndNoSignalForAScroll)
     };
     ASSERT_TRUE(shell.waitForLine(size())) << ViewTest::screenDump(shell.engine());
 
-    // The 24-row floor needs more than 400 pixels: the scroll bar comes, and the grid narrows for it.
+    // With history the scroll bar comes, and the grid never narrows for it: its room is kept free.
+    shell.type(QStringLiteral("seq 1 80"));
+    ASSERT_TRUE(shell.waitForLine("80")) << ViewTest::screenDump(shell.engine());
     shell.resize(QSize(1000, 400));
     QScrollArea& area = *shell.surface().scrollArea();
     QScrollBar& scrollBar = *area.verticalScrollBar();
@@ -152,7 +159,7 @@ TEST_F(TerminalSizingTest, TheShellSeesTheNewSizeAndNoSignalForAScroll)
         return scrollBar.isVisible() && shell.engine().columns() > 100 &&
                shell.engine().columns() == shell.view().gridSize(area.viewport()->size()).columns;
     }));
-    shell.type(QStringLiteral("clear; stty size"));
+    shell.type(QStringLiteral("stty size"));
     ASSERT_TRUE(shell.waitForLine(size())) << ViewTest::screenDump(shell.engine());
 
     // bash waits in a loop; its trap reports every SIGWINCH the session sends.
@@ -191,7 +198,7 @@ TEST_F(SessionStartTest, TwoCallsScheduleOneAttemptAndAReadyViewStartsOnce)
     EXPECT_FALSE(view.sessionStartPending());
     EXPECT_EQ(view.terminal().pty(), session);
     EXPECT_EQ((GridSize{host.engine().rows(), host.engine().columns()}),
-              GridSizing::atLeastMinimum(view.gridSize(host.area().viewport()->size())));
+              view.gridSize(TerminalTextView::gridArea(host.area(), host.area().viewport()->size())));
 }
 
 TEST_F(SessionStartTest, ReadyAtFourHundredByOneHundredTwentyAndNotBelow)
@@ -210,8 +217,7 @@ TEST_F(SessionStartTest, ReadyAtFourHundredByOneHundredTwentyAndNotBelow)
     EXPECT_TRUE(view.sessionStartPending()); // the attempts go on
     host.resize(QSize(400, 120));
     ASSERT_TRUE(ViewTest::waitUntil([&view] { return view.terminal().pty() != nullptr; }));
-    EXPECT_EQ(host.engine().rows(), 24);
-    EXPECT_EQ(host.engine().columns(), 80);
+    EXPECT_EQ((GridSize{host.engine().rows(), host.engine().columns()}), fittingGrid(view, QSize(400, 120)));
 }
 
 TEST_F(SessionStartTest, NotShownOrNotInAScrollAreaIsNotReady)

@@ -41,8 +41,9 @@ TEST_F(TerminalSurfaceTest, ScrollAreaHoldsOneTransparentViewThatFollowsTheWidth
 
     shell.resize(QSize(1100, 300));
     EXPECT_TRUE(ViewTest::waitUntil([&] {
+        const QSizeF grid = TerminalTextView::gridArea(area, area.viewport()->size());
         return shell.view().width() == area.viewport()->width() &&
-               shell.engine().columns() == shell.view().gridSize(area.viewport()->size()).columns;
+               shell.engine().columns() == shell.view().gridSize(grid).columns;
     }));
 }
 
@@ -71,8 +72,8 @@ TEST_F(TerminalSurfaceTest, SettingsChangeRefontsAndRecoloursTheRunningShell)
     // The same shell, now told the grid of the larger font.
     EXPECT_EQ(shell.view().terminal().pty(), session);
     EXPECT_EQ(session->childPid(), pid);
-    const GridSize grid =
-        GridSizing::atLeastMinimum(shell.view().gridSize(shell.surface().scrollArea()->viewport()->size()));
+    QScrollArea& area = *shell.surface().scrollArea();
+    const GridSize grid = shell.view().gridSize(TerminalTextView::gridArea(area, area.viewport()->size()));
     EXPECT_EQ((GridSize{shell.engine().rows(), shell.engine().columns()}), grid);
     shell.type(QStringLiteral("stty size"));
     EXPECT_TRUE(shell.waitForLine(std::to_string(grid.rows) + " " + std::to_string(grid.columns)))

@@ -23,8 +23,9 @@ class WindowGeometry:
 class App:
     """The program under test, started with HOME = home.path and SHELL = shell."""
 
-    def __init__(self, case, home, shell="/bin/bash", name="vitrion", extra_env=None):
+    def __init__(self, case, home, shell="/bin/bash", name="vitrion", extra_env=None, args=(), title="Vitrion"):
         self.case, self.home, self.shell, self.name = case, home, shell, name
+        self.args, self.title = list(args), title
         self.env = case.xstack.env(HOME=home.path, SHELL=shell, **(extra_env or {}))
         self.proc = None
         self.window = None
@@ -36,7 +37,8 @@ class App:
     # --- life -------------------------------------------------------------------------------
     def start(self, wait_for_shell=True):
         self.started_at = time.monotonic()
-        self.proc = self.case.procs.start(self.name, [self.case.binary], env=self.env, cwd=self.home.path)
+        self.proc = self.case.procs.start(self.name, [self.case.binary, *self.args], env=self.env,
+                                          cwd=self.home.path)
         self.window = self.wait_for_window()
         if wait_for_shell:
             self.wait_for_shell()
@@ -66,11 +68,11 @@ class App:
                 raise AssertionError(f"the program exited with status {self.proc.returncode}:\n{self.log()}")
             found = self.xdo("search", "--onlyvisible", "--pid", str(self.pid)).stdout.split()
             for wid in found:
-                if self.xdo("getwindowname", wid).stdout.strip() == "Vitrion":
+                if self.xdo("getwindowname", wid).stdout.strip() == self.title:
                     return wid
             return None
 
-        return wait_until(visible_main_window, timeout, "the main window titled \"Vitrion\" to be mapped")
+        return wait_until(visible_main_window, timeout, f"the main window titled {self.title!r} to be mapped")
 
     def geometry(self):
         out = subprocess.run(["xwininfo", "-id", self.window], env=self.env, stdout=subprocess.PIPE,
@@ -207,10 +209,10 @@ class App:
         image, self.grid = wait_until(measured, 20, "the two calibration bars to be drawn")
         return self.grid
 
-    def row_shape(self, image, row, columns, skip=()):
-        return self.grid.signature(image, self.glass(image), row, columns, self.padding, skip)
+    def row_shape(self, image, row, columns, skip=(), text_color=cells.TEXT_COLOR):
+        return self.grid.signature(image, self.glass(image), row, columns, self.padding, skip, text_color)
 
-    def wait_for_row(self, row, text, at=0, skip=(), timeout=20):
+    def wait_for_row(self, row, text, at=0, skip=(), timeout=20, text_color=cells.TEXT_COLOR):
         """Waits until screen row shows the ink pattern of text from column at, blanks after it."""
         shape = cells.shape_of(text)
         width = at + len(shape) + 6
@@ -218,7 +220,7 @@ class App:
 
         def shown():
             image = self.capture()
-            seen["shape"] = self.row_shape(image, row, width, skip)
+            seen["shape"] = self.row_shape(image, row, width, skip, text_color)
             seen["image"] = image
             return cells.matches(seen["shape"], shape, at) and image
 

@@ -81,9 +81,10 @@ class DesktopCase(unittest.TestCase):
     def new_home(self):
         return Home(self.workdir, self._testMethodName)
 
-    def launch(self, home=None, shell="/bin/bash", wait_for_shell=True, **env):
+    def launch(self, home=None, shell="/bin/bash", wait_for_shell=True, args=(), title="Vitrion", **env):
         home = home or self.new_home()
-        app = App(self, home, shell=shell, name=f"vitrion-{self._testMethodName}-{len(self.apps)}", extra_env=env)
+        app = App(self, home, shell=shell, name=f"vitrion-{self._testMethodName}-{len(self.apps)}", extra_env=env,
+                  args=args, title=title)
         self.apps.append(app)
         return app.start(wait_for_shell=wait_for_shell)
 

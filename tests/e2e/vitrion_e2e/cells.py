@@ -4,6 +4,7 @@
 import math
 
 TEXT_COLOR = (235, 237, 245)  # default text colour (0.92, 0.93, 0.96)
+MESSAGE_RED = (255, 69, 58)  # the red of the program's own messages (a start that failed)
 WINDOW_COLOR = (28, 38, 54)  # opaque window background (0.11, 0.15, 0.21)
 DEFAULT_GLASS = (37, 37, 37)  # default tint: Rec. 709 grey 0.1458 at opacity 1
 CURSOR_GREY = (184, 184, 184)  # calibrated white 0.72
@@ -137,10 +138,11 @@ class CellGrid:
                     return True
         return False
 
-    def signature(self, image, glass, row, columns, padding, skip=()):
+    def signature(self, image, glass, row, columns, padding, skip=(), text_color=TEXT_COLOR):
         """One character per cell: '#' ink, '.' blank, '?' for the columns in skip (the cursor)."""
         background = self.background(image, glass, row, padding)
-        return "".join("?" if c in skip else ("#" if self.cell_has_ink(image, row, c, background) else ".")
+        return "".join("?" if c in skip else
+                       ("#" if self.cell_has_ink(image, row, c, background, text_color) else ".")
                        for c in range(columns))
 
     def text_color_pixels(self, image, row, columns, text_color=TEXT_COLOR, tolerance=36):

@@ -2,6 +2,8 @@
 # visible area and the cell metrics, both measured in screenshots.
 import math
 import os
+import re
+import subprocess
 
 from . import cells
 from .home import FULL_BLOCK
@@ -15,10 +17,10 @@ MINIMUM_ADVANCE = 6.0
 
 def grid_rule(width, height, pitch, advance):
     """Rows and columns whose cells lie whole inside a visible area less the text inset on every
-    side, at the line pitch and cell advance the terminal draws with, floored at 24 x 80."""
+    side, at the line pitch and cell advance the terminal draws with: what the window shows."""
     rows = math.floor((height - 2 * TEXT_INSET) / max(pitch, MINIMUM_PITCH))
     columns = math.floor((width - 2 * TEXT_INSET) / max(advance, MINIMUM_ADVANCE))
-    return max(rows, 24), max(columns, 80)
+    return max(rows, 1), max(columns, 1)
 
 
 # Clears the screen and draws a comb, a full block in every other cell, on every other row down to
@@ -146,6 +148,14 @@ def resize_window(app, width, height):
     # The glass spans the window once the new size is laid out and drawn.
     wait_until(lambda: (lambda i: i.width == width and cells.find_glass(i) and
                         cells.find_glass(i).bottom == height)(app.capture()), 15, "the resized glass")
+
+
+def minimum_size(app):
+    """The minimum size the window asks of the window manager (WM_NORMAL_HINTS), or None."""
+    out = subprocess.run(["xprop", "-id", app.window, "WM_NORMAL_HINTS"], env=app.env, stdout=subprocess.PIPE,
+                         text=True, timeout=10).stdout
+    found = re.search(r"minimum size: (\d+) by (\d+)", out)
+    return (int(found.group(1)), int(found.group(2))) if found else None
 
 
 def stty_size(app, name):
