@@ -800,7 +800,12 @@ const History::CachedRow& History::materialize(std::int64_t index) const
     const auto k = static_cast<std::size_t>(absolute - decodedFirstRow_);
     const int from = decodedStarts_[k];
     const int to = k + 1 < decodedStarts_.size() ? decodedStarts_[k + 1] : static_cast<int>(decoded_.size());
-    std::copy(decoded_.begin() + from, decoded_.begin() + std::min(to, from + width_), slot.cells.begin());
+    const int end = std::min(to, from + width_);
+    std::copy(decoded_.begin() + from, decoded_.begin() + end, slot.cells.begin());
+    if (end < to &&
+        (slot.cells[static_cast<std::size_t>(end - from - 1)].style.flags & CellFlags::wideHead)) {
+        slot.cells[static_cast<std::size_t>(end - from - 1)] = blankCell(); // a wide character in one column
+    }
     slot.wrapped = k + 1 < decodedStarts_.size() || decodedOpen_;
     return slot;
 }

@@ -414,7 +414,11 @@ void Screen::reflowPrimary(int newRows, int newColumns, int& cursorRow, int& cur
             const int to = k + 1 < rows ? line.starts[static_cast<std::size_t>(k + 1)]
                                         : static_cast<int>(line.cells.size());
             Cell* cells = primary_.editRow(screenRow);
-            std::copy(line.cells.begin() + from, line.cells.begin() + std::min(to, from + newColumns), cells);
+            const int end = std::min(to, from + newColumns);
+            std::copy(line.cells.begin() + from, line.cells.begin() + end, cells);
+            if (end < to && (cells[end - from - 1].style.flags & CellFlags::wideHead)) {
+                cells[end - from - 1] = blankCell(); // a wide character in a screen one column wide
+            }
             if (k + 1 < rows) {
                 primary_.setWrapped(screenRow, true, to - from < newColumns);
             }

@@ -122,6 +122,20 @@ TEST(ReflowTest, WideCharactersNeverSplitAndTheCursorStaysOnItsCharacter)
     EXPECT_EQ(e.cursorColumn(), 7);
 }
 
+TEST(ReflowTest, AScreenOneColumnWideHoldsNoHalfOfAWideCharacter)
+{
+    enginetest::SizedEngine sized{5, 10};
+    TerminalEngine& e = sized.engine;
+    e.consume("a\xe4\xb8\xad"
+              "b\xe4\xb8\xad\r\n" +
+              std::string(8, '\n'));
+    e.resizeGrid(5, 1);
+    for (std::size_t i = 0; i < e.rowCount(); ++i) {
+        const auto row = e.row(i);
+        EXPECT_FALSE(row[0].style.flags & CellFlags::wide) << "row " << i;
+    }
+}
+
 TEST(ReflowTest, TheAlternateScreenIsCutWhileThePrimaryUnderItReflows)
 {
     enginetest::SizedEngine sized{24, 80};
