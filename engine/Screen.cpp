@@ -255,6 +255,23 @@ void cutLine(ReflowLine& line, int width)
     }
 }
 
+// A half of a wide character without its other half (the blank left where a wide character did
+// not fit can be the second half of an older one) becomes a blank, so that the cut never pairs
+// halves of different characters.
+void mendHalves(std::vector<Cell>& cells)
+{
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        const bool head = (cells[i].style.flags & CellFlags::wideHead) != 0;
+        const bool tail = (cells[i].style.flags & CellFlags::wideTail) != 0;
+        const bool tailFollows = i + 1 < cells.size() && (cells[i + 1].style.flags & CellFlags::wideTail);
+        if (head && tailFollows) {
+            ++i;
+        } else if (head || tail) {
+            cells[i] = blankCell();
+        }
+    }
+}
+
 void trimBlanks(std::vector<Cell>& cells)
 {
     while (!cells.empty() && cells.back() == Cell{}) {
@@ -302,6 +319,7 @@ void Screen::reflowPrimary(int newRows, int newColumns, int& cursorRow, int& cur
         }
         current.cells.insert(current.cells.end(), cells.begin(), cells.end());
         if (!primary_.wrapped(r) || r == gathered - 1) {
+            mendHalves(current.cells);
             trimBlanks(current.cells);
             lines.push_back(std::move(current));
             current = ReflowLine{};

@@ -122,17 +122,43 @@ TEST(ReflowTest, WideCharactersNeverSplitAndTheCursorStaysOnItsCharacter)
     EXPECT_EQ(e.cursorColumn(), 7);
 }
 
-TEST(ReflowTest, AScreenOneColumnWideHoldsNoHalfOfAWideCharacter)
+// Every wide character's halves side by side in every row, the kept rows included.
+void expectWholeWideCharacters(const TerminalEngine& e)
 {
-    enginetest::SizedEngine sized{5, 10};
-    TerminalEngine& e = sized.engine;
-    e.consume("a\xe4\xb8\xad"
-              "b\xe4\xb8\xad\r\n" +
-              std::string(8, '\n'));
-    e.resizeGrid(5, 1);
     for (std::size_t i = 0; i < e.rowCount(); ++i) {
         const auto row = e.row(i);
-        EXPECT_FALSE(row[0].style.flags & CellFlags::wide) << "row " << i;
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            const bool head = row[c].style.flags & CellFlags::wideHead;
+            const bool tailNext = c + 1 < row.size() && (row[c + 1].style.flags & CellFlags::wideTail);
+            ASSERT_TRUE(!head || tailNext) << "row " << i << " column " << c;
+            ASSERT_FALSE((row[c].style.flags & CellFlags::wideTail) &&
+                         !(c > 0 && (row[c - 1].style.flags & CellFlags::wideHead)))
+                << "row " << i << " column " << c;
+        }
+    }
+}
+
+TEST(ReflowTest, NoHalfOfAWideCharacterIsLeftAlone)
+{
+    // One column holds no wide character; a wrap before a wide character that did not fit leaves
+    // the last cell as it was, which can be the second half of an older one.
+    const struct {
+        int columns;
+        std::string text;
+        int newColumns;
+    } cases[] = {
+        {10,
+         "a\xe4\xb8\xad"
+         "b\xe4\xb8\xad\r\n" +
+             std::string(8, '\n'),
+         1},
+        {10, "12345678\xe4\xb8\xad\x1b[1;10H\xe4\xb8\xadx", 20},
+    };
+    for (const auto& c : cases) {
+        enginetest::SizedEngine sized{5, c.columns};
+        sized.engine.consume(c.text);
+        sized.engine.resizeGrid(5, c.newColumns);
+        expectWholeWideCharacters(sized.engine);
     }
 }
 
