@@ -3,7 +3,9 @@
 #include "History.h"
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
+#include <cstddef>
 #include <cstring>
 
 namespace {
@@ -21,6 +23,7 @@ constexpr int headerShift = 3;
 // The most bytes a character takes: a wide one's 0 and its scalar's varint (up to 21 bits and the
 // cluster ids above them: 4 bytes).
 constexpr std::size_t characterVarintBytes = 6;
+constexpr std::size_t maxVarintBytes = 10;
 
 std::uint8_t* putVarint(std::uint8_t* out, std::uint64_t value)
 {
@@ -32,17 +35,11 @@ std::uint8_t* putVarint(std::uint8_t* out, std::uint64_t value)
     return out;
 }
 
-void putVarint(std::vector<std::uint8_t>& out, std::uint64_t value)
-{
-    while (value >= 0x80) {
-        out.push_back(static_cast<std::uint8_t>(value | 0x80));
-        value >>= 7;
-    }
-    out.push_back(static_cast<std::uint8_t>(value));
-}
-
 std::uint64_t getVarint(const std::uint8_t*& p)
 {
+    if (*p < 0x80) [[likely]] {
+        return *p++;
+    }
     std::uint64_t value = 0;
     for (int shift = 0;; shift += 7) {
         const std::uint8_t byte = *p++;
@@ -67,7 +64,41 @@ template <class Visit> void forEachRecord(const std::uint8_t* p, const std::uint
 
 bool isDefaultBlank(const Cell& cell)
 {
-    return cell == blankCell();
+    static constexpr Cell blank = blankCell();
+    std::uint64_t halves[2], blankHalves[2];
+    std::memcpy(halves, &cell, sizeof halves);
+    std::memcpy(blankHalves, &blank, sizeof blankHalves);
+    return halves[0] == blankHalves[0] && halves[1] == blankHalves[1];
+}
+
+// A style as two words, the colours and the flags with the link, to compare it in two steps.
+struct StyleWords {
+    std::uint64_t colours = 0;
+    std::uint32_t rest = 0;
+    friend bool operator==(const StyleWords&, const StyleWords&) = default;
+};
+static_assert(sizeof(CellStyle) == 12 && offsetof(CellStyle, flags) == 8 &&
+              std::endian::native == std::endian::little);
+
+StyleWords styleWords(const CellStyle& style, std::uint16_t flagsMask)
+{
+    StyleWords words;
+    std::memcpy(&words.colours, &style, sizeof words.colours);
+    std::uint16_t flagsAndLink[2] = {static_cast<std::uint16_t>(style.flags & flagsMask), style.link};
+    std::memcpy(&words.rest, flagsAndLink, sizeof words.rest);
+    return words;
+}
+
+CellStyle styleOf(const StyleWords& words)
+{
+    CellStyle style;
+    style.foreground = static_cast<std::uint32_t>(words.colours);
+    style.background = static_cast<std::uint32_t>(words.colours >> 32);
+    std::uint16_t flagsAndLink[2];
+    std::memcpy(flagsAndLink, &words.rest, sizeof words.rest);
+    style.flags = flagsAndLink[0];
+    style.link = flagsAndLink[1];
+    return style;
 }
 
 // Where the rows of a line begin when it is cut at `width`: a wide character that does not fit at
@@ -165,117 +196,182 @@ void History::closeOpenLine()
     forgetRows(); // its last row no longer goes on
 }
 
+void History::Bytes::reallocate(std::size_t capacity)
+{
+    auto grown = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
+    if (size_ > 0) {
+        std::memcpy(grown.get(), data_.get(), size_);
+    }
+    data_ = std::move(grown);
+    capacity_ = capacity;
+}
+
 // The common record, a row of default-style ASCII, in one pass straight into the block: false (and
-// nothing written) at the first cell that is not.
+// nothing written) when a cell is not.
 bool History::appendPlainRecord(Block& block, std::span<const Cell> cells, bool continues)
 {
     const std::size_t n = cells.size();
     const std::uint64_t header =
         static_cast<std::uint64_t>(n) << headerShift | (continues ? continuesBit : 0);
-    std::uint8_t prefix[12];
-    std::uint8_t* end = putVarint(putVarint(prefix, header), n);
+    // Room for the longest header and length; what is not used is given back at the end.
     const std::size_t at = block.data.size();
-    const auto prefixBytes = static_cast<std::size_t>(end - prefix);
-    block.data.resize(at + prefixBytes + n);
-    std::uint8_t* out = block.data.data() + at + prefixBytes;
-    for (std::size_t i = 0; i < n; ++i) {
-        const Cell& cell = cells[i];
+    std::uint8_t* const record = block.data.extend(2 * maxVarintBytes + n);
+    std::uint8_t* const out = putVarint(putVarint(record, header), n);
+    block.data.truncate(static_cast<std::size_t>(out + n - block.data.data()));
+    const Cell* const from = cells.data();
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    // A plain cell is, as four 32-bit lanes, (c, 0, 0, 0) with c in 1..0x7F: nothing outside the
+    // first lane's low 7 bits, and a first lane that is not 0. Eight cells at a time are checked
+    // and their first lanes narrowed to bytes; the verdict waits for the end of the row.
+    const __m128i outside = _mm_set_epi32(-1, -1, -1, ~0x7F);
+    __m128i stray = _mm_setzero_si128();
+    __m128i lowest = _mm_set1_epi16(0x7F);
+    const auto load = [&](std::size_t k) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + k));
+        stray = _mm_or_si128(stray, _mm_and_si128(v, outside));
+        lowest = _mm_min_epi16(lowest, v);
+        return v;
+    };
+    for (; i + 8 <= n; i += 8) {
+        const __m128i abcd = _mm_unpacklo_epi64(_mm_unpacklo_epi32(load(i), load(i + 1)),
+                                                _mm_unpacklo_epi32(load(i + 2), load(i + 3)));
+        const __m128i efgh = _mm_unpacklo_epi64(_mm_unpacklo_epi32(load(i + 4), load(i + 5)),
+                                                _mm_unpacklo_epi32(load(i + 6), load(i + 7)));
+        const __m128i words = _mm_packs_epi32(abcd, efgh);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(words, words));
+    }
+    if (i + 4 <= n) { // the short lines of a shell session mostly end here
+        const __m128i abcd = _mm_unpacklo_epi64(_mm_unpacklo_epi32(load(i), load(i + 1)),
+                                                _mm_unpacklo_epi32(load(i + 2), load(i + 3)));
+        const __m128i words = _mm_packs_epi32(abcd, abcd);
+        const auto four = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(words, words)));
+        std::memcpy(out + i, &four, sizeof four);
+        i += 4;
+    }
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(stray, _mm_setzero_si128())) != 0xFFFF ||
+        _mm_extract_epi16(lowest, 0) == 0) {
+        block.data.truncate(at);
+        return false;
+    }
+#endif
+    std::uint64_t styled = 0;
+    bool notAscii = false;
+    for (; i < n; ++i) {
+        const Cell& cell = from[i];
         std::uint64_t styleLow;
         std::uint32_t styleHigh;
         std::memcpy(&styleLow, &cell.style, sizeof styleLow);
         std::memcpy(&styleHigh, reinterpret_cast<const char*>(&cell.style) + sizeof styleLow,
                     sizeof styleHigh);
-        if ((styleLow | styleHigh) != 0 || cell.character - 1 >= 0x7F) { // styled, 0, or not ASCII
-            block.data.resize(at);
-            return false;
-        }
+        styled |= styleLow | styleHigh;
+        notAscii |= cell.character - 1 >= 0x7F; // 0 or beyond ASCII
         out[i] = static_cast<std::uint8_t>(cell.character);
     }
-    std::memcpy(block.data.data() + at, prefix, prefixBytes);
+    if (styled != 0 || notAscii) {
+        block.data.truncate(at);
+        return false;
+    }
     lastRecord_ = at;
     return true;
 }
 
-void History::encodeRecord(Block& block, std::span<const Cell> cells, bool continues, bool& wide,
-                           bool& styled, int& cellCount)
+// Any other row, in one pass over its cells: the characters into scratch_ and the style runs into
+// runs_, then the record (runs first) into the block.
+History::RecordShape History::encodeRecord(Block& block, std::span<const Cell> cells, bool continues)
 {
-    // The payload: style runs when any cell is styled, then the characters.
-    scratch_.clear();
-    for (const Cell& cell : cells) {
-        styled = styled || (cell.style.foreground | cell.style.background | (cell.style.flags & ~wideBits) |
-                            cell.style.link) != 0;
-        wide = wide || (cell.style.flags & CellFlags::wideHead);
+    RecordShape shape;
+    const std::size_t n = cells.size();
+    if (scratch_.size() < n * characterVarintBytes) {
+        scratch_.resize(n * characterVarintBytes);
     }
-    if (styled) {
-        // Runs of characters (a wide character is one) sharing a style, its wide marks aside.
-        runs_.clear();
-        for (std::size_t i = 0; i < cells.size(); ++i) {
-            const Cell& cell = cells[i];
-            if ((cell.style.flags & CellFlags::wideTail) && i > 0 &&
-                (cells[i - 1].style.flags & CellFlags::wideHead)) {
-                continue; // the second half of a character counted with its first
-            }
-            CellStyle style = cell.style;
-            style.flags &= static_cast<std::uint16_t>(~wideBits);
-            if (runs_.empty() || !(runs_.back().second == style)) {
-                runs_.push_back({0, style});
-            }
-            ++runs_.back().first;
-        }
-        putVarint(scratch_, runs_.size());
-        for (const auto& [count, style] : runs_) {
-            putVarint(scratch_, count);
-            const std::uint32_t id = styleId(style);
-            putVarint(scratch_, id);
-            if (id == 0) {
-                putVarint(scratch_, style.foreground);
-                putVarint(scratch_, style.background);
-                putVarint(scratch_, style.flags);
-                putVarint(scratch_, style.link);
-            }
-        }
-    }
-    // The characters go through a pointer into room for the longest encodings: no check per byte.
     // A character is its scalar's varint (one byte for ASCII); a wide one has a 0 before it.
-    const std::size_t start = scratch_.size();
-    scratch_.resize(start + cells.size() * characterVarintBytes);
-    std::uint8_t* out = scratch_.data() + start;
-    if (!wide) {
-        for (const Cell& cell : cells) {
-            const char32_t c = cell.character == 0 ? U' ' : cell.character; // a stray second half
-            if (c < 0x80) {
-                *out++ = static_cast<std::uint8_t>(c);
-            } else {
-                out = putVarint(out, c);
-            }
-        }
-        cellCount = static_cast<int>(cells.size());
-    } else {
-        for (std::size_t i = 0; i < cells.size(); ++i) {
-            const Cell& cell = cells[i];
+    std::uint8_t* out = scratch_.data();
+    runs_.clear();
+    StyleWords current;
+    std::uint32_t runLength = 0;
+    shape.firstWidth = n > 1 && (cells[0].style.flags & CellFlags::wideHead) ? 2 : 1;
+    bool beyondAscii = false;
+    for (std::size_t i = 0; i < n; ++i) {
+        const Cell& cell = cells[i];
+        char32_t c = cell.character == 0 ? U' ' : cell.character;
+        int width = 1;
+        if (cell.style.flags & wideBits) [[unlikely]] {
             if (cell.style.flags & CellFlags::wideTail) {
-                if (i == 0 || !(cells[i - 1].style.flags & CellFlags::wideHead)) {
-                    *out++ = U' '; // a stray second half
-                    ++cellCount;
+                if (i > 0 && (cells[i - 1].style.flags & CellFlags::wideHead)) {
+                    continue; // the second half of a character counted with its first
                 }
-                continue;
-            }
-            const bool isWide = (cell.style.flags & CellFlags::wideHead) != 0;
-            if (isWide) {
+                c = U' '; // a stray second half
+            } else {
+                width = 2;
+                shape.wide = true;
                 *out++ = 0;
             }
-            out = putVarint(out, cell.character == 0 ? U' ' : cell.character);
-            cellCount += isWide ? 2 : 1;
         }
+        beyondAscii = beyondAscii || c >= 0x80;
+        if (c < 0x80) {
+            *out++ = static_cast<std::uint8_t>(c);
+        } else if (c < 0x4000) {
+            out[0] = static_cast<std::uint8_t>(c | 0x80);
+            out[1] = static_cast<std::uint8_t>(c >> 7);
+            out += 2;
+        } else {
+            out = putVarint(out, c);
+        }
+        shape.cells += width;
+        // Runs of characters sharing a style, its wide marks aside.
+        const StyleWords style = styleWords(cell.style, static_cast<std::uint16_t>(~wideBits));
+        if (!(style == current)) [[unlikely]] {
+            if (runLength > 0) {
+                runs_.push_back({runLength, styleOf(current)});
+            }
+            current = style;
+            runLength = 0;
+        }
+        ++runLength;
     }
-    scratch_.resize(static_cast<std::size_t>(out - scratch_.data()));
+    if (runLength > 0) {
+        runs_.push_back({runLength, styleOf(current)});
+    }
+    shape.plain = !shape.wide && runs_.size() <= 1 && current == StyleWords{} && !beyondAscii;
+    const bool styled = !runs_.empty() && (runs_.size() > 1 || !(runs_[0].second == CellStyle{}));
 
+    // A run takes at most 20 bytes: its length, its style's number, and an inline style.
+    std::size_t runBytes = 0;
+    if (styled) {
+        if (runBytes_.size() < 5 + runs_.size() * 20) {
+            runBytes_.resize(5 + runs_.size() * 20);
+        }
+        std::uint8_t* r = putVarint(runBytes_.data(), runs_.size());
+        for (const auto& [count, style] : runs_) {
+            r = putVarint(r, count);
+            const std::uint32_t id = styleId(style);
+            r = putVarint(r, id);
+            if (id == 0) {
+                r = putVarint(r, style.foreground);
+                r = putVarint(r, style.background);
+                r = putVarint(r, style.flags);
+                r = putVarint(r, style.link);
+            }
+        }
+        runBytes = static_cast<std::size_t>(r - runBytes_.data());
+    }
+    const auto charBytes = static_cast<std::size_t>(out - scratch_.data());
+
+    std::uint8_t prefix[20];
+    const std::uint64_t header = static_cast<std::uint64_t>(shape.cells) << headerShift |
+                                 (continues ? continuesBit : 0) | (shape.wide ? wideBit : 0) |
+                                 (styled ? hasRunsBit : 0);
+    const auto prefixBytes =
+        static_cast<std::size_t>(putVarint(putVarint(prefix, header), runBytes + charBytes) - prefix);
     lastRecord_ = block.data.size();
-    putVarint(block.data, static_cast<std::uint64_t>(cellCount) << headerShift |
-                              (continues ? continuesBit : 0) | (wide ? wideBit : 0) |
-                              (styled ? hasRunsBit : 0));
-    putVarint(block.data, scratch_.size());
-    block.data.insert(block.data.end(), scratch_.begin(), scratch_.end());
+    std::uint8_t* to = block.data.extend(prefixBytes + runBytes + charBytes);
+    std::memcpy(to, prefix, prefixBytes);
+    if (runBytes > 0) {
+        std::memcpy(to + prefixBytes, runBytes_.data(), runBytes);
+    }
+    std::memcpy(to + prefixBytes + runBytes, scratch_.data(), charBytes);
+    return shape;
 }
 
 void History::appendRecord(std::span<const Cell> cells, bool continues)
@@ -288,29 +384,37 @@ void History::appendRecord(std::span<const Cell> cells, bool continues)
         std::size_t room = 4096;
         if (!blocks_.empty()) {
             Block& sealed = blocks_.back();
-            room = std::clamp(sealed.data.size() + sealed.data.size() / 8, std::size_t{1024},
+            room = std::clamp(sealed.data.size() + sealed.data.size() / 32, std::size_t{1024},
                               blockByteLimit + blockByteLimit / 4);
             if (sealed.data.capacity() - sealed.data.size() > sealed.data.size() / 16) {
-                sealed.data.shrink_to_fit();
+                sealed.data.shrinkToFit();
             }
-            sealedBytes_ += sealed.data.capacity();
+            if (sealed.lineCells.size() < sealed.lineCells.capacity()) {
+                sealed.lineCells.shrink_to_fit();
+            }
+            sealedBytes_ += blockBytes(sealed);
         }
         Block block;
         block.firstRow = blocks_.empty() ? static_cast<std::int64_t>(dropped_)
                                          : blocks_.back().firstRow + blocks_.back().rows;
+        block.rowsWidth = width_;
         block.data.reserve(room);
+        block.lineCells.reserve(blockLineLimit);
         blocks_.push_back(std::move(block));
+        checkBytes_ = true;
     }
     Block& block = blocks_.back();
+    const std::size_t capacity = block.data.capacity();
 
-    bool wide = false;
-    int cellCount = 0;
-    bool styled = false;
-    if (appendPlainRecord(block, cells, continues)) {
-        cellCount = static_cast<int>(cells.size());
+    // Output that was not plain a row ago rarely is now: it skips the plain attempt.
+    RecordShape shape;
+    if (lastPlain_ && appendPlainRecord(block, cells, continues)) {
+        shape.cells = static_cast<int>(cells.size());
     } else {
-        encodeRecord(block, cells, continues, wide, styled, cellCount);
+        shape = encodeRecord(block, cells, continues);
+        lastPlain_ = shape.plain;
     }
+    checkBytes_ = checkBytes_ || block.data.capacity() != capacity;
 
     // Rows: a new line starts with one; an extension adds what its cells need past the last row.
     if (newLine) {
@@ -322,38 +426,54 @@ void History::appendRecord(std::span<const Cell> cells, bool continues)
         lastColumn_ = 0;
         block.rows += 1;
         rowCount_ += 1;
-    } else if (!cells.empty()) {
-        const int w = (cells[0].style.flags & CellFlags::wideHead) && cells.size() > 1 ? 2 : 1;
-        if (lastColumn_ + w <= width_) {
-            // The line's last row, as read so far, gains cells: its readers look again.
-            ++generation_;
-            forgetRows();
-        }
+    } else if (!cells.empty() && lastColumn_ + shape.firstWidth <= width_) {
+        // The line's last row, as read so far, gains cells: its readers look again.
+        ++generation_;
+        forgetRows();
     }
     const std::int64_t before = lastRows_;
-    lastRows_ = wide ? cutRows(cells, width_, lastRows_, lastColumn_, nullptr)
-                     : cutNarrowRows(cells.size(), width_, lastRows_, lastColumn_);
+    if (shape.cells > 0 && shape.cells <= width_ &&
+        (lastColumn_ == 0 || lastColumn_ + shape.firstWidth > width_)) {
+        // A row of its own, as a screen row pushed at the screen's width is: nothing to cut.
+        lastRows_ += lastColumn_ > 0 ? 1 : 0;
+        lastColumn_ = shape.cells;
+    } else if (shape.wide) {
+        lastRows_ = cutRows(cells, width_, lastRows_, lastColumn_, nullptr);
+    } else {
+        lastRows_ = cutNarrowRows(cells.size(), width_, lastRows_, lastColumn_);
+    }
     block.rows += lastRows_ - before;
     rowCount_ += lastRows_ - before;
-    lastCells_ += cellCount;
-    block.lineCells.back() =
-        static_cast<std::uint32_t>(lastCells_) | (block.lineCells.back() & wideLine) | (wide ? wideLine : 0);
+    lastCells_ += shape.cells;
+    const bool wideLineNow = shape.wide || (block.lineCells.back() & wideLine);
+    block.lineCells.back() = static_cast<std::uint32_t>(lastCells_) |
+                             static_cast<std::uint32_t>(lastRows_) << lineRowsShift |
+                             (wideLineNow ? wideLine : 0);
     block.maxCells = std::max(block.maxCells, lastCells_);
-    block.wide = block.wide || wide;
+    block.wide = block.wide || shape.wide;
     open_ = continues;
 }
 
 std::uint32_t History::styleId(const CellStyle& style)
 {
+    const std::uint32_t mixed = style.foreground * 0x9E3779B1u ^ style.background * 0x85EBCA77u ^
+                                (std::uint32_t{style.flags} << 16 | style.link) * 0xC2B2AE3Du;
+    auto& recent = recentStyles_[mixed >> 22];
+    if (recent.second != 0 && recent.first == style) {
+        return recent.second;
+    }
+    std::uint32_t id = 0;
     if (const auto found = styleIds_.find(style); found != styleIds_.end()) {
-        return found->second;
+        id = found->second;
+    } else if (styles_.size() < styleLimit) {
+        styles_.push_back(style);
+        id = static_cast<std::uint32_t>(styles_.size());
+        styleIds_.emplace(style, id);
+        checkBytes_ = true;
     }
-    if (styles_.size() >= styleLimit) {
-        return 0;
+    if (id != 0) {
+        recent = {style, id};
     }
-    styles_.push_back(style);
-    const auto id = static_cast<std::uint32_t>(styles_.size());
-    styleIds_.emplace(style, id);
     return id;
 }
 
@@ -449,6 +569,29 @@ std::int64_t History::rowsOf(const Block& block, const LineInfo& line) const
     return wideRows(block, line);
 }
 
+std::size_t History::firstByte(const Block& block) const
+{
+    while (block.beginLine < block.linesDropped) {
+        block.begin = readLine(block, block.begin).end;
+        ++block.beginLine;
+    }
+    return block.begin;
+}
+
+std::int64_t History::keptRows(const Block& block, std::size_t index) const
+{
+    const std::uint32_t entry = block.lineCells[index];
+    const auto cells = static_cast<int>(entry & lineCellsMask);
+    if (cells <= width_) {
+        return 1;
+    }
+    if (!(entry & wideLine) || block.estimated) {
+        return (cells + width_ - 1) / width_;
+    }
+    const auto kept = static_cast<std::int64_t>(entry >> lineRowsShift & 0x7FFF);
+    return block.rowsWidth == width_ && kept > 0 ? kept : -1;
+}
+
 // A line's rows when a wide character may not fit at a row's end, walked from its records without
 // decoding them into cells.
 std::int64_t History::wideRows(const Block& block, const LineInfo& line) const
@@ -495,13 +638,14 @@ std::int64_t History::countRows(Block& block, bool estimate) const
 {
     block.estimated = false;
     if (block.maxCells <= width_) {
+        block.rowsWidth = width_;
         return block.lines;
     }
     std::int64_t rows = 0;
     bool walk = false;
     const auto w = static_cast<std::uint32_t>(width_);
     for (std::size_t i = block.linesDropped; i < block.lineCells.size(); ++i) {
-        const std::uint32_t cells = block.lineCells[i] & ~wideLine;
+        const std::uint32_t cells = block.lineCells[i] & lineCellsMask;
         if (cells <= w) {
             ++rows;
         } else {
@@ -510,18 +654,28 @@ std::int64_t History::countRows(Block& block, bool estimate) const
         }
     }
     if (!walk) {
+        block.rowsWidth = width_;
         return rows;
     }
     if (estimate) {
         block.estimated = true;
         return rows;
     }
+    // Walked once here, a long line with wide characters keeps its rows for dropping and finding it.
     rows = 0;
-    for (std::size_t at = block.begin; at < block.data.size();) {
+    std::size_t index = block.linesDropped;
+    for (std::size_t at = firstByte(block); at < block.data.size(); ++index) {
         const LineInfo line = readLine(block, at);
-        rows += rowsOf(block, line);
+        const std::int64_t lineRows = rowsOf(block, line);
+        if (line.wide && line.cells > width_) {
+            std::uint32_t& entry = block.lineCells[index];
+            entry = (entry & ~(0x7FFFu << lineRowsShift)) | static_cast<std::uint32_t>(lineRows)
+                                                                << lineRowsShift;
+        }
+        rows += lineRows;
         at = line.end;
     }
+    block.rowsWidth = width_;
     return rows;
 }
 
@@ -530,6 +684,7 @@ std::int64_t History::countRows(Block& block, bool estimate) const
 void History::setLimit(HistoryLimit limit)
 {
     limit_ = limit;
+    checkBytes_ = true;
     if (limit_.lines == 0) {
         clear();
         return;
@@ -539,8 +694,13 @@ void History::setLimit(HistoryLimit limit)
 
 std::size_t History::bytes() const
 {
-    return sealedBytes_ + (blocks_.empty() ? 0 : blocks_.back().data.capacity()) +
+    return sealedBytes_ + (blocks_.empty() ? 0 : blockBytes(blocks_.back())) +
            styles_.capacity() * sizeof(CellStyle) + styleIds_.size() * 32 + blocks_.size() * sizeof(Block);
+}
+
+std::size_t History::blockBytes(const Block& block)
+{
+    return block.data.capacity() + block.lineCells.capacity() * sizeof(std::uint32_t);
 }
 
 void History::enforceLimit()
@@ -554,7 +714,12 @@ void History::enforceLimit()
             dropOldestLine();
         }
     }
-    // Over the memory budget: whole blocks, which is what frees memory.
+    // Over the memory budget: whole blocks, which is what frees memory. Only a new block, a grown
+    // one or a new style can have crossed it.
+    if (!checkBytes_) {
+        return;
+    }
+    checkBytes_ = false;
     while (lines_ > 0 && bytes() > limit_.bytes) {
         if (blocks_.size() > 1) {
             dropOldestBlock();
@@ -571,17 +736,18 @@ void History::dropOldestBlock()
     estimatedBlocks_ -= front.estimated ? 1 : 0;
     dropped_ += static_cast<std::uint64_t>(front.rows);
     rowCount_ -= front.rows;
-    sealedBytes_ -= front.data.capacity();
+    sealedBytes_ -= blockBytes(front);
     blocks_.pop_front();
 }
 
 void History::dropOldestLine()
 {
     Block& front = blocks_.front();
-    const LineInfo line = readLine(front, front.begin);
-    const std::int64_t rows = rowsOf(front, line);
-    front.begin = line.end;
-    ++front.linesDropped;
+    std::int64_t rows = keptRows(front, front.linesDropped);
+    if (rows < 0) {
+        rows = wideRows(front, readLine(front, firstByte(front)));
+    }
+    ++front.linesDropped; // its bytes are skipped when someone reads the block
     --front.lines;
     --lines_;
     front.rows -= rows;
@@ -594,7 +760,7 @@ void History::dropOldestLine()
             open_ = false; // the line the screen continued is gone: its rest starts a line
             sealedBytes_ = 0;
         } else {
-            sealedBytes_ -= front.data.capacity();
+            sealedBytes_ -= blockBytes(front);
         }
         blocks_.pop_front();
     }
@@ -607,6 +773,7 @@ void History::clear()
     styles_.clear();
     styles_.shrink_to_fit();
     styleIds_.clear();
+    recentStyles_.fill({});
     lines_ = 0;
     sealedBytes_ = 0;
     dropped_ += static_cast<std::uint64_t>(rowCount_);
@@ -623,13 +790,13 @@ bool History::popLine(std::vector<Cell>& cells, bool& open)
     }
     Block& block = blocks_.back();
     LineInfo line;
-    for (std::size_t at = block.begin; at < block.data.size(); at = line.end) {
+    for (std::size_t at = firstByte(block); at < block.data.size(); at = line.end) {
         line = readLine(block, at);
     }
     decodeLine(block, line, cells);
     open = open_;
     const std::int64_t rows = rowsOf(block, line);
-    block.data.resize(line.begin);
+    block.data.truncate(line.begin);
     block.lineCells.pop_back();
     --block.lines;
     --lines_;
@@ -639,7 +806,7 @@ bool History::popLine(std::vector<Cell>& cells, bool& open)
         estimatedBlocks_ -= block.estimated ? 1 : 0;
         blocks_.pop_back();
         if (!blocks_.empty()) {
-            sealedBytes_ -= blocks_.back().data.capacity();
+            sealedBytes_ -= blockBytes(blocks_.back());
         }
     }
     open_ = false;
@@ -679,7 +846,7 @@ void History::reindex()
         // The newest line's rows and last-row fill, for extending it.
         const Block& block = blocks_.back();
         LineInfo line;
-        for (std::size_t at = block.begin; at < block.data.size(); at = line.end) {
+        for (std::size_t at = firstByte(block); at < block.data.size(); at = line.end) {
             line = readLine(block, at);
         }
         std::vector<Cell> cells;
@@ -778,9 +945,11 @@ const History::CachedRow& History::materialize(std::int64_t index) const
         std::int64_t row = block.firstRow;
         LineInfo line;
         bool found = false;
-        for (std::size_t at = block.begin; at < block.data.size(); at = line.end) {
+        std::size_t lineIndex = block.linesDropped;
+        for (std::size_t at = firstByte(block); at < block.data.size(); at = line.end, ++lineIndex) {
             line = readLine(block, at);
-            const std::int64_t rows = rowsOf(block, line);
+            std::int64_t rows = keptRows(block, lineIndex);
+            rows = rows < 0 ? wideRows(block, line) : rows;
             if (absolute < row + rows) {
                 found = true;
                 break;

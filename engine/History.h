@@ -8,9 +8,12 @@
 #include "Cell.h"
 #include "HistoryLimit.h"
 
+#include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <span>
 #include <unordered_map>
 #include <utility>
@@ -69,22 +72,62 @@ private:
     // same line. A record is its cell count with the bits, its payload's length, then the payload:
     // style runs if any (count, then characters and style id per run), then each character's scalar
     // as a varint (one byte for ASCII), a wide one after a 0.
+    // Bytes that grow without zeroing what they add: records are written straight into them.
+    class Bytes {
+    public:
+        std::uint8_t* data() { return data_.get(); }
+        const std::uint8_t* data() const { return data_.get(); }
+        std::size_t size() const { return size_; }
+        std::size_t capacity() const { return capacity_; }
+        std::uint8_t& operator[](std::size_t i) { return data_[i]; }
+        // n more bytes, uninitialised, at the end.
+        std::uint8_t* extend(std::size_t n)
+        {
+            if (size_ + n > capacity_) [[unlikely]] {
+                reallocate(std::max(size_ + n, capacity_ + capacity_ / 2));
+            }
+            std::uint8_t* const at = data_.get() + size_;
+            size_ += n;
+            return at;
+        }
+        void truncate(std::size_t size) { size_ = size; }
+        void reserve(std::size_t capacity)
+        {
+            if (capacity > capacity_) {
+                reallocate(capacity);
+            }
+        }
+        void shrinkToFit() { reallocate(size_); }
+
+    private:
+        void reallocate(std::size_t capacity);
+        std::unique_ptr<std::uint8_t[]> data_;
+        std::size_t size_ = 0;
+        std::size_t capacity_ = 0;
+    };
     struct Block {
-        std::vector<std::uint8_t> data;
-        std::size_t begin = 0;     // first byte of the oldest line still kept
+        Bytes data;
+        // The first byte of line `beginLine`: lines dropped since are skipped when it is next read.
+        mutable std::size_t begin = 0;
+        mutable std::size_t beginLine = 0;
         int lines = 0;             // whole lines kept (an open last line counts)
         int maxCells = 0;          // longest line ever in the block: at that width or more, a line is a row
         bool wide = false;         // some line has a wide character
         std::int64_t firstRow = 0; // absolute, in the numbering droppedRows() starts
         std::int64_t rows = 0;     // at width_
-        // Each line's cells, wideLine set when it has a wide character: a width change counts
-        // rows from these without reading the records. From `linesDropped` on they are kept.
+        // Each line's cells (lineCellsMask), wideLine set when it has a wide character: a width
+        // change counts rows from these without reading the records. A long line with wide
+        // characters also keeps its rows at `rowsWidth` (lineRowsShift), so that dropping or
+        // finding it needs no walk over its records. From `linesDropped` on they are kept.
         std::vector<std::uint32_t> lineCells;
         std::size_t linesDropped = 0;
+        int rowsWidth = 0;
         // `rows` counts a long line with wide characters as if it had none, until refined.
         bool estimated = false;
     };
     static constexpr std::uint32_t wideLine = 1u << 31;
+    static constexpr std::uint32_t lineCellsMask = 0xFFFF; // lineCellLimit fits
+    static constexpr int lineRowsShift = 16;               // 15 bits: no line has more rows than cells
     struct LineInfo {
         std::size_t begin = 0, end = 0; // bytes of its records in the block
         int cells = 0;
@@ -96,12 +139,23 @@ private:
         bool wrapped = false;
     };
 
+    // What an appended record holds, for counting its rows.
+    struct RecordShape {
+        int cells = 0;
+        int firstWidth = 1; // of its first character
+        bool wide = false;
+        bool plain = false; // default-style ASCII throughout
+    };
     void appendRecord(std::span<const Cell> cells, bool continues);
     bool appendPlainRecord(Block& block, std::span<const Cell> cells, bool continues);
-    void encodeRecord(Block& block, std::span<const Cell> cells, bool continues, bool& wide, bool& styled,
-                      int& cellCount);
+    RecordShape encodeRecord(Block& block, std::span<const Cell> cells, bool continues);
     void closeOpenLine();
     std::int64_t rowsOf(const Block& block, const LineInfo& line) const;
+    // The rows of the block's line `index` (counting from its first ever) from what the block keeps
+    // of it; -1 when its records must be walked (wideRows).
+    std::int64_t keptRows(const Block& block, std::size_t index) const;
+    std::size_t firstByte(const Block& block) const; // of its oldest kept line
+    static std::size_t blockBytes(const Block& block);
     std::int64_t wideRows(const Block& block, const LineInfo& line) const;
     std::int64_t countRows(Block& block, bool estimate) const; // sets block.estimated
     void recountFrom(std::size_t firstBlock);
@@ -143,7 +197,12 @@ private:
     int lastColumn_ = 0;
     std::size_t sealedBytes_ = 0; // every block's storage but the last's
     std::vector<std::uint8_t> scratch_;
+    std::vector<std::uint8_t> runBytes_;
     std::vector<std::pair<std::uint32_t, CellStyle>> runs_;
+    // Recently used styles by a hash of them, in front of styleIds_; id 0 is an empty slot.
+    std::array<std::pair<CellStyle, std::uint32_t>, 1024> recentStyles_{};
+    bool checkBytes_ = true; // the storage grew in a way the budget has not seen
+    bool lastPlain_ = true;  // the last record was default-style ASCII
 
     mutable std::vector<CachedRow> cache_;
     mutable std::unordered_map<std::int64_t, int> cached_;

@@ -404,3 +404,41 @@ TEST(HistoryTest, EraseSavedLinesAndResetEmptyIt)
 }
 
 } // namespace
+
+// Rows of every shape the encoder tells apart, pushed one after another (so that a plain row
+// follows a styled one and the reverse), come back cell for cell: lengths that end in each step
+// of its eight- and four-cell passes, the first scalar past ASCII, and a bare 0 cell.
+TEST(HistoryTest, EveryKindOfRowComesBackAsPushed)
+{
+    const auto ascii = [](int n, int at = -1, char32_t other = U'x') {
+        std::vector<Cell> cells;
+        for (int i = 0; i < n; ++i) {
+            cells.push_back(Cell{i == at ? other : static_cast<char32_t>('a' + i % 26), {}});
+        }
+        return cells;
+    };
+    auto styled = ascii(15);
+    styled.back().style.foreground = CellColor::indexed(3);
+    auto wide = ascii(6);
+    placeCharacter(wide.data(), 2, U'中', 2, CellStyle{});
+    const std::vector<std::vector<Cell>> rows = {
+        ascii(15), ascii(8, 7, 0x80), styled,   ascii(12, 11, 0x80), ascii(3, 2, 0x80),
+        wide,      ascii(20),         ascii(4), ascii(9, 0, U'é'),   ascii(7),
+    };
+    History h;
+    h.setWidth(20);
+    for (const auto& row : rows) {
+        h.push(row, false, false);
+    }
+    ASSERT_EQ(h.rowCount(), static_cast<std::int64_t>(rows.size()));
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const auto kept = h.row(static_cast<std::int64_t>(i));
+        EXPECT_TRUE(std::equal(rows[i].begin(), rows[i].end(), kept.begin())) << "row " << i;
+    }
+
+    // A 0 where a character belongs is kept as a blank, and the cells after it stay in place.
+    h.push(ascii(10, 4, 0), false, false);
+    const auto kept = h.row(h.rowCount() - 1);
+    EXPECT_EQ(kept[4].character, U' ');
+    EXPECT_EQ(kept[9].character, U'j');
+}
