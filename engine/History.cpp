@@ -175,7 +175,9 @@ void History::push(std::span<const Cell> cells, bool wrapped, bool padded)
         cells = cells.subspan(take);
         appendRecord(piece, wrapped || !cells.empty());
     } while (!cells.empty());
-    enforceLimit();
+    if (lines_ > limit_.lines || checkBytes_) {
+        enforceLimit();
+    }
 }
 
 void History::pushLine(std::span<const Cell> cells, bool open)
@@ -208,7 +210,8 @@ void History::Bytes::reallocate(std::size_t capacity)
 
 // The common record, a row of default-style ASCII, in one pass straight into the block: false (and
 // nothing written) when a cell is not.
-bool History::appendPlainRecord(Block& block, std::span<const Cell> cells, bool continues)
+[[gnu::always_inline]] inline bool History::appendPlainRecord(Block& block, std::span<const Cell> cells,
+                                                              bool continues)
 {
     const std::size_t n = cells.size();
     const std::uint64_t header =
@@ -578,7 +581,7 @@ std::size_t History::firstByte(const Block& block) const
     return block.begin;
 }
 
-std::int64_t History::keptRows(const Block& block, std::size_t index) const
+[[gnu::always_inline]] inline std::int64_t History::keptRows(const Block& block, std::size_t index) const
 {
     const std::uint32_t entry = block.lineCells[index];
     const auto cells = static_cast<int>(entry & lineCellsMask);
