@@ -1806,9 +1806,12 @@ void Screen::setMode(std::int64_t mode, bool isPrivate, bool on)
                     saveCursor();
                 }
                 switchScreen(true, true);
-            } else if (alternateActive_) {
-                switchScreen(false, false);
-                restoreCursor();
+                wrapPending_ = false; // the screen was cleared, and an erase drops it (xterm)
+            } else {
+                if (alternateActive_) {
+                    switchScreen(false, false);
+                }
+                restoreCursor(); // as xterm, even when the primary screen was showing
             }
             break;
         default:

@@ -75,6 +75,17 @@ const FlagCase flagCases[] = {
     {"Margins", "\x1b[1;5r", false},
     {"Alignment", "\x1b#8", false},
     {"SwitchScreenWith47", "\x1b[?47h", true},
+    {"SwitchScreenWith1047", "\x1b[?1047h", true},
+    {"EnterTheClearedScreenWith1049", "\x1b[?1049h", false},
+    {"Leave1049RestoresTheCursor", "\x1b[?1049l", false},
+    {"SoftReset", "\x1b[!p", true},
+    {"DesignateACharset", "\x1b(0", true},
+    {"SetATabStop", "\x1bH", true},
+    {"InsertMode", "\x1b[4h", true},
+    {"AutowrapOff", "\x1b[?7l", false},
+    {"Title", "\x1b]2;t\x07", true},
+    {"Apc", "\x1b_x\x1b\\", true},
+    {"Cancel", "\x18", true},
 };
 
 class PendingWrapTest : public ::testing::TestWithParam<FlagCase> {};
