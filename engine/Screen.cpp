@@ -1659,6 +1659,9 @@ void Screen::controlSequence(std::uint32_t sequenceKey, std::span<const std::int
     case key(0, '$', 'p'):     // DECRQM: request an ANSI mode
     case key('?', '$', 'p'): { // DECRQM: request a DEC private mode
         const bool isPrivate = (sequenceKey >> 16) == '?';
+        if (values[0] < 0) {
+            break; // no mode has a sign: a reply would only carry the program's garbage back
+        }
         reply(std::string("\x1b[") + (isPrivate ? "?" : "") + number(values[0]) + ";" +
               number(modeState(values[0], isPrivate)) + "$y");
         break;

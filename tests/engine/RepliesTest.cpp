@@ -46,6 +46,7 @@ const ReplyCase replyCases[] = {
     {"ModesWithoutASwitch", "\x1b[?1048$p\x1b[?1048h\x1b[?1048$p\x1b[?3$p\x1b[?2027$p\x1b[?1005$p",
      "\x1b[?1048;2$y\x1b[?1048;1$y\x1b[?3;4$y\x1b[?2027;0$y\x1b[?1005;0$y"},
     {"ColourScheme", "\x1b[?996n", "\x1b[?997;1n"},
+    {"NoModeReportForANegativeNumber", "\x1b[?-25$p\x1b[-4$p", ""},
     {"KeyboardFlags", "\x1b[?u\x1b[>1u\x1b[?u", "\x1b[?0u\x1b[?1u"},
 };
 
