@@ -3,6 +3,7 @@
 // modifier and event-type fields, alternate keys and associated text. Whatever the flags leave to
 // the legacy encoding is encoded exactly as encodeKey does without them.
 #include "KeyEncoder.h"
+#include "engine/Utf8Decoder.h"
 
 #include <optional>
 #include <string_view>
@@ -163,19 +164,15 @@ int modifierBits(const KeyModifiers& m)
            (m.hyper ? 16 : 0) | (m.meta ? 32 : 0) | (m.capsLock ? 64 : 0) | (m.numLock ? 128 : 0);
 }
 
-// Decodes the key's UTF-8 text into scalars (the text is the toolkit's, valid UTF-8).
+// The key's text as scalars.
 std::u32string scalarsOf(std::string_view text)
 {
     std::u32string out;
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        char32_t c = length == 1 ? lead : lead & (0x7F >> length);
-        for (int k = 1; k < length && i + static_cast<std::size_t>(k) < text.size(); ++k) {
-            c = (c << 6) | (static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]) & 0x3F);
-        }
-        out.push_back(c);
-        i += static_cast<std::size_t>(length);
+    Utf8Decoder decoder;
+    char32_t scalars[2];
+    for (const char byte : text) {
+        const int produced = decoder.feed(static_cast<std::uint8_t>(byte), scalars);
+        out.append(scalars, scalars + produced);
     }
     return out;
 }
