@@ -70,6 +70,8 @@ inline constexpr std::uint16_t underlineMask = 7 << underlineShift;
 inline constexpr std::uint16_t wideHead = 1 << 10;
 inline constexpr std::uint16_t wideTail = 1 << 11;
 inline constexpr std::uint16_t wide = wideHead | wideTail;
+// DECSCA: selective erase (DECSED, DECSEL) passes the cell by. Not drawn; SGR 0 keeps it.
+inline constexpr std::uint16_t protectedCell = 1 << 12;
 
 enum class Underline : std::uint16_t { none, single, doubled, curly, dotted, dashed };
 

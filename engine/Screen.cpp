@@ -8,6 +8,8 @@
 #include "CharacterWidth.h"
 #include "CsiParameters.h"
 #include "Palette.h"
+#include "Utf8Decoder.h"
+#include "Utf8Encoder.h"
 #include "VtParser.h"
 
 #include <algorithm>
@@ -117,13 +119,26 @@ int command(std::string_view text, std::string_view& rest)
     return value;
 }
 
-// Printable text only: a title is shown, never interpreted.
+// Printable text only, whole characters up to `limit` bytes: a title is shown, never interpreted,
+// so C0 and C1 controls and DEL go. The text is UTF-8 as the parser collected it.
 std::string printable(std::string_view text, std::size_t limit)
 {
     std::string out;
-    for (const char c : text.substr(0, limit)) {
-        if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F) {
-            out += c;
+    Utf8Decoder decoder;
+    char32_t scalars[2];
+    for (const char byte : text) {
+        const int produced = decoder.feed(static_cast<std::uint8_t>(byte), scalars);
+        for (int i = 0; i < produced; ++i) {
+            const char32_t c = scalars[i];
+            if (c < 0x20 || (c >= 0x7F && c < 0xA0)) {
+                continue;
+            }
+            std::string character;
+            appendUtf8(character, c);
+            if (out.size() + character.size() > limit) {
+                return out;
+            }
+            out += character;
         }
     }
     return out;
@@ -476,6 +491,9 @@ bool Screen::resizeGrid(int rows, int columns)
     resetTabStops(before);
     top_ = 0;
     bottom_ = rows_ - 1;
+    if (modes_.inBandResize) {
+        reportSize();
+    }
     return true;
 }
 
@@ -502,6 +520,20 @@ void Screen::setReportedColors(Color background, Color cursor)
 {
     reportedBackground_ = background;
     reportedCursor_ = cursor;
+    // Dark or light as the eye sees it (Rec. 601 weights on the encoded components).
+    const bool dark = 0.299f * background.red + 0.587f * background.green + 0.114f * background.blue < 0.5f;
+    if (dark != darkBackground_) {
+        darkBackground_ = dark;
+        if (modes_.colorSchemeReports) {
+            reportColorScheme();
+        }
+    }
+}
+
+void Screen::setCellPixelSize(int width, int height)
+{
+    cellPixelWidth_ = std::clamp(width, 0, 1 << 12);
+    cellPixelHeight_ = std::clamp(height, 0, 1 << 12);
 }
 
 bool Screen::tabStop(int column) const
@@ -659,6 +691,7 @@ void Screen::control(char32_t c)
 // DECALN; unknown ones are ignored.
 void Screen::escape(char32_t intermediate, char32_t final)
 {
+    lastPrinted_ = 0;
     switch (intermediate) {
     case 0:
         break;
@@ -714,6 +747,13 @@ void Screen::underlineWith(std::uint32_t color)
     pen_.link = tables_.styleLink(tables_.hyperlinkOf(pen_.link), color);
 }
 
+// SGR 0: the default look; the hyperlink and DECSCA's protection are not renditions and stay.
+void Screen::resetRendition()
+{
+    pen_ = CellStyle{.flags = static_cast<std::uint16_t>(pen_.flags & CellFlags::protectedCell),
+                     .link = tables_.hyperlinkOf(pen_.link)};
+}
+
 // SGR code by code. A colour group's values are its own, so a group shorter than its form needs is
 // ignored rather than read into the next code. Without groups every value is its own group and a
 // colour takes the values after it.
@@ -722,7 +762,7 @@ void Screen::renditionCodes(std::span<const std::int64_t> values, std::span<cons
     using namespace CellFlags;
     const std::size_t size = values.size();
     if (values.empty()) {
-        pen_ = CellStyle{.link = tables_.hyperlinkOf(pen_.link)};
+        resetRendition();
         return;
     }
     for (std::size_t i = 0; i < size; ++i) {
@@ -730,7 +770,7 @@ void Screen::renditionCodes(std::span<const std::int64_t> values, std::span<cons
         const std::size_t pieces = groups.empty() ? 1 : groups[i];
         switch (x) {
         case 0:
-            pen_ = CellStyle{.link = tables_.hyperlinkOf(pen_.link)};
+            resetRendition();
             break;
         case 1:
             flag(pen_.flags, bold, true);
@@ -948,9 +988,11 @@ void Screen::writeAsciiRun(const std::uint8_t* text, std::size_t length)
     }
 }
 
-// IND and LF: down one row; at the bottom margin the region scrolls up instead.
+// IND and LF: down one row; at the bottom margin the region scrolls up instead. As in xterm, the
+// cursor stays in its column and a pending wrap is dropped: the next character lands in that row.
 void Screen::index()
 {
+    wrapPending_ = false;
     if (cursorRow_ != bottom_) [[likely]] {
         cursorRow_ += cursorRow_ < rows_ - 1 ? 1 : 0;
     } else if (scrollsIntoHistory()) [[likely]] {
@@ -1039,6 +1081,14 @@ void Screen::cursorDown(int count)
     wrapPending_ = false;
 }
 
+// VPR: as xterm, a position and not a movement: the margins hold it only in origin mode.
+void Screen::rowPositionRelative(int count)
+{
+    const int origin = modes_.originMode ? top_ : 0;
+    cursorTo(static_cast<int>(std::min<std::int64_t>(std::int64_t{cursorRow_} - origin + count, 1 << 24)),
+             cursorColumn_);
+}
+
 void Screen::cursorForward(int count)
 {
     cursorColumn_ = std::min(columns_ - 1, cursorColumn_ + count);
@@ -1070,7 +1120,9 @@ void Screen::tabBackward(int count)
     wrapPending_ = false;
 }
 
-// REP: the last printed character again, at most a screenful (more could only overwrite it).
+// REP: the character printed right before it again, at most a screenful (more could only
+// overwrite it). As in xterm and ECMA-48, anything between the character and REP (a control, a
+// sequence, a string) leaves nothing to repeat.
 void Screen::repeatLast(std::int64_t count)
 {
     if (lastPrinted_ == 0) {
@@ -1121,13 +1173,17 @@ void Screen::switchScreen(bool alternate, bool clear)
     if (alternate && (clear || alternate_.rowCount() != rows_)) {
         alternate_.reset(rows_, blank());
     }
-    wrapPending_ = false;
+    if (alternate) {
+        keyboard_[1] = KeyboardStack{}; // a program on the alternate screen starts with the legacy keys
+    }
+    // The cursor stays where it is, and with it a pending wrap (xterm keeps it across ?47).
+    updateKeyboardFlags();
 }
 
 void Screen::saveCursor()
 {
     saved_[alternateActive_ ? 1 : 0] = SavedCursor{
-        cursorRow_, cursorColumn_, wrapPending_, modes_.originMode, pen_, {charsets_[0], charsets_[1]},
+        true,  cursorRow_, cursorColumn_, wrapPending_, modes_.originMode, pen_, {charsets_[0], charsets_[1]},
         shift_};
 }
 
@@ -1152,10 +1208,13 @@ void Screen::resetModesAndPen(bool soft)
 {
     TerminalModes modes;
     modes.bracketedPaste = modes_.bracketedPaste;
+    modes.keyboardFlags = modes_.keyboardFlags; // the stacks' own, which only RIS empties
     if (soft) {
         modes.mouseTracking = modes_.mouseTracking;
         modes.mouseSgr = modes_.mouseSgr;
         modes.focusEvents = modes_.focusEvents;
+        modes.colorSchemeReports = modes_.colorSchemeReports;
+        modes.inBandResize = modes_.inBandResize;
     }
     modes_ = modes;
     top_ = 0;
@@ -1175,15 +1234,21 @@ void Screen::softReset()
 }
 
 // RIS: everything back to the start, on the primary screen of one screen of blank rows; the saved
-// cursor and bracketed paste survive.
+// cursor and bracketed paste survive. With the screens and the history empty no cell refers to the
+// tables any more, so they are emptied too: a flood of distinct marks or links before the reset
+// cannot leave them full for the rest of the session.
 void Screen::fullReset()
 {
     switchScreen(false, false);
     resetModesAndPen(false);
     saved_[1] = SavedCursor{};
+    saved_[0].pen.link = 0;
     primary_.reset(rows_, blankCell());
     alternate_.reset(0, blankCell());
     history_.clear();
+    tables_ = CellTables{};
+    keyboard_[0] = keyboard_[1] = KeyboardStack{};
+    updateKeyboardFlags();
     promptActive_ = false;
     cursorRow_ = 0;
     cursorColumn_ = 0;
@@ -1217,10 +1282,13 @@ void Screen::blankCells(int from, int to)
     fillCells(cells + from, cells + to, blank);
 }
 
-// ED: on the screen only; 3 drops the history instead.
+// ED: on the screen only; 3 drops the history instead. Erasing drops a pending wrap (xterm).
 void Screen::eraseDisplay(std::int64_t mode)
 {
     const Cell blank = this->blank();
+    if (mode >= 0 && mode <= 2) {
+        wrapPending_ = false;
+    }
     if (mode == 0) {
         eraseLine(0);
         for (int r = cursorRow_ + 1; r < rows_; ++r) {
@@ -1242,6 +1310,10 @@ void Screen::eraseDisplay(std::int64_t mode)
 
 void Screen::eraseLine(std::int64_t mode)
 {
+    lastPrinted_ = 0;
+    if (mode >= 0 && mode <= 2) {
+        wrapPending_ = false;
+    }
     if (mode == 0 || mode == 2) {
         grid_->setWrapped(line(cursorRow_), false); // the row's text no longer runs into the next
     }
@@ -1256,6 +1328,7 @@ void Screen::eraseLine(std::int64_t mode)
 
 void Screen::eraseCharacters(std::int64_t count)
 {
+    wrapPending_ = false;
     blankCells(cursorColumn_, cursorColumn_ + Saturating::count(count));
 }
 
@@ -1280,26 +1353,75 @@ void Screen::insertCharacters(std::int64_t count)
 void Screen::shiftCells(std::int64_t count, bool open)
 {
     const int k = shiftWidth(count);
-    if (k <= 0) {
-        return;
+    if (k > 0) {
+        shiftRow(line(cursorRow_), cursorColumn_, k, open);
     }
+}
+
+// Closes (or opens) k cells of a row at `column`, 0 < k <= columns - column.
+void Screen::shiftRow(int line, int column, int k, bool open)
+{
     const Cell blank = this->blank();
-    Cell* cells = grid_->editRow(line(cursorRow_));
+    Cell* cells = grid_->editRow(line);
     if (!open) {
-        splitWideEdges(cells, cursorColumn_, cursorColumn_ + k, columns_, pen_.background);
-        std::copy(cells + cursorColumn_ + k, cells + columns_, cells + cursorColumn_);
+        splitWideEdges(cells, column, column + k, columns_, pen_.background);
+        std::copy(cells + column + k, cells + columns_, cells + column);
         fillCells(cells + columns_ - k, cells + columns_, blank);
         return;
     }
-    // Cells open at the cursor: a wide character split there goes whole.
-    if ((cells[cursorColumn_].style.flags & CellFlags::wideTail) && cursorColumn_ > 0) {
-        cells[cursorColumn_ - 1] = blank;
-        cells[cursorColumn_] = blank;
+    // Cells open at the column: a wide character split there goes whole.
+    if ((cells[column].style.flags & CellFlags::wideTail) && column > 0) {
+        cells[column - 1] = blank;
+        cells[column] = blank;
     }
-    std::copy_backward(cells + cursorColumn_, cells + columns_ - k, cells + columns_);
-    fillCells(cells + cursorColumn_, cells + cursorColumn_ + k, blank);
+    std::copy_backward(cells + column, cells + columns_ - k, cells + columns_);
+    fillCells(cells + column, cells + column + k, blank);
     if (cells[columns_ - 1].style.flags & CellFlags::wideHead) {
         cells[columns_ - 1] = blank; // its tail was pushed off the row
+    }
+}
+
+// SL, SR, DECDC and DECIC: the rows inside the margins lose (or gain) count columns at `column`;
+// the cursor stays.
+void Screen::shiftColumns(int column, std::int64_t count, bool open)
+{
+    const int k = std::min(columns_ - column, Saturating::count(count));
+    if (k <= 0) {
+        return;
+    }
+    for (int r = top_; r <= bottom_; ++r) {
+        shiftRow(line(r), column, k, open);
+    }
+}
+
+// DECSED and DECSEL: the cells from (fromRow, fromColumn) up to (toRow, toColumn), both screen
+// positions and the end exclusive, become blanks unless DECSCA protected them.
+void Screen::selectiveErase(int fromRow, int fromColumn, int toRow, int toColumn)
+{
+    wrapPending_ = false;
+    const Cell blank = this->blank();
+    for (int r = fromRow; r <= toRow; ++r) {
+        const int from = r == fromRow ? fromColumn : 0;
+        const int to = r == toRow ? toColumn : columns_;
+        if (from >= to) {
+            continue;
+        }
+        Cell* cells = grid_->editRow(line(r));
+        for (int c = from; c < to; ++c) {
+            if (cells[c].style.flags & CellFlags::protectedCell) {
+                continue;
+            }
+            // A wide character goes whole or not at all, so no half is left behind.
+            const bool head = (cells[c].style.flags & CellFlags::wideHead) && c + 1 < columns_;
+            const bool tail = (cells[c].style.flags & CellFlags::wideTail) && c > 0;
+            cells[c] = blank;
+            if (head) {
+                cells[c + 1] = blank;
+            }
+            if (tail) {
+                cells[c - 1] = blank;
+            }
+        }
     }
 }
 
@@ -1385,6 +1507,8 @@ const std::uint8_t* Screen::writeTextRun(const std::uint8_t* p, const std::uint8
 void Screen::controlSequence(std::uint32_t sequenceKey, std::span<const std::int64_t> values)
 {
     using CsiParameters::key;
+    const char32_t repeatable = lastPrinted_;
+    lastPrinted_ = 0;
     // The count or first position (0 means 1), read only by the cases that use it. Movements take negative
     // counts as no movement and saturate huge ones.
     const auto n = [&] { return values[0] != 0 ? values[0] : 1; };
@@ -1398,8 +1522,10 @@ void Screen::controlSequence(std::uint32_t sequenceKey, std::span<const std::int
         cursorUp(distance());
         break;
     case key('B'): // CUD: cursor down
-    case key('e'): // VPR: line position relative
         cursorDown(distance());
+        break;
+    case key('e'): // VPR: line position relative
+        rowPositionRelative(distance());
         break;
     case key('C'): // CUF: cursor forward
     case key('a'): // HPR: character position relative
@@ -1428,13 +1554,31 @@ void Screen::controlSequence(std::uint32_t sequenceKey, std::span<const std::int
     case key('f'): // HVP: character and line position
         cursorPosition(values[0], values.size() > 1 ? values[1] : 0);
         break;
-    case key('J'):         // ED: erase in display
-    case key('?', 0, 'J'): // DECSED: the same, as nothing is protected
+    case key('J'): // ED: erase in display
         eraseDisplay(values[0]);
         break;
-    case key('K'):         // EL: erase in line
-    case key('?', 0, 'K'): // DECSEL
+    case key('?', 0, 'J'): // DECSED: selective erase in display, DECSCA's cells kept
+        if (values[0] == 0) {
+            selectiveErase(cursorRow_, cursorColumn_, rows_ - 1, columns_);
+        } else if (values[0] == 1) {
+            selectiveErase(0, 0, cursorRow_, cursorColumn_ + 1);
+        } else if (values[0] == 2) {
+            selectiveErase(0, 0, rows_ - 1, columns_);
+        }
+        break;
+    case key('K'): // EL: erase in line
         eraseLine(values[0]);
+        break;
+    case key('?', 0, 'K'): // DECSEL: selective erase in line
+        if (values[0] >= 0 && values[0] <= 2) {
+            selectiveErase(cursorRow_, values[0] == 0 ? cursorColumn_ : 0, cursorRow_,
+                           values[0] == 1 ? cursorColumn_ + 1 : columns_);
+        }
+        break;
+    case key(0, '"', 'q'): // DECSCA: what is printed next is (1) or is not (0, 2) protected
+        if (values[0] >= 0 && values[0] <= 2) {
+            flag(pen_.flags, CellFlags::protectedCell, values[0] == 1);
+        }
         break;
     case key('X'): // ECH: erase character
         eraseCharacters(n());
@@ -1444,6 +1588,18 @@ void Screen::controlSequence(std::uint32_t sequenceKey, std::span<const std::int
         break;
     case key('@'): // ICH: insert character
         insertCharacters(n());
+        break;
+    case key(0, ' ', '@'): // SL: scroll left, the rows inside the margins
+        shiftColumns(0, n(), false);
+        break;
+    case key(0, ' ', 'A'): // SR: scroll right
+        shiftColumns(0, n(), true);
+        break;
+    case key(0, '\'', '}'): // DECIC: insert columns at the cursor's
+        shiftColumns(cursorColumn_, n(), true);
+        break;
+    case key(0, '\'', '~'): // DECDC: delete columns at the cursor's
+        shiftColumns(cursorColumn_, n(), false);
         break;
     case key('L'): // IL: insert line
         insertLines(n());
@@ -1459,8 +1615,10 @@ void Screen::controlSequence(std::uint32_t sequenceKey, std::span<const std::int
             scrollDown(distance());
         }
         break;
-    case key('b'): // REP: repeat the last character
+    case key('b'): // REP: repeat the character just printed
+        lastPrinted_ = repeatable;
         repeatLast(n());
+        lastPrinted_ = 0;
         break;
     case key('I'): // CHT: cursor forward tabulation
         tabForward(distance());
@@ -1484,6 +1642,12 @@ void Screen::controlSequence(std::uint32_t sequenceKey, std::span<const std::int
     case key('u'): // SCORC: restore cursor
         restoreCursor();
         break;
+    case key('?', 0, 'u'): // the keyboard protocol: query, push, pop, set
+    case key('>', 0, 'u'):
+    case key('<', 0, 'u'):
+    case key('=', 0, 'u'):
+        keyboardProtocol(static_cast<char>(sequenceKey >> 16), values);
+        break;
     case key('h'):         // SM: set mode
     case key('l'):         // RM: reset mode
     case key('?', 0, 'h'): // DECSET
@@ -1495,6 +1659,9 @@ void Screen::controlSequence(std::uint32_t sequenceKey, std::span<const std::int
     case key(0, '$', 'p'):     // DECRQM: request an ANSI mode
     case key('?', '$', 'p'): { // DECRQM: request a DEC private mode
         const bool isPrivate = (sequenceKey >> 16) == '?';
+        if (values[0] < 0) {
+            break; // no mode has a sign: a reply would only carry the program's garbage back
+        }
         reply(std::string("\x1b[") + (isPrivate ? "?" : "") + number(values[0]) + ";" +
               number(modeState(values[0], isPrivate)) + "$y");
         break;
@@ -1558,6 +1725,9 @@ constexpr ModeSwitch modeSwitches[] = {
     {1007, true, &TerminalModes::alternateScroll},    // the wheel as arrow keys on the alternate screen
     {2004, true, &TerminalModes::bracketedPaste},     // bracketed paste
     {2026, true, &TerminalModes::synchronizedOutput}, // synchronized output
+    {66, true, &TerminalModes::applicationKeypad},    // DECNKM, as ESC = and ESC >
+    {2031, true, &TerminalModes::colorSchemeReports}, // colour scheme reports
+    {2048, true, &TerminalModes::inBandResize},       // in-band size reports, one at once
 };
 
 // The mouse reports, one of which is on at a time.
@@ -1628,15 +1798,23 @@ void Screen::setMode(std::int64_t mode, bool isPrivate, bool on)
         case 1048: // save or restore the cursor
             on ? saveCursor() : restoreCursor();
             break;
+        case 2048:
+            if (on) {
+                reportSize();
+            }
+            break;
         case 1049: // save the cursor and enter a clear alternate screen; leave it and restore
             if (on) {
                 if (!alternateActive_) {
                     saveCursor();
                 }
                 switchScreen(true, true);
-            } else if (alternateActive_) {
-                switchScreen(false, false);
-                restoreCursor();
+                wrapPending_ = false; // the screen was cleared, and an erase drops it (xterm)
+            } else {
+                if (alternateActive_) {
+                    switchScreen(false, false);
+                }
+                restoreCursor(); // as xterm, even when the primary screen was showing
             }
             break;
         default:
@@ -1659,25 +1837,100 @@ int Screen::modeState(std::int64_t mode, bool isPrivate) const
     if (isPrivate && (mode == 47 || mode == 1047 || mode == 1049)) {
         return state(alternateActive_);
     }
+    if (isPrivate && mode == 1048) { // as xterm: whether this screen has a saved cursor
+        return state(saved_[alternateActive_ ? 1 : 0].saved);
+    }
+    if (isPrivate && mode == 3) {
+        return 4; // DECCOLM: the columns are the window's, never 132 at a program's word
+    }
     return 0;
 }
 
-// DSR 5: the terminal is fine; DSR 6: the cursor, 1-based, from the top margin in origin mode.
+// DSR 5: the terminal is fine; DSR 6: the cursor, 1-based, from the top margin in origin mode;
+// DSR ? 996: the colour scheme.
 void Screen::reportDeviceStatus(std::int64_t request, bool isPrivate)
 {
-    if (request == 5 && !isPrivate) {
+    if (request == 996 && isPrivate) {
+        reportColorScheme();
+    } else if (request == 5 && !isPrivate) {
         reply("\x1b[0n");
     } else if (request == 6) {
-        const int row = cursorRow_ - (modes_.originMode ? top_ : 0) + 1;
+        // Never below 1, as xterm: the cursor can be above the region in origin mode (DECRC).
+        const int row = std::max(1, cursorRow_ - (modes_.originMode ? top_ : 0) + 1);
         reply(std::string("\x1b[") + (isPrivate ? "?" : "") + number(row) + ";" + number(cursorColumn_ + 1) +
               "R");
     }
+}
+
+// ?2031 and DSR ? 996: 1 for a dark background, 2 for a light one.
+void Screen::reportColorScheme()
+{
+    reply(darkBackground_ ? "\x1b[?997;1n" : "\x1b[?997;2n");
+}
+
+// ?2048: rows, columns and the text area in pixels (0 while the cell size is unknown).
+void Screen::reportSize()
+{
+    reply("\x1b[48;" + number(rows_) + ";" + number(columns_) + ";" + number(rows_ * cellPixelHeight_) + ";" +
+          number(columns_ * cellPixelWidth_) + "t");
+}
+
+// The keyboard protocol's flag stacks: CSI ? u asks for the flags in force, CSI > f u pushes f,
+// CSI < n u pops n entries (1 by default; more than there are empties the stack), CSI = f ; m u sets
+// the top entry's flags to f (m 1, the default), adds them (2) or takes them away (3). Unknown bits
+// are never kept, so a query reports only what the encoder does.
+void Screen::keyboardProtocol(char leader, std::span<const std::int64_t> values)
+{
+    KeyboardStack& stack = keyboard_[alternateActive_ ? 1 : 0];
+    const auto flags =
+        static_cast<std::uint8_t>(std::clamp<std::int64_t>(values[0], 0, 255) & KeyboardFlags::all);
+    switch (leader) {
+    case '?':
+        reply("\x1b[?" + number(modes_.keyboardFlags) + "u");
+        return;
+    case '>':
+        if (stack.depth == KeyboardStack::limit) {
+            std::copy(stack.flags + 1, stack.flags + stack.depth, stack.flags);
+            --stack.depth;
+        }
+        stack.flags[stack.depth++] = flags;
+        break;
+    case '<':
+        stack.depth -=
+            static_cast<int>(std::min<std::int64_t>(std::max<std::int64_t>(values[0], 1), stack.depth));
+        break;
+    case '=': {
+        const std::int64_t how = values.size() > 1 && values[1] != 0 ? values[1] : 1;
+        if (how < 1 || how > 3) {
+            return;
+        }
+        if (stack.depth == 0) {
+            stack.flags[stack.depth++] = 0;
+        }
+        std::uint8_t& top = stack.flags[stack.depth - 1];
+        top = how == 1   ? flags
+              : how == 2 ? static_cast<std::uint8_t>(top | flags)
+                         : static_cast<std::uint8_t>(top & ~flags);
+        break;
+    }
+    default:
+        return;
+    }
+    updateKeyboardFlags();
+}
+
+// The flags in force: the top of the active screen's stack, none when it is empty.
+void Screen::updateKeyboardFlags()
+{
+    const KeyboardStack& stack = keyboard_[alternateActive_ ? 1 : 0];
+    modes_.keyboardFlags = stack.depth > 0 ? stack.flags[stack.depth - 1] : 0;
 }
 
 // ---- strings ----
 
 void Screen::osc(std::string_view text, bool endedByBel)
 {
+    lastPrinted_ = 0;
     std::string_view rest;
     const int code = command(text, rest);
     switch (code) {
@@ -1701,7 +1954,7 @@ void Screen::osc(std::string_view text, bool endedByBel)
             const auto [end, error] = std::from_chars(index.data(), index.data() + index.size(), value);
             if (request == "?" && error == std::errc() && end == index.data() + index.size() && value >= 0 &&
                 value <= 255) {
-                colorReply(4, Palette::indexed(value), index, endedByBel);
+                colorReply(4, Palette::indexed(value), number(value), endedByBel); // 007 is 7
             }
         }
         break;
@@ -1777,6 +2030,7 @@ void Screen::clipboardWrite(std::string_view payload)
 // control strings are ignored.
 void Screen::dcs(std::string_view text)
 {
+    lastPrinted_ = 0;
     if (text.starts_with("$q")) {
         reply("\x1bP0$r\x1b\\");
     } else if (text.starts_with("+q")) {

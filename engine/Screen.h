@@ -22,6 +22,7 @@
 #include <vector>
 
 struct SavedCursor {
+    bool saved = false; // by DECSC or its relatives, since the last reset
     int row = 0;
     int column = 0;
     bool wrapPending = false;
@@ -57,6 +58,7 @@ public:
     // them without a call.
     void execute(char32_t c)
     {
+        lastPrinted_ = 0;
         if (c == 0x0D) {
             carriageReturn();
         } else if (c == 0x0A) {
@@ -72,6 +74,7 @@ public:
     [[gnu::always_inline]] void rendition(std::span<const std::int64_t> values,
                                           std::span<const std::uint8_t> groups)
     {
+        lastPrinted_ = 0;
         std::int64_t code = 0;
         std::uint32_t color = 0;
         if (groups.empty() && loneExtendedColor(values, code, color)) {
@@ -83,11 +86,14 @@ public:
     // CUP and HVP: 1-based, 0 meaning 1. Inline: a full-screen redraw is mostly this.
     void cursorPosition(std::int64_t row, std::int64_t column)
     {
+        lastPrinted_ = 0;
         cursorTo(Saturating::oneBasedToIndex(row, 0, 1 << 24),
                  Saturating::oneBasedToIndex(column, 0, 1 << 24));
     }
     void osc(std::string_view text, bool endedByBel);
     void dcs(std::string_view text);
+    // Only REP cares: the character it repeats must come right before it.
+    void skipped() { lastPrinted_ = 0; }
 
     // --- operations, also used alone ---------------------------------------------------------
     // A character in a colour of its own, whatever pen and charset the shell left set; a line feed
@@ -114,7 +120,10 @@ public:
     void setCurrentColor(Color color);
     // What colour queries report for the background and the cursor (the glass and the cursor as
     // the view shows them).
+    // A background that turns from dark to light or back is reported to a program that asked (?2031).
     void setReportedColors(Color background, Color cursor);
+    // The size of one cell in pixels, for the in-band size reports (?2048); 0 while unknown.
+    void setCellPixelSize(int width, int height);
     // How much history the primary screen keeps; a smaller limit drops the oldest lines at once.
     void setHistoryLimit(HistoryLimit limit) { history_.setLimit(limit); }
     HistoryLimit historyLimits() const { return history_.limit(); }
@@ -231,6 +240,7 @@ private:
         }
     }
     void underlineWith(std::uint32_t color);
+    void resetRendition();
 
     // Lines and scrolling
     void control(char32_t c);
@@ -272,11 +282,15 @@ private:
     void resetTabStops(int from);
     void saveCursor();
     void restoreCursor();
+    void rowPositionRelative(int count);
 
     // Cells of the cursor's row
     void blankCells(int from, int to);
     int shiftWidth(std::int64_t count);
     void shiftCells(std::int64_t count, bool open);
+    void shiftRow(int line, int column, int count, bool open);
+    void shiftColumns(int column, std::int64_t count, bool open);
+    void selectiveErase(int fromRow, int fromColumn, int toRow, int toColumn);
     void repeatLast(std::int64_t count);
 
     // Screens, modes and resets
@@ -293,6 +307,10 @@ private:
     // Replies and strings
     void reply(std::string_view bytes);
     void reportDeviceStatus(std::int64_t request, bool isPrivate);
+    void reportColorScheme();
+    void reportSize();
+    void keyboardProtocol(char leader, std::span<const std::int64_t> values);
+    void updateKeyboardFlags();
     void colorReply(int code, Color color, std::string_view index, bool endedByBel);
     void clipboardWrite(std::string_view payload);
 
@@ -321,7 +339,18 @@ private:
     char charsets_[2] = {'B', 'B'}; // G0 and G1: 'B' ASCII, '0' DEC special graphics
     int shift_ = 0;                 // which of them GL is (SO, SI)
     std::vector<bool> tabStops_;
-    char32_t lastPrinted_ = 0;
+    char32_t lastPrinted_ = 0; // the character just printed, 0 once anything else came
+    // The keyboard protocol's pushed flags, one stack per screen, oldest first; a full stack drops
+    // its oldest entry.
+    struct KeyboardStack {
+        static constexpr int limit = 16;
+        std::uint8_t flags[limit] = {};
+        int depth = 0;
+    };
+    KeyboardStack keyboard_[2]; // primary, alternate
+    bool darkBackground_ = true;
+    int cellPixelWidth_ = 0;
+    int cellPixelHeight_ = 0;
 
     Color baseTextColor_;
     Color reportedBackground_;

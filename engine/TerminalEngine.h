@@ -52,11 +52,12 @@ public:
 
     // --- configuration and read-only state (Screen.h) -----------------------------------------
     using Screen::history;
-    using Screen::refineHistory;
     using Screen::historyLimits;
     using Screen::historyRows;
+    using Screen::refineHistory;
     using Screen::rowWrapped;
     using Screen::setBaseTextColor;
+    using Screen::setCellPixelSize;
     using Screen::setCurrentColor;
     using Screen::setHistoryLimit;
     using Screen::setReportedColors;

@@ -23,4 +23,18 @@ struct TerminalModes {
     bool alternateScroll = true;                       // ?1007
     bool bracketedPaste = false;                       // ?2004
     bool synchronizedOutput = false;                   // ?2026
+    bool colorSchemeReports = false;                   // ?2031: dark or light, on every change
+    bool inBandResize = false;                         // ?2048: the size, on every change
+    // The keyboard protocol's enhancements (CSI > u and friends), 0 for the legacy encoding:
+    // KeyboardFlags bits.
+    std::uint8_t keyboardFlags = 0;
 };
+
+namespace KeyboardFlags {
+inline constexpr std::uint8_t disambiguate = 1;    // ambiguous keys as CSI u
+inline constexpr std::uint8_t eventTypes = 2;      // repeats and releases too
+inline constexpr std::uint8_t alternateKeys = 4;   // the shifted and the US-layout key
+inline constexpr std::uint8_t allKeysAsCodes = 8;  // text keys as CSI u as well
+inline constexpr std::uint8_t associatedText = 16; // the text a key types, with its code
+inline constexpr std::uint8_t all = 31;
+} // namespace KeyboardFlags

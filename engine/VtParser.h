@@ -20,6 +20,8 @@
 //   eraseLine(mode)               EL read straight from its bytes
 //   osc(text, endedByBel)         an OSC string, UTF-8, when it was within its bound
 //   dcs(text)                     the first bytes of a DCS string
+//   skipped()                     a string or sequence consumed without any of the actions above
+//                                 (swallowed, abandoned, too long or unknown in form)
 #pragma once
 
 #include "ByteScan.h"
@@ -329,7 +331,8 @@ void VtParser<Sink>::dispatchSequence(const Char* p, const Char* final)
         --parametersEnd;
     }
     if (final - parametersEnd > 1) {
-        return; // two intermediates: nothing we know
+        sink_.skipped(); // two intermediates: nothing we know
+        return;
     }
     const char intermediate = parametersEnd < final ? static_cast<char>(*parametersEnd) : 0;
     if (*final == U'm' && leader == 0 && intermediate == 0 &&
@@ -423,9 +426,11 @@ template <class Sink> void VtParser<Sink>::scalar(char32_t c)
             escapeScalar(c);
         }
         break;
-    case State::string: // DCS, PM, APC, SOS and ESC k end only at ST
+    case State::string: // DCS, PM, APC, SOS and ESC k end at ST; CAN and SUB abandon them
         if (c == 0x1B) {
             state_ = State::stringEscape;
+        } else if (c == 0x18 || c == 0x1A) {
+            state_ = State::ground;
         } else {
             stringScalar(c);
         }
@@ -434,7 +439,10 @@ template <class Sink> void VtParser<Sink>::scalar(char32_t c)
         if (c == U'\\') {
             finishString(false);
         } else {
-            state_ = State::string;
+            // As in xterm and the DEC parser: ESC and anything but \ ends the string unfinished and
+            // starts a new sequence, so that output after a cut-off string is never lost.
+            startSequence(State::escape, 0);
+            escapeScalar(c);
         }
         break;
     }
@@ -464,6 +472,7 @@ template <class Sink> bool VtParser<Sink>::controlInsideSequence(char32_t c)
         startSequence(State::escape, 0);
     } else if (c == 0x18 || c == 0x1A) {
         startSequence(State::ground, 0);
+        sink_.skipped();
     } else {
         sink_.execute(c);
     }
@@ -502,6 +511,8 @@ template <class Sink> void VtParser<Sink>::escapeScalar(char32_t c)
         sequence_.clear();
         if (intermediate != 0) {
             sink_.escape(intermediate, c);
+        } else {
+            sink_.skipped();
         }
         return;
     }
@@ -544,12 +555,15 @@ template <class Sink> void VtParser<Sink>::csiScalar(char32_t c)
     }
     if (!sequenceOverflowed_) {
         dispatchSequence(sequence_.data() + 1, sequence_.data() + sequence_.size() - 1);
+    } else {
+        sink_.skipped();
     }
     startSequence(State::ground, 0);
 }
 
 template <class Sink> void VtParser<Sink>::startString(StringKind kind)
 {
+    sink_.skipped(); // whatever becomes of the string, it stands between text and what follows
     string_.clear();
     stringKind_ = kind;
     stringOverflowed_ = false;

@@ -247,7 +247,15 @@ std::optional<std::string> tableKey(const KeyDescription& key)
 KeyResult encodeKey(const KeyDescription& key, const TerminalModes& modes)
 {
     if (const auto command = windowCommand(key)) {
-        return *command;
+        // The chord acted when it went down (and again as it repeats); coming up it does nothing.
+        return key.event == KeyEventType::release ? act(KeyAction::passOn) : *command;
+    }
+    if (modes.keyboardFlags != 0) {
+        return sendBytes(encodeProtocolKey(key, modes.keyboardFlags, modes.applicationCursorKeys,
+                                           modes.applicationKeypad));
+    }
+    if (key.event == KeyEventType::release) {
+        return sendBytes({}); // the legacy encoding has no releases
     }
     if (key.keypad && modes.applicationKeypad) {
         if (auto bytes = applicationKeypadKey(key)) {

@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <sys/wait.h>
 
 namespace {
@@ -28,7 +29,12 @@ std::string repeated(const std::string& bytes, int times)
 
 } // namespace
 
-Terminal::Terminal(QObject* parent) : QObject(parent), engine_(std::make_unique<TerminalEngine>())
+Terminal::Terminal(QObject* parent)
+    : QObject(parent), engine_(std::make_unique<TerminalEngine>()), clock_([] {
+          return std::chrono::duration_cast<std::chrono::milliseconds>(
+                     std::chrono::steady_clock::now().time_since_epoch())
+              .count();
+      })
 {
     engine_->resizeGrid(minimumGridSize.rows, minimumGridSize.columns);
 }
@@ -93,6 +99,7 @@ void Terminal::resize(GridSize size)
     if (pty_) {
         pty_->resize(engine_->rows(), engine_->columns());
     }
+    sendReplies(); // the in-band size report, after the window size changed
     emit changed();
     refineHistorySoon();
 }
@@ -129,14 +136,7 @@ void Terminal::receive(std::span<const std::uint8_t> chunk)
         engine_->consume(std::string_view("\r\n"));
     }
     engine_->consume(chunk);
-    if (!engine_->pendingReplies().empty()) {
-        // Answers go out before the next read, in the order asked; with no program to read them
-        // (output replayed into a terminal that never started) they are dropped, not kept for one.
-        const std::string replies = engine_->takeReplies();
-        if (pty_) {
-            pty_->send(replies);
-        }
-    }
+    sendReplies();
     const QPointer<Terminal> self(this);
     takeEvents();
     if (self) {
@@ -149,6 +149,19 @@ void Terminal::receive(std::string_view chunk)
     receive(std::span(reinterpret_cast<const std::uint8_t*>(chunk.data()), chunk.size()));
 }
 
+// Answers go out before the next read, in the order asked; with no program to read them (output
+// replayed into a terminal that never started) they are dropped, not kept for one. Never through
+// the input observer: they are not the user's input.
+void Terminal::sendReplies()
+{
+    if (!engine_->pendingReplies().empty()) {
+        const std::string replies = engine_->takeReplies();
+        if (pty_) {
+            pty_->send(replies);
+        }
+    }
+}
+
 void Terminal::takeEvents()
 {
     TerminalEvents events = engine_->takeEvents();
@@ -159,7 +172,12 @@ void Terminal::takeEvents()
         emit workingDirectoryChanged(QString::fromStdString(engine_->workingDirectory()));
     }
     if (events.bells > 0) {
-        emit bellRang();
+        const std::int64_t now = clock_();
+        if (!bellRung_ || now - lastBell_ >= bellInterval) {
+            bellRung_ = true;
+            lastBell_ = now;
+            emit bellRang();
+        }
     }
     // Only writes (each bounded by the engine's string limit): a program never reads the clipboard.
     if (!events.clipboardWrites.empty()) {
@@ -303,6 +321,17 @@ void Terminal::setTextColor(Color text)
 void Terminal::setReportedColors(Color background, Color cursor)
 {
     engine_->setReportedColors(background, cursor);
+    sendReplies(); // a colour-scheme report, when the glass turned from dark to light or back
+}
+
+void Terminal::setCellPixelSize(int width, int height)
+{
+    engine_->setCellPixelSize(width, height);
+}
+
+void Terminal::setClock(std::function<std::int64_t()> milliseconds)
+{
+    clock_ = std::move(milliseconds);
 }
 
 void Terminal::setHistoryLimit(HistoryLimit limit)

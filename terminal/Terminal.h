@@ -33,7 +33,8 @@ enum class WheelTarget { history, reports, cursorKeys };
 class Terminal : public QObject {
     Q_OBJECT
 public:
-    static constexpr int linesPerWheelNotch = 3; // cursor keys per notch on the alternate screen
+    static constexpr int linesPerWheelNotch = 3;      // cursor keys per notch on the alternate screen
+    static constexpr std::int64_t bellInterval = 200; // milliseconds, as xterm's bell suppression
 
     explicit Terminal(QObject* parent = nullptr);
     ~Terminal() override; // hangs the program up
@@ -59,6 +60,8 @@ public:
     // to one cell; the same size again does nothing at all.
     void resize(GridSize size);
     GridSize size() const;
+    // One cell's size in device pixels, for the size reports a program may ask for (?2048).
+    void setCellPixelSize(int width, int height);
 
     // --- input intents --------------------------------------------------------------------------
     // A key press: its bytes go to the program, encoded by the current modes; what the key asks of
@@ -75,6 +78,8 @@ public:
     void sendFocus(bool focused); // reported only to a program that asked (?1004)
     // Called with every byte string the user's input sends (tests and benchmarks watch it).
     void setInputObserver(std::function<void(std::string_view)> observer);
+    // The clock the bell is coalesced by, in milliseconds (tests set their own).
+    void setClock(std::function<std::int64_t()> milliseconds);
 
     // --- colours --------------------------------------------------------------------------------
     // Text in the default colour, and what colour queries report (the glass and the cursor as shown).
@@ -101,6 +106,7 @@ signals:
     void titleChanged(const QString& title);
     // OSC 7: where the shell is, as the file: URL it sent.
     void workingDirectoryChanged(const QString& url);
+    // At most once per bellInterval: a flood of bells (binary output) is one flash, not hundreds.
     void bellRang();
     // OSC 52: the program set the clipboard (it can never read it).
     void clipboardWritten(const QString& text);
@@ -111,6 +117,7 @@ signals:
 
 private:
     void send(std::string_view bytes);
+    void sendReplies();
     void takeEvents();
     void writeExitLine(int waitStatus);
     void showMessage(std::string_view utf8, Color color);
@@ -119,6 +126,9 @@ private:
     std::unique_ptr<TerminalEngine> engine_;
     std::unique_ptr<PtyDevice> pty_;
     std::function<void(std::string_view)> inputObserver_;
+    std::function<std::int64_t()> clock_;
+    std::int64_t lastBell_ = 0;
+    bool bellRung_ = false;
     bool exitReported_ = false;
     bool startFailed_ = false;
     bool refineScheduled_ = false;

@@ -48,6 +48,18 @@ TerminalKey terminalKeyOf(int key)
         return TerminalKey::insert;
     case Qt::Key_Clear: // the keypad's 5 without Num Lock
         return TerminalKey::begin;
+    case Qt::Key_CapsLock:
+        return TerminalKey::capsLock;
+    case Qt::Key_NumLock:
+        return TerminalKey::numLock;
+    case Qt::Key_ScrollLock:
+        return TerminalKey::scrollLock;
+    case Qt::Key_Print:
+        return TerminalKey::printScreen;
+    case Qt::Key_Pause:
+        return TerminalKey::pause;
+    case Qt::Key_Menu:
+        return TerminalKey::menu;
     default:
         break;
     }
@@ -97,6 +109,44 @@ bool isPrintableAscii(int key)
     return key >= 0x20 && key <= 0x7e;
 }
 
+// The modifier keys themselves, told left from right by their X keysym.
+TerminalKey modifierKeyOf(std::uint32_t keysym)
+{
+    switch (keysym) {
+    case XKB_KEY_Shift_L:
+        return TerminalKey::leftShift;
+    case XKB_KEY_Shift_R:
+        return TerminalKey::rightShift;
+    case XKB_KEY_Control_L:
+        return TerminalKey::leftControl;
+    case XKB_KEY_Control_R:
+        return TerminalKey::rightControl;
+    case XKB_KEY_Alt_L:
+        return TerminalKey::leftAlt;
+    case XKB_KEY_Alt_R:
+        return TerminalKey::rightAlt;
+    case XKB_KEY_Super_L:
+        return TerminalKey::leftSuper;
+    case XKB_KEY_Super_R:
+        return TerminalKey::rightSuper;
+    case XKB_KEY_Hyper_L:
+        return TerminalKey::leftHyper;
+    case XKB_KEY_Hyper_R:
+        return TerminalKey::rightHyper;
+    case XKB_KEY_Meta_L:
+        return TerminalKey::leftMeta;
+    case XKB_KEY_Meta_R:
+        return TerminalKey::rightMeta;
+    default:
+        return TerminalKey::other;
+    }
+}
+
+// X's core modifier state as Qt passes it on: Lock is Caps Lock, Mod2 is Num Lock on every
+// common keymap.
+constexpr std::uint32_t capsLockMask = 1u << 1;
+constexpr std::uint32_t numLockMask = 1u << 4;
+
 } // namespace
 
 char32_t latinCharacterForKeycode(std::uint32_t keycode, bool shifted)
@@ -110,10 +160,43 @@ char32_t latinCharacterForKeycode(std::uint32_t keycode, bool shifted)
     return isPrintableAscii(static_cast<int>(c)) ? c : 0;
 }
 
+// What the keyboard protocol reports a text key by: its character without Shift (a letter's lower
+// case, or the US layout's character of the key for the rest) and the US layout's own.
+static void describeUnshifted(const QKeyEvent& event, KeyDescription& key)
+{
+    if (key.key != TerminalKey::other) {
+        return;
+    }
+    const QString text = event.text();
+    const char32_t typed =
+        text.size() == 1 || (text.size() == 2 && text.at(0).isHighSurrogate()) ? text.toUcs4().value(0) : 0;
+    key.usLayout = latinCharacterForKeycode(event.nativeScanCode(), false);
+    if (typed >= 0x20 && typed != 0x7f && QChar::isLetter(typed)) {
+        key.unshifted = QChar::toLower(typed);
+    } else if (typed >= 0x20 && typed != 0x7f && !key.modifiers.shift) {
+        key.unshifted = typed;
+    } else if (key.usLayout != 0) {
+        key.unshifted = key.usLayout;
+    } else if (key.character != 0) {
+        key.unshifted = QChar::toLower(key.character);
+    }
+    if (key.usLayout == key.unshifted) {
+        key.usLayout = 0;
+    }
+}
+
 KeyDescription describe(const QKeyEvent& event)
 {
     KeyDescription key;
     key.key = terminalKeyOf(event.key());
+    if (key.key == TerminalKey::other) {
+        key.key = modifierKeyOf(event.nativeVirtualKey());
+    }
+    key.event = event.type() == QEvent::KeyRelease ? KeyEventType::release
+                : event.isAutoRepeat()             ? KeyEventType::repeat
+                                                   : KeyEventType::press;
+    key.modifiers.capsLock = (event.nativeModifiers() & capsLockMask) != 0;
+    key.modifiers.numLock = (event.nativeModifiers() & numLockMask) != 0;
     const Qt::KeyboardModifiers modifiers = event.modifiers();
     key.modifiers.control = modifiers.testFlag(Qt::ControlModifier);
     key.modifiers.shift = modifiers.testFlag(Qt::ShiftModifier);
@@ -144,6 +227,7 @@ KeyDescription describe(const QKeyEvent& event)
             key.character = static_cast<char32_t>(qtKey); // a non-Latin letter with no Latin key
         }
     }
+    describeUnshifted(event, key);
     return key;
 }
 

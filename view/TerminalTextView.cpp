@@ -181,6 +181,9 @@ void TerminalTextView::fitTerminalToViewport()
     if (area == nullptr) {
         return;
     }
+    const qreal ratio = devicePixelRatioF();
+    terminal().setCellPixelSize(int(std::lround(cellAdvance() * ratio)),
+                                int(std::lround(linePitch() * ratio)));
     terminal().resize(gridSize(gridArea(*area, area->viewport()->size())));
     updateDocumentGeometry(); // the width follows the visible area at once
 }

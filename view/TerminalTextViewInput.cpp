@@ -100,6 +100,19 @@ void TerminalTextView::keyPressEvent(QKeyEvent* event)
     QWidget::keyPressEvent(event);
 }
 
+// Releases matter only to a program that asked for them (the keyboard protocol's flag 2); the
+// toolkit's releases between auto-repeated presses are not the user letting go.
+void TerminalTextView::keyReleaseEvent(QKeyEvent* event)
+{
+    if (event->isAutoRepeat()) {
+        event->ignore();
+        return;
+    }
+    if (terminal().sendKey(KeyEventTranslator::describe(*event)).action == KeyAction::passOn) {
+        QWidget::keyReleaseEvent(event);
+    }
+}
+
 void TerminalTextView::inputMethodEvent(QInputMethodEvent* event)
 {
     // Committed text from an input method is typed text; the preedit is the method's own display.

@@ -73,9 +73,9 @@ TEST_F(CursorTest, MovementsCancelAPendingWrap)
     }
 }
 
-TEST_F(CursorTest, ErasesSavesAndColoursKeepAPendingWrap)
+TEST_F(CursorTest, SavesAndColoursKeepAPendingWrap)
 {
-    for (const char* keep : {"\x1b[K", "\x1b[X", "\x1b[s", "\x1b[31m",
+    for (const char* keep : {"\x1b[s", "\x1b[31m",
                              "\x1b"
                              "7",
                              "\x1b"
@@ -154,7 +154,7 @@ TEST_F(CursorTest, SelectiveEraseErasesLikeErase)
 TEST_F(CursorTest, LeadersSpoilTheirPieceOnlyInsideTheParameters)
 {
     e.consume("\x1b[5;>7H");
-    expectCursor(4, 0); // the second piece counts as 0, i.e. column 1
+    expectCursor(4, 0);      // the second piece counts as 0, i.e. column 1
     e.consume("\x1b[>5;7H"); // a leader makes another function, unknown here
     expectCursor(4, 0);
 }

@@ -181,10 +181,9 @@ TEST_F(InterpreterTest, DeviceControlStringsIgnoreBelAndEndOnlyAtStringTerminato
 {
     for (const char* introducer : {"\x1bP", "\x1b^", "\x1b_", "\x1bX", "\x1bk"}) {
         e.consume(std::string(introducer) + "q#0;2\x07still inside");
-        e.consume("\x1b"
-                  "x more\x1b");
+        e.consume("more\x1b");
         e.consume("\\");
-        EXPECT_EQ(rowTrimmed(e, 0), "") << introducer << ": neither BEL nor ESC x ends it";
+        EXPECT_EQ(rowTrimmed(e, 0), "") << introducer << ": BEL does not end it";
         e.consume("z\r");
         EXPECT_EQ(rowTrimmed(e, 0), "z") << introducer << ": ST ends it";
         e.consume("\x1b[K");

@@ -114,10 +114,14 @@ const ParserCase parserCases[] = {
      "\x1b]0;a\x18"
      "b",
      {"print b"}},
-    {"DcsKeepsItsStartAndEndsOnlyAtSt",
-     "\x1bP$q\x07m\x1b"
-     "x\x1b\\",
-     {"dcs $q\x07m"}},
+    {"DcsKeepsItsStartAndIgnoresBel", "\x1bP$q\x07m\x1b\\", {"dcs $q\x07m"}},
+    // An unfinished string never swallows what follows: CAN and SUB abandon it, ESC starts a new
+    // sequence (xterm, the DEC parser).
+    {"EscapeInsideAStringStartsASequence",
+     "\x1bP$qm\x1b"
+     "7x\x1b_a\x1b[2Ay\x1bkt\x1b]0;t\x07z",
+     {"esc  7", "print x", "csi   A 2", "print y", "osc 0;t (bel)", "print z"}},
+    {"CancelAndSubstituteAbandonAString", "\x1bPq\x18x\x1b_a\x1ay\x1bXt\x18z\x1b^\x1az", {"print xyzz"}},
     {"DcsBeyondItsBoundIsCut", "\x1bP" + std::string(100, 'q') + "\x1b\\", {"dcs " + std::string(61, 'q')}},
     {"PrivateStringsAreSwallowed", "\x1b_a\x1b^b\x1b\\\x1bXc\x1b\\\x1bkd\x1b\\x", {"print x"}},
 };

@@ -71,6 +71,7 @@ struct RecordingSink {
         add("osc " + std::string(text) + (endedByBel ? " (bel)" : " (st)"));
     }
     void dcs(std::string_view text) { add("dcs " + std::string(text)); }
+    void skipped() {}
 
 private:
     void add(std::string line)

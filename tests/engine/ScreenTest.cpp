@@ -51,6 +51,27 @@ const ScreenCase screenCases[] = {
     // Line editing
     {"RepeatTheLastCharacter", 2, 10, "ab\x1b[3b", "abbbb", 0, 5},
     {"RepeatWrapsLikePrinting", 2, 4, "x\x1b[5b", "xxxx\nxx", 1, 2},
+    // REP repeats only a character right before it (ECMA-48, xterm).
+    {"RepeatNothingAfterAControl", 2, 10, "a\r\n\x1b[3b", "a", 1, 0},
+    {"RepeatNothingAfterASequence", 2, 10, "a\x1b[1m\x1b[3b", "a", 0, 1},
+    {"RepeatNothingAfterAString", 2, 10, "a\x1b_x\x1b\\\x1b[3b", "a", 0, 1},
+    {"RepeatOnlyOnce", 2, 10, "a\x1b[2b\x1b[2b", "aaa", 0, 3},
+    // Column editing: the rows inside the margins, the cursor stays.
+    {"ScrollLeftInsideTheMargins", 3, 5, "abcde\r\nfghij\r\nklmno\x1b[2;3r\x1b[2 @", "abcde\nhij\nmno", 0, 0},
+    {"ScrollRight", 3, 5, "abcde\r\nfghij\r\nklmno\x1b[ A", " abcd\n fghi\n klmn", 2, 4},
+    {"InsertColumns", 2, 5, "abcde\r\nfghij\x1b[1;3H\x1b['}", "ab cd\nfg hi", 0, 2},
+    {"DeleteColumns", 2, 5, "abcde\r\nfghij\x1b[1;2H\x1b[2'~", "ade\nfij", 0, 1},
+    // Selective erase passes protected cells by; SGR 0 keeps protection, ED and EL erase all.
+    {"SelectiveEraseDisplay", 2, 10, "a\x1b[1\"qb\x1b[0mc\x1b[0\"qd\r\ne\x1b[?2J", " bc", 1, 1},
+    {"SelectiveEraseLineLeft", 1, 10, "ab\x1b[1\"qc\x1b[2\"qde\x1b[?1K", "  c", 0, 5},
+    {"EraseIgnoresProtection", 1, 10, "\x1b[1\"qab\x1b[2K", "", 0, 2},
+    {"SelectiveEraseTakesAWideCharacterWhole", 1, 10, "\xe4\xb8\xadx\x1b[2G\x1b[?1K", "  x", 0, 1},
+    // An unfinished string never swallows the rest: reset saves it, CAN ends it.
+    {"ResetAfterAnUnfinishedString", 1, 10,
+     "\x1bPjunk\x1b"
+     "cok",
+     "ok", 0, 2},
+    {"CancelEndsAnUnfinishedString", 1, 10, "\x1b_junk\x18ok", "ok", 0, 2},
     {"ScreenAlignment", 2, 3, "ab\x1b#8", "EEE\nEEE", 0, 0},
     {"InsertMode", 1, 10, "abcd\x1b[1G\x1b[4hXY", "XYabcd", 0, 2},
     {"AutowrapOff", 2, 5, "\x1b[?7labcdefg", "abcdg", 0, 4},

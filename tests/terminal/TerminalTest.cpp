@@ -171,6 +171,47 @@ TEST_F(TerminalTest, ResizeReachesThePtyOncePerRealChangeAndIsWhatShows)
     EXPECT_EQ(terminal.size(), (GridSize{TerminalEngine::rowLimit, 1000}));
 }
 
+TEST_F(TerminalTest, AFloodOfBellsIsOneBellPerInterval)
+{
+    std::int64_t now = 1000;
+    terminal.setClock([&] { return now; });
+    int bells = 0;
+    QObject::connect(&terminal, &Terminal::bellRang, [&] { ++bells; });
+    pty->output("\a\a\a");
+    now += Terminal::bellInterval - 1;
+    pty->output("\a");
+    EXPECT_EQ(bells, 1);
+    now += 1;
+    pty->output("\a");
+    EXPECT_EQ(bells, 2);
+}
+
+TEST_F(TerminalTest, ReportsTheProgramAskedForGoOutWhenTheWindowChanges)
+{
+    terminal.setCellPixelSize(9, 18);
+    pty->output("\x1b[?2031h\x1b[?2048h");
+    EXPECT_EQ(pty->written, "\x1b[48;24;80;432;720t");
+    pty->written.clear();
+    terminal.resize({30, 100});
+    EXPECT_EQ(pty->written, "\x1b[48;30;100;540;900t") << "after the pty heard of the size";
+    pty->written.clear();
+    terminal.setReportedColors(Color{0.95f, 0.95f, 0.95f, 1}, Color{});
+    EXPECT_EQ(pty->written, "\x1b[?997;2n");
+}
+
+TEST_F(TerminalTest, KeyReleasesReachOnlyAProgramThatAskedForThem)
+{
+    KeyDescription release;
+    release.text = "a";
+    release.character = U'a';
+    release.event = KeyEventType::release;
+    terminal.sendKey(release);
+    EXPECT_EQ(pty->written, "");
+    pty->output("\x1b[>3u");
+    terminal.sendKey(release);
+    EXPECT_EQ(pty->written, "\x1b[97;1:3u");
+}
+
 TEST_F(TerminalTest, ExitLineGoesBelowTheLastOutputAndLateOutputBelowIt)
 {
     pty->output("partial");
