@@ -52,9 +52,9 @@ public:
 
     // --- configuration and read-only state (Screen.h) -----------------------------------------
     using Screen::history;
-    using Screen::refineHistory;
     using Screen::historyLimits;
     using Screen::historyRows;
+    using Screen::refineHistory;
     using Screen::rowWrapped;
     using Screen::setBaseTextColor;
     using Screen::setCurrentColor;
@@ -73,6 +73,7 @@ public:
     using Screen::cursorStyle;
     using Screen::droppedRows;
     using Screen::hyperlink;
+    using Screen::hyperlinkId;
     using Screen::modes;
     using Screen::pen;
     using Screen::resolveBackground;
