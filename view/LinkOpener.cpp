@@ -10,9 +10,11 @@ namespace LinkOpener {
 
 QUrl openableUrl(const QString& target)
 {
-    // A URI is printable ASCII, an IRI printable text; controls never reach the desktop's handler.
+    // A URI is printable ASCII, an IRI printable text: controls never reach the desktop's handler,
+    // and invisible format characters (a right-to-left override) never disguise where a link leads.
     const bool printable = std::all_of(target.begin(), target.end(), [](QChar c) {
-        return c.unicode() > 0x20 && c.unicode() != 0x7f && !(c.unicode() >= 0x80 && c.unicode() < 0xa0);
+        return c.unicode() > 0x20 && c.category() != QChar::Other_Control &&
+               c.category() != QChar::Other_Format && !c.isSpace();
     });
     const QUrl url(target, QUrl::TolerantMode);
     if (target.isEmpty() || !printable || !url.isValid()) {

@@ -47,9 +47,13 @@ std::optional<FoundLink> TerminalTextView::openableLinkAt(QPointF point) const
     }
     // The rows shown: an OSC 8 link is gathered from what the user can see of it.
     const QRect visible = visibleRegion().boundingRect();
-    const auto [firstLine, lastLine] = visibleLines(visible.isEmpty() ? rect() : visible);
-    const int firstRow = layout_->rowAtLine(firstLine).row;
-    const int lastRow = layout_->rowAtLine(lastLine).row;
+    int firstRow = cell->row;
+    int lastRow = cell->row;
+    if (!visible.isEmpty()) {
+        const auto [firstLine, lastLine] = visibleLines(visible);
+        firstRow = layout_->rowAtLine(firstLine).row;
+        lastRow = layout_->rowAtLine(lastLine).row;
+    }
     std::optional<FoundLink> link = LinkFinder::linkAt(screen(), *cell, firstRow, lastRow);
     if (!link || !LinkOpener::openableUrl(QString::fromStdString(link->target)).isValid()) {
         return std::nullopt;
