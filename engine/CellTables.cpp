@@ -40,25 +40,16 @@ std::uint16_t CellTables::internHyperlink(std::string_view uri, std::string_view
 {
     uri = uri.substr(0, uriLimit);
     std::string key;
-    if (id.empty()) {
-        if (!hyperlinks_.empty() && !lastHyperlinkNamed_ && hyperlinks_.back() == uri) {
-            return static_cast<std::uint16_t>(hyperlinks_.size());
-        }
-    } else {
-        key.append(id.substr(0, uriLimit)).append(1, '\0').append(uri);
-        if (const auto found = namedHyperlinks_.find(key); found != namedHyperlinks_.end()) {
-            return found->second;
-        }
+    key.append(id.substr(0, uriLimit)).append(1, '\0').append(uri);
+    if (const auto found = hyperlinkIds_.find(key); found != hyperlinkIds_.end()) {
+        return found->second;
     }
     if (hyperlinks_.size() >= hyperlinkLimit) {
         return 0;
     }
     hyperlinks_.emplace_back(uri);
-    lastHyperlinkNamed_ = !id.empty();
     const auto number = static_cast<std::uint16_t>(hyperlinks_.size());
-    if (!id.empty()) {
-        namedHyperlinks_.emplace(std::move(key), number);
-    }
+    hyperlinkIds_.emplace(std::move(key), number);
     return number;
 }
 

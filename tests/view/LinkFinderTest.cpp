@@ -98,10 +98,9 @@ TEST_F(LinkGridTest, WideCharactersBesideAUrlKeepTheirCells)
 
 TEST_F(LinkGridTest, HyperlinkCellsAreGroupedByTheirLink)
 {
-    // Two links to one target with another between them stay two links; one with an id continues
-    // on a later row.
+    // Links to other targets stay apart; one with an id continues on a later row.
     engine.consume(
-        "\x1b]8;;http://t/\x1b\\one\x1b]8;;http://m/\x1b\\ \x1b]8;;http://t/\x1b\\two\x1b]8;;\x1b\\\r\n");
+        "\x1b]8;;http://t/\x1b\\one\x1b]8;;http://m/\x1b\\ \x1b]8;;http://u/\x1b\\two\x1b]8;;\x1b\\\r\n");
     engine.consume("\x1b]8;id=7;file:///etc/hosts\x1b\\hosts\x1b]8;;\x1b\\ https://u.v/\r\n");
     engine.consume("\x1b]8;id=7;file:///etc/hosts\x1b\\ file\x1b]8;;\x1b\\");
     const auto one = at(0, 1);
@@ -118,6 +117,19 @@ TEST_F(LinkGridTest, HyperlinkCellsAreGroupedByTheirLink)
     EXPECT_EQ(LinkFinder::linkAt(screen, {2, 2}, 2, 2)->spans, (std::vector<LinkSpan>{{2, 0, 5}}));
     EXPECT_EQ(at(1, 8)->target, "https://u.v/");
     EXPECT_FALSE(at(1, 5));
+}
+
+TEST_F(LinkGridTest, ALinkPrintedAgainAndAgainStaysALink)
+{
+    // A pager redrawing its page prints the same links on every redraw.
+    for (int i = 0; i < 5000; ++i) {
+        engine.consume("\x1b[H\x1b]8;;https://same/\x1b\\page\x1b]8;;\x1b\\ "
+                       "\x1b]8;id=x;https://named/\x1b\\n\x1b]8;;\x1b\\");
+    }
+    ASSERT_TRUE(at(0, 0));
+    EXPECT_EQ(at(0, 0)->target, "https://same/");
+    ASSERT_TRUE(at(0, 5));
+    EXPECT_EQ(at(0, 5)->target, "https://named/");
 }
 
 TEST_F(LinkGridTest, LinksScrolledIntoTheHistoryAreStillFound)
