@@ -222,6 +222,12 @@ QWidget* SettingsPanel::buildTerminalSection()
     connect(closeOnExit, &QCheckBox::toggled, this, [this](bool checked) {
         model.updateSettings([checked](VitrionSettings& s) { s.closeOnShellExit = checked; });
     });
+    // OSC 52: what vim, tmux and programs over ssh copy with. They can never read the clipboard.
+    clipboardWrites = new QCheckBox(QStringLiteral("Programs may set it"), box);
+    addRow(box, rowTitle(QStringLiteral("Clipboard"), box), {clipboardWrites}, false);
+    connect(clipboardWrites, &QCheckBox::toggled, this, [this](bool checked) {
+        model.updateSettings([checked](VitrionSettings& s) { s.allowClipboardWrites = checked; });
+    });
 
     font = addPicker(box, QStringLiteral("Font"));
     QFont listFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -352,8 +358,10 @@ void SettingsPanel::refresh()
 {
     const VitrionSettings& s = model.settings();
     {
-        const QSignalBlocker a(material), b(shell), c(font), d(cursorStyle), e(closeOnExit);
+        const QSignalBlocker a(material), b(shell), c(font), d(cursorStyle), e(closeOnExit),
+            k(clipboardWrites);
         closeOnExit->setChecked(s.closeOnShellExit);
+        clipboardWrites->setChecked(s.allowClipboardWrites);
         material->setCurrentIndex(allGlassMaterials().indexOf(s.material));
         shell->setCurrentIndex(shellChoices().indexOf(s.shell)); // -1: no item, the value stays
         font->setCurrentIndex(font->findText(s.fontName));       // -1: no item, the value stays

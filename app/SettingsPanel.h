@@ -28,6 +28,7 @@ public:
     QComboBox* materialPicker() const { return material; }
     QComboBox* shellPicker() const { return shell; }
     QCheckBox* closeOnExitBox() const { return closeOnExit; }
+    QCheckBox* clipboardWritesBox() const { return clipboardWrites; }
     QComboBox* fontPicker() const { return font; }
     QComboBox* cursorStylePicker() const { return cursorStyle; }
     ColorWell* tintWell() const { return tint; }
@@ -74,6 +75,7 @@ private:
     QComboBox* material = nullptr;
     QComboBox* shell = nullptr;
     QCheckBox* closeOnExit = nullptr;
+    QCheckBox* clipboardWrites = nullptr;
     QComboBox* font = nullptr;
     QComboBox* cursorStyle = nullptr;
     ColorWell* tint = nullptr;

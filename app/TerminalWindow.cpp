@@ -10,10 +10,12 @@
 #include "X11Glass.h"
 #include "settings/AppModel.h"
 #include "terminal/Terminal.h"
+#include "view/LinkOpener.h"
 #include "view/TerminalSurface.h"
 #include "view/TerminalTextView.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QMainWindow>
 #include <QMenu>
 #include <QPainter>
@@ -76,6 +78,16 @@ TerminalWindow::TerminalWindow(AppModel& appModel, const LaunchOptions& launchOp
                new CornerMask(Qt::BottomLeftCorner, this), new CornerMask(Qt::BottomRightCorner, this)};
 
     // The menu belongs to the window, not to the terminal: "New Shell" destroys the terminal.
+    // Over a link it offers the link first.
+    openLinkItem =
+        terminalMenu->addAction(QStringLiteral("Open Link"), this, [this] { LinkOpener::open(menuLink); });
+    copyLinkItem = terminalMenu->addAction(QStringLiteral("Copy Link"), this, [this] {
+        QGuiApplication::clipboard()->setText(menuLink, QClipboard::Clipboard);
+    });
+    linkSeparator = terminalMenu->addSeparator();
+    for (QAction* item : {openLinkItem, copyLinkItem, linkSeparator}) {
+        item->setVisible(false);
+    }
     terminalMenu->addAction(QStringLiteral("Copy\tCtrl+Shift+C"), this, [this] {
         if (terminal && terminal->textView()) {
             terminal->textView()->copySelection();
@@ -162,6 +174,8 @@ void TerminalWindow::replaceSurface()
         connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& at) {
             // A right click that goes to a program tracking the mouse opens no menu (Shift+click does).
             if (!view->reportsMouse(QGuiApplication::keyboardModifiers())) {
+                const std::optional<FoundLink> link = view->openableLinkAt(at);
+                menuLink = link ? QString::fromStdString(link->target) : QString();
                 showTerminalMenu(view->mapTo(this, at));
             }
         });
@@ -249,6 +263,9 @@ void TerminalWindow::presentSheet(bool presented)
 
 void TerminalWindow::showTerminalMenu(const QPoint& position)
 {
+    for (QAction* item : {openLinkItem, copyLinkItem, linkSeparator}) {
+        item->setVisible(!menuLink.isEmpty());
+    }
     terminalMenu->popup(mapToGlobal(position));
 }
 

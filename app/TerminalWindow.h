@@ -18,6 +18,7 @@ class AppModel;
 class CompositingWatcher;
 class CornerMask;
 class GlassBackdrop;
+class QAction;
 class QMenu;
 
 class TerminalWindow : public QWidget {
@@ -78,6 +79,10 @@ private:
     std::array<CornerMask*, 4> corners{};
     QPointer<SettingsDialog> settingsSheet;
     QMenu* terminalMenu;
+    QAction* openLinkItem = nullptr;
+    QAction* copyLinkItem = nullptr;
+    QAction* linkSeparator = nullptr;
+    QString menuLink; // the target of the link the menu was opened over, empty for none
     QWidget* bellFlash;
     CompositingWatcher* compositing;
     QList<QRect> requestedBlur;

@@ -36,17 +36,21 @@ char32_t CellTables::cluster(std::u32string text)
     return id;
 }
 
-std::uint16_t CellTables::internHyperlink(std::string_view uri)
+std::uint16_t CellTables::internHyperlink(std::string_view uri, std::string_view id)
 {
     uri = uri.substr(0, uriLimit);
-    if (!hyperlinks_.empty() && hyperlinks_.back() == uri) {
-        return static_cast<std::uint16_t>(hyperlinks_.size());
+    std::string key;
+    key.append(id.substr(0, uriLimit)).append(1, '\0').append(uri);
+    if (const auto found = hyperlinkIds_.find(key); found != hyperlinkIds_.end()) {
+        return found->second;
     }
     if (hyperlinks_.size() >= hyperlinkLimit) {
         return 0;
     }
     hyperlinks_.emplace_back(uri);
-    return static_cast<std::uint16_t>(hyperlinks_.size());
+    const auto number = static_cast<std::uint16_t>(hyperlinks_.size());
+    hyperlinkIds_.emplace(std::move(key), number);
+    return number;
 }
 
 // The link of a style with this hyperlink (0 for none) and underline colour. When the table of

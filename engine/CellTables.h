@@ -22,7 +22,10 @@ public:
 
     // A style's link is a hyperlink's number (1 on), or from underlinedLinkBase on an entry that
     // pairs one with an underline colour.
-    std::uint16_t internHyperlink(std::string_view uri); // 0 when the table is full
+    // 0 when the table is full. Links with the same id and URI are one link wherever they are
+    // printed (a link broken over lines); so are links without an id to the same URI, which keeps a
+    // pager redrawing its page of links, or a listing run again, from filling the table.
+    std::uint16_t internHyperlink(std::string_view uri, std::string_view id = {});
     std::uint16_t styleLink(std::uint16_t hyperlink, std::uint32_t underline);
     std::uint16_t hyperlinkOf(std::uint16_t link) const;
     std::string_view hyperlink(std::uint16_t link) const;
@@ -44,6 +47,7 @@ private:
     std::vector<std::u32string> clusters_;
     std::unordered_map<std::u32string, char32_t> clusterIds_;
     std::vector<std::string> hyperlinks_;
+    std::unordered_map<std::string, std::uint16_t> hyperlinkIds_; // id (empty for none), NUL, URI
     std::vector<UnderlinedLink> underlinedLinks_;
     std::unordered_map<std::uint64_t, std::uint16_t> underlinedLinkIds_;
 };

@@ -1963,12 +1963,22 @@ void Screen::osc(std::string_view text, bool endedByBel)
         workingDirectory_ = printable(rest, uriLimit);
         events_.workingDirectoryChanged = true;
         break;
-    case 8: { // hyperlink: parameters ; URI, an empty URI ending the link
+    case 8: { // hyperlink: key=value parameters split by ':' ; URI, an empty URI ending the link
         const std::size_t semicolon = rest.find(';');
         const std::string_view uri =
             semicolon == std::string_view::npos ? std::string_view() : rest.substr(semicolon + 1);
+        std::string_view parameters = rest.substr(0, semicolon);
+        std::string_view id;
+        while (!parameters.empty()) {
+            const std::size_t colon = parameters.find(':');
+            const std::string_view parameter = parameters.substr(0, colon);
+            if (parameter.starts_with("id=")) {
+                id = parameter.substr(3);
+            }
+            parameters = colon == std::string_view::npos ? std::string_view() : parameters.substr(colon + 1);
+        }
         pen_.link =
-            tables_.styleLink(uri.empty() ? 0 : tables_.internHyperlink(uri), underlineColor(pen_.link));
+            tables_.styleLink(uri.empty() ? 0 : tables_.internHyperlink(uri, id), underlineColor(pen_.link));
         break;
     }
     case 10: // the text, background and cursor colours: only queries are answered
@@ -1987,7 +1997,7 @@ void Screen::osc(std::string_view text, bool endedByBel)
     case 52: { // clipboard: selection ; base64 data. Reading it is never answered.
         const std::size_t semicolon = rest.find(';');
         if (semicolon != std::string_view::npos) {
-            clipboardWrite(rest.substr(semicolon + 1));
+            clipboardWrite(rest.substr(0, semicolon), rest.substr(semicolon + 1));
         }
         break;
     }
@@ -2015,14 +2025,14 @@ void Screen::colorReply(int code, Color color, std::string_view index, bool ende
     reply(answer);
 }
 
-void Screen::clipboardWrite(std::string_view payload)
+void Screen::clipboardWrite(std::string_view selections, std::string_view payload)
 {
     if (payload == "?") {
         return;
     }
     // A handful per chunk is plenty; a program cannot queue up the memory of many large ones.
     if (events_.clipboardWrites.size() < 4) {
-        events_.clipboardWrites.push_back(base64Decode(payload));
+        events_.clipboardWrites.push_back({std::string(selections), base64Decode(payload)});
     }
 }
 

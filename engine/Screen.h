@@ -37,7 +37,12 @@ struct TerminalEvents {
     bool titleChanged = false;
     bool workingDirectoryChanged = false; // OSC 7
     int bells = 0;
-    std::vector<std::string> clipboardWrites; // OSC 52 texts, decoded
+    // OSC 52: the selections named (c, p, s, ...; empty when none was) and the decoded text.
+    struct ClipboardWrite {
+        std::string selections;
+        std::string text;
+    };
+    std::vector<ClipboardWrite> clipboardWrites;
 };
 
 class Screen {
@@ -202,6 +207,8 @@ public:
     std::u32string_view cellText(const Cell& cell) const { return tables_.cellText(cell); }
     // The URI of a cell's link (CellStyle::link), empty for none.
     std::string_view hyperlink(std::uint16_t link) const { return tables_.hyperlink(link); }
+    // The number of a cell's link with its underline colour set aside: cells of one link share it.
+    std::uint16_t hyperlinkId(std::uint16_t link) const { return tables_.hyperlinkOf(link); }
     // The underline colour of a cell's link (SGR 58), CellColor::defaultColor for the text's own.
     std::uint32_t underlineColor(std::uint16_t link) const { return tables_.underlineColor(link); }
     // A cell colour as RGBA: the default foreground is the base text colour, the default
@@ -312,7 +319,7 @@ private:
     void keyboardProtocol(char leader, std::span<const std::int64_t> values);
     void updateKeyboardFlags();
     void colorReply(int code, Color color, std::string_view index, bool endedByBel);
-    void clipboardWrite(std::string_view payload);
+    void clipboardWrite(std::string_view selections, std::string_view payload);
 
     Cell blank() const { return blankCell(pen_.background); }
     int line(int screenRow) const { return grid_->rowCount() - rows_ + screenRow; } // in grid_

@@ -67,6 +67,11 @@ std::string_view ScreenReader::hyperlink(std::uint16_t link) const
 {
     return engine_->hyperlink(link);
 }
+std::uint16_t ScreenReader::hyperlinkId(std::uint16_t link) const
+{
+    return engine_->hyperlinkId(link);
+}
+
 std::uint32_t ScreenReader::underlineColor(std::uint16_t link) const
 {
     return engine_->underlineColor(link);

@@ -43,6 +43,7 @@ public:
 
     std::u32string_view cellText(const Cell& cell) const;
     std::string_view hyperlink(std::uint16_t link) const;
+    std::uint16_t hyperlinkId(std::uint16_t link) const; // one number for all cells of one link
     std::uint32_t underlineColor(std::uint16_t link) const;
     Color resolveForeground(std::uint32_t color) const;
     Color resolveBackground(std::uint32_t color) const;

@@ -74,6 +74,7 @@ public:
     using Screen::cursorStyle;
     using Screen::droppedRows;
     using Screen::hyperlink;
+    using Screen::hyperlinkId;
     using Screen::modes;
     using Screen::pen;
     using Screen::resolveBackground;

@@ -125,6 +125,8 @@ const std::vector<Field>& fields()
         numberField("padding", &VitrionSettings::padding),
         plainField("shell", &VitrionSettings::shell, &QJsonValue::isString),
         plainField("closeOnShellExit", &VitrionSettings::closeOnShellExit, &QJsonValue::isBool),
+        // Written since programs could set the clipboard; older files keep the default.
+        plainField("allowClipboardWrites", &VitrionSettings::allowClipboardWrites, &QJsonValue::isBool),
         // Written since the history gained a limit; older files keep the defaults.
         countField("scrollbackLines", &VitrionSettings::scrollbackLines, 0,
                    VitrionSettings::maximumScrollbackLines),

@@ -40,6 +40,9 @@ struct VitrionSettings {
     QString shell = QStringLiteral("Default");
     // After the shell exits: false keeps the window with its exit line, true closes it.
     bool closeOnShellExit = false;
+    // Whether programs may set the clipboard and the primary selection (OSC 52). They can never
+    // read them.
+    bool allowClipboardWrites = true;
     // The history: this many lines, or with scrollbackUnlimited every line the memory cap holds
     // (the cap bounds a finite count too). The count is kept while unlimited, for switching back.
     qint64 scrollbackLines = HistoryLimit::defaultLines;

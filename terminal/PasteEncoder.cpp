@@ -3,6 +3,8 @@
 // commands, so a bracketed paste carries no controls but HT and LF.
 #include "PasteEncoder.h"
 
+#include <algorithm>
+
 namespace PasteEncoder {
 
 std::string normalizeLineEndings(std::string_view utf8)
@@ -54,6 +56,44 @@ std::string encode(std::string_view utf8, bool bracketed)
     std::string out(startMarker);
     out += stripControls(text);
     out += endMarker;
+    return out;
+}
+
+std::string shellQuoted(std::string_view utf8)
+{
+    const auto bare = [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               std::string_view("_@%+=:,./-").find(c) != std::string_view::npos;
+    };
+    // A leading = (zsh's command lookup) is special too.
+    if (!utf8.empty() && utf8.front() != '=' && std::all_of(utf8.begin(), utf8.end(), bare)) {
+        return std::string(utf8);
+    }
+    std::string out = "'";
+    for (const char c : utf8) {
+        if (c == '\'') {
+            out += "'\\''";
+        } else {
+            out += c;
+        }
+    }
+    out += '\'';
+    return out;
+}
+
+std::string droppedWords(const std::vector<std::string>& utf8Names)
+{
+    std::string out;
+    for (const std::string& name : utf8Names) {
+        // stripControls keeps HT and LF, which are controls here too, and DEL.
+        const bool controls =
+            stripControls(name) != name || name.find_first_of("\t\n\x7f") != std::string::npos;
+        if (name.empty() || controls) {
+            continue;
+        }
+        out += shellQuoted(name);
+        out += ' ';
+    }
     return out;
 }
 

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace PasteEncoder {
 inline constexpr std::string_view startMarker = "\x1b[200~";
@@ -16,4 +17,11 @@ std::string normalizeLineEndings(std::string_view utf8);
 std::string stripControls(std::string_view utf8);
 // The whole paste as one piece for one write.
 std::string encode(std::string_view utf8, bool bracketed);
+// One word the shell reads back as the text: bare when no shell treats any of its characters
+// specially, else in single quotes with each ' written '\''.
+std::string shellQuoted(std::string_view utf8);
+// Dropped files' paths (or other dropped URLs) as shell words, each followed by a space so that
+// drops chain. A name with a control character (C0, DEL, C1) is left out: no quoting makes it safe
+// to paste, and a newline in it would run the line.
+std::string droppedWords(const std::vector<std::string>& utf8Names);
 } // namespace PasteEncoder

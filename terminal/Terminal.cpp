@@ -180,8 +180,20 @@ void Terminal::takeEvents()
         }
     }
     // Only writes (each bounded by the engine's string limit): a program never reads the clipboard.
-    if (!events.clipboardWrites.empty()) {
-        emit clipboardWritten(QString::fromStdString(events.clipboardWrites.back()));
+    const QPointer<Terminal> self(this); // a slot may end this terminal (New Shell from a menu)
+    for (const TerminalEvents::ClipboardWrite& write : events.clipboardWrites) {
+        if (!self) {
+            return;
+        }
+        const bool primary = write.selections.find_first_of("ps") != std::string::npos;
+        const bool clipboard = write.selections.find('c') != std::string::npos || !primary;
+        const QString text = QString::fromStdString(write.text);
+        if (clipboard) {
+            emit clipboardWritten(text, false);
+        }
+        if (primary) {
+            emit clipboardWritten(text, true);
+        }
     }
 }
 

@@ -108,8 +108,10 @@ signals:
     void workingDirectoryChanged(const QString& url);
     // At most once per bellInterval: a flood of bells (binary output) is one flash, not hundreds.
     void bellRang();
-    // OSC 52: the program set the clipboard (it can never read it).
-    void clipboardWritten(const QString& text);
+    // OSC 52: the program set the clipboard, or the primary selection (it can never read either).
+    // One signal per selection named: c the clipboard, p and s the primary selection, none (or
+    // only cut buffers) the clipboard.
+    void clipboardWritten(const QString& text, bool primarySelection);
     // The program ended and was collected (waitpid status, -1 when unknown).
     void shellExited(int waitStatus);
     // The program's exit line has been written below its last output.

@@ -48,6 +48,7 @@ TerminalTextView::TerminalTextView(QWidget* parent)
     paragraphSpacing_ = GridSizing::paragraphSpacing(fontSize_, lineSpacing_);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled);
+    setAcceptDrops(true);
     setAutoFillBackground(false);
     setCursor(PointerCursor::shared());
     setUpInput();
@@ -75,9 +76,13 @@ void TerminalTextView::attach(Terminal* terminal)
     terminal->setReportedColors(glassColor_, cursorColor_);
     changedConnection_ = connect(terminal, &Terminal::changed, this, &TerminalTextView::terminalChanged);
     // Only writes (each bounded by the engine's string limit): a program never reads the clipboard.
-    clipboardConnection_ = connect(terminal, &Terminal::clipboardWritten, this, [](const QString& text) {
-        QGuiApplication::clipboard()->setText(text, QClipboard::Clipboard);
-    });
+    clipboardConnection_ =
+        connect(terminal, &Terminal::clipboardWritten, this, [this](const QString& text, bool primary) {
+            QClipboard* clipboard = QGuiApplication::clipboard();
+            if (clipboardWritesAllowed_ && (!primary || clipboard->supportsSelection())) {
+                clipboard->setText(text, primary ? QClipboard::Selection : QClipboard::Clipboard);
+            }
+        });
     destroyedConnection_ = connect(terminal, &QObject::destroyed, this, [this] { detach(); });
     invalidateLayout(layout_->availableWidth());
     terminalChanged();
@@ -92,6 +97,9 @@ void TerminalTextView::detach()
     // Whatever was shown belonged to that terminal; the next frame shows the empty screen.
     selection_ = {};
     selecting_ = false;
+    hoveredLink_.reset();
+    pressedLink_.reset();
+    inputCell_.reset();
     invalidateLayout(layout_->availableWidth());
     frames_->request();
 }
@@ -124,6 +132,7 @@ void TerminalTextView::configure(const VitrionSettings& settings)
     terminal().setTextColor(text);
     lineSpacing_ = usableLineSpacing(settings.lineSpacing);
     cursorStyle_ = settings.cursorStyle;
+    clipboardWritesAllowed_ = settings.allowClipboardWrites;
     paragraphSpacing_ = GridSizing::paragraphSpacing(fontSize_, lineSpacing_);
     invalidateLayout(layout_->availableWidth());
     terminalChanged();
@@ -284,6 +293,8 @@ void TerminalTextView::runFrame()
     updateDocumentGeometry();
     scrollCursorIntoView();
     updateChangedLines();
+    followInputCursor();
+    refreshHover(); // the link under the pointer may have changed or moved
 }
 
 void TerminalTextView::updateChangedLines()
@@ -345,8 +356,11 @@ void TerminalTextView::updateDocumentGeometry()
         return;
     }
     if (!slideOnScroll_) {
-        slideOnScroll_ = connect(area->verticalScrollBar(), &QScrollBar::valueChanged, this,
-                                 [this](int value) { slideWindow(value); });
+        slideOnScroll_ =
+            connect(area->verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
+                slideWindow(value);
+                refreshHover();
+            });
     }
     windowBase_ = std::clamp(windowBase_, 0, std::max(layout_->totalLines() - windowLines(), 0));
     const int shownLines = std::min(layout_->totalLines() - windowBase_, windowLines());

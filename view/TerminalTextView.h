@@ -5,6 +5,7 @@
 #pragma once
 
 #include "GridSizing.h"
+#include "LinkFinder.h"
 #include "TextSelection.h"
 #include "engine/Color.h"
 #include "session/ShellLaunchPlan.h"
@@ -18,8 +19,10 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 class CursorBlink;
 class DocumentLayout;
@@ -102,6 +105,16 @@ public:
     // Starts a pending shell at once if the view is ready for it (shown, or resized, in its window).
     void retrySessionStart();
 
+    // Links: the one at a point that may be opened (safe schemes only), and the one under the
+    // pointer, underlined. Ctrl+click opens it (Ctrl+Shift+click while a program takes the mouse).
+    std::optional<FoundLink> openableLinkAt(QPointF point) const;
+    const std::optional<FoundLink>& hoveredLink() const { return hoveredLink_; }
+    // The input method's text being composed, drawn at the cursor until it is committed.
+    const QString& preeditText() const { return preedit_; }
+    // Where the input method's candidates go: the cursor's cell, or while a program hides its
+    // cursor, the cell where it was last shown.
+    QRectF inputCursorRectangle() const;
+
 public slots:
     void paste();         // the general clipboard's text through the paste path
     void copySelection(); // the selection to the general clipboard, as plain text
@@ -118,6 +131,10 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     bool focusNextPrevChild(bool next) override;
 
 private:
@@ -157,6 +174,17 @@ private:
     TextPosition screenCellAt(QPointF point) const;
     // Entering the alternate screen remembers the history's scroll position, leaving restores it.
     void followScreenSwitch();
+    void followInputCursor(); // remembers the shown cursor's cell and tells the input method
+    void paintPreedit(QPainter& painter);
+
+    // Links (TerminalTextViewLinks.cpp)
+    std::optional<TextPosition> cellAt(QPointF point) const; // the cell containing it, if any
+    void hoverAt(QPointF point);
+    void refreshHover(); // after output or a scroll moved the text under the pointer
+    void clearHover();
+    bool pressLink(const QMouseEvent& event);   // a Ctrl+press on a link: true when taken
+    bool releaseLink(const QMouseEvent& event); // opens the link pressed when released on it
+    void paintHoveredLink(QPainter& painter);
 
     QPointer<Terminal> terminal_;
     mutable std::unique_ptr<Terminal> blank_; // shown while no terminal is attached
@@ -215,4 +243,17 @@ private:
     void scrollToEnd(bool top); // the history's first line, or the screen
 
     int paintCount_ = 0;
+
+    std::optional<FoundLink> hoveredLink_;
+    QPointF pointerGlobal_;                  // where the pointer was last seen over the view
+    std::optional<std::string> pressedLink_; // the target a Ctrl+press went down on
+    bool clipboardWritesAllowed_ = true;
+
+    // Input method: the preedit, its cursor (UTF-16 index, -1 hidden) and the ranges it marks as
+    // being converted; the cursor's cell counted from the screen's top while it was last shown.
+    QString preedit_;
+    int preeditCursor_ = -1;
+    std::vector<std::pair<int, int>> preeditSelected_;
+    std::optional<TextPosition> inputCell_;
+    QRect reportedInputRectangle_;
 };

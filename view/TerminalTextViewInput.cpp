@@ -1,16 +1,21 @@
-// Input: key presses through the key encoder, input-method text, the paste path (general clipboard,
-// and the X11 primary selection on a middle click), mouse selection by character, word and row,
-// mouse reports and the wheel for programs that ask for them, focus reports, and scrolling the
-// history. What goes to the program goes to the terminal as an intent; it knows the modes.
+// Input: key presses through the key encoder, the input method (its preedit shown at the cursor, its
+// commits typed), the paste path (general clipboard, the X11 primary selection on a middle click,
+// and drops: files as shell-quoted paths), mouse selection by character, word and row, mouse
+// reports and the wheel for programs that ask for them, focus reports, and scrolling the history.
+// What goes to the program goes to the terminal as an intent; it knows the modes.
 #include "DocumentLayout.h"
 #include "GlyphMetrics.h"
 #include "KeyEventTranslator.h"
 #include "TerminalTextView.h"
 #include "engine/ScreenReader.h"
+#include "engine/TerminalModes.h"
+#include "terminal/PasteEncoder.h"
 #include "terminal/Terminal.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDropEvent>
+#include <QInputMethod>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -18,6 +23,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStyleHints>
+#include <QTextCharFormat>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -115,10 +121,26 @@ void TerminalTextView::keyReleaseEvent(QKeyEvent* event)
 
 void TerminalTextView::inputMethodEvent(QInputMethodEvent* event)
 {
-    // Committed text from an input method is typed text; the preedit is the method's own display.
+    // Committed text is typed text; the preedit is only shown, over the cells at the cursor, until
+    // the method commits or drops it. The program hears nothing of it.
     if (!event->commitString().isEmpty()) {
         terminal().sendText(event->commitString().toStdString());
     }
+    preedit_ = event->preeditString();
+    preeditCursor_ = -1;
+    preeditSelected_.clear();
+    for (const QInputMethodEvent::Attribute& attribute : event->attributes()) {
+        if (attribute.type == QInputMethodEvent::Cursor) {
+            preeditCursor_ = attribute.length > 0 ? attribute.start : -1;
+        } else if (attribute.type == QInputMethodEvent::TextFormat) {
+            // The segment being converted is marked by a background (or an inverted) format.
+            const QTextCharFormat format = qvariant_cast<QTextFormat>(attribute.value).toCharFormat();
+            if (format.background().style() != Qt::NoBrush) {
+                preeditSelected_.emplace_back(attribute.start, attribute.length);
+            }
+        }
+    }
+    update();
     event->accept();
 }
 
@@ -128,11 +150,45 @@ QVariant TerminalTextView::inputMethodQuery(Qt::InputMethodQuery query) const
     case Qt::ImEnabled:
         return true;
     case Qt::ImCursorRectangle:
-        return cursorRectangle().toAlignedRect();
+        return inputCursorRectangle().toAlignedRect();
     case Qt::ImFont:
         return terminalFont();
+    case Qt::ImCursorPosition:
+    case Qt::ImAnchorPosition:
+        return 0; // no surrounding text: the line being edited is the program's
+    case Qt::ImSurroundingText:
+    case Qt::ImCurrentSelection:
+        return QString();
+    case Qt::ImHints:
+        return int(Qt::ImhNoAutoUppercase | Qt::ImhNoPredictiveText | Qt::ImhMultiLine);
     default:
         return QWidget::inputMethodQuery(query);
+    }
+}
+
+QRectF TerminalTextView::inputCursorRectangle() const
+{
+    const ScreenReader screen = this->screen();
+    TextPosition cell = cursorPosition();
+    if (!screen.modes().cursorVisible && inputCell_) {
+        cell = {std::clamp(screen.screenTop() + inputCell_->row, 0,
+                           std::max(static_cast<int>(screen.rowCount()) - 1, 0)),
+                std::clamp(inputCell_->column, 0, std::max(screen.columns() - 1, 0))};
+    }
+    return {cellOrigin(cell.row, cell.column), QSizeF(metrics_->advance(), linePitch())};
+}
+
+void TerminalTextView::followInputCursor()
+{
+    const ScreenReader screen = this->screen();
+    if (screen.modes().cursorVisible) {
+        const TextPosition cursor = cursorPosition();
+        inputCell_ = TextPosition{cursor.row - screen.screenTop(), cursor.column};
+    }
+    const QRect rectangle = inputCursorRectangle().toAlignedRect();
+    if (rectangle != reportedInputRectangle_ && hasFocus()) {
+        reportedInputRectangle_ = rectangle;
+        QGuiApplication::inputMethod()->update(Qt::ImCursorRectangle);
     }
 }
 
@@ -153,6 +209,54 @@ void TerminalTextView::paste()
 void TerminalTextView::pasteText(const QString& text)
 {
     terminal().paste(text.toStdString());
+}
+
+namespace {
+
+void offerCopy(QDragMoveEvent& event)
+{
+    if (event.mimeData()->hasUrls() || event.mimeData()->hasText()) {
+        event.setDropAction(Qt::CopyAction); // the file stays where it is: its path is pasted
+        event.accept();
+    } else {
+        event.ignore();
+    }
+}
+
+} // namespace
+
+void TerminalTextView::dragEnterEvent(QDragEnterEvent* event)
+{
+    offerCopy(*event);
+}
+
+void TerminalTextView::dragMoveEvent(QDragMoveEvent* event)
+{
+    offerCopy(*event);
+}
+
+void TerminalTextView::dropEvent(QDropEvent* event)
+{
+    const QMimeData* data = event->mimeData();
+    if (data->hasUrls()) {
+        // Files as their paths, other URLs (a link dragged from a browser) as written, all as words.
+        std::vector<std::string> names;
+        for (const QUrl& url : data->urls()) {
+            names.push_back((url.isLocalFile() ? url.toLocalFile() : url.toString()).toStdString());
+        }
+        const std::string words = PasteEncoder::droppedWords(names);
+        if (!words.empty()) {
+            terminal().paste(words);
+        }
+    } else if (data->hasText()) {
+        pasteText(data->text());
+    } else {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    setFocus(Qt::OtherFocusReason);
 }
 
 QString TerminalTextView::selectedText() const
@@ -235,6 +339,9 @@ void TerminalTextView::mousePressEvent(QMouseEvent* event)
         QWidget::mousePressEvent(event);
         return;
     }
+    if (pressLink(*event)) {
+        return;
+    }
     setFocus(Qt::MouseFocusReason);
     const bool tripleClick =
         sinceDoubleClick_.isValid() &&
@@ -265,6 +372,9 @@ void TerminalTextView::mouseDoubleClickEvent(QMouseEvent* event)
         QWidget::mouseDoubleClickEvent(event);
         return;
     }
+    if (event->modifiers().testFlag(Qt::ControlModifier) && openableLinkAt(event->position())) {
+        return; // a Ctrl+double-click on a link opens it once and selects no word
+    }
     // The word under the point: the cell containing it, not the nearest boundary.
     TextPosition cell = positionAt(event->position() - QPointF(metrics_->advance() / 2, 0));
     selection_ = TextSelectionRules::wordAt(screen(), cell);
@@ -278,6 +388,9 @@ void TerminalTextView::mouseDoubleClickEvent(QMouseEvent* event)
 
 void TerminalTextView::mouseMoveEvent(QMouseEvent* event)
 {
+    if (!selecting_) {
+        hoverAt(event->position());
+    }
     if (!selecting_ && reportsMouse(event->modifiers())) {
         reportMouse(*event, MouseAction::motion);
         return;
@@ -311,6 +424,9 @@ void TerminalTextView::mouseReleaseEvent(QMouseEvent* event)
     if (reportedButtons_ & event->button()) {
         reportedButtons_ &= ~event->button();
         reportMouse(*event, MouseAction::release);
+        return;
+    }
+    if (releaseLink(*event)) {
         return;
     }
     if (event->button() == Qt::LeftButton && selecting_) {

@@ -6,11 +6,13 @@
 #include "GlyphMetrics.h"
 #include "LineImageCache.h"
 #include "TerminalTextView.h"
+#include "engine/CharacterWidth.h"
 #include "engine/ScreenReader.h"
 #include "engine/TerminalModes.h"
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <QTextBoundaryFinder>
 
 #include <algorithm>
 #include <cmath>
@@ -35,8 +37,13 @@ void TerminalTextView::paintEvent(QPaintEvent* event)
     const int last = std::min(lineAt(exposed.bottom()) + 1, std::max(lastLine, 0));
     if (lastLine >= 0) {
         paintLines(painter, first, last);
+        paintHoveredLink(painter);
     }
-    paintCursor(painter);
+    if (preedit_.isEmpty()) {
+        paintCursor(painter);
+    } else {
+        paintPreedit(painter); // in the cursor's place
+    }
 }
 
 void TerminalTextView::paintLines(QPainter& painter, int firstLine, int lastLine)
@@ -200,5 +207,69 @@ void TerminalTextView::paintCursor(QPainter& painter)
     painter.save();
     painter.setClipRect(rectangle);
     painter.drawImage(QPointF(glyph.left / ratio, top / ratio), glyph.image);
+    painter.restore();
+}
+
+// The preedit over the cells from the cursor on, one cell per character (two for a wide one), in the
+// text's font and colour on the glass's colour, so the program's text under it is hidden but not
+// moved; underlined, with the segment being converted highlighted and the method's own cursor.
+void TerminalTextView::paintPreedit(QPainter& painter)
+{
+    const double advance = metrics_->advance();
+    const double pitch = linePitch();
+    struct Piece {
+        QString text;
+        int utf16Start = 0;
+        double x = 0; // from the preedit's left edge
+        double width = 0;
+    };
+    std::vector<Piece> pieces;
+    double width = 0;
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, preedit_);
+    for (int start = 0; start < preedit_.size();) {
+        const int end = graphemes.toNextBoundary();
+        const int next = end < 0 ? static_cast<int>(preedit_.size()) : end;
+        const QString text = preedit_.mid(start, next - start);
+        const char32_t first = text.toUcs4().value(0);
+        const double cells = characterWidth(first) == 2 ? 2 : 1;
+        pieces.push_back({text, start, width, cells * advance});
+        width += cells * advance;
+        start = next;
+    }
+    const QRectF cursor = inputCursorRectangle();
+    // A preedit longer than the rest of the line ends at the view's right edge.
+    const double right = textInset + layout_->availableWidth();
+    const double left = std::max(textInset, std::min(cursor.left(), right - width));
+    const double top = cursor.top();
+    const QColor text = QColor::fromRgbF(textColor_.red, textColor_.green, textColor_.blue);
+    const QColor glass = QColor::fromRgbF(glassColor_.red, glassColor_.green, glassColor_.blue);
+    painter.save();
+    painter.fillRect(QRectF(left, top, width, pitch), glass);
+    QColor highlight = palette().color(QPalette::Highlight);
+    for (const auto& [start, length] : preeditSelected_) {
+        for (const Piece& piece : pieces) {
+            if (piece.utf16Start >= start && piece.utf16Start < start + length) {
+                painter.fillRect(QRectF(left + piece.x, top, piece.width, pitch), highlight);
+            }
+        }
+    }
+    painter.setFont(metrics_->font());
+    painter.setPen(text);
+    const double baseline = top + metrics_->ascent();
+    for (const Piece& piece : pieces) {
+        painter.drawText(QPointF(left + piece.x, baseline), piece.text);
+    }
+    const double thickness = std::max(1.0, metrics_->lineThickness());
+    painter.fillRect(QRectF(left, baseline + metrics_->underlinePosition(), width, thickness), text);
+    if (preeditCursor_ >= 0) {
+        double x = width;
+        for (const Piece& piece : pieces) {
+            if (piece.utf16Start >= preeditCursor_) {
+                x = piece.x;
+                break;
+            }
+        }
+        painter.fillRect(QRectF(left + std::min(x, width - 2), top, 2, pitch), text); // inside the preedit
+    }
     painter.restore();
 }

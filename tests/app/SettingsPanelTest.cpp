@@ -416,14 +416,22 @@ TEST_F(SettingsPanelTest, TheFontPickerOffersFixedPitchFamiliesFirst)
     EXPECT_EQ(model->settings().fontName, "DejaVu Sans");
 }
 
-TEST_F(SettingsPanelTest, TheShellExitSwitchWritesItsSettingAndFollowsTheModel)
+TEST_F(SettingsPanelTest, TheSwitchesWriteTheirSettingsAndFollowTheModel)
 {
     open();
-    EXPECT_FALSE(panel->closeOnExitBox()->isChecked());
-    panel->closeOnExitBox()->click();
-    EXPECT_TRUE(model->settings().closeOnShellExit);
-    EXPECT_TRUE(VitrionSettings::load().closeOnShellExit);
-    model->updateSettings([](VitrionSettings& s) { s.closeOnShellExit = false; });
-    EXPECT_FALSE(panel->closeOnExitBox()->isChecked());
+    struct Switch {
+        QCheckBox* box;
+        bool VitrionSettings::*field;
+    };
+    for (const Switch& s : {Switch{panel->closeOnExitBox(), &VitrionSettings::closeOnShellExit},
+                            Switch{panel->clipboardWritesBox(), &VitrionSettings::allowClipboardWrites}}) {
+        const bool initial = model->settings().*s.field;
+        EXPECT_EQ(s.box->isChecked(), initial);
+        s.box->click();
+        EXPECT_EQ(model->settings().*s.field, !initial);
+        EXPECT_EQ(VitrionSettings::load().*s.field, !initial);
+        model->updateSettings([&s, initial](VitrionSettings& settings) { settings.*s.field = initial; });
+        EXPECT_EQ(s.box->isChecked(), initial);
+    }
     EXPECT_EQ(restarts->count(), 0); // the running shell is left alone
 }

@@ -86,7 +86,9 @@ QStringList actionTexts(QMenu* menu)
 {
     QStringList texts;
     for (QAction* action : menu->actions()) {
-        texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        if (action->isVisible()) {
+            texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        }
     }
     return texts;
 }
@@ -350,13 +352,34 @@ TEST_F(TerminalWindowTest, TerminalMenuOffersCopyPasteNewShellAndSettings)
 
     // "New Shell" from the terminal's own menu: the terminal it was opened on goes away safely.
     const QUuid before = app->model().sessionID();
-    menu->actions().at(3)->trigger();
+    menu->actions().at(6)->trigger();
     EXPECT_NE(app->model().sessionID(), before);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(view()->contextMenuPolicy(), Qt::CustomContextMenu); // the new terminal has it too
 
-    menu->actions().at(4)->trigger();
+    menu->actions().at(7)->trigger();
     EXPECT_TRUE(app->model().settingsPresented());
+}
+
+TEST_F(TerminalWindowTest, OverALinkTheMenuOpensOrCopiesIt)
+{
+    QMenu* menu = content()->contextMenu();
+    view()->terminal().receive("\x1b[H\x1b[2Jsee https://example.com/menu for more\r\n");
+    QTest::qWait(50); // a frame lays the text out
+    const int top = view()->terminal().screen().screenTop();
+    const QPointF cell =
+        view()->cellOrigin(top, 10) + QPointF(view()->cellAdvance() / 2, view()->linePitch() / 2);
+    emit view()->customContextMenuRequested(cell.toPoint());
+    ASSERT_TRUE(QTest::qWaitFor([menu] { return menu->isVisible(); }, 2000));
+    EXPECT_EQ(actionTexts(menu).mid(0, 3), QStringList({"Open Link", "Copy Link", "-"}));
+    menu->actions().at(1)->trigger();
+    menu->hide();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "https://example.com/menu");
+    // Elsewhere the link items are gone again.
+    emit view()->customContextMenuRequested(QPoint(2, 2));
+    ASSERT_TRUE(QTest::qWaitFor([menu] { return menu->isVisible(); }, 2000));
+    EXPECT_EQ(actionTexts(menu).first(), "Copy\tCtrl+Shift+C");
+    menu->hide();
 }
 
 TEST_F(TerminalWindowTest, TheProgramsTitleBellAndMouseTrackingReachTheWindow)

@@ -94,7 +94,8 @@ TEST(EventsTest, TitleBellAndClipboard)
     EXPECT_EQ(s.engine.title(), "make world") << "controls never reach the title";
     EXPECT_EQ(events.bells, 2);
     ASSERT_EQ(events.clipboardWrites.size(), 1u);
-    EXPECT_EQ(events.clipboardWrites[0], "hello");
+    EXPECT_EQ(events.clipboardWrites[0].text, "hello");
+    EXPECT_EQ(events.clipboardWrites[0].selections, "c");
     EXPECT_EQ(s.engine.hyperlink(s.engine.row(0)[0].style.link), "http://x");
     EXPECT_EQ(s.engine.row(0)[4].style.link, 0);
     EXPECT_FALSE(s.engine.takeEvents().titleChanged) << "taken once";

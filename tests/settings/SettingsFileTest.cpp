@@ -45,6 +45,7 @@ VitrionSettings unusualSettings()
     settings.padding = -24;
     settings.shell = QStringLiteral("bash\n\t\u0001");
     settings.closeOnShellExit = true;
+    settings.allowClipboardWrites = false;
     settings.scrollbackLines = 1'000'000;
     settings.scrollbackUnlimited = true;
     settings.scrollbackMegabytes = 16;
@@ -122,6 +123,7 @@ TEST_F(SettingsFileTest, DefaultsAreWrittenPrettyPrintedWithSortedKeys)
 {
     VitrionSettings{}.save();
     EXPECT_EQ(TestHome::readFile(VitrionSettings::configURL()), R"({
+    "allowClipboardWrites": true,
     "blur": 0.72,
     "closeOnShellExit": false,
     "configurationVersion": 2,
@@ -171,7 +173,7 @@ TEST_F(SettingsFileTest, UnparsableFilesGiveAllDefaultsAndStayUntouched)
 TEST_F(SettingsFileTest, EachKeyIsReadOnItsOwn)
 {
     const QJsonObject valid = unusualObject();
-    ASSERT_EQ(valid.size(), 22);
+    ASSERT_EQ(valid.size(), 23);
     const VitrionSettings defaults;
     const VitrionSettings unusual = unusualSettings();
     for (const QString& key : valid.keys()) {
@@ -227,7 +229,7 @@ TEST_F(SettingsFileTest, AcceptsWholeNumbersForDoublesAndKeepsValuesAsGiven)
         QJsonDocument::fromJson(TestHome::readFile(VitrionSettings::configURL())).object();
     EXPECT_FALSE(written.contains("unknownKey"));
     EXPECT_EQ(written.value("configurationVersion").toInteger(), 1);
-    EXPECT_EQ(written.size(), 22);
+    EXPECT_EQ(written.size(), 23);
 }
 
 // The scrollback keys came later: a file without them, or with a value the panel could not have

@@ -18,6 +18,7 @@ TEST(SettingsRecordTest, DefaultsAreTheDocumentedOnes)
     EXPECT_EQ(settings.cursorStyle, TerminalCursorStyle::block);
     EXPECT_EQ(settings.shell, "Default");
     EXPECT_FALSE(settings.closeOnShellExit);
+    EXPECT_TRUE(settings.allowClipboardWrites);
     EXPECT_EQ(settings.historyLimit(), (HistoryLimit{2000, std::size_t(512) << 20}));
 }
 

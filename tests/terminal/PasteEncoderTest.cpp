@@ -47,4 +47,31 @@ TEST(PasteEncoderTest, LargePasteIsEncodedWhole)
     EXPECT_EQ(bytes.size(), 6 + 200000 * 5 + 6);
 }
 
+TEST(PasteEncoderTest, DroppedNamesBecomeShellWords)
+{
+    struct Case {
+        std::string name;
+        std::string word; // empty: left out
+    };
+    const Case cases[] = {
+        {"/home/me/notes.txt", "/home/me/notes.txt "},
+        {"/tmp/a b", "'/tmp/a b' "},
+        {"/tmp/it's", "'/tmp/it'\\''s' "},
+        {"/tmp/$(reboot)`x`;&|*?~!#", "'/tmp/$(reboot)`x`;&|*?~!#' "},
+        {"/tmp/caf\xc3\xa9", "'/tmp/caf\xc3\xa9' "},
+        {"=ls", "'=ls' "},
+        {"https://example.com/?a=1&b=2", "'https://example.com/?a=1&b=2' "},
+        {"/tmp/two\nlines", ""},
+        {"/tmp/tab\there", ""},
+        {"/tmp/esc\x1b[201~", ""},
+        {"/tmp/del\x7f", ""},
+        {"/tmp/c1\xc2\x9b", ""},
+        {"", ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(PasteEncoder::droppedWords({c.name}), c.word) << c.name;
+    }
+    EXPECT_EQ(PasteEncoder::droppedWords({"/a", "/bad\n", "/c d"}), "/a '/c d' ");
+}
+
 } // namespace

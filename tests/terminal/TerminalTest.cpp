@@ -100,6 +100,21 @@ TEST_F(TerminalTest, EventsAreSignalledAfterTheWholeChunkOncePerChunk)
     EXPECT_EQ(seen.size(), 3u);
 }
 
+TEST_F(TerminalTest, ClipboardWritesGoToTheSelectionsNamedAndReadsAreNeverAnswered)
+{
+    std::vector<std::string> seen;
+    QObject::connect(&terminal, &Terminal::clipboardWritten, [&](const QString& text, bool primary) {
+        seen.push_back((primary ? "primary:" : "clipboard:") + text.toStdString());
+    });
+    // c, p, both, none (the clipboard), s (the primary selection), a cut buffer (the clipboard).
+    pty->output("\x1b]52;c;YQ==\x07\x1b]52;p;Yg==\x07\x1b]52;pc;Yw==\x1b\\\x1b]52;;ZA==\x07");
+    pty->output("\x1b]52;s;ZQ==\x07\x1b]52;0;Zg==\x07");
+    pty->output("\x1b]52;c;?\x07");
+    EXPECT_EQ(seen, (std::vector<std::string>{"clipboard:a", "primary:b", "clipboard:c", "primary:c",
+                                              "clipboard:d", "primary:e", "clipboard:f"}));
+    EXPECT_EQ(pty->written, "") << "a read request is never answered";
+}
+
 TEST_F(TerminalTest, IntentsAreEncodedByTheModesTheProgramSet)
 {
     KeyDescription up;

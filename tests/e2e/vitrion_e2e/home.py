@@ -28,7 +28,7 @@ CALIBRATION = ("printf '\\033[H\\033[2J%s\\n\\n%s\\n' '{bar}' '{bar}'\n"
                "echo $$ > \"$HOME/.e2e-calibrated\"\n").format(bar=FULL_BLOCK * CALIBRATION_WIDTH)
 
 DEFAULT_SETTINGS = {
-    "blur": 0.72, "closeOnShellExit": False, "configurationVersion": 2, "cornerRadius": 20, "cursorStyle": "Block",
+    "allowClipboardWrites": True, "blur": 0.72, "closeOnShellExit": False, "configurationVersion": 2, "cornerRadius": 20, "cursorStyle": "Block",
     "fontName": "Menlo", "fontSize": 14, "lineSpacing": 1.15, "material": "HUD", "opacity": 1,
     "padding": 24, "saturation": 0, "scrollbackLines": 2000, "scrollbackMegabytes": 512,
     "scrollbackUnlimited": False, "shell": "Default", "textBlue": 0.96, "textGreen": 0.93,
