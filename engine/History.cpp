@@ -982,6 +982,45 @@ const History::CachedRow& History::materialize(std::int64_t index) const
     return slot;
 }
 
+const History::Block* History::linesBefore(std::int64_t before,
+                                           std::vector<std::pair<LineInfo, std::int64_t>>& lines) const
+{
+    lines.clear();
+    const std::int64_t last = before - 1;
+    if (last < static_cast<std::int64_t>(dropped_)) {
+        return nullptr;
+    }
+    const auto next = std::upper_bound(blocks_.begin(), blocks_.end(), last,
+                                       [](std::int64_t value, const Block& b) { return value < b.firstRow; });
+    if (next == blocks_.begin()) {
+        return nullptr;
+    }
+    if ((next - 1)->estimated) {
+        // Its lines' rows are needed exactly (the rows after it may move).
+        const_cast<History*>(this)->refineBlock(static_cast<std::size_t>(next - 1 - blocks_.begin()));
+        return linesBefore(before, lines);
+    }
+    const Block& block = *(next - 1);
+    std::int64_t row = block.firstRow;
+    std::size_t index = block.linesDropped;
+    for (std::size_t at = firstByte(block); at < block.data.size() && row < before; ++index) {
+        const LineInfo line = readLine(block, at);
+        std::int64_t rows = keptRows(block, index);
+        rows = rows < 0 ? wideRows(block, line) : rows;
+        lines.emplace_back(line, row);
+        row += rows;
+        at = line.end;
+    }
+    return lines.empty() ? nullptr : &block;
+}
+
+void History::lineRowStarts(std::span<const Cell> cells, std::vector<int>& starts) const
+{
+    starts.assign(1, 0);
+    int column = 0;
+    cutRows(cells, width_, 1, column, &starts);
+}
+
 std::span<const Cell> History::row(std::int64_t index) const
 {
     return materialize(index).cells;

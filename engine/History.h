@@ -67,6 +67,25 @@ public:
 
     static constexpr int cachedRows = 512;
 
+    // --- whole lines, newest first (a search) ---------------------------------------------------
+    // Calls visit(firstRow, cells, rowStarts) for the lines that begin before the absolute row
+    // `before` (droppedRows() + index), newest first, as far back as the start of the block holding
+    // the row before it: firstRow is absolute, rowStarts the first cell of each of the line's rows at
+    // width(). Returns the first row of the oldest line visited, -1 when there was none.
+    template <class Visit> std::int64_t readLinesBefore(std::int64_t before, Visit&& visit) const
+    {
+        std::vector<Cell> cells;
+        std::vector<int> starts;
+        std::vector<std::pair<LineInfo, std::int64_t>> lines;
+        const Block* block = linesBefore(before, lines);
+        for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
+            decodeLine(*block, line->first, cells);
+            lineRowStarts(cells, starts);
+            visit(line->second, std::span<const Cell>(cells), std::span<const int>(starts));
+        }
+        return lines.empty() ? -1 : lines.front().second;
+    }
+
 private:
     // Lines are chains of records: a record's `continues` bit says the next record belongs to the
     // same line. A record is its cell count with the bits, its payload's length, then the payload:
@@ -168,6 +187,11 @@ private:
     void reindex();
     void forgetRows() const;
     const CachedRow& materialize(std::int64_t index) const;
+    // The block holding the row before `before` and its lines (with their first rows) that begin
+    // before it, oldest first; nullptr when there are none.
+    const Block* linesBefore(std::int64_t before,
+                             std::vector<std::pair<LineInfo, std::int64_t>>& lines) const;
+    void lineRowStarts(std::span<const Cell> cells, std::vector<int>& starts) const;
     std::uint32_t styleId(const CellStyle& style);
 
     std::deque<Block> blocks_;

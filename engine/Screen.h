@@ -174,6 +174,12 @@ public:
         const std::int64_t h = historyRows();
         return i < h ? history_.rowWrapped(i) : grid_->wrapped(static_cast<int>(i - h));
     }
+    // A screen row whose last cell is the blank left where a wide character did not fit (not text).
+    bool rowPadded(std::size_t index) const
+    {
+        const auto i = static_cast<std::int64_t>(index) - historyRows();
+        return i >= 0 && grid_->padded(static_cast<int>(i));
+    }
     // The active screen's drops from the oldest end and rearrangements (Grid, History), for readers
     // that keep per-row state between frames.
     std::uint64_t droppedRows() const

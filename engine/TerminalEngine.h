@@ -52,9 +52,10 @@ public:
 
     // --- configuration and read-only state (Screen.h) -----------------------------------------
     using Screen::history;
-    using Screen::refineHistory;
     using Screen::historyLimits;
     using Screen::historyRows;
+    using Screen::refineHistory;
+    using Screen::rowPadded;
     using Screen::rowWrapped;
     using Screen::setBaseTextColor;
     using Screen::setCurrentColor;
