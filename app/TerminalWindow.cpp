@@ -10,6 +10,7 @@
 #include "X11Glass.h"
 #include "settings/AppModel.h"
 #include "terminal/Terminal.h"
+#include "view/FindBar.h"
 #include "view/TerminalSurface.h"
 #include "view/TerminalTextView.h"
 
@@ -86,6 +87,7 @@ TerminalWindow::TerminalWindow(AppModel& appModel, const LaunchOptions& launchOp
             terminal->textView()->paste();
         }
     });
+    terminalMenu->addAction(QStringLiteral("Find\u2026\tCtrl+Shift+F"), this, &TerminalWindow::showFind);
     terminalMenu->addSeparator();
     terminalMenu->addAction(QStringLiteral("New Shell\tCtrl+Shift+N"), &model, &AppModel::restartShell);
     terminalMenu->addAction(QStringLiteral("Settings\u2026\tCtrl+Shift+,"), this,
@@ -275,6 +277,13 @@ void TerminalWindow::ringBell()
     bellFlash->raise();
     bellFlash->show();
     QTimer::singleShot(bellFlashMs, bellFlash, &QWidget::hide);
+}
+
+void TerminalWindow::showFind()
+{
+    if (terminal) {
+        terminal->findBar()->open();
+    }
 }
 
 bool TerminalWindow::programRunning() const

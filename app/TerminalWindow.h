@@ -53,6 +53,8 @@ public slots:
     // Re-reads the model: backdrop and surface updated in place, a new session identity replaces
     // the surface, layout and clip follow padding and radius, the sheet follows settingsPresented.
     void reevaluate();
+    // Opens the find bar over the terminal's text (or gives it the focus again).
+    void showFind();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

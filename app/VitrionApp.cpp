@@ -117,6 +117,8 @@ void VitrionApp::buildMenus()
     connect(newShell, &QAction::triggered, &appModel, &AppModel::restartShell);
     paste = command(QStringLiteral("Paste"), QLatin1Char('V'));
     connect(paste, &QAction::triggered, this, [] { pasteIntoFocusedTerminal(); });
+    find = command(QStringLiteral("Find\u2026"), QLatin1Char('F'));
+    connect(find, &QAction::triggered, content, &TerminalWindow::showFind);
 
     // A Linux window has no application menu: "Vitrion" stands for it. "Settings…" is one action in
     // both menus, so its shortcut is registered once.
@@ -130,10 +132,11 @@ void VitrionApp::buildMenus()
     QMenu* terminal = bar->addMenu(QStringLiteral("Terminal"));
     terminal->addAction(newShell);
     terminal->addAction(paste);
+    terminal->addAction(find);
     terminal->addSeparator();
     terminal->addAction(settings);
 
-    for (QAction* action : {about, settings, settingsWindowItem, quit, newShell, paste}) {
+    for (QAction* action : {about, settings, settingsWindowItem, quit, newShell, paste, find}) {
         window->addAction(action); // shortcuts work while the menu bar is hidden, too
     }
 }

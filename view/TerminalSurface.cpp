@@ -4,6 +4,7 @@
 // Destruction removes the watch and hangs the shell up.
 #include "TerminalSurface.h"
 
+#include "FindBar.h"
 #include "TerminalTextView.h"
 #include "ViewportWatch.h"
 #include "terminal/Terminal.h"
@@ -87,4 +88,12 @@ QSize TerminalSurface::sizeFor(GridSize grid) const
 TerminalTextView* TerminalSurface::textView() const
 {
     return view_;
+}
+
+FindBar* TerminalSurface::findBar()
+{
+    if (findBar_ == nullptr) {
+        findBar_ = new FindBar(*view_, scrollArea_);
+    }
+    return findBar_;
 }

@@ -16,6 +16,7 @@
 #include <QWidget>
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string_view>
@@ -31,6 +32,7 @@ class QScrollArea;
 class QTimer;
 class ScreenReader;
 class Terminal;
+class TerminalSearch;
 
 class TerminalTextView : public QWidget {
     Q_OBJECT
@@ -102,6 +104,17 @@ public:
     // Starts a pending shell at once if the view is ready for it (shown, or resized, in its window).
     void retrySessionStart();
 
+    // Find (TerminalTextViewSearch.cpp): the search whose matches are highlighted (the current one
+    // distinctly) and scrolled to as it moves; nullptr for none.
+    void showSearch(TerminalSearch* search);
+    // Scrolls so that the row (an index among the kept rows) shows, a third of the way down.
+    void scrollToRow(int row);
+    // Where the view is scrolled to, and back there (the bottom, if it was at the bottom).
+    void rememberScroll();
+    void returnToRememberedScroll();
+    // The current match as a selection of its cells, empty for none.
+    TextSelection currentMatchSelection() const;
+
 public slots:
     void paste();         // the general clipboard's text through the paste path
     void copySelection(); // the selection to the general clipboard, as plain text
@@ -134,6 +147,10 @@ private:
     // Painting (TerminalTextViewPainting.cpp)
     void paintLines(QPainter& painter, int firstLine, int lastLine);
     void paintSelection(QPainter& painter, int firstLine, int lastLine);
+    void paintMatches(QPainter& painter, int firstLine, int lastLine);
+    // A translucent band over the cells [from, to) of a row on the display lines shown.
+    void paintCells(QPainter& painter, int firstLine, int lastLine, int row, int from, int to,
+                    const QColor& color);
     void paintCursor(QPainter& painter);
     double lineTop(int line) const;
     // The display line at a y position, clamped to the document's lines (there is at least one).
@@ -214,4 +231,9 @@ private:
     void scrollToEnd(bool top); // the history's first line, or the screen
 
     int paintCount_ = 0;
+
+    QPointer<TerminalSearch> search_;
+    QMetaObject::Connection searchChanged_;
+    QMetaObject::Connection searchMoved_;
+    std::int64_t rememberedRow_ = -1; // absolute top row when the find bar opened, -1 at the bottom
 };

@@ -150,6 +150,11 @@ QString TerminalTextView::selectedText() const
 void TerminalTextView::copySelection()
 {
     if (selection_.isEmpty()) {
+        // Nothing selected: the current match of an open find, if any.
+        if (const TextSelection match = currentMatchSelection(); !match.isEmpty()) {
+            QGuiApplication::clipboard()->setText(
+                QString::fromStdString(TextSelectionRules::text(screen(), match)), QClipboard::Clipboard);
+        }
         return;
     }
     QGuiApplication::clipboard()->setText(selectedText(), QClipboard::Clipboard);
