@@ -67,6 +67,19 @@ public:
 
     static constexpr int cachedRows = 512;
 
+    // --- marks the shell left on lines (LineMarks) -------------------------------------------
+    void markNewestLine(std::uint8_t marks); // adds to the newest line's marks
+    std::uint8_t newestLineMarks() const;
+    // Adds marks to the line whose first row is the absolute row `firstRow`, if one starts there.
+    void markLineAt(std::int64_t firstRow, std::uint8_t marks);
+    // The marked lines whose first rows (absolute) are in [from, to), oldest first.
+    void markedLines(std::int64_t from, std::int64_t to,
+                     std::vector<std::pair<std::int64_t, std::uint8_t>>& out) const;
+    // The first row of the newest line starting before `before` with any of the marks in `mask`,
+    // and of the oldest starting after `after`; -1 for none. A block without marks costs nothing.
+    std::int64_t markedRowBefore(std::int64_t before, std::uint8_t mask) const;
+    std::int64_t markedRowAfter(std::int64_t after, std::uint8_t mask) const;
+
     // --- whole lines, newest first (a search) ---------------------------------------------------
     // Calls visit(firstRow, cells, rowStarts) for the lines that begin before the absolute row
     // `before` (droppedRows() + index), newest first, as far back as the start of the block holding
@@ -143,6 +156,8 @@ private:
         int rowsWidth = 0;
         // `rows` counts a long line with wide characters as if it had none, until refined.
         bool estimated = false;
+        // The marked lines, by the index lineCells has them at, ascending; few in any block.
+        std::vector<std::pair<std::uint32_t, std::uint8_t>> marks;
     };
     static constexpr std::uint32_t wideLine = 1u << 31;
     static constexpr std::uint32_t lineCellsMask = 0xFFFF; // lineCellLimit fits
@@ -192,6 +207,9 @@ private:
     const Block* linesBefore(std::int64_t before,
                              std::vector<std::pair<LineInfo, std::int64_t>>& lines) const;
     void lineRowStarts(std::span<const Cell> cells, std::vector<int>& starts) const;
+    // The block's kept marked lines with their first rows, oldest first.
+    void blockMarks(const Block& block, std::vector<std::pair<std::int64_t, std::uint8_t>>& out) const;
+    std::size_t blockAt(std::int64_t row) const; // holding the absolute row; blocks_.size() for none
     std::uint32_t styleId(const CellStyle& style);
 
     std::deque<Block> blocks_;
