@@ -87,6 +87,11 @@ TerminalWindow::TerminalWindow(AppModel& appModel, const LaunchOptions& launchOp
             terminal->textView()->paste();
         }
     });
+    selectOutput = terminalMenu->addAction(QStringLiteral("Select Output"), this, [this] {
+        if (terminal && terminal->textView()) {
+            terminal->textView()->selectOutputAt(menuPoint);
+        }
+    });
     terminalMenu->addAction(QStringLiteral("Find\u2026\tCtrl+Shift+F"), this, &TerminalWindow::showFind);
     terminalMenu->addSeparator();
     terminalMenu->addAction(QStringLiteral("New Shell\tCtrl+Shift+N"), &model, &AppModel::restartShell);
@@ -164,6 +169,8 @@ void TerminalWindow::replaceSurface()
         connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& at) {
             // A right click that goes to a program tracking the mouse opens no menu (Shift+click does).
             if (!view->reportsMouse(QGuiApplication::keyboardModifiers())) {
+                menuPoint = at;
+                selectOutput->setEnabled(!view->outputAt(at).isEmpty());
                 showTerminalMenu(view->mapTo(this, at));
             }
         });
@@ -277,6 +284,13 @@ void TerminalWindow::ringBell()
     bellFlash->raise();
     bellFlash->show();
     QTimer::singleShot(bellFlashMs, bellFlash, &QWidget::hide);
+}
+
+void TerminalWindow::jumpToPrompt(bool previous)
+{
+    if (terminal && terminal->textView()) {
+        terminal->textView()->jumpToPrompt(previous);
+    }
 }
 
 void TerminalWindow::showFind()

@@ -18,6 +18,7 @@ class AppModel;
 class CompositingWatcher;
 class CornerMask;
 class GlassBackdrop;
+class QAction;
 class QMenu;
 
 class TerminalWindow : public QWidget {
@@ -55,6 +56,8 @@ public slots:
     void reevaluate();
     // Opens the find bar over the terminal's text (or gives it the focus again).
     void showFind();
+    // Scrolls to the previous or next prompt the shell marked.
+    void jumpToPrompt(bool previous);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -80,6 +83,8 @@ private:
     std::array<CornerMask*, 4> corners{};
     QPointer<SettingsDialog> settingsSheet;
     QMenu* terminalMenu;
+    QAction* selectOutput = nullptr;
+    QPointF menuPoint; // where the menu was asked for, in the view
     QWidget* bellFlash;
     CompositingWatcher* compositing;
     QList<QRect> requestedBlur;

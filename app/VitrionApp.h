@@ -38,6 +38,7 @@ public:
     QAction* newShellAction() const { return newShell; }
     QAction* pasteAction() const { return paste; }
     QAction* findAction() const { return find; }
+    QAction* previousPromptAction() const { return previousPrompt; }
 
     void openSettingsWindow();
     // The question asked before a close would end a running program; null when none is open.
@@ -64,6 +65,8 @@ private:
     QAction* newShell = nullptr;
     QAction* paste = nullptr;
     QAction* find = nullptr;
+    QAction* previousPrompt = nullptr;
+    QAction* nextPrompt = nullptr;
     QPointer<QMessageBox> question;
     bool closeConfirmed = false;
 };

@@ -115,6 +115,12 @@ public:
     // The current match as a selection of its cells, empty for none.
     TextSelection currentMatchSelection() const;
 
+    // Shell integration (TerminalTextViewMarks.cpp): the rows of the previous or next prompt the
+    // shell marked, scrolled to the top; the output of the command around a point, selected.
+    void jumpToPrompt(bool previous);
+    TextSelection outputAt(QPointF point) const; // empty when the point is in no command's output
+    bool selectOutputAt(QPointF point);
+
 public slots:
     void paste();         // the general clipboard's text through the paste path
     void copySelection(); // the selection to the general clipboard, as plain text
@@ -148,6 +154,8 @@ private:
     void paintLines(QPainter& painter, int firstLine, int lastLine);
     void paintSelection(QPainter& painter, int firstLine, int lastLine);
     void paintMatches(QPainter& painter, int firstLine, int lastLine);
+    void paintFailedMarks(QPainter& painter, int firstLine, int lastLine);
+    int topVisibleRow() const;
     // A translucent band over the cells [from, to) of a row on the display lines shown.
     void paintCells(QPainter& painter, int firstLine, int lastLine, int row, int from, int to,
                     const QColor& color);

@@ -233,6 +233,9 @@ void TerminalTextView::mousePressEvent(QMouseEvent* event)
         sinceDoubleClick_.elapsed() < QGuiApplication::styleHints()->mouseDoubleClickInterval() &&
         (event->position() - doubleClickPoint_).manhattanLength() < 6;
     sinceDoubleClick_.invalidate();
+    if (tripleClick && (event->modifiers() & Qt::ControlModifier) && selectOutputAt(event->position())) {
+        return; // Ctrl+triple click: the command's whole output
+    }
     if (tripleClick) {
         selectionUnit_ = SelectionUnit::row;
         selection_ = TextSelectionRules::rowAt(screen(), positionAt(event->position()).row);

@@ -110,8 +110,9 @@ TEST_F(TerminalWindowTest, ChromeTitleMenusAndMinimumSize)
     EXPECT_EQ(actionTexts(menus[0]), QStringList({"About Vitrion", QStringLiteral("Settings\u2026"),
                                                   QStringLiteral("Settings Window\u2026"), "-", "Quit"}));
     EXPECT_EQ(menus[1]->title(), "Terminal");
-    EXPECT_EQ(actionTexts(menus[1]), QStringList({"New Shell", "Paste", QStringLiteral("Find\u2026"), "-",
-                                                  QStringLiteral("Settings\u2026")}));
+    EXPECT_EQ(actionTexts(menus[1]),
+              QStringList({"New Shell", "Paste", QStringLiteral("Find\u2026"), "Previous Prompt",
+                           "Next Prompt", "-", QStringLiteral("Settings\u2026")}));
     EXPECT_EQ(app->settingsAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Comma));
     EXPECT_EQ(app->quitAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Q));
     EXPECT_EQ(app->newShellAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N));
@@ -341,10 +342,10 @@ TEST_F(TerminalWindowTest, SettingsWindowEditsTheSameModelLive)
 TEST_F(TerminalWindowTest, TerminalMenuOffersCopyPasteNewShellAndSettings)
 {
     QMenu* menu = content()->contextMenu();
-    EXPECT_EQ(
-        actionTexts(menu),
-        QStringList({"Copy\tCtrl+Shift+C", "Paste\tCtrl+Shift+V", QStringLiteral("Find\u2026\tCtrl+Shift+F"),
-                     "-", "New Shell\tCtrl+Shift+N", QStringLiteral("Settings\u2026\tCtrl+Shift+,")}));
+    EXPECT_EQ(actionTexts(menu),
+              QStringList({"Copy\tCtrl+Shift+C", "Paste\tCtrl+Shift+V", "Select Output",
+                           QStringLiteral("Find\u2026\tCtrl+Shift+F"), "-", "New Shell\tCtrl+Shift+N",
+                           QStringLiteral("Settings\u2026\tCtrl+Shift+,")}));
     EXPECT_EQ(view()->contextMenuPolicy(), Qt::CustomContextMenu);
     emit view()->customContextMenuRequested(QPoint(20, 20));
     EXPECT_TRUE(QTest::qWaitFor([menu] { return menu->isVisible(); }, 2000));
@@ -352,12 +353,12 @@ TEST_F(TerminalWindowTest, TerminalMenuOffersCopyPasteNewShellAndSettings)
 
     // "New Shell" from the terminal's own menu: the terminal it was opened on goes away safely.
     const QUuid before = app->model().sessionID();
-    menu->actions().at(4)->trigger();
+    menu->actions().at(5)->trigger();
     EXPECT_NE(app->model().sessionID(), before);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(view()->contextMenuPolicy(), Qt::CustomContextMenu); // the new terminal has it too
 
-    menu->actions().at(5)->trigger();
+    menu->actions().at(6)->trigger();
     EXPECT_TRUE(app->model().settingsPresented());
 }
 

@@ -63,4 +63,40 @@ TEST(FindBarTest, FindsStepsCopiesAndReturns)
     EXPECT_TRUE(shell.view().currentMatchSelection().isEmpty());
 }
 
+// Prompts the shell marked: Ctrl+Shift+Up's jump puts the previous prompt at the top, and the
+// output of the command under a point is selected whole (its rows, not the prompts around it).
+TEST(ShellMarksViewTest, JumpsBetweenPromptsAndSelectsOneCommandsOutput)
+{
+    ViewTest::ensureApplication();
+    ViewTest::SurfaceWindow shell(ViewTest::settingsWithShell(QStringLiteral("sh")), QSize(700, 300));
+    ASSERT_TRUE(shell.waitForShell());
+    std::string output = "\r\n";
+    for (int c = 0; c < 3; ++c) {
+        output += "\x1b]133;A\a$ \x1b]133;B\acmd" + std::to_string(c) + "\r\n\x1b]133;C\a";
+        for (int i = 0; i < 40; ++i) {
+            output += "out" + std::to_string(c) + " " + std::to_string(i) + "\r\n";
+        }
+        output += "\x1b]133;D;0\a";
+    }
+    output += "\x1b]133;A\a$ ";
+    shell.feed(output);
+    TerminalTextView& view = shell.view();
+    ASSERT_TRUE(ViewTest::waitUntil([&] { return ViewTest::screenContains(shell.engine(), "out2 39"); }));
+    QTest::qWait(50);
+
+    view.jumpToPrompt(true); // the last command's prompt at the top
+    view.jumpToPrompt(true); // the one before
+    const QScrollBar* bar = shell.surface().scrollArea()->verticalScrollBar();
+    const QPointF top(10, bar->value() + view.linePitch() * 1.5); // on its first output row
+    ASSERT_TRUE(view.selectOutputAt(top));
+    const QString selected = view.selectedText();
+    EXPECT_TRUE(selected.startsWith(QStringLiteral("out1 0\n"))) << selected.left(40).toStdString();
+    EXPECT_TRUE(selected.endsWith(QStringLiteral("out1 39"))) << selected.right(40).toStdString();
+    EXPECT_FALSE(selected.contains(QStringLiteral("$")));
+    view.jumpToPrompt(false);
+    view.jumpToPrompt(false);
+    view.jumpToPrompt(false); // past the last: the bottom
+    EXPECT_GT(bar->value(), bar->maximum() - 20);
+}
+
 } // namespace
