@@ -20,6 +20,7 @@ TerminalSurface::TerminalSurface(const VitrionSettings& settings, QWidget* paren
     : QWidget(parent), terminal_(std::make_unique<Terminal>()), launch_(launch)
 {
     launch_.shellChoice = settings.shell;
+    launch_.shellIntegration = settings.shellIntegration;
     setAutoFillBackground(false);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -75,6 +76,7 @@ void TerminalSurface::applySettings(const VitrionSettings& settings)
     view_->configure(settings);
     view_->fitTerminalToViewport();
     launch_.shellChoice = settings.shell;
+    launch_.shellIntegration = settings.shellIntegration;
     view_->startSessionWhenReady(launch_);
 }
 
