@@ -10,15 +10,18 @@
 #include "X11Glass.h"
 #include "settings/AppModel.h"
 #include "terminal/Terminal.h"
+#include "terminal/WorkingDirectory.h"
 #include "view/FindBar.h"
 #include "view/TerminalSurface.h"
 #include "view/TerminalTextView.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QMainWindow>
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
+#include <QSysInfo>
 #include <QTimer>
 #include <QWindow>
 
@@ -161,8 +164,13 @@ void TerminalWindow::replaceSurface()
     request.workingDirectoryRequired = !launch.workingDirectory.isEmpty();
     if (firstSurface) {
         request.command = launch.command; // New Shell runs the shell
+    } else if (!shellDirectory.isEmpty()) {
+        // New Shell starts where the last one said it was, if that folder still exists.
+        request.workingDirectory = shellDirectory;
+        request.workingDirectoryRequired = false;
     }
     terminal = new TerminalSurface(model.settings(), this, request);
+    shellDirectory.clear();
     showTerminalTitle({}); // a new shell has not named itself yet
     if (TerminalTextView* view = terminal->textView()) {
         view->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -177,6 +185,10 @@ void TerminalWindow::replaceSurface()
     }
     if (Terminal* shell = terminal->terminal()) {
         connect(shell, &Terminal::titleChanged, this, &TerminalWindow::showTerminalTitle);
+        connect(shell, &Terminal::workingDirectoryChanged, this, [this](const QString& url) {
+            shellDirectory = WorkingDirectory::localPath(url, QSysInfo::machineHostName());
+            showTerminalTitle(programTitle);
+        });
         connect(shell, &Terminal::bellRang, this, &TerminalWindow::ringBell);
         const bool runsCommand = !request.command.isEmpty();
         connect(shell, &Terminal::finished, this, [this, runsCommand] {
@@ -263,7 +275,12 @@ void TerminalWindow::showTerminalMenu(const QPoint& position)
 
 void TerminalWindow::showTerminalTitle(const QString& title)
 {
-    if (title.isEmpty()) {
+    programTitle = title;
+    if (title.isEmpty() && launch.title.isEmpty() && !shellDirectory.isEmpty()) {
+        // No title from the program: where its shell is.
+        window()->setWindowTitle(WorkingDirectory::shown(shellDirectory, QDir::homePath()) +
+                                 QStringLiteral(" \u2014 Vitrion"));
+    } else if (title.isEmpty()) {
         window()->setWindowTitle(launch.title.isEmpty() ? QStringLiteral("Vitrion") : launch.title);
     } else {
         window()->setWindowTitle(title + QStringLiteral(" \u2014 Vitrion"));

@@ -49,6 +49,8 @@ public:
     bool bellFlashShowing() const;
     // A program other than the idle shell runs in the terminal: closing would end it.
     bool programRunning() const;
+    // Where the shell last said it was, on this machine; New Shell starts there.
+    const QString& lastShellDirectory() const { return shellDirectory; }
 
 public slots:
     // Re-reads the model: backdrop and surface updated in place, a new session identity replaces
@@ -84,7 +86,9 @@ private:
     QPointer<SettingsDialog> settingsSheet;
     QMenu* terminalMenu;
     QAction* selectOutput = nullptr;
-    QPointF menuPoint; // where the menu was asked for, in the view
+    QPointF menuPoint;      // where the menu was asked for, in the view
+    QString programTitle;   // the title the program set, empty for none
+    QString shellDirectory; // where the shell last said it was (OSC 7), on this machine
     QWidget* bellFlash;
     CompositingWatcher* compositing;
     QList<QRect> requestedBlur;

@@ -28,6 +28,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSignalSpy>
+#include <QSysInfo>
 #include <QTest>
 
 #include <cerrno>
@@ -386,10 +387,37 @@ TEST_F(TerminalWindowTest, TheProgramsTitleBellAndMouseTrackingReachTheWindow)
     EXPECT_TRUE(QTest::qWaitFor([menu] { return menu->isVisible(); }, 2000));
     menu->hide();
 
+    // Without a title the window shows where the shell is (on this machine: another host's folder
+    // is not ours), and New Shell starts there.
+    const QString here = QSysInfo::machineHostName();
+    view()->terminal().receive(("\x1b]7;file://elsewhere/srv\x07"));
+    EXPECT_EQ(app->mainWindow()->windowTitle(), "Vitrion");
+    view()->terminal().receive(("\x1b]7;file://" + here + "/usr/share\x07").toStdString());
+    EXPECT_EQ(app->mainWindow()->windowTitle(), QStringLiteral("/usr/share \u2014 Vitrion"));
+    EXPECT_EQ(content()->lastShellDirectory(), QStringLiteral("/usr/share"));
+
     // A new shell has not named the window yet.
     view()->terminal().receive("\x1b]2;old shell\x07");
     app->newShellAction()->trigger();
     EXPECT_EQ(app->mainWindow()->windowTitle(), "Vitrion");
+    ASSERT_GT(runningShell(), 0);
+    view()->terminal().sendText("pwd\r");
+    EXPECT_TRUE(QTest::qWaitFor(
+        [this] {
+            const ScreenReader screen = view()->terminal().screen();
+            for (std::size_t r = 0; r < screen.rowCount(); ++r) {
+                std::string text;
+                for (const Cell& cell : screen.row(r)) {
+                    text += static_cast<char>(cell.character < 0x80 ? cell.character : '?');
+                }
+                if (text.find("/usr/share ") != std::string::npos && !text.starts_with("pwd")) {
+                    return true;
+                }
+            }
+            return false;
+        },
+        10000))
+        << "the new shell started where the last one was";
 }
 
 // Programs that pick light or dark colours ask for the background (OSC 11): they are told the
