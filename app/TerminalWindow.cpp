@@ -3,6 +3,7 @@
 #include "TerminalWindow.h"
 
 #include "BlurRegion.h"
+#include "CommandNotifier.h"
 #include "CompositingWatcher.h"
 #include "CornerMask.h"
 #include "GlassBackdrop.h"
@@ -185,6 +186,9 @@ void TerminalWindow::replaceSurface()
     }
     if (Terminal* shell = terminal->terminal()) {
         connect(shell, &Terminal::titleChanged, this, &TerminalWindow::showTerminalTitle);
+        notifier = new CommandNotifier(
+            *shell, [this] { return window()->isActiveWindow(); },
+            [this] { return model.settings().notifyAfterSeconds; }, terminal);
         connect(shell, &Terminal::workingDirectoryChanged, this, [this](const QString& url) {
             shellDirectory = WorkingDirectory::localPath(url, QSysInfo::machineHostName());
             showTerminalTitle(programTitle);
@@ -315,6 +319,11 @@ void TerminalWindow::showFind()
     if (terminal) {
         terminal->findBar()->open();
     }
+}
+
+CommandNotifier* TerminalWindow::commandNotifier() const
+{
+    return notifier.data();
 }
 
 bool TerminalWindow::programRunning() const

@@ -15,6 +15,7 @@
 #include <array>
 
 class AppModel;
+class CommandNotifier;
 class CompositingWatcher;
 class CornerMask;
 class GlassBackdrop;
@@ -51,6 +52,7 @@ public:
     bool programRunning() const;
     // Where the shell last said it was, on this machine; New Shell starts there.
     const QString& lastShellDirectory() const { return shellDirectory; }
+    CommandNotifier* commandNotifier() const;
 
 public slots:
     // Re-reads the model: backdrop and surface updated in place, a new session identity replaces
@@ -89,6 +91,7 @@ private:
     QPointF menuPoint;      // where the menu was asked for, in the view
     QString programTitle;   // the title the program set, empty for none
     QString shellDirectory; // where the shell last said it was (OSC 7), on this machine
+    QPointer<CommandNotifier> notifier;
     QWidget* bellFlash;
     CompositingWatcher* compositing;
     QList<QRect> requestedBlur;

@@ -161,6 +161,12 @@ void Terminal::takeEvents()
     if (events.bells > 0) {
         emit bellRang();
     }
+    if (events.commandStarted) {
+        emit commandStarted(QString::fromStdString(events.commandLine));
+    }
+    if (events.commandFinished) {
+        emit commandFinished(events.commandStatus);
+    }
     // Only writes (each bounded by the engine's string limit): a program never reads the clipboard.
     if (!events.clipboardWrites.empty()) {
         emit clipboardWritten(QString::fromStdString(events.clipboardWrites.back()));

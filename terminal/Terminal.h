@@ -102,6 +102,10 @@ signals:
     // OSC 7: where the shell is, as the file: URL it sent.
     void workingDirectoryChanged(const QString& url);
     void bellRang();
+    // OSC 133: a command's output began (C), with its command line as the prompt showed it; the
+    // command ended (D) with its exit status.
+    void commandStarted(const QString& commandLine);
+    void commandFinished(int status);
     // OSC 52: the program set the clipboard (it can never read it).
     void clipboardWritten(const QString& text);
     // The program ended and was collected (waitpid status, -1 when unknown).
