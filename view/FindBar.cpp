@@ -152,6 +152,10 @@ void FindBar::showCount()
 void FindBar::keyPressEvent(QKeyEvent* event)
 {
     const bool shift = event->modifiers() & Qt::ShiftModifier;
+    if (event->key() == Qt::Key_C && (event->modifiers() & Qt::ControlModifier) && shift) {
+        view_.copySelection(); // the terminal's selection, or else the current match
+        return;
+    }
     switch (event->key()) {
     case Qt::Key_Escape:
         close();
