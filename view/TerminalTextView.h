@@ -244,4 +244,5 @@ private:
     QMetaObject::Connection searchChanged_;
     QMetaObject::Connection searchMoved_;
     std::int64_t rememberedRow_ = -1; // absolute top row when the find bar opened, -1 at the bottom
+    int rememberedOffset_ = 0;        // pixels into that row, or from the end at the bottom
 };

@@ -57,31 +57,44 @@ void TerminalTextView::rememberScroll()
 {
     rememberedRow_ = -1;
     QScrollArea* area = enclosingScrollArea();
-    // Within a line of the end is at the end (the cursor's margin leaves the bar a little short).
-    if (area == nullptr ||
-        area->verticalScrollBar()->value() + linePitch() >= area->verticalScrollBar()->maximum()) {
+    if (area == nullptr) {
+        return;
+    }
+    const QScrollBar* bar = area->verticalScrollBar();
+    // Near the end is at the end (the cursor's margin and the rows below it leave the bar short).
+    rememberedOffset_ = bar->maximum() - bar->value();
+    if (rememberedOffset_ <= 2 * linePitch()) {
         return;
     }
     refreshLayout();
-    const int line = lineAt(area->verticalScrollBar()->value());
+    const int line = lineAt(bar->value());
     rememberedRow_ = layout_->rowAtLine(line).row + static_cast<std::int64_t>(screen().droppedRows());
+    rememberedOffset_ = bar->value() - static_cast<int>(std::lround(lineTop(line)));
 }
 
 void TerminalTextView::returnToRememberedScroll()
 {
-    refreshLayout();
-    const std::int64_t row = rememberedRow_ - static_cast<std::int64_t>(screen().droppedRows());
-    if (rememberedRow_ < 0 || row < 0 || row >= layout_->rowCount()) {
-        scrollToEnd(false);
+    QScrollArea* area = enclosingScrollArea();
+    if (area == nullptr) {
         return;
     }
-    QScrollArea* area = enclosingScrollArea();
+    updateDocumentGeometry();
+    QScrollBar* bar = area->verticalScrollBar();
+    const std::int64_t row = rememberedRow_ - static_cast<std::int64_t>(screen().droppedRows());
+    if (rememberedRow_ < 0 || row < 0 || row >= layout_->rowCount()) {
+        // At the bottom: as far from the end as the view was (output since does not change it).
+        scrollToEnd(false);
+        if (rememberedRow_ < 0) {
+            bar->setValue(bar->maximum() - rememberedOffset_);
+        }
+        return;
+    }
     const int line = layout_->firstLineOf(static_cast<int>(row));
     if (line < windowBase_ || line >= windowBase_ + windowLines()) {
         placeWindow(line - windowLines() / 2);
     }
     sliding_ = true;
-    area->verticalScrollBar()->setValue(static_cast<int>(std::lround(lineTop(line))));
+    bar->setValue(static_cast<int>(std::lround(lineTop(line))) + rememberedOffset_);
     sliding_ = false;
 }
 

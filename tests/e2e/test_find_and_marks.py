@@ -35,6 +35,9 @@ class FindTest(ProgramCase):
         app = self.app
         rows, _ = self.fresh_screen(large=False)
         app.command("seq 1 60000 | sed -e 's/^10000$/10000 x findme/' -e 's/^10500$/10500 findme/'")
+        at_bottom = lambda s: any(s.shows(r, "60000") and s.shows(r + 1, "$ ", skip_cursor=True)  # noqa: E731
+                                  for r in range(rows - 4, rows))
+        self.wait_screen(at_bottom, "the end of the output")
         app.key("ctrl+shift+f")
         app.type("findme")
         shown = self.wait_screen(lambda s: self.row_showing(s, NEWER, rows) is not None, "the newer match")
@@ -50,8 +53,7 @@ class FindTest(ProgramCase):
         app.key("ctrl+shift+c")
         wait_until(lambda: clipboard(app) == "findme", 10, "the match on the clipboard")
         app.key("Escape")
-        self.wait_screen(lambda s: any(s.shows(r, "60000") and s.shows(r + 1, "$ ", skip_cursor=True)
-                                       for r in range(rows - 4, rows - 1)), "the bottom again")
+        self.wait_screen(at_bottom, "the bottom again")
 
 
 class IntegratedShellCase(ProgramCase):
@@ -130,9 +132,10 @@ class NotificationTest(ProgramCase):
         # In front of the user: no notification.
         app.command("sleep 1.5")
         # Behind another window: one, with the command line and its status.
-        other = self.procs.start("xlogo", ["xlogo"], env=app.env)
-        found = wait_until(lambda: app.xdo("search", "--onlyvisible", "--pid", str(other.pid)).stdout.split(), 15,
+        self.procs.start("xlogo", ["xlogo"], env=app.env)
+        found = wait_until(lambda: app.xdo("search", "--onlyvisible", "--class", "xlogo").stdout.split(), 15,
                            "the other window")
+        app.focus()  # the new window took the focus
         app.type("sleep 2; false")
         app.key("Return")
         app.xdo("windowactivate", "--sync", found[0], timeout=15)
