@@ -18,16 +18,16 @@ void appendCells(SearchLine& line, const TerminalEngine& engine, std::span<const
             continue;
         }
         const int at = firstCell + static_cast<int>(i);
-        if (cell.character == 0) {
-            line.text.push_back(U' ');
+        if (cell.character < firstClusterCharacter) { // most cells: one character, no lookup
+            line.text.push_back(cell.character == 0 ? U' ' : cell.character);
             line.cells.push_back(at);
-            continue;
+        } else {
+            for (const char32_t c : engine.cellText(cell)) {
+                line.text.push_back(c);
+                line.cells.push_back(at);
+            }
         }
-        for (const char32_t c : engine.cellText(cell)) {
-            line.text.push_back(c);
-            line.cells.push_back(at);
-        }
-        if (cell.character != U' ') {
+        if (cell.character != U' ' && cell.character != 0) {
             end = at + ((cell.style.flags & CellFlags::wideHead) ? 2 : 1);
         }
     }
@@ -97,24 +97,33 @@ void SearchLines::readTail()
         if (!engine_.rowWrapped(static_cast<std::size_t>(index)) || index + 1 == rowCount) {
             finishLine(line, end);
             pending_.push_back(std::move(line));
+            ++pendingEnd_;
             line = SearchLine{};
             cell = 0;
             end = 0;
         }
     }
+    std::reverse(pending_.begin(), pending_.end()); // newest first
 }
 
 void SearchLines::readHistory()
 {
+    pendingNext_ = 0;
+    pendingEnd_ = 0;
     if (historyDone_ || nextBefore_ <= stopRow_) {
         historyDone_ = true;
         return;
     }
-    std::vector<SearchLine> batch; // newest first
+    // Newest first into the slots, which keep their storage from one block to the next.
     const std::int64_t oldest = engine_.history().readLinesBefore(
         nextBefore_, [&](std::int64_t first, std::span<const Cell> cells, std::span<const int> starts) {
-            SearchLine& line = batch.emplace_back();
+            if (pendingEnd_ == pending_.size()) {
+                pending_.emplace_back();
+            }
+            SearchLine& line = pending_[pendingEnd_++];
             line.firstRow = first;
+            line.text.clear();
+            line.cells.clear();
             line.rowStarts.assign(starts.begin(), starts.end());
             int end = 0;
             appendCells(line, engine_, cells, 0, end);
@@ -125,18 +134,16 @@ void SearchLines::readHistory()
         return;
     }
     nextBefore_ = oldest;
-    pending_.assign(std::make_move_iterator(batch.rbegin()), std::make_move_iterator(batch.rend()));
 }
 
 bool SearchLines::previous(SearchLine& line)
 {
-    if (pending_.empty()) {
+    if (pendingNext_ == pendingEnd_) {
         readHistory();
     }
-    if (pending_.empty() || pending_.back().firstRow < stopRow_) {
+    if (pendingNext_ == pendingEnd_ || pending_[pendingNext_].firstRow < stopRow_) {
         return false;
     }
-    line = std::move(pending_.back());
-    pending_.pop_back();
+    std::swap(line, pending_[pendingNext_++]); // the caller's old storage is reused for a later line
     return true;
 }

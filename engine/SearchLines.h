@@ -43,6 +43,8 @@ private:
     std::int64_t stopRow_;
     std::int64_t tailRow_ = 0;
     std::int64_t nextBefore_ = 0;     // history lines that begin before it are still to read
-    std::vector<SearchLine> pending_; // read and not yet handed out, oldest first
+    std::vector<SearchLine> pending_; // [pendingNext_, pendingEnd_) read and not handed out, newest first
+    std::size_t pendingNext_ = 0;
+    std::size_t pendingEnd_ = 0;
     bool historyDone_ = false;
 };

@@ -11,6 +11,28 @@
 
 namespace {
 constexpr int outputDelayMs = 50; // output comes in chunks: searched once they pause
+
+char32_t fold(char32_t c)
+{
+    if (c < 0x80) {
+        return c >= U'A' && c <= U'Z' ? c + 32 : c;
+    }
+    return QChar::toLower(c);
+}
+
+// The match of the line's characters [from, to), widened to whole cells, as rows and columns.
+void addMatch(const SearchLine& line, int from, int to, std::vector<SearchMatch>& out)
+{
+    const int length = static_cast<int>(line.text.size());
+    // A match that ends inside a character's combining marks covers the whole cell.
+    while (to < length &&
+           line.cells[static_cast<std::size_t>(to)] == line.cells[static_cast<std::size_t>(to - 1)]) {
+        ++to;
+    }
+    const auto [row, column] = line.position(line.cells[static_cast<std::size_t>(from)]);
+    const auto [endRow, lastColumn] = line.position(line.cells[static_cast<std::size_t>(to)] - 1);
+    out.push_back({row, column, lastColumn + 1, endRow});
+}
 } // namespace
 
 TerminalSearch::TerminalSearch(Terminal& terminal, QObject* parent)
@@ -45,6 +67,13 @@ void TerminalSearch::setQuery(const SearchQuery& query)
 {
     query_ = query;
     expression_ = expressionFor(query);
+    foldCase_ = expression_.patternOptions() & QRegularExpression::CaseInsensitiveOption;
+    plain_.clear();
+    if (!query.regularExpression) {
+        for (const char32_t c : query.text.toUcs4()) {
+            plain_.push_back(foldCase_ ? fold(c) : c);
+        }
+    }
     error_.clear();
     if (!query.text.isEmpty() && !expression_.isValid()) {
         error_ = expression_.errorString();
@@ -80,7 +109,7 @@ void TerminalSearch::restart()
 
 bool TerminalSearch::searchLine(const SearchLine& line)
 {
-    matchLine(expression_, line, matches_);
+    matchLine(line, matches_);
     if (matches_.size() >= matchLimit) {
         matches_.resize(matchLimit);
         limitReached_ = true;
@@ -97,9 +126,14 @@ void TerminalSearch::runSlice(bool whole)
     QElapsedTimer clock;
     clock.start();
     SearchLine line;
+    const bool firstWanted = matches_.empty();
     for (int n = 1;; ++n) {
         if (!reader_->previous(line) || !searchLine(line)) {
             reader_.reset();
+            break;
+        }
+        // The first match shows at once; the count goes on in the next slices.
+        if (firstWanted && !matches_.empty() && line.firstRow < reader_->tailRow()) {
             break;
         }
         // The screen's lines are searched in one go: output may change them before the next slice.
@@ -147,7 +181,7 @@ void TerminalSearch::followOutput()
     std::vector<SearchMatch> fresh;
     SearchLine line;
     while (tail.previous(line)) {
-        matchLine(expression_, line, fresh);
+        matchLine(line, fresh);
     }
     const auto kept = std::find_if(matches_.begin(), matches_.end(),
                                    [this](const SearchMatch& m) { return m.row < tailRow_; });
@@ -226,10 +260,29 @@ std::pair<std::size_t, std::size_t> TerminalSearch::matchesOn(std::int64_t first
             static_cast<std::size_t>(to - matches_.begin())};
 }
 
-void TerminalSearch::matchLine(const QRegularExpression& expression, const SearchLine& line,
-                               std::vector<SearchMatch>& out)
+void TerminalSearch::matchPlain(const SearchLine& line, std::vector<SearchMatch>& out)
+{
+    std::u32string_view text = line.text;
+    if (foldCase_) {
+        folded_.resize(text.size());
+        std::transform(text.begin(), text.end(), folded_.begin(), fold);
+        text = folded_;
+    }
+    const std::size_t first = out.size();
+    for (std::size_t at = text.find(plain_); at != std::u32string_view::npos; at = text.find(plain_, at)) {
+        addMatch(line, static_cast<int>(at), static_cast<int>(at + plain_.size()), out);
+        at += plain_.size();
+    }
+    std::reverse(out.begin() + static_cast<std::ptrdiff_t>(first), out.end());
+}
+
+void TerminalSearch::matchLine(const SearchLine& line, std::vector<SearchMatch>& out)
 {
     if (line.text.empty()) {
+        return;
+    }
+    if (!plain_.empty()) {
+        matchPlain(line, out);
         return;
     }
     const QString text = QString::fromUcs4(line.text.data(), static_cast<qsizetype>(line.text.size()));
@@ -248,22 +301,11 @@ void TerminalSearch::matchLine(const QRegularExpression& expression, const Searc
         return characterAt.empty() ? static_cast<int>(at) : characterAt[static_cast<std::size_t>(at)];
     };
     const std::size_t first = out.size();
-    const int length = static_cast<int>(line.text.size());
-    for (auto it = expression.globalMatch(text); it.hasNext();) {
+    for (auto it = expression_.globalMatch(text); it.hasNext();) {
         const QRegularExpressionMatch match = it.next();
-        if (match.capturedLength() == 0) {
-            continue;
+        if (match.capturedLength() > 0) {
+            addMatch(line, character(match.capturedStart()), character(match.capturedEnd()), out);
         }
-        const int from = character(match.capturedStart());
-        int to = character(match.capturedEnd());
-        // A match that ends inside a character's combining marks covers the whole cell.
-        while (to < length &&
-               line.cells[static_cast<std::size_t>(to)] == line.cells[static_cast<std::size_t>(to - 1)]) {
-            ++to;
-        }
-        const auto [row, column] = line.position(line.cells[static_cast<std::size_t>(from)]);
-        const auto [endRow, lastColumn] = line.position(line.cells[static_cast<std::size_t>(to)] - 1);
-        out.push_back({row, column, lastColumn + 1, endRow});
     }
     std::reverse(out.begin() + static_cast<std::ptrdiff_t>(first), out.end());
 }

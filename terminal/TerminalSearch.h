@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 class QTimer;
@@ -64,9 +65,6 @@ public:
     // Searches everything that is left at once (tests and tools).
     void finish();
 
-    // The matches of one line, newest (rightmost) first, appended to `out`.
-    static void matchLine(const QRegularExpression& expression, const SearchLine& line,
-                          std::vector<SearchMatch>& out);
     // The expression a query searches with (invalid for a bad regular expression).
     static QRegularExpression expressionFor(const SearchQuery& query);
 
@@ -80,12 +78,20 @@ private:
     void restart();
     void runSlice(bool whole = false);
     bool searchLine(const SearchLine& line);
+    // The matches of one line, newest (rightmost) first, appended to `out`.
+    void matchLine(const SearchLine& line, std::vector<SearchMatch>& out);
+    void matchPlain(const SearchLine& line, std::vector<SearchMatch>& out);
     void followOutput();
     void setCurrent(int index);
 
     Terminal& terminal_;
     SearchQuery query_;
     QRegularExpression expression_;
+    // Plain text is matched without the expression: its characters, folded to lower case unless
+    // the case must match.
+    std::u32string plain_;
+    bool foldCase_ = false;
+    std::u32string folded_; // a line folded, reused
     QString error_;
     std::vector<SearchMatch> matches_;
     std::unique_ptr<SearchLines> reader_;

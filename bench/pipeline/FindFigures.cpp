@@ -37,11 +37,11 @@ void fill(Terminal& terminal, long lines, long at, long promptEvery)
 }
 
 // Runs the event loop until the search has a match (or finished counting); the time since the query.
-double untilFirstMatch(TerminalSearch& search, const QString& word, double& longestSlice)
+double untilFirstMatch(TerminalSearch& search, const QString& word, double& longestSlice, bool regex = false)
 {
     QElapsedTimer clock;
     clock.start();
-    search.setQuery({word});
+    search.setQuery({word, regex});
     while (search.matches().empty() && search.counting()) {
         QElapsedTimer slice;
         slice.start();
@@ -66,6 +66,8 @@ FindResult measureFind(long lines)
     terminal.receive(std::string_view("a findme here\r\n"));
     result.firstOnScreenMs = untilFirstMatch(search, QStringLiteral("findme"), result.longestSliceMs);
     result.firstOldestMs = untilFirstMatch(search, QStringLiteral("line 1 findme"), result.longestSliceMs);
+    result.firstOldestRegexMs =
+        untilFirstMatch(search, QStringLiteral("line 1 f[a-z]+"), result.longestSliceMs, true);
 
     QElapsedTimer clock;
     clock.start();

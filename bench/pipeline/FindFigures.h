@@ -10,7 +10,8 @@ struct FindResult {
     double firstOnScreenMs = 0.0;
     double firstHalfWayMs = 0.0;
     double firstOldestMs = 0.0;
-    double countMs = 0.0; // all matches of a word on every line, counted in slices
+    double firstOldestRegexMs = 0.0; // the same as a regular expression
+    double countMs = 0.0;            // all matches of a word on every line, counted in slices
     double longestSliceMs = 0.0;
     long counted = 0;
     std::vector<double> jumpMs;  // previous prompt from the bottom, prompts every 100 lines

@@ -183,6 +183,7 @@ bool reportFind(const FindResult& find)
         "\n    within 100 ms: %s\n",
         find.firstOnScreenMs, find.firstHalfWayMs, find.firstOldestMs,
         verdict(std::max({find.firstOnScreenMs, find.firstHalfWayMs, find.firstOldestMs}) <= 100.0));
+    std::printf("  the oldest line by a regular expression: %.0f ms\n", find.firstOldestRegexMs);
     std::printf("  counting %ld matches (a word on every line): %.0f ms in slices, the longest %.1f ms; "
                 "within a frame: %s\n",
                 find.counted, find.countMs, find.longestSliceMs, verdict(find.longestSliceMs <= frameMs));
