@@ -128,9 +128,9 @@ void checkAfterChunk(const TerminalEngine& e)
     require(isSaneColor(e.currentColor()), "current colour finite with alpha 1");
 }
 
-// The prompt jumps find marked rows in order, inside the kept rows, and only rows that are marked;
-// a search reads lines whose characters and cells agree. A few steps a chunk, the whole at the end.
-void checkMarksAndSearch(const TerminalEngine& e, int steps)
+// The prompt jumps find marked rows in order, inside the kept rows, and only rows that are marked
+// (a few steps after each chunk, all at the end).
+void checkMarks(const TerminalEngine& e, int steps)
 {
     const auto count = static_cast<std::int64_t>(e.rowCount());
     std::int64_t row = count;
@@ -153,11 +153,17 @@ void checkMarksAndSearch(const TerminalEngine& e, int steps)
         require(after > row && after < count, "a jump down goes down, inside the rows");
         row = after;
     }
+}
+
+// A search reads lines newest first, inside the kept rows, whose characters and cells agree.
+void checkSearch(const TerminalEngine& e)
+{
+    const auto count = static_cast<std::int64_t>(e.rowCount());
     SearchLines lines(e);
     SearchLine line;
     const auto dropped = static_cast<std::int64_t>(e.droppedRows());
     std::int64_t previous = dropped + count;
-    for (int i = 0; i < steps && lines.previous(line); ++i) {
+    while (lines.previous(line)) {
         require(line.firstRow >= dropped && line.firstRow < previous, "search lines newest first, inside");
         require(line.cells.size() == line.text.size() + 1, "a cell for every character and the end");
         require(std::is_sorted(line.cells.begin(), line.cells.end()), "characters in cell order");
@@ -267,7 +273,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         viewed.consume(chunk);
         require(renders == rendersBefore + 1, "one redraw per chunk");
         checkAfterChunk(viewed);
-        checkMarksAndSearch(viewed, 16);
+        checkMarks(viewed, 16);
         viewed.takeReplies(); // the owner drains them after every chunk
         viewed.takeEvents();
         chunked.consume(chunk);
@@ -275,7 +281,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     whole.consume(output.subspan(wholeFrom));
     checkCells(viewed);
-    checkMarksAndSearch(viewed, 1 << 20);
+    checkMarks(viewed, 1 << 20);
+    checkSearch(viewed);
     requireSameState(chunked, whole);
     wholeParser.parse(output);
     require(chunkedActions.actions == wholeActions.actions, "chunking changed the parser's actions");

@@ -40,7 +40,12 @@ TEST(FindBarTest, FindsStepsCopiesAndReturns)
     FindBar& find = *shell.surface().findBar();
     find.open();
     ASSERT_TRUE(find.isOpen());
+    // The first match at once, the count in slices after it.
+    const auto counted = [&find] {
+        return ViewTest::waitUntil([&find] { return !find.search().counting(); });
+    };
     QTest::keyClicks(find.queryField(), QStringLiteral("needle"));
+    ASSERT_TRUE(counted());
     EXPECT_EQ(find.countText(), QStringLiteral("1 of 2"));
 
     QTest::keyClick(find.queryField(), Qt::Key_Return); // up to the old one
@@ -54,8 +59,10 @@ TEST(FindBarTest, FindsStepsCopiesAndReturns)
     QTest::keyClick(find.queryField(), Qt::Key_F3, Qt::ShiftModifier); // back down
     EXPECT_EQ(find.countText(), QStringLiteral("1 of 2"));
     find.queryField()->setText(QStringLiteral("Needle")); // a capital: only the exact case
+    ASSERT_TRUE(counted());
     EXPECT_EQ(find.countText(), QStringLiteral("1 of 1"));
     find.queryField()->setText(QStringLiteral("nomatch"));
+    ASSERT_TRUE(counted());
     EXPECT_EQ(find.countText(), QStringLiteral("none"));
 
     QTest::keyClick(find.queryField(), Qt::Key_Escape);
