@@ -27,7 +27,7 @@ QToolButton* barButton(QWidget* parent, const QString& text, const QString& tip,
 } // namespace
 
 FindBar::FindBar(TerminalTextView& view, QWidget* parent)
-    : QFrame(parent), view_(view), search_(new TerminalSearch(view.terminal(), this)),
+    : QFrame(parent), view_(&view), search_(new TerminalSearch(view.terminal(), this)),
       query_(new QLineEdit(this)), count_(new QLabel(this)),
       matchCase_(barButton(this, QStringLiteral("Aa"), QStringLiteral("Match case"), true)),
       regular_(barButton(this, QStringLiteral(".*"), QStringLiteral("Regular expression"), true))
@@ -69,14 +69,19 @@ FindBar::FindBar(TerminalTextView& view, QWidget* parent)
 
 FindBar::~FindBar()
 {
-    view_.showSearch(nullptr);
+    if (view_) {
+        view_->showSearch(nullptr);
+    }
 }
 
 void FindBar::open()
 {
+    if (!view_) {
+        return;
+    }
     if (!isVisible()) {
-        view_.rememberScroll();
-        view_.showSearch(search_);
+        view_->rememberScroll();
+        view_->showSearch(search_);
         place();
         show();
         raise();
@@ -95,9 +100,11 @@ void FindBar::close()
     }
     hide();
     search_->setQuery({});
-    view_.showSearch(nullptr);
-    view_.returnToRememberedScroll();
-    view_.setFocus(Qt::OtherFocusReason);
+    if (view_) {
+        view_->showSearch(nullptr);
+        view_->returnToRememberedScroll();
+        view_->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void FindBar::place()
@@ -153,7 +160,9 @@ void FindBar::keyPressEvent(QKeyEvent* event)
 {
     const bool shift = event->modifiers() & Qt::ShiftModifier;
     if (event->key() == Qt::Key_C && (event->modifiers() & Qt::ControlModifier) && shift) {
-        view_.copySelection(); // the terminal's selection, or else the current match
+        if (view_) {
+            view_->copySelection(); // the terminal's selection, or else the current match
+        }
         return;
     }
     switch (event->key()) {

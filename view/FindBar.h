@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QFrame>
+#include <QPointer>
 
 class QLabel;
 class QLineEdit;
@@ -39,7 +40,8 @@ private:
     void queryChanged();
     void showCount();
 
-    TerminalTextView& view_;
+    // The view goes first when the surface is torn down (it is the scroll area's older child).
+    QPointer<TerminalTextView> view_;
     TerminalSearch* search_;
     QLineEdit* query_;
     QLabel* count_;
