@@ -15,12 +15,14 @@
 #include "engine/TerminalEngine.h"
 #include "session/PtyDevice.h"
 #include "terminal/Terminal.h"
+#include "view/FindBar.h"
 #include "view/TerminalSurface.h"
 #include "view/TerminalTextView.h"
 
 #include <QAction>
 #include <QClipboard>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -352,7 +354,10 @@ TEST_F(TerminalWindowTest, TerminalMenuOffersCopyPasteNewShellAndSettings)
     EXPECT_TRUE(QTest::qWaitFor([menu] { return menu->isVisible(); }, 2000));
     menu->hide();
 
-    // "New Shell" from the terminal's own menu: the terminal it was opened on goes away safely.
+    // "New Shell" from the terminal's own menu: the terminal it was opened on goes away safely, its
+    // find bar too (open, with a search running).
+    content()->showFind();
+    QTest::keyClicks(content()->surface()->findBar()->queryField(), QStringLiteral("e"));
     const QUuid before = app->model().sessionID();
     menu->actions().at(5)->trigger();
     EXPECT_NE(app->model().sessionID(), before);
