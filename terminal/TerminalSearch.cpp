@@ -136,8 +136,10 @@ void TerminalSearch::runSlice(bool whole)
         if (firstWanted && !matches_.empty() && line.firstRow < reader_->tailRow()) {
             break;
         }
-        // The screen's lines are searched in one go: output may change them before the next slice.
-        if (!whole && n % 32 == 0 && line.firstRow < reader_->tailRow() && clock.elapsed() >= sliceMs) {
+        // The screen's lines are searched in one go: output may change them before the next slice. An
+        // expression may take long on one line: the clock is read after each.
+        const bool look = plain_.empty() || n % 32 == 0;
+        if (!whole && look && line.firstRow < reader_->tailRow() && clock.elapsed() >= sliceMs) {
             break;
         }
     }

@@ -65,6 +65,8 @@ TEST(TerminalSearchTest, FindsWhatEachQueryMatchesInTheHistoryAndOnTheScreen)
         {"combining marks belong to their cell", "cafe\u0301 ok\r\n", {"cafe"}, {{0, 0, 0, 4}}},
         {"beyond the first plane", "\U0001D400z\r\n", {"z"}, {{0, 1, 0, 2}}},
         {"no match", "hello\r\n", {"bye"}, {}},
+        {"the alternate screen's text", "old\r\n\x1b[?1049hnew on alt", {"on alt"}, {{1, 4, 1, 10}}},
+        {"not the primary screen's under it", "old\r\n\x1b[?1049hnew on alt", {"old"}, {}},
         {"an invalid expression finds nothing", "a(b\r\n", {"a(", true}, {}},
         {"blanks after the text are not text", "ab\r\n", {"b ", false}, {}},
     };
