@@ -1,3 +1,4 @@
+// Timing commands from their output mark to their end, and the one Notify call on the session bus.
 #include "CommandNotifier.h"
 
 #include "terminal/Terminal.h"

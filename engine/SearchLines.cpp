@@ -1,3 +1,5 @@
+// Reading the rows back as text for a search: cells to characters (a wide character's second half
+// adds nothing, combining marks follow their base), blanks after the text dropped.
 #include "SearchLines.h"
 
 #include "TerminalEngine.h"

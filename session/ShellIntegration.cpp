@@ -1,3 +1,5 @@
+// Writing the integration scripts out of the program's resources into a folder only the user can
+// write, and the arguments and environment that make each shell read them.
 #include "ShellIntegration.h"
 
 #include "ShellLaunchPlan.h"

@@ -1,3 +1,5 @@
+// The search's slices on the event loop, the merge of what later output adds, and matching a line:
+// plain text in its characters, a regular expression through QRegularExpression.
 #include "TerminalSearch.h"
 
 #include "Terminal.h"

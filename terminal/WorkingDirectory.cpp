@@ -1,3 +1,4 @@
+// OSC 7's file: URL taken apart: the host checked against this machine, the path percent-decoded.
 #include "WorkingDirectory.h"
 
 #include <QByteArray>

@@ -1,3 +1,5 @@
+// The find bar's widgets and keys: the query and its toggles feed the search, the count follows it,
+// Enter/F3 and Shift+Enter/Shift+F3 step, Escape closes.
 #include "FindBar.h"
 
 #include "TerminalTextView.h"

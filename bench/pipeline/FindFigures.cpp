@@ -1,3 +1,5 @@
+// The find and prompt-jump figures: a million numbered lines fed through a Terminal, searched and
+// jumped through on the event loop as the window would.
 #include "FindFigures.h"
 
 #include "engine/HistoryLimit.h"
