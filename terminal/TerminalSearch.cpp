@@ -289,10 +289,23 @@ void TerminalSearch::matchLine(const SearchLine& line, std::vector<SearchMatch>&
         matchPlain(line, out);
         return;
     }
-    const QString text = QString::fromUcs4(line.text.data(), static_cast<qsizetype>(line.text.size()));
+    // A line of the first plane is copied into storage kept from line to line; one beyond it is
+    // made anew.
+    const auto length = static_cast<qsizetype>(line.text.size());
+    const bool firstPlane =
+        std::all_of(line.text.begin(), line.text.end(), [](char32_t c) { return c <= 0xFFFF; });
+    if (firstPlane) {
+        utf16_.resize(length);
+        char16_t* to = reinterpret_cast<char16_t*>(utf16_.data());
+        std::transform(line.text.begin(), line.text.end(), to,
+                       [](char32_t c) { return static_cast<char16_t>(c); });
+    } else {
+        utf16_ = QString::fromUcs4(line.text.data(), length);
+    }
+    const QString& text = utf16_;
     // UTF-16 positions to characters, where a character beyond the first plane takes two.
     std::vector<int> characterAt;
-    if (text.size() != static_cast<qsizetype>(line.text.size())) {
+    if (!firstPlane) {
         for (std::size_t i = 0; i < line.text.size(); ++i) {
             characterAt.push_back(static_cast<int>(i));
             if (line.text[i] > 0xFFFF) {
@@ -305,6 +318,9 @@ void TerminalSearch::matchLine(const SearchLine& line, std::vector<SearchMatch>&
         return characterAt.empty() ? static_cast<int>(at) : characterAt[static_cast<std::size_t>(at)];
     };
     const std::size_t first = out.size();
+    if (!expression_.match(text).hasMatch()) {
+        return; // most lines: one match attempt, no iterator
+    }
     for (auto it = expression_.globalMatch(text); it.hasNext();) {
         const QRegularExpressionMatch match = it.next();
         if (match.capturedLength() > 0) {

@@ -92,6 +92,7 @@ private:
     std::u32string plain_;
     bool foldCase_ = false;
     std::u32string folded_; // a line folded, reused
+    QString utf16_;         // a line for the expression, reused
     QString error_;
     std::vector<SearchMatch> matches_;
     std::unique_ptr<SearchLines> reader_;
