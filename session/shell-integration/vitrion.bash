@@ -11,6 +11,9 @@ if [[ -n "$VITRION_BASH_LOGIN" ]]; then
         . ~/.bash_login
     elif [[ -r ~/.profile ]]; then
         . ~/.profile
+    elif [[ -r ~/.bashrc ]]; then
+        # No login file at all: the interactive shell's own, as a terminal's user expects.
+        . ~/.bashrc
     fi
 else
     [[ -r /etc/bash.bashrc ]] && . /etc/bash.bashrc
