@@ -13,6 +13,7 @@
 
 namespace {
 constexpr int outputDelayMs = 50; // output comes in chunks: searched once they pause
+constexpr int refineLines = 4096; // history lines counted a slice while a resize's estimate stands
 
 char32_t fold(char32_t c)
 {
@@ -90,6 +91,7 @@ void TerminalSearch::restart()
     olderWanted_ = false;
     limitReached_ = false;
     reader_.reset();
+    refining_ = false;
     slices_->stop();
     output_->stop();
     TerminalEngine& engine = terminal_.engine();
@@ -100,12 +102,7 @@ void TerminalSearch::restart()
         emit changed();
         return;
     }
-    // Rows of history a resize only estimated are counted first: a match's row must not move.
-    while (engine.refineHistory(1 << 16)) {
-    }
-    generation_ = engine.rowsGeneration();
-    reader_ = std::make_unique<SearchLines>(engine);
-    tailRow_ = reader_->tailRow();
+    refining_ = true;
     runSlice();
 }
 
@@ -122,6 +119,21 @@ bool TerminalSearch::searchLine(const SearchLine& line)
 
 void TerminalSearch::runSlice(bool whole)
 {
+    if (refining_) {
+        // Rows of history a resize only estimated are counted first, in slices of their own: a
+        // match's row must not move under it.
+        TerminalEngine& engine = terminal_.engine();
+        while (engine.refineHistory(refineLines)) {
+            if (!whole) {
+                slices_->start();
+                return;
+            }
+        }
+        refining_ = false;
+        generation_ = engine.rowsGeneration();
+        reader_ = std::make_unique<SearchLines>(engine);
+        tailRow_ = reader_->tailRow();
+    }
     if (!reader_) {
         return;
     }
@@ -166,8 +178,8 @@ void TerminalSearch::finish()
 
 void TerminalSearch::followOutput()
 {
-    if (query_.text.isEmpty() || !expression_.isValid()) {
-        return;
+    if (query_.text.isEmpty() || !expression_.isValid() || refining_) {
+        return; // (once the rows are counted, the reader reads everything there is)
     }
     const TerminalEngine& engine = terminal_.engine();
     if (engine.rowsGeneration() != generation_ || engine.alternateScreenActive() != alternate_ ||

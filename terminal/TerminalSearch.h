@@ -53,7 +53,7 @@ public:
 
     // Newest first: by row and column from the bottom up.
     const std::vector<SearchMatch>& matches() const { return matches_; }
-    bool counting() const { return reader_ != nullptr; }
+    bool counting() const { return refining_ || reader_ != nullptr; }
     bool limitReached() const { return limitReached_; }
     // The current match's index in matches(), -1 for none.
     int current() const { return current_; }
@@ -101,6 +101,7 @@ private:
     int current_ = -1;
     bool olderWanted_ = false; // a step past the last match found so far waits for the next
     bool limitReached_ = false;
+    bool refining_ = false;    // waiting for the history's rows to be counted before reading
     std::int64_t tailRow_ = 0; // rows from here on may change with output; older ones are history
     std::uint64_t generation_ = 0;
     bool alternate_ = false;

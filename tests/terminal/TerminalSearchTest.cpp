@@ -129,6 +129,35 @@ TEST(TerminalSearchTest, FollowsOutputDropsAndResizes)
     EXPECT_NE(newest.row, newest.endRow); // now over a wrap
 }
 
+// After a width change the history's older rows are only estimated until counted: the search counts
+// them first (in slices), so the match it reports is on the row that shows it.
+TEST(TerminalSearchTest, FindsTheRowThatShowsTheMatchAfterAWidthChange)
+{
+    Terminal terminal;
+    terminal.resize({4, 60});
+    terminal.setHistoryLimit(HistoryLimit{20000});
+    std::string wide;
+    for (int i = 0; i < 30; ++i) {
+        wide += "\u4e2d";
+    }
+    terminal.receive(std::string_view("x needle\r\n"));
+    for (int i = 0; i < 9000; ++i) {
+        terminal.receive(wide + "a\r\n");
+    }
+    terminal.resize({4, 41}); // 61 cells a line: two rows, a wide character moved past the edge
+    ASSERT_TRUE(terminal.engine().history().refining()); // the older rows are estimated
+    TerminalSearch search(terminal);
+    search.setQuery({"needle"});
+    search.finish();
+    ASSERT_EQ(search.matches().size(), 1u);
+    const SearchMatch& m = search.matches().front();
+    const TerminalEngine& engine = terminal.engine();
+    const auto row =
+        engine.row(static_cast<std::size_t>(m.row - static_cast<std::int64_t>(engine.droppedRows())));
+    EXPECT_EQ(row[static_cast<std::size_t>(m.column)].character, U'n');
+    EXPECT_EQ(m.column, 2);
+}
+
 TEST(TerminalSearchTest, StepsWrapAroundOnceCounted)
 {
     Terminal terminal;
