@@ -277,6 +277,23 @@ QWidget* SettingsPanel::buildTerminalSection()
         }
     });
     addScrollbackRows(box);
+
+    shellIntegration = new QCheckBox(QStringLiteral("Mark prompts in bash, zsh and fish"), box);
+    shellIntegration->setToolTip(QStringLiteral("Prompt jumps, Select Output and failed-command marks; "
+                                                "New Shell where the shell was. From the next shell on."));
+    addRow(box, rowTitle(QStringLiteral("Shell integration"), box), {shellIntegration}, false);
+    connect(shellIntegration, &QCheckBox::toggled, this, [this](bool checked) {
+        model.updateSettings([checked](VitrionSettings& s) { s.shellIntegration = checked; });
+    });
+    notifyAfter = countBox(0, VitrionSettings::maximumNotifyAfterSeconds, QStringLiteral(" s"),
+                           QStringLiteral("notifyAfter"), box);
+    notifyAfter->setSpecialValueText(QStringLiteral("Never"));
+    notifyAfter->setToolTip(QStringLiteral("Notify when a command that ran this long ends while the window "
+                                           "is in the background"));
+    addRow(box, rowTitle(QStringLiteral("Notify after"), box), {notifyAfter}, false);
+    connect(notifyAfter, &QSpinBox::valueChanged, this, [this](int seconds) {
+        model.updateSettings([seconds](VitrionSettings& s) { s.notifyAfterSeconds = seconds; });
+    });
     return box;
 }
 
@@ -374,6 +391,9 @@ void SettingsPanel::refresh()
         shown(scrollbackLines, s.scrollbackLines);
         scrollbackUnlimited->setChecked(s.scrollbackUnlimited);
         shown(scrollbackMegabytes, s.scrollbackMegabytes);
+        const QSignalBlocker i(shellIntegration), j(notifyAfter);
+        shellIntegration->setChecked(s.shellIntegration);
+        shown(notifyAfter, s.notifyAfterSeconds);
     }
     // The count is kept while unlimited, for switching back; the cap is what bounds an unlimited one.
     scrollbackLines->setEnabled(!s.scrollbackUnlimited);

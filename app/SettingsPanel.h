@@ -45,6 +45,8 @@ public:
     QLabel* fileProblemText() const { return fileProblemLabel; }
     QPushButton* replaceFileButton() const { return replaceFile; }
     QSpinBox* scrollbackLinesBox() const { return scrollbackLines; }
+    QCheckBox* shellIntegrationBox() const { return shellIntegration; }
+    QSpinBox* notifyAfterBox() const { return notifyAfter; }
     QCheckBox* scrollbackUnlimitedBox() const { return scrollbackUnlimited; }
     QSpinBox* scrollbackMegabytesBox() const { return scrollbackMegabytes; }
     QLabel* scrollbackCostLabel() const { return scrollbackCost; }
@@ -92,6 +94,8 @@ private:
     QPushButton* replaceFile = nullptr;
     QLabel* savedTo = nullptr;
     QSpinBox* scrollbackLines = nullptr;
+    QCheckBox* shellIntegration = nullptr;
+    QSpinBox* notifyAfter = nullptr;
     QCheckBox* scrollbackUnlimited = nullptr;
     QSpinBox* scrollbackMegabytes = nullptr;
     QLabel* scrollbackCost = nullptr;

@@ -3,6 +3,7 @@
 #include "TerminalWindow.h"
 
 #include "BlurRegion.h"
+#include "CommandNotifier.h"
 #include "CompositingWatcher.h"
 #include "CornerMask.h"
 #include "GlassBackdrop.h"
@@ -11,15 +12,19 @@
 #include "settings/AppModel.h"
 #include "terminal/Terminal.h"
 #include "view/LinkOpener.h"
+#include "terminal/WorkingDirectory.h"
+#include "view/FindBar.h"
 #include "view/TerminalSurface.h"
 #include "view/TerminalTextView.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QMainWindow>
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
+#include <QSysInfo>
 #include <QTimer>
 #include <QWindow>
 
@@ -98,6 +103,12 @@ TerminalWindow::TerminalWindow(AppModel& appModel, const LaunchOptions& launchOp
             terminal->textView()->paste();
         }
     });
+    selectOutput = terminalMenu->addAction(QStringLiteral("Select Output"), this, [this] {
+        if (terminal && terminal->textView()) {
+            terminal->textView()->selectOutputAt(menuPoint);
+        }
+    });
+    terminalMenu->addAction(QStringLiteral("Find\u2026\tCtrl+Shift+F"), this, &TerminalWindow::showFind);
     terminalMenu->addSeparator();
     terminalMenu->addAction(QStringLiteral("New Shell\tCtrl+Shift+N"), &model, &AppModel::restartShell);
     terminalMenu->addAction(QStringLiteral("Settings\u2026\tCtrl+Shift+,"), this,
@@ -166,8 +177,13 @@ void TerminalWindow::replaceSurface()
     request.workingDirectoryRequired = !launch.workingDirectory.isEmpty();
     if (firstSurface) {
         request.command = launch.command; // New Shell runs the shell
+    } else if (!shellDirectory.isEmpty()) {
+        // New Shell starts where the last one said it was, if that folder still exists.
+        request.workingDirectory = shellDirectory;
+        request.workingDirectoryRequired = false;
     }
     terminal = new TerminalSurface(model.settings(), this, request);
+    shellDirectory.clear();
     showTerminalTitle({}); // a new shell has not named itself yet
     if (TerminalTextView* view = terminal->textView()) {
         view->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -176,12 +192,21 @@ void TerminalWindow::replaceSurface()
             if (!view->reportsMouse(QGuiApplication::keyboardModifiers())) {
                 const std::optional<FoundLink> link = view->openableLinkAt(at);
                 menuLink = link ? QString::fromStdString(link->target) : QString();
+                menuPoint = at;
+                selectOutput->setEnabled(!view->outputAt(at).isEmpty());
                 showTerminalMenu(view->mapTo(this, at));
             }
         });
     }
     if (Terminal* shell = terminal->terminal()) {
         connect(shell, &Terminal::titleChanged, this, &TerminalWindow::showTerminalTitle);
+        notifier = new CommandNotifier(
+            *shell, [this] { return window()->isActiveWindow(); },
+            [this] { return model.settings().notifyAfterSeconds; }, terminal);
+        connect(shell, &Terminal::workingDirectoryChanged, this, [this](const QString& url) {
+            shellDirectory = WorkingDirectory::localPath(url, QSysInfo::machineHostName());
+            showTerminalTitle(programTitle);
+        });
         connect(shell, &Terminal::bellRang, this, &TerminalWindow::ringBell);
         const bool runsCommand = !request.command.isEmpty();
         connect(shell, &Terminal::finished, this, [this, runsCommand] {
@@ -271,7 +296,12 @@ void TerminalWindow::showTerminalMenu(const QPoint& position)
 
 void TerminalWindow::showTerminalTitle(const QString& title)
 {
-    if (title.isEmpty()) {
+    programTitle = title;
+    if (title.isEmpty() && launch.title.isEmpty() && !shellDirectory.isEmpty()) {
+        // No title from the program: where its shell is.
+        window()->setWindowTitle(WorkingDirectory::shown(shellDirectory, QDir::homePath()) +
+                                 QStringLiteral(" \u2014 Vitrion"));
+    } else if (title.isEmpty()) {
         window()->setWindowTitle(launch.title.isEmpty() ? QStringLiteral("Vitrion") : launch.title);
     } else {
         window()->setWindowTitle(title + QStringLiteral(" \u2014 Vitrion"));
@@ -292,6 +322,25 @@ void TerminalWindow::ringBell()
     bellFlash->raise();
     bellFlash->show();
     QTimer::singleShot(bellFlashMs, bellFlash, &QWidget::hide);
+}
+
+void TerminalWindow::jumpToPrompt(bool previous)
+{
+    if (terminal && terminal->textView()) {
+        terminal->textView()->jumpToPrompt(previous);
+    }
+}
+
+void TerminalWindow::showFind()
+{
+    if (terminal) {
+        terminal->findBar()->open();
+    }
+}
+
+CommandNotifier* TerminalWindow::commandNotifier() const
+{
+    return notifier.data();
 }
 
 bool TerminalWindow::programRunning() const

@@ -15,6 +15,7 @@
 #include <array>
 
 class AppModel;
+class CommandNotifier;
 class CompositingWatcher;
 class CornerMask;
 class GlassBackdrop;
@@ -49,11 +50,18 @@ public:
     bool bellFlashShowing() const;
     // A program other than the idle shell runs in the terminal: closing would end it.
     bool programRunning() const;
+    // Where the shell last said it was, on this machine; New Shell starts there.
+    const QString& lastShellDirectory() const { return shellDirectory; }
+    CommandNotifier* commandNotifier() const;
 
 public slots:
     // Re-reads the model: backdrop and surface updated in place, a new session identity replaces
     // the surface, layout and clip follow padding and radius, the sheet follows settingsPresented.
     void reevaluate();
+    // Opens the find bar over the terminal's text (or gives it the focus again).
+    void showFind();
+    // Scrolls to the previous or next prompt the shell marked.
+    void jumpToPrompt(bool previous);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -83,6 +91,11 @@ private:
     QAction* copyLinkItem = nullptr;
     QAction* linkSeparator = nullptr;
     QString menuLink; // the target of the link the menu was opened over, empty for none
+    QAction* selectOutput = nullptr;
+    QPointF menuPoint;      // where the menu was asked for, in the view
+    QString programTitle;   // the title the program set, empty for none
+    QString shellDirectory; // where the shell last said it was (OSC 7), on this machine
+    QPointer<CommandNotifier> notifier;
     QWidget* bellFlash;
     CompositingWatcher* compositing;
     QList<QRect> requestedBlur;

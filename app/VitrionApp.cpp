@@ -117,6 +117,16 @@ void VitrionApp::buildMenus()
     connect(newShell, &QAction::triggered, &appModel, &AppModel::restartShell);
     paste = command(QStringLiteral("Paste"), QLatin1Char('V'));
     connect(paste, &QAction::triggered, this, [] { pasteIntoFocusedTerminal(); });
+    find = command(QStringLiteral("Find\u2026"), QLatin1Char('F'));
+    connect(find, &QAction::triggered, content, &TerminalWindow::showFind);
+    previousPrompt = new QAction(QStringLiteral("Previous Prompt"), window.get());
+    previousPrompt->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Up));
+    previousPrompt->setShortcutContext(Qt::ApplicationShortcut);
+    connect(previousPrompt, &QAction::triggered, content, [this] { content->jumpToPrompt(true); });
+    nextPrompt = new QAction(QStringLiteral("Next Prompt"), window.get());
+    nextPrompt->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Down));
+    nextPrompt->setShortcutContext(Qt::ApplicationShortcut);
+    connect(nextPrompt, &QAction::triggered, content, [this] { content->jumpToPrompt(false); });
 
     // A Linux window has no application menu: "Vitrion" stands for it. "Settings…" is one action in
     // both menus, so its shortcut is registered once.
@@ -130,10 +140,14 @@ void VitrionApp::buildMenus()
     QMenu* terminal = bar->addMenu(QStringLiteral("Terminal"));
     terminal->addAction(newShell);
     terminal->addAction(paste);
+    terminal->addAction(find);
+    terminal->addAction(previousPrompt);
+    terminal->addAction(nextPrompt);
     terminal->addSeparator();
     terminal->addAction(settings);
 
-    for (QAction* action : {about, settings, settingsWindowItem, quit, newShell, paste}) {
+    for (QAction* action :
+         {about, settings, settingsWindowItem, quit, newShell, paste, find, previousPrompt, nextPrompt}) {
         window->addAction(action); // shortcuts work while the menu bar is hidden, too
     }
 }

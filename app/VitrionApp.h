@@ -37,6 +37,8 @@ public:
     QAction* quitAction() const { return quit; }
     QAction* newShellAction() const { return newShell; }
     QAction* pasteAction() const { return paste; }
+    QAction* findAction() const { return find; }
+    QAction* previousPromptAction() const { return previousPrompt; }
 
     void openSettingsWindow();
     // The question asked before a close would end a running program; null when none is open.
@@ -62,6 +64,9 @@ private:
     QAction* quit = nullptr;
     QAction* newShell = nullptr;
     QAction* paste = nullptr;
+    QAction* find = nullptr;
+    QAction* previousPrompt = nullptr;
+    QAction* nextPrompt = nullptr;
     QPointer<QMessageBox> question;
     bool closeConfirmed = false;
 };

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Cell.h"
+#include "LineMarks.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -33,8 +34,11 @@ public:
         r.padded = wrapped && padded;
     }
     // The shell marked a prompt as starting on this row.
-    bool promptStart(int index) const { return slot(index).prompt; }
-    void setPromptStart(int index) { slot(index).prompt = true; }
+    bool promptStart(int index) const { return (slot(index).marks & LineMarks::prompt) != 0; }
+    void setPromptStart(int index) { slot(index).marks |= LineMarks::prompt; }
+    // Every mark the shell left on the row (LineMarks).
+    std::uint8_t marks(int index) const { return slot(index).marks; }
+    void addMarks(int index, std::uint8_t marks) { slot(index).marks |= marks; }
     // Cells from here on are default blanks, as far as the row knows without looking (fewer than
     // width() when only the first columns were written since it was blanked).
     int writtenWidth(int index) const
@@ -92,7 +96,7 @@ private:
         int usedWidth = 0;
         bool wrapped = false;
         bool padded = false;
-        bool prompt = false;
+        std::uint8_t marks = 0;
         Cell blank;
     };
 

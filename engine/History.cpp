@@ -750,6 +750,9 @@ void History::dropOldestLine()
     if (rows < 0) {
         rows = wideRows(front, readLine(front, firstByte(front)));
     }
+    if (!front.marks.empty() && front.marks.front().first == front.linesDropped) {
+        front.marks.erase(front.marks.begin());
+    }
     ++front.linesDropped; // its bytes are skipped when someone reads the block
     --front.lines;
     --lines_;
@@ -800,6 +803,9 @@ bool History::popLine(std::vector<Cell>& cells, bool& open)
     open = open_;
     const std::int64_t rows = rowsOf(block, line);
     block.data.truncate(line.begin);
+    if (!block.marks.empty() && block.marks.back().first + 1 == block.lineCells.size()) {
+        block.marks.pop_back(); // the caller took them with newestLineMarks()
+    }
     block.lineCells.pop_back();
     --block.lines;
     --lines_;
@@ -980,6 +986,198 @@ const History::CachedRow& History::materialize(std::int64_t index) const
     }
     slot.wrapped = k + 1 < decodedStarts_.size() || decodedOpen_;
     return slot;
+}
+
+const History::Block* History::linesBefore(std::int64_t before,
+                                           std::vector<std::pair<LineInfo, std::int64_t>>& lines) const
+{
+    lines.clear();
+    const std::int64_t last = before - 1;
+    if (last < static_cast<std::int64_t>(dropped_)) {
+        return nullptr;
+    }
+    const auto next = std::upper_bound(blocks_.begin(), blocks_.end(), last,
+                                       [](std::int64_t value, const Block& b) { return value < b.firstRow; });
+    if (next == blocks_.begin()) {
+        return nullptr;
+    }
+    if ((next - 1)->estimated) {
+        // Its lines' rows are needed exactly (the rows after it may move).
+        const_cast<History*>(this)->refineBlock(static_cast<std::size_t>(next - 1 - blocks_.begin()));
+        return linesBefore(before, lines);
+    }
+    const Block& block = *(next - 1);
+    std::int64_t row = block.firstRow;
+    std::size_t index = block.linesDropped;
+    for (std::size_t at = firstByte(block); at < block.data.size() && row < before; ++index) {
+        const LineInfo line = readLine(block, at);
+        std::int64_t rows = keptRows(block, index);
+        rows = rows < 0 ? wideRows(block, line) : rows;
+        lines.emplace_back(line, row);
+        row += rows;
+        at = line.end;
+    }
+    return lines.empty() ? nullptr : &block;
+}
+
+// ---- marks ----
+
+void History::markNewestLine(std::uint8_t marks)
+{
+    if (lines_ == 0 || marks == 0) {
+        return;
+    }
+    Block& block = blocks_.back();
+    const auto index = static_cast<std::uint32_t>(block.lineCells.size() - 1);
+    if (!block.marks.empty() && block.marks.back().first == index) {
+        block.marks.back().second |= marks;
+    } else {
+        block.marks.emplace_back(index, marks);
+    }
+}
+
+std::uint8_t History::newestLineMarks() const
+{
+    if (lines_ == 0 || blocks_.back().marks.empty() ||
+        blocks_.back().marks.back().first + 1 != blocks_.back().lineCells.size()) {
+        return 0;
+    }
+    return blocks_.back().marks.back().second;
+}
+
+std::size_t History::blockAt(std::int64_t row) const
+{
+    const auto next = std::upper_bound(blocks_.begin(), blocks_.end(), row,
+                                       [](std::int64_t value, const Block& b) { return value < b.firstRow; });
+    if (next == blocks_.begin() || row >= static_cast<std::int64_t>(dropped_) + rowCount_) {
+        return blocks_.size();
+    }
+    return static_cast<std::size_t>(next - 1 - blocks_.begin());
+}
+
+void History::blockMarks(const Block& block, std::vector<std::pair<std::int64_t, std::uint8_t>>& out) const
+{
+    auto mark = std::lower_bound(block.marks.begin(), block.marks.end(), block.linesDropped,
+                                 [](const auto& m, std::size_t index) { return m.first < index; });
+    if (mark == block.marks.end()) {
+        return;
+    }
+    const std::size_t first = out.size();
+    // The kept counts first; a long line with wide characters whose rows only its records tell
+    // sends the walk through the records instead.
+    for (const bool records : {false, true}) {
+        std::int64_t row = block.firstRow;
+        std::size_t index = block.linesDropped;
+        std::size_t at = records ? firstByte(block) : 0;
+        bool unknown = false;
+        for (auto m = mark; m != block.marks.end() && !unknown; ++m) {
+            for (; index < m->first; ++index) {
+                std::int64_t rows = keptRows(block, index);
+                if (records) {
+                    const LineInfo line = readLine(block, at);
+                    rows = rows < 0 ? wideRows(block, line) : rows;
+                    at = line.end;
+                } else if (rows < 0) {
+                    unknown = true;
+                    break;
+                }
+                row += rows;
+            }
+            if (!unknown) {
+                out.emplace_back(row, m->second);
+            }
+        }
+        if (!unknown) {
+            return;
+        }
+        out.resize(first);
+    }
+}
+
+void History::markLineAt(std::int64_t firstRow, std::uint8_t marks)
+{
+    const std::size_t b = blockAt(firstRow);
+    if (b == blocks_.size()) {
+        return;
+    }
+    Block& block = blocks_[b];
+    std::int64_t row = block.firstRow;
+    std::size_t index = block.linesDropped;
+    for (std::size_t at = firstByte(block); at < block.data.size() && row < firstRow; ++index) {
+        const LineInfo line = readLine(block, at);
+        const std::int64_t rows = keptRows(block, index);
+        row += rows < 0 ? wideRows(block, line) : rows;
+        at = line.end;
+    }
+    if (row != firstRow || index >= block.lineCells.size()) {
+        return;
+    }
+    const auto key = static_cast<std::uint32_t>(index);
+    const auto mark = std::lower_bound(block.marks.begin(), block.marks.end(), key,
+                                       [](const auto& m, std::uint32_t i) { return m.first < i; });
+    if (mark != block.marks.end() && mark->first == key) {
+        mark->second |= marks;
+    } else {
+        block.marks.emplace(mark, key, marks);
+    }
+}
+
+void History::markedLines(std::int64_t from, std::int64_t to,
+                          std::vector<std::pair<std::int64_t, std::uint8_t>>& out) const
+{
+    std::vector<std::pair<std::int64_t, std::uint8_t>> found;
+    for (std::size_t b =
+             std::min(blockAt(std::max(from, static_cast<std::int64_t>(dropped_))), blocks_.size());
+         b < blocks_.size() && blocks_[b].firstRow < to; ++b) {
+        found.clear();
+        blockMarks(blocks_[b], found);
+        for (const auto& mark : found) {
+            if (mark.first >= from && mark.first < to) {
+                out.push_back(mark);
+            }
+        }
+    }
+}
+
+std::int64_t History::markedRowBefore(std::int64_t before, std::uint8_t mask) const
+{
+    std::vector<std::pair<std::int64_t, std::uint8_t>> found;
+    const std::size_t last =
+        blockAt(std::min(before - 1, static_cast<std::int64_t>(dropped_) + rowCount_ - 1));
+    for (std::size_t b = last; b < blocks_.size(); --b) {
+        found.clear();
+        blockMarks(blocks_[b], found);
+        for (auto mark = found.rbegin(); mark != found.rend(); ++mark) {
+            if (mark->first < before && (mark->second & mask)) {
+                return mark->first;
+            }
+        }
+    }
+    return -1;
+}
+
+std::int64_t History::markedRowAfter(std::int64_t after, std::uint8_t mask) const
+{
+    std::vector<std::pair<std::int64_t, std::uint8_t>> found;
+    for (std::size_t b =
+             std::min(blockAt(std::max(after, static_cast<std::int64_t>(dropped_))), blocks_.size());
+         b < blocks_.size(); ++b) {
+        found.clear();
+        blockMarks(blocks_[b], found);
+        for (const auto& mark : found) {
+            if (mark.first > after && (mark.second & mask)) {
+                return mark.first;
+            }
+        }
+    }
+    return -1;
+}
+
+void History::lineRowStarts(std::span<const Cell> cells, std::vector<int>& starts) const
+{
+    starts.assign(1, 0);
+    int column = 0;
+    cutRows(cells, width_, 1, column, &starts);
 }
 
 std::span<const Cell> History::row(std::int64_t index) const

@@ -67,6 +67,38 @@ public:
 
     static constexpr int cachedRows = 512;
 
+    // --- marks the shell left on lines (LineMarks) -------------------------------------------
+    void markNewestLine(std::uint8_t marks); // adds to the newest line's marks
+    std::uint8_t newestLineMarks() const;
+    // Adds marks to the line whose first row is the absolute row `firstRow`, if one starts there.
+    void markLineAt(std::int64_t firstRow, std::uint8_t marks);
+    // The marked lines whose first rows (absolute) are in [from, to), oldest first.
+    void markedLines(std::int64_t from, std::int64_t to,
+                     std::vector<std::pair<std::int64_t, std::uint8_t>>& out) const;
+    // The first row of the newest line starting before `before` with any of the marks in `mask`,
+    // and of the oldest starting after `after`; -1 for none. A block without marks costs nothing.
+    std::int64_t markedRowBefore(std::int64_t before, std::uint8_t mask) const;
+    std::int64_t markedRowAfter(std::int64_t after, std::uint8_t mask) const;
+
+    // --- whole lines, newest first (a search) ---------------------------------------------------
+    // Calls visit(firstRow, cells, rowStarts) for the lines that begin before the absolute row
+    // `before` (droppedRows() + index), newest first, as far back as the start of the block holding
+    // the row before it: firstRow is absolute, rowStarts the first cell of each of the line's rows at
+    // width(). Returns the first row of the oldest line visited, -1 when there was none.
+    template <class Visit> std::int64_t readLinesBefore(std::int64_t before, Visit&& visit) const
+    {
+        std::vector<Cell> cells;
+        std::vector<int> starts;
+        std::vector<std::pair<LineInfo, std::int64_t>> lines;
+        const Block* block = linesBefore(before, lines);
+        for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
+            decodeLine(*block, line->first, cells);
+            lineRowStarts(cells, starts);
+            visit(line->second, std::span<const Cell>(cells), std::span<const int>(starts));
+        }
+        return lines.empty() ? -1 : lines.front().second;
+    }
+
 private:
     // Lines are chains of records: a record's `continues` bit says the next record belongs to the
     // same line. A record is its cell count with the bits, its payload's length, then the payload:
@@ -124,6 +156,8 @@ private:
         int rowsWidth = 0;
         // `rows` counts a long line with wide characters as if it had none, until refined.
         bool estimated = false;
+        // The marked lines, by the index lineCells has them at, ascending; few in any block.
+        std::vector<std::pair<std::uint32_t, std::uint8_t>> marks;
     };
     static constexpr std::uint32_t wideLine = 1u << 31;
     static constexpr std::uint32_t lineCellsMask = 0xFFFF; // lineCellLimit fits
@@ -168,6 +202,14 @@ private:
     void reindex();
     void forgetRows() const;
     const CachedRow& materialize(std::int64_t index) const;
+    // The block holding the row before `before` and its lines (with their first rows) that begin
+    // before it, oldest first; nullptr when there are none.
+    const Block* linesBefore(std::int64_t before,
+                             std::vector<std::pair<LineInfo, std::int64_t>>& lines) const;
+    void lineRowStarts(std::span<const Cell> cells, std::vector<int>& starts) const;
+    // The block's kept marked lines with their first rows, oldest first.
+    void blockMarks(const Block& block, std::vector<std::pair<std::int64_t, std::uint8_t>>& out) const;
+    std::size_t blockAt(std::int64_t row) const; // holding the absolute row; blocks_.size() for none
     std::uint32_t styleId(const CellStyle& style);
 
     std::deque<Block> blocks_;

@@ -252,6 +252,7 @@ namespace {
 struct ReflowLine {
     std::vector<Cell> cells;
     std::vector<int> starts;
+    std::uint8_t marks = 0; // LineMarks: kept on the line's first row
     int rows() const { return static_cast<int>(starts.size()); }
 };
 
@@ -307,6 +308,7 @@ void Screen::reflowPrimary(int newRows, int newColumns, int& cursorRow, int& cur
     ReflowLine current;
     bool continued = false;
     if (history_.openLine()) {
+        current.marks = history_.newestLineMarks();
         history_.popLine(current.cells, continued);
     }
     const int screenStart = static_cast<int>(current.cells.size()); // the screen's first cell in its line
@@ -328,6 +330,7 @@ void Screen::reflowPrimary(int newRows, int newColumns, int& cursorRow, int& cur
         if (primary_.padded(r)) {
             cells = cells.first(cells.size() - 1);
         }
+        current.marks |= primary_.marks(r);
         if (r == cursorRow) {
             cursorLine = lines.size();
             cursorOffset = static_cast<int>(current.cells.size()) + cursorColumn + (wrapPending ? 1 : 0);
@@ -410,6 +413,7 @@ void Screen::reflowPrimary(int newRows, int newColumns, int& cursorRow, int& cur
     while (above < target && history_.lineCount() > 0) {
         ReflowLine line;
         bool open = false;
+        line.marks = history_.newestLineMarks();
         history_.popLine(line.cells, open);
         cutLine(line, newColumns);
         above += line.rows();
@@ -432,6 +436,7 @@ void Screen::reflowPrimary(int newRows, int newColumns, int& cursorRow, int& cur
         const int rows = line.rows();
         if (screenRow + rows <= 0) {
             history_.pushLine(line.cells, false);
+            history_.markNewestLine(line.marks);
             screenRow += rows;
             continue;
         }
@@ -440,7 +445,10 @@ void Screen::reflowPrimary(int newRows, int newColumns, int& cursorRow, int& cur
             first = -screenRow;
             const auto cut = static_cast<std::size_t>(line.starts[static_cast<std::size_t>(first)]);
             history_.pushLine(std::span<const Cell>(line.cells).first(cut), true);
+            history_.markNewestLine(line.marks);
             screenRow = 0;
+        } else {
+            primary_.addMarks(screenRow, line.marks);
         }
         for (int k = first; k < rows && screenRow < newRows; ++k, ++screenRow) {
             const int from = line.starts[static_cast<std::size_t>(k)];
@@ -459,6 +467,10 @@ void Screen::reflowPrimary(int newRows, int newColumns, int& cursorRow, int& cur
         if (screenRow >= newRows) {
             break;
         }
+    }
+    if (promptRow >= 0) {
+        // The prompt the shell redraws starts here: a second resize before it does clears only it.
+        primary_.setPromptStart(newCursorRow);
     }
     cursorRow = newCursorRow;
     cursorColumn = column;
@@ -984,6 +996,9 @@ void Screen::writeAsciiRun(const std::uint8_t* text, std::size_t length)
         const auto cells = grid_->row(0);
         history_.push(wrapped ? cells : cells.first(static_cast<std::size_t>(grid_->writtenWidth(0))),
                       wrapped, grid_->padded(0));
+        if (grid_->marks(0) != 0) [[unlikely]] {
+            history_.markNewestLine(grid_->marks(0));
+        }
         grid_->recycleOldest(blank);
     }
 }
@@ -1250,6 +1265,8 @@ void Screen::fullReset()
     keyboard_[0] = keyboard_[1] = KeyboardStack{};
     updateKeyboardFlags();
     promptActive_ = false;
+    inputRow_ = -1;
+    commandRunning_ = false;
     cursorRow_ = 0;
     cursorColumn_ = 0;
     wrapPending_ = false;
@@ -2008,6 +2025,7 @@ void Screen::osc(std::string_view text, bool endedByBel)
         } else if (!rest.empty() && (rest[0] == 'C' || rest[0] == 'D')) {
             promptActive_ = false;
         }
+        semanticMark(rest);
         break;
     default: // 1 (icon name), 104 and the rest
         break;

@@ -36,6 +36,12 @@ struct SavedCursor {
 struct TerminalEvents {
     bool titleChanged = false;
     bool workingDirectoryChanged = false; // OSC 7
+    // OSC 133: a command's output started (C), with the command line as typed after the prompt's
+    // end (B), at most commandLineLimit bytes; a command ended (D) with its exit status.
+    bool commandStarted = false;
+    std::string commandLine;
+    bool commandFinished = false;
+    int commandStatus = 0;
     int bells = 0;
     // OSC 52: the selections named (c, p, s, ...; empty when none was) and the decoded text.
     struct ClipboardWrite {
@@ -188,6 +194,20 @@ public:
         const std::int64_t h = historyRows();
         return i < h ? history_.rowWrapped(i) : grid_->wrapped(static_cast<int>(i - h));
     }
+    // A screen row whose last cell is the blank left where a wide character did not fit (not text).
+    bool rowPadded(std::size_t index) const
+    {
+        const auto i = static_cast<std::int64_t>(index) - historyRows();
+        return i >= 0 && grid_->padded(static_cast<int>(i));
+    }
+    // Marks the shell left (LineMarks) on the line starting on kept row `index` (on the screen: on
+    // the row); the nearest marked row before or after a row, -1 for none; the marked rows in
+    // [first, last). On the alternate screen there are none.
+    std::uint8_t rowMarks(std::size_t index) const;
+    std::int64_t markedRowBefore(std::int64_t index, std::uint8_t mask) const;
+    std::int64_t markedRowAfter(std::int64_t index, std::uint8_t mask) const;
+    void markedRows(std::int64_t first, std::int64_t last,
+                    std::vector<std::pair<std::int64_t, std::uint8_t>>& out) const;
     // The active screen's drops from the oldest end and rearrangements (Grid, History), for readers
     // that keep per-row state between frames.
     std::uint64_t droppedRows() const
@@ -320,6 +340,9 @@ private:
     void updateKeyboardFlags();
     void colorReply(int code, Color color, std::string_view index, bool endedByBel);
     void clipboardWrite(std::string_view selections, std::string_view payload);
+    void semanticMark(std::string_view mark); // OSC 133's marks on the cursor's row
+    void markFailedPrompt();
+    std::string commandLine() const;
 
     Cell blank() const { return blankCell(pen_.background); }
     int line(int screenRow) const { return grid_->rowCount() - rows_ + screenRow; } // in grid_
@@ -341,7 +364,10 @@ private:
     CellStyle pen_;
     TerminalModes modes_;
     bool promptActive_ = false; // a marked prompt (OSC 133) is being edited
-    bool fastPrint_ = true;     // ASCII needs no charset, insert or wrap-off handling
+    int inputRow_ = -1;         // the screen row and column where the command line began (B)
+    int inputColumn_ = 0;
+    bool commandRunning_ = false; // output started (C) and has not ended (D)
+    bool fastPrint_ = true;       // ASCII needs no charset, insert or wrap-off handling
     int cursorStyle_ = 0;
     char charsets_[2] = {'B', 'B'}; // G0 and G1: 'B' ASCII, '0' DEC special graphics
     int shift_ = 0;                 // which of them GL is (SO, SI)

@@ -19,6 +19,18 @@ std::span<const Cell> ScreenReader::row(std::size_t index) const
 {
     return engine_->row(index);
 }
+std::uint8_t ScreenReader::rowMarks(std::size_t index) const
+{
+    return engine_->rowMarks(index);
+}
+std::int64_t ScreenReader::markedRowBefore(std::int64_t index, std::uint8_t mask) const
+{
+    return engine_->markedRowBefore(index, mask);
+}
+std::int64_t ScreenReader::markedRowAfter(std::int64_t index, std::uint8_t mask) const
+{
+    return engine_->markedRowAfter(index, mask);
+}
 std::uint64_t ScreenReader::rowStamp(std::size_t index) const
 {
     return engine_->rowStamp(index);

@@ -41,6 +41,12 @@ public:
     std::uint64_t droppedRows() const;
     std::uint64_t rowsGeneration() const;
 
+    // The shell's marks (LineMarks) on the line starting at a row, and the nearest rows before or
+    // after a row whose lines carry any of `mask` (-1 for none).
+    std::uint8_t rowMarks(std::size_t index) const;
+    std::int64_t markedRowBefore(std::int64_t index, std::uint8_t mask) const;
+    std::int64_t markedRowAfter(std::int64_t index, std::uint8_t mask) const;
+
     std::u32string_view cellText(const Cell& cell) const;
     std::string_view hyperlink(std::uint16_t link) const;
     std::uint16_t hyperlinkId(std::uint16_t link) const; // one number for all cells of one link

@@ -54,7 +54,12 @@ public:
     using Screen::history;
     using Screen::historyLimits;
     using Screen::historyRows;
+    using Screen::markedRowAfter;
+    using Screen::markedRowBefore;
+    using Screen::markedRows;
     using Screen::refineHistory;
+    using Screen::rowMarks;
+    using Screen::rowPadded;
     using Screen::rowWrapped;
     using Screen::setBaseTextColor;
     using Screen::setCellPixelSize;

@@ -1,6 +1,7 @@
 // Builds the shell's path, argument vector, environment and working folder in the parent process.
 #include "ShellLaunchPlan.h"
 
+#include "ShellIntegration.h"
 #include "ShellResolver.h"
 
 #include <QDir>
@@ -75,6 +76,9 @@ ShellLaunchPlan ShellLaunchPlan::forRequest(const LaunchRequest& request)
         plan.workingDirectoryRequired = request.workingDirectoryRequired;
     }
     if (request.command.isEmpty()) {
+        if (request.shellIntegration) {
+            ShellIntegration::apply(plan);
+        }
         return plan;
     }
     // Searched here, as execvp would search, because the child may not search PATH itself (that

@@ -18,6 +18,8 @@ struct LaunchRequest {
     // A folder asked for by name must be entered: running a command elsewhere could do harm. The
     // folder the application was started in is only a preference, as the home folder is.
     bool workingDirectoryRequired = true;
+    // The shell (not a command) started with Vitrion's prompt marks (ShellIntegration).
+    bool shellIntegration = false;
 };
 
 struct ShellLaunchPlan {

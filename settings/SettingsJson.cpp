@@ -133,6 +133,10 @@ const std::vector<Field>& fields()
         plainField("scrollbackUnlimited", &VitrionSettings::scrollbackUnlimited, &QJsonValue::isBool),
         countField("scrollbackMegabytes", &VitrionSettings::scrollbackMegabytes,
                    VitrionSettings::minimumScrollbackMegabytes, VitrionSettings::maximumScrollbackMegabytes),
+        // Written since shell integration; older files keep the defaults.
+        plainField("shellIntegration", &VitrionSettings::shellIntegration, &QJsonValue::isBool),
+        countField("notifyAfterSeconds", &VitrionSettings::notifyAfterSeconds, 0,
+                   VitrionSettings::maximumNotifyAfterSeconds),
     };
     return all;
 }

@@ -48,11 +48,17 @@ struct VitrionSettings {
     qint64 scrollbackLines = HistoryLimit::defaultLines;
     bool scrollbackUnlimited = false;
     qint64 scrollbackMegabytes = HistoryLimit::defaultMegabytes;
+    // bash, zsh and fish started with prompt marks and directory reports (from the next shell on).
+    bool shellIntegration = true;
+    // A desktop notification when a command that ran at least this long ends while the window is
+    // not focused; 0 for never.
+    qint64 notifyAfterSeconds = 10;
 
     // What the panel offers and a file's values are clamped to.
     static constexpr qint64 maximumScrollbackLines = HistoryLimit::maximumLines;
     static constexpr qint64 minimumScrollbackMegabytes = 16;
     static constexpr qint64 maximumScrollbackMegabytes = 65536;
+    static constexpr qint64 maximumNotifyAfterSeconds = 86400;
 
     friend bool operator==(const VitrionSettings&, const VitrionSettings&) = default;
 

@@ -179,6 +179,12 @@ void Terminal::takeEvents()
             emit bellRang();
         }
     }
+    if (events.commandStarted) {
+        emit commandStarted(QString::fromStdString(events.commandLine));
+    }
+    if (events.commandFinished) {
+        emit commandFinished(events.commandStatus);
+    }
     // Only writes (each bounded by the engine's string limit): a program never reads the clipboard.
     const QPointer<Terminal> self(this); // a slot may end this terminal (New Shell from a menu)
     for (const TerminalEvents::ClipboardWrite& write : events.clipboardWrites) {

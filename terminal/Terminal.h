@@ -108,6 +108,10 @@ signals:
     void workingDirectoryChanged(const QString& url);
     // At most once per bellInterval: a flood of bells (binary output) is one flash, not hundreds.
     void bellRang();
+    // OSC 133: a command's output began (C), with its command line as the prompt showed it; the
+    // command ended (D) with its exit status.
+    void commandStarted(const QString& commandLine);
+    void commandFinished(int status);
     // OSC 52: the program set the clipboard, or the primary selection (it can never read either).
     // One signal per selection named: c the clipboard, p and s the primary selection, none (or
     // only cut buffers) the clipboard.

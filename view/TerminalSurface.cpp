@@ -4,6 +4,7 @@
 // Destruction removes the watch and hangs the shell up.
 #include "TerminalSurface.h"
 
+#include "FindBar.h"
 #include "TerminalTextView.h"
 #include "ViewportWatch.h"
 #include "terminal/Terminal.h"
@@ -19,6 +20,7 @@ TerminalSurface::TerminalSurface(const VitrionSettings& settings, QWidget* paren
     : QWidget(parent), terminal_(std::make_unique<Terminal>()), launch_(launch)
 {
     launch_.shellChoice = settings.shell;
+    launch_.shellIntegration = settings.shellIntegration;
     setAutoFillBackground(false);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -74,6 +76,7 @@ void TerminalSurface::applySettings(const VitrionSettings& settings)
     view_->configure(settings);
     view_->fitTerminalToViewport();
     launch_.shellChoice = settings.shell;
+    launch_.shellIntegration = settings.shellIntegration;
     view_->startSessionWhenReady(launch_);
 }
 
@@ -87,4 +90,12 @@ QSize TerminalSurface::sizeFor(GridSize grid) const
 TerminalTextView* TerminalSurface::textView() const
 {
     return view_;
+}
+
+FindBar* TerminalSurface::findBar()
+{
+    if (findBar_ == nullptr) {
+        findBar_ = new FindBar(*view_, scrollArea_);
+    }
+    return findBar_;
 }

@@ -11,6 +11,7 @@
 
 #include <memory>
 
+class FindBar;
 class QScrollArea;
 class Terminal;
 class TerminalTextView;
@@ -33,6 +34,8 @@ public:
     QSize sizeFor(GridSize grid) const;
 
     TerminalTextView* textView() const;
+    // The find bar over the text, made when first asked for.
+    FindBar* findBar();
     Terminal* terminal() const { return terminal_.get(); }
     QScrollArea* scrollArea() const { return scrollArea_; }
     ViewportWatch* viewportWatch() const { return watch_; }
@@ -42,5 +45,6 @@ private:
     QScrollArea* scrollArea_ = nullptr;
     TerminalTextView* view_ = nullptr;
     ViewportWatch* watch_ = nullptr;
+    FindBar* findBar_ = nullptr;
     LaunchRequest launch_;
 };

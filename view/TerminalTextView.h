@@ -17,6 +17,7 @@
 #include <QWidget>
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -34,6 +35,7 @@ class QScrollArea;
 class QTimer;
 class ScreenReader;
 class Terminal;
+class TerminalSearch;
 
 class TerminalTextView : public QWidget {
     Q_OBJECT
@@ -114,6 +116,22 @@ public:
     // Where the input method's candidates go: the cursor's cell, or while a program hides its
     // cursor, the cell where it was last shown.
     QRectF inputCursorRectangle() const;
+    // Find (TerminalTextViewSearch.cpp): the search whose matches are highlighted (the current one
+    // distinctly) and scrolled to as it moves; nullptr for none.
+    void showSearch(TerminalSearch* search);
+    // Scrolls so that the row (an index among the kept rows) shows, a third of the way down.
+    void scrollToRow(int row);
+    // Where the view is scrolled to, and back there (the bottom, if it was at the bottom).
+    void rememberScroll();
+    void returnToRememberedScroll();
+    // The current match as a selection of its cells, empty for none.
+    TextSelection currentMatchSelection() const;
+
+    // Shell integration (TerminalTextViewMarks.cpp): the rows of the previous or next prompt the
+    // shell marked, scrolled to the top; the output of the command around a point, selected.
+    void jumpToPrompt(bool previous);
+    TextSelection outputAt(QPointF point) const; // empty when the point is in no command's output
+    bool selectOutputAt(QPointF point);
 
 public slots:
     void paste();         // the general clipboard's text through the paste path
@@ -152,6 +170,12 @@ private:
     // Painting (TerminalTextViewPainting.cpp)
     void paintLines(QPainter& painter, int firstLine, int lastLine);
     void paintSelection(QPainter& painter, int firstLine, int lastLine);
+    void paintMatches(QPainter& painter, int firstLine, int lastLine);
+    void paintFailedMarks(QPainter& painter, int firstLine, int lastLine);
+    int topVisibleRow() const;
+    // A translucent band over the cells [from, to) of a row on the display lines shown.
+    void paintCells(QPainter& painter, int firstLine, int lastLine, int row, int from, int to,
+                    const QColor& color);
     void paintCursor(QPainter& painter);
     double lineTop(int line) const;
     // The display line at a y position, clamped to the document's lines (there is at least one).
@@ -256,4 +280,9 @@ private:
     std::vector<std::pair<int, int>> preeditSelected_;
     std::optional<TextPosition> inputCell_;
     QRect reportedInputRectangle_;
+    QPointer<TerminalSearch> search_;
+    QMetaObject::Connection searchChanged_;
+    QMetaObject::Connection searchMoved_;
+    std::int64_t rememberedRow_ = -1; // absolute top row when the find bar opened, -1 at the bottom
+    int rememberedOffset_ = 0;        // pixels into that row, or from the end at the bottom
 };

@@ -267,6 +267,11 @@ QString TerminalTextView::selectedText() const
 void TerminalTextView::copySelection()
 {
     if (selection_.isEmpty()) {
+        // Nothing selected: the current match of an open find, if any.
+        if (const TextSelection match = currentMatchSelection(); !match.isEmpty()) {
+            QGuiApplication::clipboard()->setText(
+                QString::fromStdString(TextSelectionRules::text(screen(), match)), QClipboard::Clipboard);
+        }
         return;
     }
     QGuiApplication::clipboard()->setText(selectedText(), QClipboard::Clipboard);
@@ -348,6 +353,9 @@ void TerminalTextView::mousePressEvent(QMouseEvent* event)
         sinceDoubleClick_.elapsed() < QGuiApplication::styleHints()->mouseDoubleClickInterval() &&
         (event->position() - doubleClickPoint_).manhattanLength() < 6;
     sinceDoubleClick_.invalidate();
+    if (tripleClick && (event->modifiers() & Qt::ControlModifier) && selectOutputAt(event->position())) {
+        return; // Ctrl+triple click: the command's whole output
+    }
     if (tripleClick) {
         selectionUnit_ = SelectionUnit::row;
         selection_ = TextSelectionRules::rowAt(screen(), positionAt(event->position()).row);

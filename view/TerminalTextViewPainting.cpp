@@ -91,6 +91,8 @@ void TerminalTextView::paintLines(QPainter& painter, int firstLine, int lastLine
         }
     }
     paintSelection(painter, firstLine, lastLine);
+    paintMatches(painter, firstLine, lastLine);
+    paintFailedMarks(painter, firstLine, lastLine);
     for (int line = firstLine; line <= lastLine; ++line) {
         const LineImage& image = *lines[static_cast<std::size_t>(line - firstLine)];
         if (!image.image.isNull()) {

@@ -4,6 +4,7 @@
 // status is non-zero only when a measurement could not be taken.
 #include "BenchSupport.h"
 #include "EndToEnd.h"
+#include "FindFigures.h"
 #include "MemoryProbe.h"
 #include "ViewFigures.h"
 #include "WorkloadText.h"
@@ -173,6 +174,28 @@ bool reportHistory(const HistoryResult& history)
     return history.complete;
 }
 
+bool reportFind(const FindResult& find)
+{
+    constexpr double frameMs = 16.0;
+    std::printf("\nFind and prompt jumps, %ld lines of history\n", find.historyLines);
+    std::printf(
+        "  keystroke to first match: on the screen %.2f ms, half way up %.1f ms, at the oldest line %.1f ms;"
+        "\n    within 100 ms: %s\n",
+        find.firstOnScreenMs, find.firstHalfWayMs, find.firstOldestMs,
+        verdict(std::max({find.firstOnScreenMs, find.firstHalfWayMs, find.firstOldestMs}) <= 100.0));
+    std::printf("  the oldest line by a regular expression: %.0f ms\n", find.firstOldestRegexMs);
+    std::printf("  counting %ld matches (a word on every line): %.0f ms in slices, the longest %.1f ms; "
+                "within a frame: %s\n",
+                find.counted, find.countMs, find.longestSliceMs, verdict(find.longestSliceMs <= frameMs));
+    std::printf(
+        "  previous prompt (one every 100 lines), median (max) of %zu: %.3f ms (%.3f); to the only prompt, "
+        "at the oldest line: %.2f ms; within a frame: %s\n",
+        find.jumpMs.size(), Bench::median(find.jumpMs), Bench::percentile(find.jumpMs, 1.0),
+        find.jumpToOldestMs,
+        verdict(std::max(Bench::percentile(find.jumpMs, 1.0), find.jumpToOldestMs) <= frameMs));
+    return find.complete;
+}
+
 bool reportMemory(const MemoryResult& memory)
 {
     const double peakMegabytes = static_cast<double>(memory.peakKilobytes) / 1024.0;
@@ -211,8 +234,8 @@ bool endToEnd(int runs)
 
 } // namespace
 
-// Options: --runs N (end-to-end rounds, default 5); --only e2e|repaint|frames|history|echo|memory (one
-// part).
+// Options: --runs N (end-to-end rounds, default 5); --only e2e|repaint|frames|history|echo|find|memory
+// (one part).
 int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -255,6 +278,9 @@ int main(int argc, char** argv)
     }
     if (selected("echo")) {
         complete = reportEcho(measureKeyEcho(500)) && complete;
+    }
+    if (selected("find")) {
+        complete = reportFind(measureFind(1000000)) && complete;
     }
     if (selected("memory")) {
         const QString self = QCoreApplication::applicationFilePath();

@@ -15,12 +15,14 @@
 #include "engine/TerminalEngine.h"
 #include "session/PtyDevice.h"
 #include "terminal/Terminal.h"
+#include "view/FindBar.h"
 #include "view/TerminalSurface.h"
 #include "view/TerminalTextView.h"
 
 #include <QAction>
 #include <QClipboard>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -28,6 +30,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSignalSpy>
+#include <QSysInfo>
 #include <QTest>
 
 #include <cerrno>
@@ -113,11 +116,13 @@ TEST_F(TerminalWindowTest, ChromeTitleMenusAndMinimumSize)
                                                   QStringLiteral("Settings Window\u2026"), "-", "Quit"}));
     EXPECT_EQ(menus[1]->title(), "Terminal");
     EXPECT_EQ(actionTexts(menus[1]),
-              QStringList({"New Shell", "Paste", "-", QStringLiteral("Settings\u2026")}));
+              QStringList({"New Shell", "Paste", QStringLiteral("Find\u2026"), "Previous Prompt",
+                           "Next Prompt", "-", QStringLiteral("Settings\u2026")}));
     EXPECT_EQ(app->settingsAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Comma));
     EXPECT_EQ(app->quitAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Q));
     EXPECT_EQ(app->newShellAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N));
     EXPECT_EQ(app->pasteAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V));
+    EXPECT_EQ(app->findAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
 
     app->mainWindow()->resize(200, 100);
     QTest::qWait(1);
@@ -343,21 +348,25 @@ TEST_F(TerminalWindowTest, TerminalMenuOffersCopyPasteNewShellAndSettings)
 {
     QMenu* menu = content()->contextMenu();
     EXPECT_EQ(actionTexts(menu),
-              QStringList({"Copy\tCtrl+Shift+C", "Paste\tCtrl+Shift+V", "-", "New Shell\tCtrl+Shift+N",
+              QStringList({"Copy\tCtrl+Shift+C", "Paste\tCtrl+Shift+V", "Select Output",
+                           QStringLiteral("Find\u2026\tCtrl+Shift+F"), "-", "New Shell\tCtrl+Shift+N",
                            QStringLiteral("Settings\u2026\tCtrl+Shift+,")}));
     EXPECT_EQ(view()->contextMenuPolicy(), Qt::CustomContextMenu);
     emit view()->customContextMenuRequested(QPoint(20, 20));
     EXPECT_TRUE(QTest::qWaitFor([menu] { return menu->isVisible(); }, 2000));
     menu->hide();
 
-    // "New Shell" from the terminal's own menu: the terminal it was opened on goes away safely.
+    // "New Shell" from the terminal's own menu: the terminal it was opened on goes away safely, its
+    // find bar too (open, with a search running).
+    content()->showFind();
+    QTest::keyClicks(content()->surface()->findBar()->queryField(), QStringLiteral("e"));
     const QUuid before = app->model().sessionID();
-    menu->actions().at(6)->trigger();
+    menu->actions().at(8)->trigger();
     EXPECT_NE(app->model().sessionID(), before);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(view()->contextMenuPolicy(), Qt::CustomContextMenu); // the new terminal has it too
 
-    menu->actions().at(7)->trigger();
+    menu->actions().at(9)->trigger();
     EXPECT_TRUE(app->model().settingsPresented());
 }
 
@@ -406,10 +415,37 @@ TEST_F(TerminalWindowTest, TheProgramsTitleBellAndMouseTrackingReachTheWindow)
     EXPECT_TRUE(QTest::qWaitFor([menu] { return menu->isVisible(); }, 2000));
     menu->hide();
 
+    // Without a title the window shows where the shell is (on this machine: another host's folder
+    // is not ours), and New Shell starts there.
+    const QString here = QSysInfo::machineHostName();
+    view()->terminal().receive(("\x1b]7;file://elsewhere/srv\x07"));
+    EXPECT_EQ(app->mainWindow()->windowTitle(), "Vitrion");
+    view()->terminal().receive(("\x1b]7;file://" + here + "/usr/share\x07").toStdString());
+    EXPECT_EQ(app->mainWindow()->windowTitle(), QStringLiteral("/usr/share \u2014 Vitrion"));
+    EXPECT_EQ(content()->lastShellDirectory(), QStringLiteral("/usr/share"));
+
     // A new shell has not named the window yet.
     view()->terminal().receive("\x1b]2;old shell\x07");
     app->newShellAction()->trigger();
     EXPECT_EQ(app->mainWindow()->windowTitle(), "Vitrion");
+    ASSERT_GT(runningShell(), 0);
+    view()->terminal().sendText("pwd\r");
+    EXPECT_TRUE(QTest::qWaitFor(
+        [this] {
+            const ScreenReader screen = view()->terminal().screen();
+            for (std::size_t r = 0; r < screen.rowCount(); ++r) {
+                std::string text;
+                for (const Cell& cell : screen.row(r)) {
+                    text += static_cast<char>(cell.character < 0x80 ? cell.character : '?');
+                }
+                if (text.find("/usr/share ") != std::string::npos && !text.starts_with("pwd")) {
+                    return true;
+                }
+            }
+            return false;
+        },
+        10000))
+        << "the new shell started where the last one was";
 }
 
 // Programs that pick light or dark colours ask for the background (OSC 11): they are told the

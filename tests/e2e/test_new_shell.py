@@ -1,5 +1,7 @@
-# New Shell (Ctrl+Shift+N): the old shell is hung up, a new one starts in the home directory on a
+# New Shell (Ctrl+Shift+N): the old shell is hung up, a new one starts where the old one was on a
 # fresh screen, and nothing is left behind as a zombie.
+import os
+
 from vitrion_e2e.case import DesktopCase
 from vitrion_e2e.processes import commands_of, descendants_of, process_state
 from vitrion_e2e.waiting import wait_until
@@ -26,8 +28,9 @@ class NewShellTest(DesktopCase):
         app.wait_for_row(0, "$ ", skip=(2,))
         for row in range(1, 6):
             app.wait_for_row(row, "")
+        # It starts where the old shell last said it was (bash reports its folder by default).
         app.command("pwd > where.txt")
-        self.assertEqual(app.wait_for_file("where.txt").strip(), app.home.path)
+        self.assertEqual(app.wait_for_file("elsewhere/where.txt").strip(), os.path.join(app.home.path, "elsewhere"))
         wait_until(lambda: process_state(old) is None, 15, f"the old shell {old} to be gone and reaped")
         wait_until(lambda: not app.zombies(), 15, "no zombie children of the program")
 

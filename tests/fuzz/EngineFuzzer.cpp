@@ -10,6 +10,8 @@
 //   otherwise: a chunk of 1 + (p & 0x1F) << ((p >> 5) & 7) bytes.
 // With h = 0 the whole output is one chunk. The input's length picks a history limit, small ones
 // included, so that lines are dropped while the grid is re-wrapped.
+#include "engine/LineMarks.h"
+#include "engine/SearchLines.h"
 #include "engine/TerminalEngine.h"
 #include "engine/VtParser.h"
 #include "tests/engine/RecordingSink.h"
@@ -126,6 +128,50 @@ void checkAfterChunk(const TerminalEngine& e)
     require(isSaneColor(e.currentColor()), "current colour finite with alpha 1");
 }
 
+// The prompt jumps find marked rows in order, inside the kept rows, and only rows that are marked
+// (a few steps after each chunk, all at the end).
+void checkMarks(const TerminalEngine& e, int steps)
+{
+    const auto count = static_cast<std::int64_t>(e.rowCount());
+    std::int64_t row = count;
+    for (int i = 0; i < steps; ++i) {
+        const std::int64_t before = e.markedRowBefore(row, LineMarks::prompt | LineMarks::failed);
+        if (before < 0) {
+            break;
+        }
+        require(before < row && before < count, "a jump up goes up, inside the rows");
+        require(e.rowMarks(static_cast<std::size_t>(before)) & (LineMarks::prompt | LineMarks::failed),
+                "a jump lands on a marked row");
+        row = before;
+    }
+    row = -1;
+    for (int i = 0; i < steps; ++i) {
+        const std::int64_t after = e.markedRowAfter(row, LineMarks::prompt);
+        if (after < 0) {
+            break;
+        }
+        require(after > row && after < count, "a jump down goes down, inside the rows");
+        row = after;
+    }
+}
+
+// A search reads lines newest first, inside the kept rows, whose characters and cells agree.
+void checkSearch(const TerminalEngine& e)
+{
+    const auto count = static_cast<std::int64_t>(e.rowCount());
+    SearchLines lines(e);
+    SearchLine line;
+    const auto dropped = static_cast<std::int64_t>(e.droppedRows());
+    std::int64_t previous = dropped + count;
+    while (lines.previous(line)) {
+        require(line.firstRow >= dropped && line.firstRow < previous, "search lines newest first, inside");
+        require(line.cells.size() == line.text.size() + 1, "a cell for every character and the end");
+        require(std::is_sorted(line.cells.begin(), line.cells.end()), "characters in cell order");
+        require(!line.rowStarts.empty() && line.rowStarts.front() == 0, "a line starts a row");
+        previous = line.firstRow;
+    }
+}
+
 void checkCells(const TerminalEngine& e)
 {
     for (std::size_t r = 0; r < e.rowCount(); ++r) {
@@ -170,6 +216,7 @@ void requireSameState(const TerminalEngine& a, const TerminalEngine& b)
         const std::span<const Cell> y = b.row(r);
         require(std::equal(x.begin(), x.end(), y.begin(), y.end()), "chunking changed a row");
         require(a.rowWrapped(r) == b.rowWrapped(r), "chunking changed where a line wraps");
+        require(a.rowMarks(r) == b.rowMarks(r), "chunking changed the shell's marks");
     }
 }
 
@@ -194,7 +241,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     VtParser<enginetest::RecordingSink> chunkedParser(chunkedActions);
     VtParser<enginetest::RecordingSink> wholeParser(wholeActions);
     constexpr std::array<std::size_t, 4> historyLines{0, 1, 7, 2000};
-    const HistoryLimit limit{historyLines[size % 4], size % 3 == 0 ? std::size_t{4096} : std::size_t{64} << 20};
+    const HistoryLimit limit{historyLines[size % 4],
+                             size % 3 == 0 ? std::size_t{4096} : std::size_t{64} << 20};
     for (TerminalEngine* e : {&viewed, &chunked, &whole}) {
         e->setHistoryLimit(limit);
     }
@@ -225,6 +273,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         viewed.consume(chunk);
         require(renders == rendersBefore + 1, "one redraw per chunk");
         checkAfterChunk(viewed);
+        checkMarks(viewed, 16);
         viewed.takeReplies(); // the owner drains them after every chunk
         viewed.takeEvents();
         chunked.consume(chunk);
@@ -232,6 +281,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     whole.consume(output.subspan(wholeFrom));
     checkCells(viewed);
+    checkMarks(viewed, 1 << 20);
+    checkSearch(viewed);
     requireSameState(chunked, whole);
     wholeParser.parse(output);
     require(chunkedActions.actions == wholeActions.actions, "chunking changed the parser's actions");

@@ -49,6 +49,8 @@ VitrionSettings unusualSettings()
     settings.scrollbackLines = 1'000'000;
     settings.scrollbackUnlimited = true;
     settings.scrollbackMegabytes = 16;
+    settings.shellIntegration = false;
+    settings.notifyAfterSeconds = 86400;
     return settings;
 }
 
@@ -133,6 +135,7 @@ TEST_F(SettingsFileTest, DefaultsAreWrittenPrettyPrintedWithSortedKeys)
     "fontSize": 14,
     "lineSpacing": 1.15,
     "material": "HUD",
+    "notifyAfterSeconds": 10,
     "opacity": 1,
     "padding": 24,
     "saturation": 0,
@@ -140,6 +143,7 @@ TEST_F(SettingsFileTest, DefaultsAreWrittenPrettyPrintedWithSortedKeys)
     "scrollbackMegabytes": 512,
     "scrollbackUnlimited": false,
     "shell": "Default",
+    "shellIntegration": true,
     "textBlue": 0.96,
     "textGreen": 0.93,
     "textRed": 0.92,
@@ -173,7 +177,7 @@ TEST_F(SettingsFileTest, UnparsableFilesGiveAllDefaultsAndStayUntouched)
 TEST_F(SettingsFileTest, EachKeyIsReadOnItsOwn)
 {
     const QJsonObject valid = unusualObject();
-    ASSERT_EQ(valid.size(), 23);
+    ASSERT_EQ(valid.size(), 25);
     const VitrionSettings defaults;
     const VitrionSettings unusual = unusualSettings();
     for (const QString& key : valid.keys()) {
@@ -229,7 +233,7 @@ TEST_F(SettingsFileTest, AcceptsWholeNumbersForDoublesAndKeepsValuesAsGiven)
         QJsonDocument::fromJson(TestHome::readFile(VitrionSettings::configURL())).object();
     EXPECT_FALSE(written.contains("unknownKey"));
     EXPECT_EQ(written.value("configurationVersion").toInteger(), 1);
-    EXPECT_EQ(written.size(), 23);
+    EXPECT_EQ(written.size(), 25);
 }
 
 // The scrollback keys came later: a file without them, or with a value the panel could not have
@@ -271,6 +275,16 @@ TEST_F(SettingsFileTest, OldFilesAndOddScrollbackValuesKeepEverythingElse)
          512},
         {"finite", {{"scrollbackLines", 0}, {"scrollbackUnlimited", false}}, 0, false, 16},
     };
+    // A file from before shell integration: on, notifications after 10 s; odd values bounded.
+    QJsonObject object = unusualObject();
+    object.remove("shellIntegration");
+    object.insert("notifyAfterSeconds", -3);
+    writeObject(object);
+    EXPECT_TRUE(VitrionSettings::load().shellIntegration);
+    EXPECT_EQ(VitrionSettings::load().notifyAfterSeconds, 0);
+    object.remove("notifyAfterSeconds");
+    writeObject(object);
+    EXPECT_EQ(VitrionSettings::load().notifyAfterSeconds, 10);
     for (const Case& c : cases) {
         QJsonObject object = unusualObject();
         for (const auto& [key, value] : c.values) {

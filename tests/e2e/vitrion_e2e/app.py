@@ -68,7 +68,9 @@ class App:
                 raise AssertionError(f"the program exited with status {self.proc.returncode}:\n{self.log()}")
             found = self.xdo("search", "--onlyvisible", "--pid", str(self.pid)).stdout.split()
             for wid in found:
-                if self.xdo("getwindowname", wid).stdout.strip() == self.title:
+                name = self.xdo("getwindowname", wid).stdout.strip()
+                # A shell that reports its folder (OSC 7) and sets no title puts the folder first.
+                if name == self.title or name.endswith(" \u2014 " + self.title):
                     return wid
             return None
 

@@ -30,8 +30,8 @@ CALIBRATION = ("printf '\\033[H\\033[2J%s\\n\\n%s\\n' '{bar}' '{bar}'\n"
 DEFAULT_SETTINGS = {
     "allowClipboardWrites": True, "blur": 0.72, "closeOnShellExit": False, "configurationVersion": 2, "cornerRadius": 20, "cursorStyle": "Block",
     "fontName": "Menlo", "fontSize": 14, "lineSpacing": 1.15, "material": "HUD", "opacity": 1,
-    "padding": 24, "saturation": 0, "scrollbackLines": 2000, "scrollbackMegabytes": 512,
-    "scrollbackUnlimited": False, "shell": "Default", "textBlue": 0.96, "textGreen": 0.93,
+    "notifyAfterSeconds": 10, "padding": 24, "saturation": 0, "scrollbackLines": 2000, "scrollbackMegabytes": 512,
+    "scrollbackUnlimited": False, "shell": "Default", "shellIntegration": True, "textBlue": 0.96, "textGreen": 0.93,
     "textRed": 0.92, "tintBlue": 0.21, "tintGreen": 0.15, "tintRed": 0.11,
 }
 

@@ -129,6 +129,7 @@ class ProgramCase(DesktopCase):
 
     shell = "/bin/bash"
     settings = {}  # changes to the default settings the program's window starts with
+    rc_additions = {}  # text appended to the home's start-up files, by name
 
     def setUp(self):
         super().setUp()
@@ -147,14 +148,20 @@ class ProgramCase(DesktopCase):
         home = self.new_home()
         for name, text in RC_FILES.items():
             home.write(name, text)
+        for name, text in self.rc_additions.items():
+            home.write(name, text, mode="a")
         home.write_config(**self.settings)  # opaque glass, so every colour on the screen is exact
         # Sockets and pipes (tmux's, fish's) in a folder of their own, outside the work folder that
         # is copied when a case fails.
         sockets = tempfile.mkdtemp(prefix="vitrion-programs-")
         self.addCleanup(shutil.rmtree, sockets, ignore_errors=True)
         self.app = self.launch(home, shell=self.shell, TMUX_TMPDIR=sockets, XDG_RUNTIME_DIR=sockets,
-                               LESSHISTFILE="-", GIT_CONFIG_NOSYSTEM="1")
+                               LESSHISTFILE="-", GIT_CONFIG_NOSYSTEM="1", **self.program_env())
         return self.app
+
+    def program_env(self):
+        """More environment for the program (a case's own session bus, say)."""
+        return {}
 
     def at_both_sizes(self):
         """Runs the case's scenario(large) at the first size, then in a window grown under it."""

@@ -76,7 +76,9 @@ class XStack:
         # Without GLX: its many 32-bit visuals have no alpha channel, and a toolkit that takes the
         # first 32-bit visual for a translucent window would get one the compositor draws opaque.
         # Then the only 32-bit visual left is the Composite extension's ARGB one.
-        argv = ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{self.width}x{self.height}x24",
+        # VITRION_E2E_DISPLAY (":91") pins the display where several runs share a machine.
+        pinned = [os.environ["VITRION_E2E_DISPLAY"]] if os.environ.get("VITRION_E2E_DISPLAY") else []
+        argv = ["Xvfb", *pinned, "-displayfd", str(write_end), "-screen", "0", f"{self.width}x{self.height}x24",
                 "-nolisten", "tcp", "-noreset", "+extension", "Composite", "+extension", "RENDER", "-extension", "GLX"]
         self.xvfb = self.procs.start("xvfb", argv, env={"PATH": os.environ.get("PATH", "")},
                                      pass_fds=(write_end,))
