@@ -11,9 +11,9 @@
 #include "X11Glass.h"
 #include "settings/AppModel.h"
 #include "terminal/Terminal.h"
-#include "view/LinkOpener.h"
 #include "terminal/WorkingDirectory.h"
 #include "view/FindBar.h"
+#include "view/LinkOpener.h"
 #include "view/TerminalSurface.h"
 #include "view/TerminalTextView.h"
 

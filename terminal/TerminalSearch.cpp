@@ -14,6 +14,10 @@
 namespace {
 constexpr int outputDelayMs = 50; // output comes in chunks: searched once they pause
 constexpr int refineLines = 4096; // history lines counted a slice while a resize's estimate stands
+// Lines tried at once by an expression: enough that a call's fixed cost fades, few enough that an
+// expression's backtracking limit is never reached on text it would match line by line.
+constexpr std::size_t batchLines = 128;
+constexpr qsizetype batchText = 8192;
 
 char32_t fold(char32_t c)
 {
@@ -35,6 +39,37 @@ void addMatch(const SearchLine& line, int from, int to, std::vector<SearchMatch>
     const auto [row, column] = line.position(line.cells[static_cast<std::size_t>(from)]);
     const auto [endRow, lastColumn] = line.position(line.cells[static_cast<std::size_t>(to)] - 1);
     out.push_back({row, column, lastColumn + 1, endRow});
+}
+void appendUtf16(std::u32string_view text, QString& to)
+{
+    for (const char32_t c : text) {
+        if (c <= 0xFFFF) {
+            to.append(QChar(static_cast<char16_t>(c)));
+        } else {
+            to.append(QChar(QChar::highSurrogate(c)));
+            to.append(QChar(QChar::lowSurrogate(c)));
+        }
+    }
+}
+
+// Whether lines joined by newlines (with ^ and $ at each line's ends) hide no match of a line: only
+// lookarounds, inline options and the subject's own anchors could tell the joined text apart, and
+// what the joined text matches beyond a line is checked line by line anyway.
+bool joinable(const QString& pattern)
+{
+    for (qsizetype i = 0; i + 1 < pattern.size(); ++i) {
+        const QChar next = pattern[i + 1];
+        if (pattern[i] == u'(' && next == u'?' && (i + 2 >= pattern.size() || pattern[i + 2] != u':')) {
+            return false;
+        }
+        if (pattern[i] == u'\\') {
+            if (next == u'A' || next == u'Z' || next == u'z' || next == u'G') {
+                return false;
+            }
+            ++i; // an escaped character is never the start of a group
+        }
+    }
+    return true;
 }
 } // namespace
 
@@ -72,6 +107,11 @@ void TerminalSearch::setQuery(const SearchQuery& query)
     expression_ = expressionFor(query);
     foldCase_ = expression_.patternOptions() & QRegularExpression::CaseInsensitiveOption;
     plain_.clear();
+    batched_ = query.regularExpression && expression_.isValid() && joinable(query.text);
+    if (batched_) {
+        batchExpression_ = QRegularExpression(query.text, expression_.patternOptions() |
+                                                              QRegularExpression::MultilineOption);
+    }
     if (!query.regularExpression) {
         for (const char32_t c : query.text.toUcs4()) {
             plain_.push_back(foldCase_ ? fold(c) : c);
@@ -140,20 +180,21 @@ void TerminalSearch::runSlice(bool whole)
     QElapsedTimer clock;
     clock.start();
     SearchLine line;
+    std::int64_t last = 0;
     const bool firstWanted = matches_.empty();
     for (int n = 1;; ++n) {
-        if (!reader_->previous(line) || !searchLine(line)) {
+        if (!searchNext(line, last)) {
             reader_.reset();
             break;
         }
         // The first match shows at once; the count goes on in the next slices.
-        if (firstWanted && !matches_.empty() && line.firstRow < reader_->tailRow()) {
+        if (firstWanted && !matches_.empty() && last < reader_->tailRow()) {
             break;
         }
         // The screen's lines are searched in one go: output may change them before the next slice. An
         // expression may take long on one line: the clock is read after each.
         const bool look = plain_.empty() || n % 32 == 0;
-        if (!whole && look && line.firstRow < reader_->tailRow() && clock.elapsed() >= sliceMs) {
+        if (!whole && look && last < reader_->tailRow() && clock.elapsed() >= sliceMs) {
             break;
         }
     }
@@ -167,6 +208,56 @@ void TerminalSearch::runSlice(bool whole)
         setCurrent(current_ + 1);
     }
     emit changed();
+}
+
+bool TerminalSearch::searchNext(SearchLine& line, std::int64_t& last)
+{
+    if (batched_) {
+        return searchBatch(last);
+    }
+    if (!reader_->previous(line)) {
+        return false;
+    }
+    last = line.firstRow;
+    return searchLine(line);
+}
+
+bool TerminalSearch::searchBatch(std::int64_t& last)
+{
+    batchText_.clear();
+    batchStarts_.clear();
+    std::size_t count = 0;
+    bool more = true;
+    while (count < batchLines && batchText_.size() < batchText) {
+        if (count == batch_.size()) {
+            batch_.emplace_back();
+        }
+        if (!(more = reader_->previous(batch_[count]))) {
+            break;
+        }
+        if (count > 0) {
+            batchText_.append(u'\n');
+        }
+        batchStarts_.push_back(batchText_.size());
+        appendUtf16(batch_[count].text, batchText_);
+        ++count;
+    }
+    if (count == 0) {
+        return false;
+    }
+    last = batch_[count - 1].firstRow;
+    const QRegularExpressionMatch hit = batchExpression_.match(batchText_);
+    if (hit.hasMatch()) {
+        // The lines before the one the first hit starts in have no match of their own.
+        const auto from = std::upper_bound(batchStarts_.begin(), batchStarts_.end(), hit.capturedStart()) -
+                          batchStarts_.begin() - 1;
+        for (auto i = static_cast<std::size_t>(std::max<std::ptrdiff_t>(from, 0)); i < count; ++i) {
+            if (!searchLine(batch_[i])) {
+                return false;
+            }
+        }
+    }
+    return more;
 }
 
 void TerminalSearch::finish()

@@ -78,6 +78,10 @@ private:
     void restart();
     void runSlice(bool whole = false);
     bool searchLine(const SearchLine& line);
+    // The next lines, newest first; false once the reader is done or the match limit reached.
+    // `last` becomes the first row of the last line searched.
+    bool searchNext(SearchLine& line, std::int64_t& last);
+    bool searchBatch(std::int64_t& last);
     // The matches of one line, newest (rightmost) first, appended to `out`.
     void matchLine(const SearchLine& line, std::vector<SearchMatch>& out);
     void matchPlain(const SearchLine& line, std::vector<SearchMatch>& out);
@@ -93,6 +97,14 @@ private:
     bool foldCase_ = false;
     std::u32string folded_; // a line folded, reused
     QString utf16_;         // a line for the expression, reused
+    // A regular expression that finds in lines joined by newlines whatever it finds in each: the
+    // history is then tried many lines at a time and only lines from the first hit on one by one.
+    // Not used when the expression could see across a line's ends (lookarounds, options, \A, \z).
+    QRegularExpression batchExpression_;
+    bool batched_ = false;
+    std::vector<SearchLine> batch_;
+    std::vector<qsizetype> batchStarts_; // where each line of the batch starts in batchText_
+    QString batchText_;
     QString error_;
     std::vector<SearchMatch> matches_;
     std::unique_ptr<SearchLines> reader_;

@@ -69,6 +69,20 @@ TEST(TerminalSearchTest, FindsWhatEachQueryMatchesInTheHistoryAndOnTheScreen)
         {"not the primary screen's under it", "old\r\n\x1b[?1049hnew on alt", {"old"}, {}},
         {"an invalid expression finds nothing", "a(b\r\n", {"a(", true}, {}},
         {"blanks after the text are not text", "ab\r\n", {"b ", false}, {}},
+        // Expressions try history lines many at once: what each line alone matches, no more, no less.
+        {"^ and $ at each line's ends",
+         "ab\r\nb\r\nba\r\n1\r\n2\r\n3\r\n4\r\n",
+         {"^b$", true},
+         {{1, 0, 1, 1}}},
+        {"a hit across lines, a match after it",
+         "bc\r\ncd\r\nab\r\n1\r\n2\r\n3\r\n4\r\n",
+         {"b\\s*c", true},
+         {{0, 0, 0, 2}}},
+        {"a lookbehind at a line's start",
+         "a\r\nx\r\n1\r\n2\r\n3\r\n4\r\n",
+         {"(?<!\\s)a", true},
+         {{0, 0, 0, 1}}},
+        {"\\A at each line's start", "ab\r\nba\r\n1\r\n2\r\n3\r\n4\r\n", {"\\Aa", true}, {{0, 0, 0, 1}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -78,6 +92,18 @@ TEST(TerminalSearchTest, FindsWhatEachQueryMatchesInTheHistoryAndOnTheScreen)
         terminal.receive(std::string_view(c.output));
         EXPECT_EQ(placesOf(terminal, c.query), c.expected);
     }
+}
+
+TEST(TerminalSearchTest, AnExpressionFindsEachMatchAcrossManyLines)
+{
+    Terminal terminal;
+    terminal.resize({4, 20});
+    terminal.setHistoryLimit(HistoryLimit{1000});
+    for (int n = 0; n < 600; ++n) {
+        terminal.receive("line " + std::to_string(n) + "\r\n");
+    }
+    EXPECT_EQ(placesOf(terminal, {"^line (0|127|128|599)$", true}),
+              (std::vector<Place>{{599, 0, 599, 8}, {128, 0, 128, 8}, {127, 0, 127, 8}, {0, 0, 0, 6}}));
 }
 
 TEST(TerminalSearchTest, ReportsAnInvalidExpression)
