@@ -1176,6 +1176,9 @@ std::int64_t History::markedRowAfter(std::int64_t after, std::uint8_t mask) cons
 void History::lineRowStarts(std::span<const Cell> cells, std::vector<int>& starts) const
 {
     starts.assign(1, 0);
+    if (cells.size() <= static_cast<std::size_t>(width_)) {
+        return; // most lines: one row, wide characters and all
+    }
     int column = 0;
     cutRows(cells, width_, 1, column, &starts);
 }

@@ -14,6 +14,10 @@ namespace {
 void appendCells(SearchLine& line, const TerminalEngine& engine, std::span<const Cell> cells, int firstCell,
                  int& end)
 {
+    // Room for one character a cell, written in place; a cell with combining marks makes more.
+    std::size_t n = line.text.size();
+    line.text.resize(n + cells.size());
+    line.cells.resize(n + cells.size());
     for (std::size_t i = 0; i < cells.size(); ++i) {
         const Cell& cell = cells[i];
         if (cell.style.flags & CellFlags::wideTail) {
@@ -21,18 +25,23 @@ void appendCells(SearchLine& line, const TerminalEngine& engine, std::span<const
         }
         const int at = firstCell + static_cast<int>(i);
         if (cell.character < firstClusterCharacter) { // most cells: one character, no lookup
-            line.text.push_back(cell.character == 0 ? U' ' : cell.character);
-            line.cells.push_back(at);
+            line.text[n] = cell.character == 0 ? U' ' : cell.character;
+            line.cells[n++] = at;
         } else {
-            for (const char32_t c : engine.cellText(cell)) {
-                line.text.push_back(c);
-                line.cells.push_back(at);
+            const std::u32string_view text = engine.cellText(cell);
+            line.text.resize(line.text.size() + text.size());
+            line.cells.resize(line.cells.size() + text.size());
+            for (const char32_t c : text) {
+                line.text[n] = c;
+                line.cells[n++] = at;
             }
         }
         if (cell.character != U' ' && cell.character != 0) {
             end = at + ((cell.style.flags & CellFlags::wideHead) ? 2 : 1);
         }
     }
+    line.text.resize(n);
+    line.cells.resize(n);
 }
 
 // Blanks after the text are the grid's padding, not what was written.

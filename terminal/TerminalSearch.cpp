@@ -42,12 +42,16 @@ void addMatch(const SearchLine& line, int from, int to, std::vector<SearchMatch>
 }
 void appendUtf16(std::u32string_view text, QString& to)
 {
+    const qsizetype size = to.size();
+    const auto beyond = std::count_if(text.begin(), text.end(), [](char32_t c) { return c > 0xFFFF; });
+    to.resize(size + static_cast<qsizetype>(text.size()) + beyond);
+    QChar* out = to.data() + size;
     for (const char32_t c : text) {
         if (c <= 0xFFFF) {
-            to.append(QChar(static_cast<char16_t>(c)));
+            *out++ = QChar(static_cast<char16_t>(c));
         } else {
-            to.append(QChar(QChar::highSurrogate(c)));
-            to.append(QChar(QChar::lowSurrogate(c)));
+            *out++ = QChar(QChar::highSurrogate(c));
+            *out++ = QChar(QChar::lowSurrogate(c));
         }
     }
 }
@@ -224,7 +228,8 @@ bool TerminalSearch::searchNext(SearchLine& line, std::int64_t& last)
 
 bool TerminalSearch::searchBatch(std::int64_t& last)
 {
-    batchText_.clear();
+    batchText_.resize(0); // keeps its storage, unlike clear()
+    batchText_.reserve(batchText + 512);
     batchStarts_.clear();
     std::size_t count = 0;
     bool more = true;
