@@ -20,6 +20,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QFileInfo>
 #include <QMainWindow>
 #include <QMenu>
 #include <QPainter>
@@ -108,6 +109,11 @@ TerminalWindow::TerminalWindow(AppModel& appModel, const LaunchOptions& launchOp
             terminal->textView()->selectOutputAt(menuPoint);
         }
     });
+    // The folder the command under the pointer ran in, in the desktop's file manager.
+    openFolder = terminalMenu->addAction(QStringLiteral("Open Folder"), this, [this] {
+        LinkOpener::open(QUrl::fromLocalFile(menuFolder).toString());
+    });
+    openFolder->setVisible(false);
     terminalMenu->addAction(QStringLiteral("Find\u2026\tCtrl+Shift+F"), this, &TerminalWindow::showFind);
     terminalMenu->addSeparator();
     terminalMenu->addAction(QStringLiteral("New Shell\tCtrl+Shift+N"), &model, &AppModel::restartShell);
@@ -194,6 +200,8 @@ void TerminalWindow::replaceSurface()
                 menuLink = link ? QString::fromStdString(link->target) : QString();
                 menuPoint = at;
                 selectOutput->setEnabled(!view->outputAt(at).isEmpty());
+                menuFolder = WorkingDirectory::localPath(view->folderAt(at), QSysInfo::machineHostName());
+                openFolder->setVisible(!menuFolder.isEmpty() && QFileInfo(menuFolder).isDir());
                 showTerminalMenu(view->mapTo(this, at));
             }
         });

@@ -92,6 +92,8 @@ private:
     QAction* linkSeparator = nullptr;
     QString menuLink; // the target of the link the menu was opened over, empty for none
     QAction* selectOutput = nullptr;
+    QAction* openFolder = nullptr;
+    QString menuFolder;     // where the command under the menu ran, on this machine; empty for none
     QPointF menuPoint;      // where the menu was asked for, in the view
     QString programTitle;   // the title the program set, empty for none
     QString shellDirectory; // where the shell last said it was (OSC 7), on this machine

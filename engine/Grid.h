@@ -37,8 +37,16 @@ public:
     bool promptStart(int index) const { return (slot(index).marks & LineMarks::prompt) != 0; }
     void setPromptStart(int index) { slot(index).marks |= LineMarks::prompt; }
     // Every mark the shell left on the row (LineMarks).
-    std::uint8_t marks(int index) const { return slot(index).marks; }
-    void addMarks(int index, std::uint8_t marks) { slot(index).marks |= marks; }
+    LineMarks::Bits marks(int index) const { return slot(index).marks; }
+    void addMarks(int index, LineMarks::Bits marks)
+    {
+        slot(index).marks = LineMarks::merged(slot(index).marks, marks);
+    }
+    // The folder the shell reported when the prompt on the row began (LineMarks::folder).
+    void setFolder(int index, std::uint32_t folder)
+    {
+        slot(index).marks = LineMarks::withFolder(slot(index).marks, folder);
+    }
     // Cells from here on are default blanks, as far as the row knows without looking (fewer than
     // width() when only the first columns were written since it was blanked).
     int writtenWidth(int index) const
@@ -96,7 +104,7 @@ private:
         int usedWidth = 0;
         bool wrapped = false;
         bool padded = false;
-        std::uint8_t marks = 0;
+        LineMarks::Bits marks = 0;
         Cell blank;
     };
 

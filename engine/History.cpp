@@ -1022,7 +1022,7 @@ const History::Block* History::linesBefore(std::int64_t before,
 
 // ---- marks ----
 
-void History::markNewestLine(std::uint8_t marks)
+void History::markNewestLine(LineMarks::Bits marks)
 {
     if (lines_ == 0 || marks == 0) {
         return;
@@ -1030,13 +1030,13 @@ void History::markNewestLine(std::uint8_t marks)
     Block& block = blocks_.back();
     const auto index = static_cast<std::uint32_t>(block.lineCells.size() - 1);
     if (!block.marks.empty() && block.marks.back().first == index) {
-        block.marks.back().second |= marks;
+        block.marks.back().second = LineMarks::merged(block.marks.back().second, marks);
     } else {
         block.marks.emplace_back(index, marks);
     }
 }
 
-std::uint8_t History::newestLineMarks() const
+LineMarks::Bits History::newestLineMarks() const
 {
     if (lines_ == 0 || blocks_.back().marks.empty() ||
         blocks_.back().marks.back().first + 1 != blocks_.back().lineCells.size()) {
@@ -1055,7 +1055,7 @@ std::size_t History::blockAt(std::int64_t row) const
     return static_cast<std::size_t>(next - 1 - blocks_.begin());
 }
 
-void History::blockMarks(const Block& block, std::vector<std::pair<std::int64_t, std::uint8_t>>& out) const
+void History::blockMarks(const Block& block, std::vector<std::pair<std::int64_t, LineMarks::Bits>>& out) const
 {
     auto mark = std::lower_bound(block.marks.begin(), block.marks.end(), block.linesDropped,
                                  [](const auto& m, std::size_t index) { return m.first < index; });
@@ -1094,7 +1094,7 @@ void History::blockMarks(const Block& block, std::vector<std::pair<std::int64_t,
     }
 }
 
-void History::markLineAt(std::int64_t firstRow, std::uint8_t marks)
+void History::markLineAt(std::int64_t firstRow, LineMarks::Bits marks)
 {
     const std::size_t b = blockAt(firstRow);
     if (b == blocks_.size()) {
@@ -1116,16 +1116,16 @@ void History::markLineAt(std::int64_t firstRow, std::uint8_t marks)
     const auto mark = std::lower_bound(block.marks.begin(), block.marks.end(), key,
                                        [](const auto& m, std::uint32_t i) { return m.first < i; });
     if (mark != block.marks.end() && mark->first == key) {
-        mark->second |= marks;
+        mark->second = LineMarks::merged(mark->second, marks);
     } else {
         block.marks.emplace(mark, key, marks);
     }
 }
 
 void History::markedLines(std::int64_t from, std::int64_t to,
-                          std::vector<std::pair<std::int64_t, std::uint8_t>>& out) const
+                          std::vector<std::pair<std::int64_t, LineMarks::Bits>>& out) const
 {
-    std::vector<std::pair<std::int64_t, std::uint8_t>> found;
+    std::vector<std::pair<std::int64_t, LineMarks::Bits>> found;
     for (std::size_t b =
              std::min(blockAt(std::max(from, static_cast<std::int64_t>(dropped_))), blocks_.size());
          b < blocks_.size() && blocks_[b].firstRow < to; ++b) {
@@ -1139,9 +1139,9 @@ void History::markedLines(std::int64_t from, std::int64_t to,
     }
 }
 
-std::int64_t History::markedRowBefore(std::int64_t before, std::uint8_t mask) const
+std::int64_t History::markedRowBefore(std::int64_t before, LineMarks::Bits mask) const
 {
-    std::vector<std::pair<std::int64_t, std::uint8_t>> found;
+    std::vector<std::pair<std::int64_t, LineMarks::Bits>> found;
     const std::size_t last =
         blockAt(std::min(before - 1, static_cast<std::int64_t>(dropped_) + rowCount_ - 1));
     for (std::size_t b = last; b < blocks_.size(); --b) {
@@ -1156,9 +1156,9 @@ std::int64_t History::markedRowBefore(std::int64_t before, std::uint8_t mask) co
     return -1;
 }
 
-std::int64_t History::markedRowAfter(std::int64_t after, std::uint8_t mask) const
+std::int64_t History::markedRowAfter(std::int64_t after, LineMarks::Bits mask) const
 {
-    std::vector<std::pair<std::int64_t, std::uint8_t>> found;
+    std::vector<std::pair<std::int64_t, LineMarks::Bits>> found;
     for (std::size_t b =
              std::min(blockAt(std::max(after, static_cast<std::int64_t>(dropped_))), blocks_.size());
          b < blocks_.size(); ++b) {

@@ -7,6 +7,7 @@
 
 #include "Cell.h"
 #include "HistoryLimit.h"
+#include "LineMarks.h"
 
 #include <algorithm>
 #include <array>
@@ -68,17 +69,17 @@ public:
     static constexpr int cachedRows = 512;
 
     // --- marks the shell left on lines (LineMarks) -------------------------------------------
-    void markNewestLine(std::uint8_t marks); // adds to the newest line's marks
-    std::uint8_t newestLineMarks() const;
+    void markNewestLine(LineMarks::Bits marks); // adds to the newest line's marks
+    LineMarks::Bits newestLineMarks() const;
     // Adds marks to the line whose first row is the absolute row `firstRow`, if one starts there.
-    void markLineAt(std::int64_t firstRow, std::uint8_t marks);
+    void markLineAt(std::int64_t firstRow, LineMarks::Bits marks);
     // The marked lines whose first rows (absolute) are in [from, to), oldest first.
     void markedLines(std::int64_t from, std::int64_t to,
-                     std::vector<std::pair<std::int64_t, std::uint8_t>>& out) const;
+                     std::vector<std::pair<std::int64_t, LineMarks::Bits>>& out) const;
     // The first row of the newest line starting before `before` with any of the marks in `mask`,
     // and of the oldest starting after `after`; -1 for none. A block without marks costs nothing.
-    std::int64_t markedRowBefore(std::int64_t before, std::uint8_t mask) const;
-    std::int64_t markedRowAfter(std::int64_t after, std::uint8_t mask) const;
+    std::int64_t markedRowBefore(std::int64_t before, LineMarks::Bits mask) const;
+    std::int64_t markedRowAfter(std::int64_t after, LineMarks::Bits mask) const;
 
     // --- whole lines, newest first (a search) ---------------------------------------------------
     // Calls visit(firstRow, cells, rowStarts) for the lines that begin before the absolute row
@@ -157,7 +158,7 @@ private:
         // `rows` counts a long line with wide characters as if it had none, until refined.
         bool estimated = false;
         // The marked lines, by the index lineCells has them at, ascending; few in any block.
-        std::vector<std::pair<std::uint32_t, std::uint8_t>> marks;
+        std::vector<std::pair<std::uint32_t, LineMarks::Bits>> marks;
     };
     static constexpr std::uint32_t wideLine = 1u << 31;
     static constexpr std::uint32_t lineCellsMask = 0xFFFF; // lineCellLimit fits
@@ -208,7 +209,7 @@ private:
                              std::vector<std::pair<LineInfo, std::int64_t>>& lines) const;
     void lineRowStarts(std::span<const Cell> cells, std::vector<int>& starts) const;
     // The block's kept marked lines with their first rows, oldest first.
-    void blockMarks(const Block& block, std::vector<std::pair<std::int64_t, std::uint8_t>>& out) const;
+    void blockMarks(const Block& block, std::vector<std::pair<std::int64_t, LineMarks::Bits>>& out) const;
     std::size_t blockAt(std::int64_t row) const; // holding the absolute row; blocks_.size() for none
     std::uint32_t styleId(const CellStyle& style);
 

@@ -252,7 +252,7 @@ namespace {
 struct ReflowLine {
     std::vector<Cell> cells;
     std::vector<int> starts;
-    std::uint8_t marks = 0; // LineMarks: kept on the line's first row
+    LineMarks::Bits marks = 0; // LineMarks: kept on the line's first row
     int rows() const { return static_cast<int>(starts.size()); }
 };
 
@@ -330,7 +330,7 @@ void Screen::reflowPrimary(int newRows, int newColumns, int& cursorRow, int& cur
         if (primary_.padded(r)) {
             cells = cells.first(cells.size() - 1);
         }
-        current.marks |= primary_.marks(r);
+        current.marks = LineMarks::merged(current.marks, primary_.marks(r));
         if (r == cursorRow) {
             cursorLine = lines.size();
             cursorOffset = static_cast<int>(current.cells.size()) + cursorColumn + (wrapPending ? 1 : 0);
@@ -1262,6 +1262,8 @@ void Screen::fullReset()
     alternate_.reset(0, blankCell());
     history_.clear();
     tables_ = CellTables{};
+    folders_.clear();
+    folderNumbers_.clear();
     keyboard_[0] = keyboard_[1] = KeyboardStack{};
     updateKeyboardFlags();
     promptActive_ = false;
@@ -1979,6 +1981,9 @@ void Screen::osc(std::string_view text, bool endedByBel)
     case 7: // the working directory, as a file: URL
         workingDirectory_ = printable(rest, uriLimit);
         events_.workingDirectoryChanged = true;
+        if (promptActive_ && inputRow_ < 0 && grid_->promptStart(line(cursorRow_))) {
+            noteFolder(); // reported after the prompt's start, before its end
+        }
         break;
     case 8: { // hyperlink: key=value parameters split by ':' ; URI, an empty URI ending the link
         const std::size_t semicolon = rest.find(';');
@@ -2022,6 +2027,7 @@ void Screen::osc(std::string_view text, bool endedByBel)
         if (!rest.empty() && rest[0] == 'A' && !alternateActive_) {
             grid_->setPromptStart(line(cursorRow_));
             promptActive_ = true;
+            noteFolder();
         } else if (!rest.empty() && (rest[0] == 'C' || rest[0] == 'D')) {
             promptActive_ = false;
         }

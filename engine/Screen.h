@@ -19,6 +19,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 struct SavedCursor {
@@ -203,11 +204,14 @@ public:
     // Marks the shell left (LineMarks) on the line starting on kept row `index` (on the screen: on
     // the row); the nearest marked row before or after a row, -1 for none; the marked rows in
     // [first, last). On the alternate screen there are none.
-    std::uint8_t rowMarks(std::size_t index) const;
-    std::int64_t markedRowBefore(std::int64_t index, std::uint8_t mask) const;
-    std::int64_t markedRowAfter(std::int64_t index, std::uint8_t mask) const;
+    LineMarks::Bits rowMarks(std::size_t index) const;
+    std::int64_t markedRowBefore(std::int64_t index, LineMarks::Bits mask) const;
+    std::int64_t markedRowAfter(std::int64_t index, LineMarks::Bits mask) const;
     void markedRows(std::int64_t first, std::int64_t last,
-                    std::vector<std::pair<std::int64_t, std::uint8_t>>& out) const;
+                    std::vector<std::pair<std::int64_t, LineMarks::Bits>>& out) const;
+    // The folder (OSC 7's URL) the shell had reported when the prompt at or above kept row `index`
+    // began; empty for none.
+    std::string folderAt(std::size_t index) const;
     // The active screen's drops from the oldest end and rearrangements (Grid, History), for readers
     // that keep per-row state between frames.
     std::uint64_t droppedRows() const
@@ -342,6 +346,7 @@ private:
     void clipboardWrite(std::string_view selections, std::string_view payload);
     void semanticMark(std::string_view mark); // OSC 133's marks on the cursor's row
     void markFailedPrompt();
+    void noteFolder(); // the working directory, on the prompt's row
     std::string commandLine() const;
 
     Cell blank() const { return blankCell(pen_.background); }
@@ -393,5 +398,8 @@ private:
     TerminalEvents events_;
     std::string title_;
     std::string workingDirectory_;
+    // The folders prompts began in, numbered from 1 (LineMarks::folder); emptied by RIS.
+    std::vector<std::string> folders_;
+    std::unordered_map<std::string, std::uint32_t> folderNumbers_;
     CellTables tables_;
 };

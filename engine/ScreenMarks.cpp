@@ -7,6 +7,7 @@
 
 namespace {
 constexpr std::size_t commandLineLimit = 256;
+constexpr std::size_t folderTableLimit = 1024; // of at most 2048 bytes each
 } // namespace
 
 void Screen::semanticMark(std::string_view mark)
@@ -105,7 +106,7 @@ std::string Screen::commandLine() const
     return text;
 }
 
-std::uint8_t Screen::rowMarks(std::size_t index) const
+LineMarks::Bits Screen::rowMarks(std::size_t index) const
 {
     if (alternateActive_) {
         return 0;
@@ -115,13 +116,13 @@ std::uint8_t Screen::rowMarks(std::size_t index) const
     if (i >= h) {
         return grid_->marks(static_cast<int>(i - h));
     }
-    std::vector<std::pair<std::int64_t, std::uint8_t>> found;
+    std::vector<std::pair<std::int64_t, LineMarks::Bits>> found;
     const auto absolute = static_cast<std::int64_t>(history_.droppedRows()) + i;
     history_.markedLines(absolute, absolute + 1, found);
     return found.empty() ? 0 : found.front().second;
 }
 
-std::int64_t Screen::markedRowBefore(std::int64_t index, std::uint8_t mask) const
+std::int64_t Screen::markedRowBefore(std::int64_t index, LineMarks::Bits mask) const
 {
     if (alternateActive_) {
         return -1;
@@ -138,7 +139,7 @@ std::int64_t Screen::markedRowBefore(std::int64_t index, std::uint8_t mask) cons
     return row < 0 ? -1 : row - dropped;
 }
 
-std::int64_t Screen::markedRowAfter(std::int64_t index, std::uint8_t mask) const
+std::int64_t Screen::markedRowAfter(std::int64_t index, LineMarks::Bits mask) const
 {
     if (alternateActive_) {
         return -1;
@@ -160,7 +161,7 @@ std::int64_t Screen::markedRowAfter(std::int64_t index, std::uint8_t mask) const
 }
 
 void Screen::markedRows(std::int64_t first, std::int64_t last,
-                        std::vector<std::pair<std::int64_t, std::uint8_t>>& out) const
+                        std::vector<std::pair<std::int64_t, LineMarks::Bits>>& out) const
 {
     if (alternateActive_) {
         return;
@@ -176,8 +177,35 @@ void Screen::markedRows(std::int64_t first, std::int64_t last,
     }
     for (std::int64_t i = std::max(first, h);
          i < std::min<std::int64_t>(last, static_cast<std::int64_t>(rowCount())); ++i) {
-        if (const std::uint8_t marks = grid_->marks(static_cast<int>(i - h))) {
+        if (const LineMarks::Bits marks = grid_->marks(static_cast<int>(i - h))) {
             out.emplace_back(i, marks);
         }
     }
+}
+
+void Screen::noteFolder()
+{
+    if (workingDirectory_.empty() || alternateActive_) {
+        return;
+    }
+    auto [at, added] = folderNumbers_.try_emplace(workingDirectory_, 0);
+    if (added) {
+        if (folders_.size() >= folderTableLimit) {
+            folderNumbers_.erase(at); // a flood of folders: later prompts go without
+            return;
+        }
+        folders_.push_back(workingDirectory_);
+        at->second = static_cast<std::uint32_t>(folders_.size());
+    }
+    grid_->setFolder(line(cursorRow_), at->second);
+}
+
+std::string Screen::folderAt(std::size_t index) const
+{
+    const std::int64_t row = markedRowBefore(static_cast<std::int64_t>(index) + 1, LineMarks::prompt);
+    if (row < 0) {
+        return {};
+    }
+    const std::uint32_t n = LineMarks::folder(rowMarks(static_cast<std::size_t>(row)));
+    return n >= 1 && n <= folders_.size() ? folders_[n - 1] : std::string();
 }

@@ -19,15 +19,20 @@ std::span<const Cell> ScreenReader::row(std::size_t index) const
 {
     return engine_->row(index);
 }
-std::uint8_t ScreenReader::rowMarks(std::size_t index) const
+std::string ScreenReader::folderAt(std::size_t index) const
+{
+    return engine_->folderAt(index);
+}
+
+LineMarks::Bits ScreenReader::rowMarks(std::size_t index) const
 {
     return engine_->rowMarks(index);
 }
-std::int64_t ScreenReader::markedRowBefore(std::int64_t index, std::uint8_t mask) const
+std::int64_t ScreenReader::markedRowBefore(std::int64_t index, LineMarks::Bits mask) const
 {
     return engine_->markedRowBefore(index, mask);
 }
-std::int64_t ScreenReader::markedRowAfter(std::int64_t index, std::uint8_t mask) const
+std::int64_t ScreenReader::markedRowAfter(std::int64_t index, LineMarks::Bits mask) const
 {
     return engine_->markedRowAfter(index, mask);
 }

@@ -5,6 +5,7 @@
 
 #include "Cell.h"
 #include "Color.h"
+#include "LineMarks.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -43,9 +44,10 @@ public:
 
     // The shell's marks (LineMarks) on the line starting at a row, and the nearest rows before or
     // after a row whose lines carry any of `mask` (-1 for none).
-    std::uint8_t rowMarks(std::size_t index) const;
-    std::int64_t markedRowBefore(std::int64_t index, std::uint8_t mask) const;
-    std::int64_t markedRowAfter(std::int64_t index, std::uint8_t mask) const;
+    LineMarks::Bits rowMarks(std::size_t index) const;
+    std::string folderAt(std::size_t index) const; // OSC 7's URL where that command began
+    std::int64_t markedRowBefore(std::int64_t index, LineMarks::Bits mask) const;
+    std::int64_t markedRowAfter(std::int64_t index, LineMarks::Bits mask) const;
 
     std::u32string_view cellText(const Cell& cell) const;
     std::string_view hyperlink(std::uint16_t link) const;

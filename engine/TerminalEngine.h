@@ -51,6 +51,7 @@ public:
     using Screen::paletteColor;
 
     // --- configuration and read-only state (Screen.h) -----------------------------------------
+    using Screen::folderAt;
     using Screen::history;
     using Screen::historyLimits;
     using Screen::historyRows;

@@ -132,6 +132,8 @@ public:
     void jumpToPrompt(bool previous);
     TextSelection outputAt(QPointF point) const; // empty when the point is in no command's output
     bool selectOutputAt(QPointF point);
+    // The folder the shell reported (an OSC 7 URL) when the command around a point began.
+    QString folderAt(QPointF point) const;
 
 public slots:
     void paste();         // the general clipboard's text through the paste path

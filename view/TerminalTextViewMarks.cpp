@@ -89,6 +89,12 @@ bool TerminalTextView::selectOutputAt(QPointF point)
     return true;
 }
 
+QString TerminalTextView::folderAt(QPointF point) const
+{
+    const int row = positionAt(point).row;
+    return row < 0 ? QString() : QString::fromStdString(screen().folderAt(static_cast<std::size_t>(row)));
+}
+
 void TerminalTextView::paintFailedMarks(QPainter& painter, int firstLine, int lastLine)
 {
     const ScreenReader screen = this->screen();

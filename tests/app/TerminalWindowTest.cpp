@@ -22,6 +22,7 @@
 #include <QAction>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
@@ -361,12 +362,12 @@ TEST_F(TerminalWindowTest, TerminalMenuOffersCopyPasteNewShellAndSettings)
     content()->showFind();
     QTest::keyClicks(content()->surface()->findBar()->queryField(), QStringLiteral("e"));
     const QUuid before = app->model().sessionID();
-    menu->actions().at(8)->trigger();
+    menu->actions().at(9)->trigger();
     EXPECT_NE(app->model().sessionID(), before);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(view()->contextMenuPolicy(), Qt::CustomContextMenu); // the new terminal has it too
 
-    menu->actions().at(9)->trigger();
+    menu->actions().at(10)->trigger();
     EXPECT_TRUE(app->model().settingsPresented());
 }
 
@@ -389,6 +390,27 @@ TEST_F(TerminalWindowTest, OverALinkTheMenuOpensOrCopiesIt)
     ASSERT_TRUE(QTest::qWaitFor([menu] { return menu->isVisible(); }, 2000));
     EXPECT_EQ(actionTexts(menu).first(), "Copy\tCtrl+Shift+C");
     menu->hide();
+}
+
+TEST_F(TerminalWindowTest, OverACommandTheMenuOffersTheFolderItRanIn)
+{
+    QMenu* menu = content()->contextMenu();
+    const auto menuOver = [&](const QString& host) {
+        view()->terminal().receive(
+            ("\x1b[H\x1b[2J\x1b]7;file://" + host + QDir::tempPath() + "\x07\x1b]133;A\x07$ ls\r\nout\r\n")
+                .toStdString());
+        QTest::qWait(50);
+        const int top = view()->terminal().screen().screenTop();
+        const QPointF output =
+            view()->cellOrigin(top + 1, 1) + QPointF(view()->cellAdvance() / 2, view()->linePitch() / 2);
+        emit view()->customContextMenuRequested(output.toPoint());
+        EXPECT_TRUE(QTest::qWaitFor([menu] { return menu->isVisible(); }, 2000));
+        const QStringList texts = actionTexts(menu);
+        menu->hide();
+        return texts;
+    };
+    EXPECT_TRUE(menuOver(QSysInfo::machineHostName()).contains("Open Folder"));
+    EXPECT_FALSE(menuOver("elsewhere.invalid").contains("Open Folder")); // a shell over ssh
 }
 
 TEST_F(TerminalWindowTest, TheProgramsTitleBellAndMouseTrackingReachTheWindow)

@@ -71,6 +71,53 @@ TEST(LineMarksTest, PromptsAreFoundThroughTheHistoryAndAcrossReflows)
     }
 }
 
+// Each prompt's folder, from the bottom up.
+std::vector<std::string> foldersFromTheBottom(const TerminalEngine& engine)
+{
+    std::vector<std::string> folders;
+    for (std::int64_t row =
+             engine.markedRowBefore(static_cast<std::int64_t>(engine.rowCount()), LineMarks::prompt);
+         row >= 0; row = engine.markedRowBefore(row, LineMarks::prompt)) {
+        folders.push_back(engine.folderAt(static_cast<std::size_t>(row)));
+    }
+    return folders;
+}
+
+TEST(LineMarksTest, EachPromptKeepsTheFolderItBeganIn)
+{
+    TerminalEngine engine;
+    engine.resizeGrid(4, 30);
+    engine.setHistoryLimit(HistoryLimit{10000});
+    engine.consume(command("before any folder", 0));
+    for (int i = 0; i < 4; ++i) {
+        // bash reports the folder before the prompt, fish after its start: both belong to it.
+        const std::string folder = "\x1b]7;file://host/d" + std::to_string(i) + "\x07";
+        engine.consume(i % 2 ? command("cd x", 0).insert(8, folder) : folder + command("cd x", 0));
+    }
+    const std::vector<std::string> expected = {"file://host/d3", "file://host/d2", "file://host/d1",
+                                               "file://host/d0", ""};
+    EXPECT_EQ(foldersFromTheBottom(engine), expected);
+    // A row of a command's output names the folder of the prompt above it.
+    const auto last = static_cast<std::size_t>(
+        engine.markedRowBefore(static_cast<std::int64_t>(engine.rowCount()), LineMarks::prompt));
+    EXPECT_EQ(engine.folderAt(last + 2), "file://host/d3");
+
+    for (const int columns : {5, 30}) {
+        engine.resizeGrid(4, columns);
+        EXPECT_EQ(foldersFromTheBottom(engine), expected) << columns;
+    }
+    // A flood of folders fills the table: later prompts go without, earlier ones keep theirs.
+    for (int i = 0; i < 1100; ++i) {
+        engine.consume("\x1b]7;file://host/flood" + std::to_string(i) + "\x07" + command("x", 0));
+    }
+    const std::vector<std::string> flooded = foldersFromTheBottom(engine);
+    EXPECT_EQ(flooded.front(), "");
+    EXPECT_EQ(std::vector<std::string>(flooded.end() - 5, flooded.end()), expected);
+    engine.consume("\x1b"
+                   "c\x1b]133;A\x07$ ");
+    EXPECT_EQ(foldersFromTheBottom(engine), std::vector<std::string>{"file://host/flood1099"});
+}
+
 TEST(LineMarksTest, DroppedLinesTakeTheirMarksAlong)
 {
     TerminalEngine engine;

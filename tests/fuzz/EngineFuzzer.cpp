@@ -142,6 +142,7 @@ void checkMarks(const TerminalEngine& e, int steps)
         require(before < row && before < count, "a jump up goes up, inside the rows");
         require(e.rowMarks(static_cast<std::size_t>(before)) & (LineMarks::prompt | LineMarks::failed),
                 "a jump lands on a marked row");
+        require(e.folderAt(static_cast<std::size_t>(before)).size() <= 2048, "a prompt's folder is bounded");
         row = before;
     }
     row = -1;
