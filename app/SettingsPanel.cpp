@@ -1,6 +1,7 @@
 // The settings panel: rows, labels, ranges and formats, bound to the application model.
 #include "SettingsPanel.h"
 
+#include "ColorSchemeSection.h"
 #include "ColorWell.h"
 #include "SliderRow.h"
 #include "ValueLabels.h"
@@ -138,6 +139,8 @@ SettingsPanel::SettingsPanel(AppModel& appModel, QWidget* parent) : QWidget(pare
 
     stack->addWidget(buildGlassSection());
     stack->addWidget(buildTerminalSection());
+    colors = new ColorSchemeSection(model, this);
+    stack->addWidget(colors);
     stack->addWidget(buildWindowSection());
 
     auto* footer = new QHBoxLayout;
@@ -393,6 +396,7 @@ void SettingsPanel::refillColorWells()
     const VitrionSettings& s = model.settings();
     tint->setColor(colorOf(s.tintRed, s.tintGreen, s.tintBlue));
     textColor->setColor(colorOf(s.textRed, s.textGreen, s.textBlue));
+    colors->refillWells();
 }
 
 void SettingsPanel::showEvent(QShowEvent* event)

@@ -6,8 +6,10 @@
 
 #include "GridSizing.h"
 #include "LinkFinder.h"
+#include "MinimumContrast.h"
 #include "TextSelection.h"
 #include "engine/Color.h"
+#include "engine/Palette.h"
 #include "session/ShellLaunchPlan.h"
 #include "settings/VitrionSettings.h"
 #include "terminal/MouseEncoder.h"
@@ -24,6 +26,7 @@
 #include <utility>
 #include <vector>
 
+class CellColours;
 class CursorBlink;
 class DocumentLayout;
 class FrameDamage;
@@ -54,7 +57,8 @@ public:
     // The terminal shown: the attached one, or the view's own empty one.
     Terminal& terminal() const;
 
-    // Applies the text settings (font, colour, line spacing, cursor style) and re-renders; neither
+    // Applies the text settings (font, colour scheme, minimum contrast, line spacing, cursor style)
+    // and re-renders; neither
     // resizes the grid nor touches the shell.
     void configure(const VitrionSettings& settings);
     // The colour the backdrop shows: reported to programs that ask for the background and drawn
@@ -109,6 +113,8 @@ public:
     // pointer, underlined. Ctrl+click opens it (Ctrl+Shift+click while a program takes the mouse).
     std::optional<FoundLink> openableLinkAt(QPointF point) const;
     const std::optional<FoundLink>& hoveredLink() const { return hoveredLink_; }
+    // The minimum contrast text is drawn at, against its cell's background or the glass.
+    double minimumContrast() const { return contrast_.minimum(); }
     // The input method's text being composed, drawn at the cursor until it is committed.
     const QString& preeditText() const { return preedit_; }
     // Where the input method's candidates go: the cursor's cell, or while a program hides its
@@ -162,6 +168,8 @@ private:
     void refreshLayout() const;
     // Forgets every laid-out row and drawn line: the font, the colours or the width changed.
     void invalidateLayout(double availableWidth);
+    // How a cell's style is drawn, at the view's minimum contrast.
+    CellColours cellColours(const ScreenReader& screen) const;
 
     // Input (TerminalTextViewInput.cpp)
     void pasteText(const QString& text);
@@ -193,7 +201,10 @@ private:
     QMetaObject::Connection destroyedConnection_;
     Color textColor_;
     Color glassColor_{0.0f, 0.0f, 0.0f, 1.0f};
-    Color cursorColor_;
+    Color cursorColor_{0.72f, 0.72f, 0.72f, 1.0f}; // the block's light grey until configured
+    AnsiColors ansiColors_ = Palette::defaultAnsi();
+    std::optional<QColor> selectionColor_; // none: the desktop's highlight
+    mutable ContrastMemo contrast_;
     std::unique_ptr<GlyphMetrics> metrics_;
     // One line index per screen: the primary's stays laid out while a program has the alternate
     // screen, so that leaving vim or less does not lay the whole history out again.

@@ -52,7 +52,7 @@ void TerminalTextView::paintLines(QPainter& painter, int firstLine, int lastLine
     const ScreenReader screen = this->screen();
     const bool reverseVideo = screen.modes().reverseVideo;
     images_->useLook(ratio, reverseVideo);
-    CellColours colours(screen, reverseVideo);
+    CellColours colours = cellColours(screen);
     std::vector<const LineImage*> lines;
     lines.reserve(static_cast<std::size_t>(lastLine - firstLine + 1));
     for (int line = firstLine; line <= lastLine; ++line) {
@@ -115,7 +115,7 @@ void TerminalTextView::paintSelection(QPainter& painter, int firstLine, int last
     if (selection_.isEmpty()) {
         return;
     }
-    QColor highlight = palette().color(QPalette::Highlight);
+    QColor highlight = selectionColor_.value_or(palette().color(QPalette::Highlight));
     highlight.setAlpha(150);
     const TextPosition start = selection_.start();
     const TextPosition end = selection_.end();
@@ -180,9 +180,9 @@ void TerminalTextView::paintCursor(QPainter& painter)
         return;
     }
     const Cell& cell = cells[static_cast<std::size_t>(cursor.column)];
-    // The cursor is the inverse of its cell: grey over text in the default colour, else the text's
-    // colour, with the cell's character in its background colour.
-    QColor fill = QColor::fromRgbF(CursorShape::grey, CursorShape::grey, CursorShape::grey);
+    // The cursor is the inverse of its cell: the scheme's cursor colour over text in the default
+    // colour, else the text's colour, with the cell's character in its background colour.
+    QColor fill = QColor::fromRgbF(cursorColor_.red, cursorColor_.green, cursorColor_.blue);
     const QRgb text = CellColours(screen, reverseVideo).of(cell.style).foreground;
     if (text != 0 && (reverseVideo || !CellColor::isDefault(cell.style.foreground) ||
                       (cell.style.flags & CellFlags::inverse))) {

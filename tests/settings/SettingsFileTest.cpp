@@ -49,6 +49,15 @@ VitrionSettings unusualSettings()
     settings.scrollbackLines = 1'000'000;
     settings.scrollbackUnlimited = true;
     settings.scrollbackMegabytes = 16;
+    settings.ansiColors.fill(0x010203);
+    settings.cursorColor = 0xfffffe;
+    settings.selectionColor = 0x000000;
+    settings.colorScheme = QStringLiteral("Mine");
+    settings.followDesktop = true;
+    settings.lightScheme = QStringLiteral("Tango");
+    settings.darkScheme = QStringLiteral("");
+    settings.minimumContrast = 21;
+    settings.importedSchemes = {ColorScheme{QStringLiteral("Mine"), {}, 1, 2, 3, std::nullopt}};
     return settings;
 }
 
@@ -124,21 +133,48 @@ TEST_F(SettingsFileTest, DefaultsAreWrittenPrettyPrintedWithSortedKeys)
     VitrionSettings{}.save();
     EXPECT_EQ(TestHome::readFile(VitrionSettings::configURL()), R"({
     "allowClipboardWrites": true,
+    "ansiColors": [
+        "#000000",
+        "#ff453a",
+        "#32d74b",
+        "#ffd60a",
+        "#0a84ff",
+        "#bf5af2",
+        "#5ac8fa",
+        "#ffffff",
+        "#555555",
+        "#ff453a",
+        "#32d74b",
+        "#ffd60a",
+        "#0a84ff",
+        "#bf5af2",
+        "#5ac8fa",
+        "#ffffff"
+    ],
     "blur": 0.72,
     "closeOnShellExit": false,
+    "colorScheme": "Vitrion",
     "configurationVersion": 2,
     "cornerRadius": 20,
+    "cursorColor": "#b8b8b8",
     "cursorStyle": "Block",
+    "darkScheme": "Vitrion",
+    "followDesktop": false,
     "fontName": "Menlo",
     "fontSize": 14,
+    "importedSchemes": [
+    ],
+    "lightScheme": "Solarized Light",
     "lineSpacing": 1.15,
     "material": "HUD",
+    "minimumContrast": 4.5,
     "opacity": 1,
     "padding": 24,
     "saturation": 0,
     "scrollbackLines": 2000,
     "scrollbackMegabytes": 512,
     "scrollbackUnlimited": false,
+    "selectionColor": "",
     "shell": "Default",
     "textBlue": 0.96,
     "textGreen": 0.93,
@@ -173,7 +209,7 @@ TEST_F(SettingsFileTest, UnparsableFilesGiveAllDefaultsAndStayUntouched)
 TEST_F(SettingsFileTest, EachKeyIsReadOnItsOwn)
 {
     const QJsonObject valid = unusualObject();
-    ASSERT_EQ(valid.size(), 23);
+    ASSERT_EQ(valid.size(), 23 + 9); // + the nine colour scheme keys
     const VitrionSettings defaults;
     const VitrionSettings unusual = unusualSettings();
     for (const QString& key : valid.keys()) {
@@ -229,7 +265,7 @@ TEST_F(SettingsFileTest, AcceptsWholeNumbersForDoublesAndKeepsValuesAsGiven)
         QJsonDocument::fromJson(TestHome::readFile(VitrionSettings::configURL())).object();
     EXPECT_FALSE(written.contains("unknownKey"));
     EXPECT_EQ(written.value("configurationVersion").toInteger(), 1);
-    EXPECT_EQ(written.size(), 23);
+    EXPECT_EQ(written.size(), 23 + 9); // + the nine colour scheme keys
 }
 
 // The scrollback keys came later: a file without them, or with a value the panel could not have

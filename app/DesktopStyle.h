@@ -1,0 +1,43 @@
+// The desktop's light or dark style: the freedesktop settings portal's colour-scheme preference on
+// the session bus, followed while it changes, else the lightness of the application's window colour.
+#pragma once
+
+#include <QDBusConnection>
+#include <QDBusVariant>
+#include <QObject>
+
+#include <optional>
+
+class DesktopStyle : public QObject {
+    Q_OBJECT
+public:
+    static constexpr const char* portalService = "org.freedesktop.portal.Desktop";
+    static constexpr const char* portalPath = "/org/freedesktop/portal/desktop";
+    static constexpr const char* settingsInterface = "org.freedesktop.portal.Settings";
+
+    // Asks the portal on `bus` (without waiting for it) and listens for its changes.
+    explicit DesktopStyle(const QDBusConnection& bus = QDBusConnection::sessionBus(),
+                          QObject* parent = nullptr);
+
+    bool prefersDark() const;
+    // The portal's answer: 0 no preference, 1 dark, 2 light; none while it has not answered.
+    std::optional<uint> portalPreference() const { return portal; }
+
+signals:
+    void changed(bool dark);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private slots:
+    void settingChanged(const QString& group, const QString& key, const QDBusVariant& value);
+
+private:
+    void ask(const QString& method);
+    void take(const QVariant& value);
+    void update();
+
+    QDBusConnection bus;
+    std::optional<uint> portal;
+    bool dark = true;
+};
