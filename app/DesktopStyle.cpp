@@ -5,6 +5,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QDBusVariant>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QPalette>
@@ -29,9 +30,9 @@ DesktopStyle::DesktopStyle(const QDBusConnection& connection, QObject* parent)
         QCoreApplication::instance()->installEventFilter(this);
     }
     if (bus.isConnected()) {
+        // A slot of QDBusMessage: QtDBus takes it for any signature and the arguments are read here.
         bus.connect(QLatin1String(portalService), QLatin1String(portalPath), QLatin1String(settingsInterface),
-                    QStringLiteral("SettingChanged"), this,
-                    SLOT(settingChanged(QString, QString, QDBusVariant)));
+                    QStringLiteral("SettingChanged"), this, SLOT(settingChanged(QDBusMessage)));
         ask(QStringLiteral("ReadOne"));
     }
 }
@@ -81,10 +82,13 @@ void DesktopStyle::take(const QVariant& value)
     update();
 }
 
-void DesktopStyle::settingChanged(const QString& group, const QString& key, const QDBusVariant& value)
+void DesktopStyle::settingChanged(const QDBusMessage& message)
 {
-    if (group == appearance && key == colorScheme) {
-        take(QVariant::fromValue(value));
+    // (namespace, key, value): other settings of the desktop are not ours.
+    const QVariantList arguments = message.arguments();
+    if (arguments.size() == 3 && arguments[0].toString() == appearance &&
+        arguments[1].toString() == colorScheme) {
+        take(arguments[2]);
     }
 }
 

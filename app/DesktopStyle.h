@@ -3,7 +3,7 @@
 #pragma once
 
 #include <QDBusConnection>
-#include <QDBusVariant>
+#include <QDBusMessage>
 #include <QObject>
 
 #include <optional>
@@ -26,11 +26,12 @@ public:
 signals:
     void changed(bool dark);
 
+public slots:
+    // The portal's SettingChanged signal (QtDBus connects only public slots).
+    void settingChanged(const QDBusMessage& message);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
-
-private slots:
-    void settingChanged(const QString& group, const QString& key, const QDBusVariant& value);
 
 private:
     void ask(const QString& method);
