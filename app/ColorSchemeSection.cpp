@@ -268,6 +268,7 @@ void ColorSchemeSection::choose(const ColorScheme& chosen)
         }
     });
     refillWells();
+    emit schemeChosen();
 }
 
 bool ColorSchemeSection::importFile(const QString& path)

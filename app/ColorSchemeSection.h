@@ -42,6 +42,10 @@ public:
     void refresh();
     void refillWells(); // the wells show the settings' colours (a picker's dialog may be open)
 
+signals:
+    // A scheme was taken here: its text and glass colours are new too.
+    void schemeChosen();
+
 private:
     QComboBox* schemeList(const QString& name);
     void fillSchemeLists();

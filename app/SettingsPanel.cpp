@@ -141,6 +141,7 @@ SettingsPanel::SettingsPanel(AppModel& appModel, QWidget* parent) : QWidget(pare
     stack->addWidget(buildTerminalSection());
     colors = new ColorSchemeSection(model, this);
     stack->addWidget(colors);
+    connect(colors, &ColorSchemeSection::schemeChosen, this, &SettingsPanel::refillColorWells);
     stack->addWidget(buildWindowSection());
 
     auto* footer = new QHBoxLayout;

@@ -129,6 +129,8 @@ TEST_F(ColorSchemeTest, AChosenSchemeAppliesAndIsSavedAndAnEditedColourStays)
     EXPECT_EQ(saved.ansiColors[4], 0x268bd2u);
     EXPECT_DOUBLE_EQ(saved.textRed, 0x65 / 255.0);
     EXPECT_EQ(section->ansiWells()[4]->color(), QColor(0x26, 0x8b, 0xd2));
+    EXPECT_EQ(panel->textColorWell()->color(), QColor(0x65, 0x7b, 0x83)) << "the panel's text well too";
+    EXPECT_EQ(panel->tintWell()->color(), QColor(0xfd, 0xf6, 0xe3));
 
     section->ansiWells()[1]->setColor(Qt::black);
     emit section->ansiWells()[1]->colorPicked(QColor(1, 2, 3));
