@@ -280,9 +280,11 @@ bool ColorSchemeSection::importFile(const QString& path)
             QStringLiteral("%1 could not be imported: %2").arg(QFileInfo(path).fileName(), result.error));
         return false;
     }
-    model.updateSettings([&result](VitrionSettings& s) { ColorSchemes::keepImported(s, *result.scheme); });
-    choose(*result.scheme);
-    status->setText(QStringLiteral("Imported \u201c%1\u201d.").arg(result.scheme->name));
+    ColorScheme kept;
+    model.updateSettings(
+        [&result, &kept](VitrionSettings& s) { kept = ColorSchemes::keepImported(s, *result.scheme); });
+    choose(kept);
+    status->setText(QStringLiteral("Imported \u201c%1\u201d.").arg(kept.name));
     return true;
 }
 

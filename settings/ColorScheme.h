@@ -36,9 +36,10 @@ std::optional<ColorScheme> find(const VitrionSettings& settings, const QString& 
 // The scheme's colours into the settings: the sixteen, the text, the cursor, the selection, and its
 // background as the glass's tint.
 void apply(VitrionSettings& settings, const ColorScheme& scheme);
-// Keeps an imported scheme (replacing one of the same name), at most `importedLimit` of them.
+// Keeps an imported scheme (replacing an imported one of the same name), at most `importedLimit` of
+// them, and gives it as kept: a built-in scheme's name gets " (imported)", so both stay pickable.
 inline constexpr int importedLimit = 64;
-void keepImported(VitrionSettings& settings, const ColorScheme& scheme);
+ColorScheme keepImported(VitrionSettings& settings, ColorScheme scheme);
 
 // "#rrggbb" and back; anything else is no colour.
 QString hex(quint32 rgb);

@@ -137,14 +137,20 @@ void ColorSchemes::apply(VitrionSettings& settings, const ColorScheme& scheme)
     settings.selectionColor = scheme.selection;
 }
 
-void ColorSchemes::keepImported(VitrionSettings& settings, const ColorScheme& scheme)
+ColorScheme ColorSchemes::keepImported(VitrionSettings& settings, ColorScheme scheme)
 {
+    const QList<ColorScheme>& ours = builtIn();
+    if (std::any_of(ours.begin(), ours.end(),
+                    [&scheme](const ColorScheme& s) { return s.name == scheme.name; })) {
+        scheme.name += QStringLiteral(" (imported)");
+    }
     QList<ColorScheme>& kept = settings.importedSchemes;
     kept.removeIf([&scheme](const ColorScheme& s) { return s.name == scheme.name; });
     kept.append(scheme);
     while (kept.size() > importedLimit) {
         kept.removeFirst();
     }
+    return scheme;
 }
 
 QString ColorSchemes::hex(quint32 rgb)

@@ -246,6 +246,12 @@ TEST(SchemeSettingsTest, OlderFilesLoadUnchangedAndImportedSchemesRoundTrip)
     ColorSchemes::apply(withImport, *scheme);
     withImport.selectionColor = 0x123456;
     EXPECT_EQ(decodeSettings(*encodeSettings(withImport, nullptr)), withImport);
+
+    ColorScheme dracula = *scheme;
+    dracula.name = QStringLiteral("Dracula");
+    EXPECT_EQ(ColorSchemes::keepImported(withImport, dracula).name, QStringLiteral("Dracula (imported)"));
+    EXPECT_EQ(ColorSchemes::keepImported(withImport, dracula).name, QStringLiteral("Dracula (imported)"));
+    EXPECT_EQ(withImport.importedSchemes.size(), 2) << "a second import of one name replaces the first";
 }
 
 TEST(SchemeSettingsTest, FollowingTheDesktopTakesTheStylesSchemeOnEachChange)
