@@ -182,8 +182,10 @@ ColorSchemeSection::ColorSchemeSection(AppModel& appModel, QWidget* parent)
     auto* cursorRow = row(column, rowLabel(QStringLiteral("Cursor, selection"), this));
     cursor = smallWell(QStringLiteral("Cursor color"), this);
     selection = smallWell(QStringLiteral("Selection color"), this);
+    selectionText = smallWell(QStringLiteral("Selected text color"), this);
     cursorRow->addWidget(cursor);
     cursorRow->addWidget(selection);
+    cursorRow->addWidget(selectionText);
     cursorRow->addStretch(1);
     connect(cursor, &ColorWell::colorPicked, this, [this](const QColor& picked) {
         const quint32 rgb = packed(picked);
@@ -192,6 +194,10 @@ ColorSchemeSection::ColorSchemeSection(AppModel& appModel, QWidget* parent)
     connect(selection, &ColorWell::colorPicked, this, [this](const QColor& picked) {
         const quint32 rgb = packed(picked);
         model.updateSettings([rgb](VitrionSettings& s) { s.selectionColor = rgb; });
+    });
+    connect(selectionText, &ColorWell::colorPicked, this, [this](const QColor& picked) {
+        const quint32 rgb = packed(picked);
+        model.updateSettings([rgb](VitrionSettings& s) { s.selectionTextColor = rgb; });
     });
 
     sample = new SchemePreview(model, this);
@@ -314,4 +320,6 @@ void ColorSchemeSection::refillWells()
     }
     cursor->setColor(qColor(s.cursorColor));
     selection->setColor(s.selectionColor ? qColor(*s.selectionColor) : palette().color(QPalette::Highlight));
+    selectionText->setColor(
+        qColor(s.selectionTextColor.value_or(packed(s.textRed, s.textGreen, s.textBlue))));
 }

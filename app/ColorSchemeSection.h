@@ -33,6 +33,7 @@ public:
     const QList<ColorWell*>& ansiWells() const { return wells; }
     ColorWell* cursorWell() const { return cursor; }
     ColorWell* selectionWell() const { return selection; }
+    ColorWell* selectionTextWell() const { return selectionText; }
     QWidget* preview() const { return sample; }
     QCheckBox* followDesktopBox() const { return follow; }
     QComboBox* lightPicker() const { return light; }
@@ -57,6 +58,7 @@ private:
     QList<ColorWell*> wells;
     ColorWell* cursor = nullptr;
     ColorWell* selection = nullptr;
+    ColorWell* selectionText = nullptr;
     QWidget* sample = nullptr;
     QCheckBox* follow = nullptr;
     QComboBox* light = nullptr;

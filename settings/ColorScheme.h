@@ -16,7 +16,8 @@ struct ColorScheme {
     quint32 foreground = 0;
     quint32 background = 0;
     quint32 cursor = 0;
-    std::optional<quint32> selection; // none: the desktop's highlight
+    std::optional<quint32> selection;     // none: the desktop's highlight
+    std::optional<quint32> selectionText; // none: selected text keeps its colours
 
     friend bool operator==(const ColorScheme&, const ColorScheme&) = default;
     // Dark text on a light background: the desktop's light style picks it.

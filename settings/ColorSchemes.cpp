@@ -99,12 +99,13 @@ const QList<ColorScheme>& ColorSchemes::builtIn()
     };
     static const QList<ColorScheme> all = [] {
         const VitrionSettings defaults;
-        QList<ColorScheme> list{ColorScheme{
-            defaultName(), defaultAnsi(), packed(defaults.textRed, defaults.textGreen, defaults.textBlue),
-            packed(defaults.tintRed, defaults.tintGreen, defaults.tintBlue), defaultCursor, std::nullopt}};
+        QList<ColorScheme> list{ColorScheme{defaultName(), defaultAnsi(),
+                                            packed(defaults.textRed, defaults.textGreen, defaults.textBlue),
+                                            packed(defaults.tintRed, defaults.tintGreen, defaults.tintBlue),
+                                            defaultCursor, std::nullopt, std::nullopt}};
         for (const Published& p : published) {
             list.append(ColorScheme{QString::fromLatin1(p.name), p.ansi, p.foreground, p.background, p.cursor,
-                                    std::nullopt});
+                                    std::nullopt, std::nullopt});
         }
         return list;
     }();
@@ -135,6 +136,7 @@ void ColorSchemes::apply(VitrionSettings& settings, const ColorScheme& scheme)
     settings.tintBlue = component(scheme.background, 0);
     settings.cursorColor = scheme.cursor;
     settings.selectionColor = scheme.selection;
+    settings.selectionTextColor = scheme.selectionText;
 }
 
 ColorScheme ColorSchemes::keepImported(VitrionSettings& settings, ColorScheme scheme)

@@ -67,8 +67,9 @@ struct Layout {
     std::array<QString, 16> ansi;
     QString foreground;
     QString background;
-    QStringList cursor;    // the first present that is a colour; else the text colour
-    QStringList selection; // likewise; else the desktop's highlight
+    QStringList cursor;        // the first present that is a colour; else the text colour
+    QStringList selection;     // likewise; else the desktop's highlight
+    QStringList selectionText; // likewise; else selected text keeps its colours
 };
 
 quint32 required(const Entries& entries, const QString& key)
@@ -124,6 +125,7 @@ ColorScheme schemeFrom(const Entries& entries, const Layout& layout, const QStri
     scheme.background = required(entries, layout.background);
     scheme.cursor = optional(entries, layout.cursor).value_or(scheme.foreground);
     scheme.selection = optional(entries, layout.selection);
+    scheme.selectionText = optional(entries, layout.selectionText);
     return scheme;
 }
 
@@ -141,6 +143,7 @@ Layout alacrittyLayout()
     layout.background = QStringLiteral("colors.primary.background");
     layout.cursor = {QStringLiteral("colors.cursor.cursor")};
     layout.selection = {QStringLiteral("colors.selection.background")};
+    layout.selectionText = {QStringLiteral("colors.selection.text")};
     return layout;
 }
 
@@ -478,11 +481,11 @@ ColorScheme iterm(const QByteArray& bytes, const QString& name)
     if (xml.hasError()) {
         refuse(int(xml.lineNumber()), xml.errorString());
     }
-    return schemeFrom(entries,
-                      numbered(QStringLiteral("Ansi %1 Color"), QStringLiteral("Foreground Color"),
-                               QStringLiteral("Background Color"), QStringLiteral("Cursor Color"),
-                               QStringLiteral("Selection Color")),
-                      name);
+    Layout layout = numbered(QStringLiteral("Ansi %1 Color"), QStringLiteral("Foreground Color"),
+                             QStringLiteral("Background Color"), QStringLiteral("Cursor Color"),
+                             QStringLiteral("Selection Color"));
+    layout.selectionText = {QStringLiteral("Selected Text Color")};
+    return schemeFrom(entries, layout, name);
 }
 
 // X resources: "*.color0: #000000" (any class or instance path before the last name), "!" comments,

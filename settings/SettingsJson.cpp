@@ -150,15 +150,34 @@ std::optional<quint32> colorFromValue(const QJsonValue& value)
     return ColorSchemes::fromHex(value.toString());
 }
 
+// A colour that may be none: "#rrggbb", or "" for none.
+QJsonValue optionalHex(const std::optional<quint32>& color)
+{
+    return color ? ColorSchemes::hex(*color) : QString();
+}
+
+// The colour or none (also for a scheme without the key); nothing when the value is neither.
+std::optional<std::optional<quint32>> optionalColor(const QJsonValue& value)
+{
+    if (value.isUndefined()) {
+        return std::optional<quint32>();
+    }
+    const auto color = ColorSchemes::fromHex(value.toString());
+    if (!value.isString() || (!color && !value.toString().isEmpty())) {
+        return std::nullopt;
+    }
+    return color;
+}
+
 QJsonObject schemeObject(const ColorScheme& scheme)
 {
-    return QJsonObject{
-        {"name", scheme.name},
-        {"ansiColors", colorList(scheme.ansi)},
-        {"foreground", ColorSchemes::hex(scheme.foreground)},
-        {"background", ColorSchemes::hex(scheme.background)},
-        {"cursorColor", ColorSchemes::hex(scheme.cursor)},
-        {"selectionColor", scheme.selection ? ColorSchemes::hex(*scheme.selection) : QString()}};
+    return QJsonObject{{"name", scheme.name},
+                       {"ansiColors", colorList(scheme.ansi)},
+                       {"foreground", ColorSchemes::hex(scheme.foreground)},
+                       {"background", ColorSchemes::hex(scheme.background)},
+                       {"cursorColor", ColorSchemes::hex(scheme.cursor)},
+                       {"selectionColor", optionalHex(scheme.selection)},
+                       {"selectionTextColor", optionalHex(scheme.selectionText)}};
 }
 
 std::optional<ColorScheme> schemeFromJson(const QJsonValue& value)
@@ -168,14 +187,13 @@ std::optional<ColorScheme> schemeFromJson(const QJsonValue& value)
     const auto foreground = ColorSchemes::fromHex(object.value("foreground").toString());
     const auto background = ColorSchemes::fromHex(object.value("background").toString());
     const auto cursor = ColorSchemes::fromHex(object.value("cursorColor").toString());
-    const QString selection = object.value("selectionColor").toString();
-    const auto selectionColor = ColorSchemes::fromHex(selection);
+    const auto selection = optionalColor(object.value("selectionColor"));
+    const auto selectionText = optionalColor(object.value("selectionTextColor"));
     const QString name = object.value("name").toString();
-    if (name.isEmpty() || !ansi || !foreground || !background || !cursor ||
-        (!selection.isEmpty() && !selectionColor)) {
+    if (name.isEmpty() || !ansi || !foreground || !background || !cursor || !selection || !selectionText) {
         return std::nullopt;
     }
-    return ColorScheme{name, *ansi, *foreground, *background, *cursor, selectionColor};
+    return ColorScheme{name, *ansi, *foreground, *background, *cursor, *selection, *selectionText};
 }
 
 const std::vector<Field>& fields()
@@ -219,19 +237,8 @@ const std::vector<Field>& fields()
         // Written since colour schemes; older files keep the defaults (and no minimum contrast).
         formField("ansiColors", &VitrionSettings::ansiColors, &colorList, &colorsFromList),
         formField("cursorColor", &VitrionSettings::cursorColor, &hexValue, &colorFromValue),
-        {"selectionColor",
-         [](const VitrionSettings& s) {
-             return std::optional(
-                 QJsonValue(s.selectionColor ? ColorSchemes::hex(*s.selectionColor) : QString()));
-         },
-         [](const QJsonValue& value, VitrionSettings& s) {
-             const auto color = ColorSchemes::fromHex(value.toString());
-             if (value.isString() && (color || value.toString().isEmpty())) {
-                 s.selectionColor = color;
-                 return true;
-             }
-             return false;
-         }},
+        formField("selectionColor", &VitrionSettings::selectionColor, &optionalHex, &optionalColor),
+        formField("selectionTextColor", &VitrionSettings::selectionTextColor, &optionalHex, &optionalColor),
         plainField("colorScheme", &VitrionSettings::colorScheme, &QJsonValue::isString),
         plainField("followDesktop", &VitrionSettings::followDesktop, &QJsonValue::isBool),
         plainField("lightScheme", &VitrionSettings::lightScheme, &QJsonValue::isString),

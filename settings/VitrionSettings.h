@@ -55,6 +55,7 @@ struct VitrionSettings {
     std::array<quint32, 16> ansiColors = ColorSchemes::defaultAnsi();
     quint32 cursorColor = ColorSchemes::defaultCursor;
     std::optional<quint32> selectionColor;
+    std::optional<quint32> selectionTextColor; // none: selected text keeps its own colours
     QString colorScheme = ColorSchemes::defaultName();
     // Following the desktop's light or dark style: the scheme taken for each.
     bool followDesktop = false;

@@ -266,6 +266,10 @@ CellColours::Ink CellColours::resolve(const CellStyle& style) const
         const QRgb ink = (flags & CellFlags::hidden) ? 0 : background;
         return Ink{ink, 0, ink};
     }
+    if (foreground_) {
+        const QRgb ink = (flags & CellFlags::hidden) ? 0 : *foreground_;
+        return Ink{ink, 0, ink};
+    }
     if (contrast_ != nullptr) {
         foreground = contrast_->legible(foreground, opaque(background));
     }

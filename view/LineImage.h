@@ -11,6 +11,7 @@
 #include <QRgb>
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -55,6 +56,12 @@ public:
         contrast_ = contrast;
         cached_ = false;
     }
+    // All text (and its lines) in one colour: selected text in the scheme's selection text colour.
+    void setForeground(QRgb ink)
+    {
+        foreground_ = ink;
+        cached_ = false;
+    }
 
 private:
     Ink resolve(const CellStyle& style) const;
@@ -65,6 +72,7 @@ private:
     QRgb text_;
     QRgb glass_;
     ContrastMemo* contrast_ = nullptr;
+    std::optional<QRgb> foreground_;
     bool cached_ = false;
     CellStyle lastStyle_;
     Ink lastInk_;

@@ -144,6 +144,10 @@ void TerminalTextView::configure(const VitrionSettings& settings)
     if (settings.selectionColor) {
         selectionColor_ = QColor::fromRgb(*settings.selectionColor);
     }
+    selectionTextColor_.reset();
+    if (settings.selectionTextColor) {
+        selectionTextColor_ = QColor::fromRgb(*settings.selectionTextColor);
+    }
     terminal().setTextColor(text);
     terminal().setPalette(ansiColors_, textColor_, cursorColor_);
     lineSpacing_ = usableLineSpacing(settings.lineSpacing);

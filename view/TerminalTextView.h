@@ -157,7 +157,17 @@ private:
 
     // Painting (TerminalTextViewPainting.cpp)
     void paintLines(QPainter& painter, int firstLine, int lastLine);
+    // The selected part of each display line from firstLine to lastLine: its cells and its area.
+    struct SelectedSpan {
+        int line = 0;
+        int row = 0;
+        int from = 0;
+        int to = 0;
+        QRectF area;
+    };
+    std::vector<SelectedSpan> selectedSpans(int firstLine, int lastLine) const;
     void paintSelection(QPainter& painter, int firstLine, int lastLine);
+    void paintSelectedText(QPainter& painter, const SelectedSpan& span);
     void paintCursor(QPainter& painter);
     double lineTop(int line) const;
     // The display line at a y position, clamped to the document's lines (there is at least one).
@@ -203,7 +213,8 @@ private:
     Color glassColor_{0.0f, 0.0f, 0.0f, 1.0f};
     Color cursorColor_{0.72f, 0.72f, 0.72f, 1.0f}; // the block's light grey until configured
     AnsiColors ansiColors_ = Palette::defaultAnsi();
-    std::optional<QColor> selectionColor_; // none: the desktop's highlight
+    std::optional<QColor> selectionColor_;     // none: the desktop's highlight
+    std::optional<QColor> selectionTextColor_; // none: selected text keeps its colours
     mutable ContrastMemo contrast_;
     std::unique_ptr<GlyphMetrics> metrics_;
     // One line index per screen: the primary's stays laid out while a program has the alternate

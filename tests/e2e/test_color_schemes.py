@@ -103,7 +103,7 @@ class ColorSchemeTest(DesktopCase):
         # The settings as Import… leaves them: the scheme kept, its colours in force.
         scheme = {"name": "gruvbox", "ansiColors": ansi, "foreground": theme["primary"]["foreground"],
                   "background": theme["primary"]["background"], "cursorColor": theme["primary"]["foreground"],
-                  "selectionColor": ""}
+                  "selectionColor": "", "selectionTextColor": ""}
         home.write_config(ansiColors=ansi, colorScheme="gruvbox", importedSchemes=[scheme], minimumContrast=1)
         app = self.launch(home=home)
         image, colours, _ = self.show_blocks(app, 7)

@@ -44,7 +44,9 @@ QByteArray alacrittyToml()
                         .arg(QLatin1String(names[i]), hex(ansi(group[0] == 'b' ? i + 8 : i)));
         }
     }
-    return (text + "[[colors.indexed_colors]]\nindex = 16\ncolor = '#000000'\n").toUtf8();
+    return (text + "[colors.selection]\ntext = '#010203'\nbackground = '#040506'\n"
+                   "[[colors.indexed_colors]]\nindex = 16\ncolor = '#000000'\n")
+        .toUtf8();
 }
 
 QByteArray alacrittyYaml()
@@ -166,6 +168,10 @@ TEST(SchemeImportTest, EachFormatReadsTheSixteenAndTheDefaultsExactly)
         EXPECT_EQ(result.scheme->name, f.name) << f.file;
     }
 
+    const auto toml = SchemeImport::parse(alacrittyToml(), QStringLiteral("dark.toml")).scheme;
+    EXPECT_EQ(toml->selection, 0x040506u);
+    EXPECT_EQ(toml->selectionText, 0x010203u);
+
     const SchemeImport::Result base16 = SchemeImport::parse(base16Yaml(), QStringLiteral("test.yaml"));
     ASSERT_TRUE(base16.scheme) << base16.error.toStdString();
     for (int i = 0; i < 16; ++i) {
@@ -231,8 +237,9 @@ TEST(SchemeSettingsTest, OlderFilesLoadUnchangedAndImportedSchemesRoundTrip)
     const VitrionSettings defaults;
     EXPECT_EQ(defaults.minimumContrast, 4.5);
     QJsonObject older = *settingsObject(defaults, nullptr);
-    for (const char* key : {"ansiColors", "cursorColor", "selectionColor", "colorScheme", "followDesktop",
-                            "lightScheme", "darkScheme", "minimumContrast", "importedSchemes"}) {
+    for (const char* key :
+         {"ansiColors", "cursorColor", "selectionColor", "colorScheme", "followDesktop", "lightScheme",
+          "darkScheme", "minimumContrast", "importedSchemes", "selectionTextColor"}) {
         older.remove(QLatin1String(key));
     }
     VitrionSettings expected = defaults;

@@ -52,12 +52,13 @@ VitrionSettings unusualSettings()
     settings.ansiColors.fill(0x010203);
     settings.cursorColor = 0xfffffe;
     settings.selectionColor = 0x000000;
+    settings.selectionTextColor = 0xffffff;
     settings.colorScheme = QStringLiteral("Mine");
     settings.followDesktop = true;
     settings.lightScheme = QStringLiteral("Tango");
     settings.darkScheme = QStringLiteral("");
     settings.minimumContrast = 21;
-    settings.importedSchemes = {ColorScheme{QStringLiteral("Mine"), {}, 1, 2, 3, std::nullopt}};
+    settings.importedSchemes = {ColorScheme{QStringLiteral("Mine"), {}, 1, 2, 3, std::nullopt, 4}};
     return settings;
 }
 
@@ -175,6 +176,7 @@ TEST_F(SettingsFileTest, DefaultsAreWrittenPrettyPrintedWithSortedKeys)
     "scrollbackMegabytes": 512,
     "scrollbackUnlimited": false,
     "selectionColor": "",
+    "selectionTextColor": "",
     "shell": "Default",
     "textBlue": 0.96,
     "textGreen": 0.93,
@@ -209,7 +211,7 @@ TEST_F(SettingsFileTest, UnparsableFilesGiveAllDefaultsAndStayUntouched)
 TEST_F(SettingsFileTest, EachKeyIsReadOnItsOwn)
 {
     const QJsonObject valid = unusualObject();
-    ASSERT_EQ(valid.size(), 23 + 9); // + the nine colour scheme keys
+    ASSERT_EQ(valid.size(), 23 + 10); // + the ten colour scheme keys
     const VitrionSettings defaults;
     const VitrionSettings unusual = unusualSettings();
     for (const QString& key : valid.keys()) {
@@ -265,7 +267,7 @@ TEST_F(SettingsFileTest, AcceptsWholeNumbersForDoublesAndKeepsValuesAsGiven)
         QJsonDocument::fromJson(TestHome::readFile(VitrionSettings::configURL())).object();
     EXPECT_FALSE(written.contains("unknownKey"));
     EXPECT_EQ(written.value("configurationVersion").toInteger(), 1);
-    EXPECT_EQ(written.size(), 23 + 9); // + the nine colour scheme keys
+    EXPECT_EQ(written.size(), 23 + 10); // + the ten colour scheme keys
 }
 
 // The scrollback keys came later: a file without them, or with a value the panel could not have

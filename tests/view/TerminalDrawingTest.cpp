@@ -301,6 +301,20 @@ TEST_F(TerminalDrawingTest, TextReachesTheMinimumContrastAgainstGlassAndCellBack
         << "exactly";
 }
 
+// A scheme's selected-text colour draws the selected cells' text in it.
+TEST_F(TerminalDrawingTest, SelectedTextTakesTheSchemesSelectionTextColour)
+{
+    VitrionSettings settings = settingsWith(TerminalCursorStyle::beam);
+    settings.selectionTextColor = 0x00ff00;
+    ScrollHost host(QSize(800, 600), settings);
+    host.feed("MMMM\r\nMMMM");
+    host.view().selectAll();
+    settle(host.view());
+    const QImage image = ViewTest::grab(host.view());
+    EXPECT_EQ(inkIn(image, interiorOf(cellRect(host.view(), 0, 0))).strongest, QColor(0, 255, 0));
+    EXPECT_EQ(inkIn(image, interiorOf(cellRect(host.view(), 1, 3))).strongest, QColor(0, 255, 0));
+}
+
 // Emoji presentation comes from the colour emoji font when one is installed, not in monochrome
 // from a text font that happens to have the symbol.
 TEST_F(TerminalDrawingTest, EmojiAreDrawnInColour)

@@ -39,6 +39,7 @@ DEFAULT_SETTINGS = {
                    "#555555", "#ff453a", "#32d74b", "#ffd60a", "#0a84ff", "#bf5af2", "#5ac8fa", "#ffffff"],
     "colorScheme": "Vitrion", "cursorColor": "#b8b8b8", "darkScheme": "Vitrion", "followDesktop": False,
     "importedSchemes": [], "lightScheme": "Solarized Light", "minimumContrast": 1, "selectionColor": "",
+    "selectionTextColor": "",
 }
 
 
