@@ -33,6 +33,7 @@ DesktopStyle::DesktopStyle(const QDBusConnection& connection, QObject* parent)
         // A slot of QDBusMessage: QtDBus takes it for any signature and the arguments are read here.
         bus.connect(QLatin1String(portalService), QLatin1String(portalPath), QLatin1String(settingsInterface),
                     QStringLiteral("SettingChanged"), this, SLOT(settingChanged(QDBusMessage)));
+        waiting = true;
         ask(QStringLiteral("ReadOne"));
     }
 }
@@ -58,6 +59,11 @@ void DesktopStyle::ask(const QString& method)
         } else if (method == QLatin1String("ReadOne") &&
                    reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.UnknownMethod")) {
             ask(QStringLiteral("Read"));
+            return;
+        }
+        if (waiting) { // no portal, or no answer it could give: the palette decides
+            waiting = false;
+            update(true);
         }
     });
 }
@@ -79,7 +85,8 @@ void DesktopStyle::take(const QVariant& value)
         return; // not a preference this knows: the palette goes on deciding
     }
     portal = preference;
-    update();
+    waiting = false;
+    update(true);
 }
 
 void DesktopStyle::settingChanged(const QDBusMessage& message)
@@ -100,11 +107,15 @@ bool DesktopStyle::eventFilter(QObject* watched, QEvent* event)
     return QObject::eventFilter(watched, event);
 }
 
-void DesktopStyle::update()
+void DesktopStyle::update(bool settled)
 {
+    if (waiting) {
+        return; // the portal's answer decides first
+    }
     // No preference (0), or no portal: the palette the desktop gave the application.
     const bool now = portal && *portal != 0 ? *portal == 1 : paletteIsDark();
-    if (now != dark) {
+    if (now != dark || (settled && !announced)) {
+        announced = true;
         dark = now;
         emit changed(dark);
     }

@@ -20,6 +20,9 @@ public:
                           QObject* parent = nullptr);
 
     bool prefersDark() const;
+    // True until the portal has answered or failed to: prefersDark() is the palette's guess till then,
+    // and changed() tells the answer once it comes, even when it agrees.
+    bool asking() const { return waiting; }
     // The portal's answer: 0 no preference, 1 dark, 2 light; none while it has not answered.
     std::optional<uint> portalPreference() const { return portal; }
 
@@ -36,9 +39,11 @@ protected:
 private:
     void ask(const QString& method);
     void take(const QVariant& value);
-    void update();
+    void update(bool settled = false);
 
     QDBusConnection bus;
     std::optional<uint> portal;
     bool dark = true;
+    bool waiting = false;
+    bool announced = false;
 };

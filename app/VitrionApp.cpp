@@ -23,7 +23,9 @@ VitrionApp::VitrionApp(const LaunchOptions& options, QObject* parent)
 {
     // The scheme follows the desktop's light or dark style when the settings say so.
     desktop = new DesktopStyle(QDBusConnection::sessionBus(), this);
-    appModel.setDesktopPrefersDark(desktop->prefersDark());
+    if (!desktop->asking()) {
+        appModel.setDesktopPrefersDark(desktop->prefersDark()); // no bus: the palette now
+    }
     connect(desktop, &DesktopStyle::changed, &appModel,
             [this](bool dark) { appModel.setDesktopPrefersDark(dark); });
     window->setWindowIcon(VitrionIcon::icon());
