@@ -111,13 +111,17 @@ QByteArray itermColors()
 // base16 names its sixteen base00...base0F; the terminal's take them in base16's own order.
 const int base16Order[16] = {0x0, 0x8, 0xb, 0xa, 0xd, 0xe, 0xc, 0x5, 0x3, 0x8, 0xb, 0xa, 0xd, 0xe, 0xc, 0x7};
 
-QByteArray base16Yaml()
+// The older flat form, or the newer one with the sixteen under "palette:" as "#rrggbb".
+QByteArray base16Yaml(bool nested)
 {
-    QString text = QStringLiteral("scheme: \"Test Base16\"\nauthor: \"Someone (https://example.org)\"\n");
+    QString text =
+        nested ? QStringLiteral("system: \"base16\"\nname: \"Test Base16\"\npalette:\n")
+               : QStringLiteral("scheme: \"Test Base16\"\nauthor: \"Someone (https://example.org)\"\n");
     for (int b = 0; b < 16; ++b) {
-        text += QStringLiteral("base0%1: \"%2\" # comment\n")
+        text += QStringLiteral("%1base0%2: \"%3\" # comment\n")
+                    .arg(nested ? "  " : "")
                     .arg(b, 0, 16)
-                    .arg(ColorSchemes::hex(ansi(b)).mid(1));
+                    .arg(ColorSchemes::hex(ansi(b)).mid(nested ? 0 : 1));
     }
     return text.toUtf8();
 }
@@ -172,14 +176,17 @@ TEST(SchemeImportTest, EachFormatReadsTheSixteenAndTheDefaultsExactly)
     EXPECT_EQ(toml->selection, 0x040506u);
     EXPECT_EQ(toml->selectionText, 0x010203u);
 
-    const SchemeImport::Result base16 = SchemeImport::parse(base16Yaml(), QStringLiteral("test.yaml"));
-    ASSERT_TRUE(base16.scheme) << base16.error.toStdString();
-    for (int i = 0; i < 16; ++i) {
-        EXPECT_EQ(base16.scheme->ansi[std::size_t(i)], ansi(base16Order[i])) << i;
+    for (bool nested : {false, true}) {
+        const SchemeImport::Result base16 =
+            SchemeImport::parse(base16Yaml(nested), QStringLiteral("test.yaml"));
+        ASSERT_TRUE(base16.scheme) << base16.error.toStdString();
+        for (int i = 0; i < 16; ++i) {
+            EXPECT_EQ(base16.scheme->ansi[std::size_t(i)], ansi(base16Order[i])) << i;
+        }
+        EXPECT_EQ(base16.scheme->foreground, ansi(5));
+        EXPECT_EQ(base16.scheme->background, ansi(0));
+        EXPECT_EQ(base16.scheme->name, QStringLiteral("Test Base16"));
     }
-    EXPECT_EQ(base16.scheme->foreground, ansi(5));
-    EXPECT_EQ(base16.scheme->background, ansi(0));
-    EXPECT_EQ(base16.scheme->name, QStringLiteral("Test Base16"));
 }
 
 TEST(SchemeImportTest, BrokenFilesAreRefusedWithTheReason)
