@@ -1,6 +1,7 @@
 // The settings panel: rows, labels, ranges and formats, bound to the application model.
 #include "SettingsPanel.h"
 
+#include "ColorSchemeSection.h"
 #include "ColorWell.h"
 #include "SliderRow.h"
 #include "ValueLabels.h"
@@ -138,6 +139,9 @@ SettingsPanel::SettingsPanel(AppModel& appModel, QWidget* parent) : QWidget(pare
 
     stack->addWidget(buildGlassSection());
     stack->addWidget(buildTerminalSection());
+    colors = new ColorSchemeSection(model, this);
+    stack->addWidget(colors);
+    connect(colors, &ColorSchemeSection::schemeChosen, this, &SettingsPanel::refillColorWells);
     stack->addWidget(buildWindowSection());
 
     auto* footer = new QHBoxLayout;
@@ -413,6 +417,7 @@ void SettingsPanel::refillColorWells()
     const VitrionSettings& s = model.settings();
     tint->setColor(colorOf(s.tintRed, s.tintGreen, s.tintBlue));
     textColor->setColor(colorOf(s.textRed, s.textGreen, s.textBlue));
+    colors->refillWells();
 }
 
 void SettingsPanel::showEvent(QShowEvent* event)

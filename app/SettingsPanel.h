@@ -7,6 +7,7 @@
 #include <QWidget>
 
 class AppModel;
+class ColorSchemeSection;
 class ColorWell;
 class QCheckBox;
 class QComboBox;
@@ -50,6 +51,7 @@ public:
     QCheckBox* scrollbackUnlimitedBox() const { return scrollbackUnlimited; }
     QSpinBox* scrollbackMegabytesBox() const { return scrollbackMegabytes; }
     QLabel* scrollbackCostLabel() const { return scrollbackCost; }
+    ColorSchemeSection* colorSection() const { return colors; }
 
 signals:
     void dismissRequested();
@@ -99,4 +101,5 @@ private:
     QCheckBox* scrollbackUnlimited = nullptr;
     QSpinBox* scrollbackMegabytes = nullptr;
     QLabel* scrollbackCost = nullptr;
+    ColorSchemeSection* colors = nullptr;
 };

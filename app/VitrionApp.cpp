@@ -1,6 +1,7 @@
 // The application object, its main window and its menu commands.
 #include "VitrionApp.h"
 
+#include "DesktopStyle.h"
 #include "SettingsDialog.h"
 #include "TerminalWindow.h"
 #include "VitrionIcon.h"
@@ -20,6 +21,13 @@ VitrionApp::VitrionApp(const LaunchOptions& options, QObject* parent)
       appModel(options.configPath.isEmpty() ? VitrionSettings::configURL() : options.configPath),
       window(std::make_unique<QMainWindow>())
 {
+    // The scheme follows the desktop's light or dark style when the settings say so.
+    desktop = new DesktopStyle(QDBusConnection::sessionBus(), this);
+    if (!desktop->asking()) {
+        appModel.setDesktopPrefersDark(desktop->prefersDark()); // no bus: the palette now
+    }
+    connect(desktop, &DesktopStyle::changed, &appModel,
+            [this](bool dark) { appModel.setDesktopPrefersDark(dark); });
     window->setWindowIcon(VitrionIcon::icon());
     WindowConfigurator::prepare(window.get());
     content = new TerminalWindow(appModel, options, window.get());

@@ -15,6 +15,7 @@
 class QAction;
 class QMainWindow;
 
+class DesktopStyle;
 class TerminalWindow;
 
 class VitrionApp : public QObject {
@@ -27,6 +28,7 @@ public:
     void show();
 
     AppModel& model() { return appModel; }
+    DesktopStyle* desktopStyle() const { return desktop; }
     QMainWindow* mainWindow() const { return window.get(); }
     TerminalWindow* terminalWindow() const { return content; }
     SettingsDialog* settingsWindow() const { return standaloneSettings; }
@@ -55,6 +57,7 @@ private:
     QAction* command(const QString& text, QChar key);
 
     AppModel appModel;
+    DesktopStyle* desktop = nullptr;
     std::unique_ptr<QMainWindow> window;
     TerminalWindow* content = nullptr;
     QPointer<SettingsDialog> standaloneSettings;

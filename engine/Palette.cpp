@@ -65,3 +65,10 @@ Color Palette::ansi(std::int64_t index, bool bright)
 {
     return paletteEntry(index, bright);
 }
+
+AnsiColors Palette::defaultAnsi()
+{
+    AnsiColors colors{};
+    std::copy_n(indexedColors.begin(), colors.size(), colors.begin());
+    return colors;
+}

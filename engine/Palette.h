@@ -4,6 +4,7 @@
 
 #include "Color.h"
 
+#include <array>
 #include <cstdint>
 
 namespace NamedColors {
@@ -18,7 +19,12 @@ inline constexpr Color systemPurpleColor{0.749f, 0.353f, 0.949f, 1.0f};
 inline constexpr Color systemCyanColor{0.353f, 0.784f, 0.98f, 1.0f};
 } // namespace NamedColors
 
+// The sixteen colours programs pick by number (SGR 30-37, 90-97 and 38;5;0-15): the user's scheme.
+using AnsiColors = std::array<Color, 16>;
+
 namespace Palette {
+// The sixteen colours a new engine starts with: the named colours above.
+AnsiColors defaultAnsi();
 // Palette entry 0..255 (clamped): 16 named colours, the 6 x 6 x 6 cube and the grey ramp.
 Color indexed(int index);
 // One of the eight colours, or its bright form.

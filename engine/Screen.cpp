@@ -190,8 +190,8 @@ std::string hex4(float component)
 // ---- life cycle, size and colours ----
 
 Screen::Screen()
-    : baseTextColor_(NamedColors::whiteColor), reportedBackground_(NamedColors::blackColor),
-      reportedCursor_(NamedColors::whiteColor)
+    : baseTextColor_(NamedColors::whiteColor), ansi_(Palette::defaultAnsi()),
+      reportedBackground_(NamedColors::blackColor), reportedCursor_(NamedColors::whiteColor)
 {
     primary_.setWidth(columns_);
     alternate_.setWidth(columns_);
@@ -517,7 +517,7 @@ void Screen::setCurrentColor(Color color)
     }
     // A palette colour keeps its exact components as an index.
     for (int index = 0; index < 16; ++index) {
-        if (Palette::indexed(index) == color) {
+        if (ansi_[static_cast<std::size_t>(index)] == color) {
             pen_.foreground = CellColor::indexed(index);
             return;
         }
@@ -536,10 +536,20 @@ void Screen::setReportedColors(Color background, Color cursor)
     const bool dark = 0.299f * background.red + 0.587f * background.green + 0.114f * background.blue < 0.5f;
     if (dark != darkBackground_) {
         darkBackground_ = dark;
-        if (modes_.colorSchemeReports) {
-            reportColorScheme();
-        }
+        reportColorSchemeChange();
     }
+}
+
+void Screen::setPalette(const AnsiColors& ansi, Color text, Color cursor)
+{
+    if (ansi == ansi_ && text == baseTextColor_ && cursor == reportedCursor_) {
+        return;
+    }
+    ansi_ = ansi;
+    baseTextColor_ = text;
+    reportedCursor_ = cursor;
+    // Any change of the scheme, not only a turn from dark to light: programs re-read the colours.
+    reportColorSchemeChange();
 }
 
 void Screen::setCellPixelSize(int width, int height)
@@ -556,7 +566,8 @@ bool Screen::tabStop(int column) const
 Color Screen::resolveForeground(std::uint32_t color) const
 {
     if (CellColor::isIndexed(color)) {
-        return Palette::indexed(CellColor::index(color));
+        const int index = CellColor::index(color);
+        return index < 16 ? ansi_[static_cast<std::size_t>(index)] : Palette::indexed(index);
     }
     if (CellColor::isRgb(color)) {
         return colorFromComponents(CellColor::red(color) / 255.0, CellColor::green(color) / 255.0,
@@ -1887,6 +1898,22 @@ void Screen::reportColorScheme()
     reply(darkBackground_ ? "\x1b[?997;1n" : "\x1b[?997;2n");
 }
 
+// A change of colours, to a program that asked (?2031). Changes the owner has not drained yet are one
+// change to the program: a report still waiting is replaced by the current one.
+void Screen::reportColorSchemeChange()
+{
+    if (!modes_.colorSchemeReports) {
+        return;
+    }
+    constexpr std::string_view waiting = "\x1b[?997;1n";
+    if (replies_.size() >= waiting.size() &&
+        std::string_view(replies_).substr(replies_.size() - waiting.size(), waiting.size() - 2) ==
+            waiting.substr(0, waiting.size() - 2)) {
+        replies_.resize(replies_.size() - waiting.size());
+    }
+    reportColorScheme();
+}
+
 // ?2048: rows, columns and the text area in pixels (0 while the cell size is unknown).
 void Screen::reportSize()
 {
@@ -1958,7 +1985,7 @@ void Screen::osc(std::string_view text, bool endedByBel)
         title_ = printable(rest, titleLimit);
         events_.titleChanged = true;
         break;
-    case 4: { // palette colours: pairs of index and ?; setting them is not supported
+    case 4: { // palette colours: pairs of index and ?, the scheme's own for 0-15; setting is not supported
         while (!rest.empty()) {
             const std::size_t first = rest.find(';');
             if (first == std::string_view::npos) {
@@ -1973,7 +2000,8 @@ void Screen::osc(std::string_view text, bool endedByBel)
             const auto [end, error] = std::from_chars(index.data(), index.data() + index.size(), value);
             if (request == "?" && error == std::errc() && end == index.data() + index.size() && value >= 0 &&
                 value <= 255) {
-                colorReply(4, Palette::indexed(value), number(value), endedByBel); // 007 is 7
+                colorReply(4, resolveForeground(CellColor::indexed(value)), number(value),
+                           endedByBel); // 007 is 7
             }
         }
         break;

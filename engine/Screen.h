@@ -9,6 +9,7 @@
 #include "Grid.h"
 #include "History.h"
 #include "HistoryLimit.h"
+#include "Palette.h"
 #include "Rendition.h"
 #include "Saturating.h"
 #include "TerminalModes.h"
@@ -128,6 +129,10 @@ public:
     // --- configuration ------------------------------------------------------------------------
     // The default text colour (the view's configure sets it to the user's text colour).
     void setBaseTextColor(Color color) { baseTextColor_ = color; }
+    // The user's scheme: the sixteen numbered colours, the default text and the cursor. What colour
+    // queries (OSC 4, 10, 12) answer from then on; a change is reported to a program that asked (?2031).
+    void setPalette(const AnsiColors& ansi, Color text, Color cursor);
+    const AnsiColors& ansiColors() const { return ansi_; }
     // The pen's text colour; the base colour means the default.
     void setCurrentColor(Color color);
     // What colour queries report for the background and the cursor (the glass and the cursor as
@@ -339,6 +344,7 @@ private:
     void reply(std::string_view bytes);
     void reportDeviceStatus(std::int64_t request, bool isPrivate);
     void reportColorScheme();
+    void reportColorSchemeChange();
     void reportSize();
     void keyboardProtocol(char leader, std::span<const std::int64_t> values);
     void updateKeyboardFlags();
@@ -391,6 +397,7 @@ private:
     int cellPixelHeight_ = 0;
 
     Color baseTextColor_;
+    AnsiColors ansi_;
     Color reportedBackground_;
     Color reportedCursor_;
 

@@ -66,9 +66,11 @@ public:
     using Screen::setCellPixelSize;
     using Screen::setCurrentColor;
     using Screen::setHistoryLimit;
+    using Screen::setPalette;
     using Screen::setReportedColors;
 
     using Screen::alternateScreenActive;
+    using Screen::ansiColors;
     using Screen::baseTextColor;
     using Screen::bracketedPasteEnabled;
     using Screen::cellText;

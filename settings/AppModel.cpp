@@ -4,6 +4,25 @@
 
 #include "SettingsFile.h"
 
+namespace {
+
+// The record with the desktop style's scheme in force, when it follows the desktop.
+VitrionSettings followingDesktop(VitrionSettings settings, std::optional<bool> dark)
+{
+    if (!settings.followDesktop || !dark) {
+        return settings;
+    }
+    const QString wanted = *dark ? settings.darkScheme : settings.lightScheme;
+    if (wanted != settings.colorScheme) {
+        if (const auto scheme = ColorSchemes::find(settings, wanted)) {
+            ColorSchemes::apply(settings, *scheme);
+        }
+    }
+    return settings;
+}
+
+} // namespace
+
 AppModel::AppModel(QObject* parent) : AppModel(VitrionSettings::configURL(), parent) {}
 
 AppModel::AppModel(const QString& settingsPath, QObject* parent)
@@ -25,7 +44,7 @@ void AppModel::setSettings(const VitrionSettings& settings)
 {
     // No comparison with the old value: every write saves and notifies, as a slider's every step does.
     const VitrionSettings before = currentSettings;
-    currentSettings = settings;
+    currentSettings = followingDesktop(settings, desktopDark);
     const bool wasUnreadable = file->isUnparsable();
     QString failure;
     if (!file->writeChange(before, currentSettings, &failure) && !file->isUnparsable()) {
@@ -40,6 +59,17 @@ void AppModel::updateSettings(const std::function<void(VitrionSettings&)>& chang
     VitrionSettings next = currentSettings;
     change(next);
     setSettings(next);
+}
+
+void AppModel::setDesktopPrefersDark(std::optional<bool> dark)
+{
+    if (dark == desktopDark) {
+        return;
+    }
+    desktopDark = dark;
+    if (followingDesktop(currentSettings, desktopDark) != currentSettings) {
+        setSettings(currentSettings);
+    }
 }
 
 void AppModel::announce()

@@ -9,6 +9,7 @@
 #include <QUuid>
 
 #include <functional>
+#include <optional>
 
 class SettingsFile;
 
@@ -29,6 +30,11 @@ public:
     bool settingsFileUnreadable() const;
     QString settingsFileProblem() const; // why it cannot be read
     bool replaceSettingsFile(QString* keptAs, QString* failure);
+
+    // The desktop's style, dark or light (none while unknown). While the settings follow it, each
+    // write and each change of style takes the style's scheme, when it is not the one shown.
+    void setDesktopPrefersDark(std::optional<bool> dark);
+    std::optional<bool> desktopPrefersDark() const { return desktopDark; }
 
     bool settingsPresented() const;
     void setSettingsPresented(bool presented);
@@ -55,4 +61,5 @@ private:
     VitrionSettings currentSettings;
     bool presented = false;
     QUuid currentSessionID;
+    std::optional<bool> desktopDark;
 };

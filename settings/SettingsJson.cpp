@@ -2,6 +2,7 @@
 // writes doubles in their shortest round-trip form, so every number reads back to the same value.
 #include "SettingsJson.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonValue>
 #include <QUtf8StringView>
@@ -95,6 +96,106 @@ Field countField(const char* key, qint64 VitrionSettings::*member, qint64 low, q
             }};
 }
 
+std::optional<ColorScheme> schemeFromJson(const QJsonValue& value);
+
+QJsonValue colorList(const std::array<quint32, 16>& colors)
+{
+    QJsonArray list;
+    for (quint32 color : colors) {
+        list.append(ColorSchemes::hex(color));
+    }
+    return list;
+}
+
+// Sixteen "#rrggbb" texts, or nothing.
+std::optional<std::array<quint32, 16>> colorsFromList(const QJsonValue& value)
+{
+    const QJsonArray list = value.toArray();
+    if (!value.isArray() || list.size() != 16) {
+        return std::nullopt;
+    }
+    std::array<quint32, 16> colors{};
+    for (int i = 0; i < 16; ++i) {
+        const auto color = ColorSchemes::fromHex(list[i].toString());
+        if (!color) {
+            return std::nullopt;
+        }
+        colors[std::size_t(i)] = *color;
+    }
+    return colors;
+}
+
+// A value with a form of its own in the file: `read` gives nothing for a value it cannot take.
+template <typename Value>
+Field formField(const char* key, Value VitrionSettings::*member, QJsonValue (*write)(const Value&),
+                std::optional<Value> (*read)(const QJsonValue&))
+{
+    return {key, [member, write](const VitrionSettings& s) { return std::optional(write(s.*member)); },
+            [member, read](const QJsonValue& value, VitrionSettings& s) {
+                const std::optional<Value> taken = read(value);
+                if (taken) {
+                    s.*member = *taken;
+                }
+                return taken.has_value();
+            }};
+}
+
+QJsonValue hexValue(const quint32& color)
+{
+    return ColorSchemes::hex(color);
+}
+
+std::optional<quint32> colorFromValue(const QJsonValue& value)
+{
+    return ColorSchemes::fromHex(value.toString());
+}
+
+// A colour that may be none: "#rrggbb", or "" for none.
+QJsonValue optionalHex(const std::optional<quint32>& color)
+{
+    return color ? ColorSchemes::hex(*color) : QString();
+}
+
+// The colour or none (also for a scheme without the key); nothing when the value is neither.
+std::optional<std::optional<quint32>> optionalColor(const QJsonValue& value)
+{
+    if (value.isUndefined()) {
+        return std::optional<quint32>();
+    }
+    const auto color = ColorSchemes::fromHex(value.toString());
+    if (!value.isString() || (!color && !value.toString().isEmpty())) {
+        return std::nullopt;
+    }
+    return color;
+}
+
+QJsonObject schemeObject(const ColorScheme& scheme)
+{
+    return QJsonObject{{"name", scheme.name},
+                       {"ansiColors", colorList(scheme.ansi)},
+                       {"foreground", ColorSchemes::hex(scheme.foreground)},
+                       {"background", ColorSchemes::hex(scheme.background)},
+                       {"cursorColor", ColorSchemes::hex(scheme.cursor)},
+                       {"selectionColor", optionalHex(scheme.selection)},
+                       {"selectionTextColor", optionalHex(scheme.selectionText)}};
+}
+
+std::optional<ColorScheme> schemeFromJson(const QJsonValue& value)
+{
+    const QJsonObject object = value.toObject();
+    const auto ansi = colorsFromList(object.value("ansiColors"));
+    const auto foreground = ColorSchemes::fromHex(object.value("foreground").toString());
+    const auto background = ColorSchemes::fromHex(object.value("background").toString());
+    const auto cursor = ColorSchemes::fromHex(object.value("cursorColor").toString());
+    const auto selection = optionalColor(object.value("selectionColor"));
+    const auto selectionText = optionalColor(object.value("selectionTextColor"));
+    const QString name = object.value("name").toString();
+    if (name.isEmpty() || !ansi || !foreground || !background || !cursor || !selection || !selectionText) {
+        return std::nullopt;
+    }
+    return ColorScheme{name, *ansi, *foreground, *background, *cursor, *selection, *selectionText};
+}
+
 const std::vector<Field>& fields()
 {
     static const std::vector<Field> all{
@@ -137,6 +238,37 @@ const std::vector<Field>& fields()
         plainField("shellIntegration", &VitrionSettings::shellIntegration, &QJsonValue::isBool),
         countField("notifyAfterSeconds", &VitrionSettings::notifyAfterSeconds, 0,
                    VitrionSettings::maximumNotifyAfterSeconds),
+        // Written since colour schemes; older files keep the defaults (and no minimum contrast).
+        formField("ansiColors", &VitrionSettings::ansiColors, &colorList, &colorsFromList),
+        formField("cursorColor", &VitrionSettings::cursorColor, &hexValue, &colorFromValue),
+        formField("selectionColor", &VitrionSettings::selectionColor, &optionalHex, &optionalColor),
+        formField("selectionTextColor", &VitrionSettings::selectionTextColor, &optionalHex, &optionalColor),
+        plainField("colorScheme", &VitrionSettings::colorScheme, &QJsonValue::isString),
+        plainField("followDesktop", &VitrionSettings::followDesktop, &QJsonValue::isBool),
+        plainField("lightScheme", &VitrionSettings::lightScheme, &QJsonValue::isString),
+        plainField("darkScheme", &VitrionSettings::darkScheme, &QJsonValue::isString),
+        numberField("minimumContrast", &VitrionSettings::minimumContrast),
+        {"importedSchemes",
+         [](const VitrionSettings& s) {
+             QJsonArray list;
+             for (const ColorScheme& scheme : s.importedSchemes) {
+                 list.append(schemeObject(scheme));
+             }
+             return std::optional(QJsonValue(list));
+         },
+         [](const QJsonValue& value, VitrionSettings& s) {
+             if (!value.isArray()) {
+                 return false;
+             }
+             // A scheme that does not read whole is left out; the others stay.
+             s.importedSchemes.clear();
+             for (const QJsonValue& entry : value.toArray()) {
+                 if (const auto scheme = schemeFromJson(entry)) {
+                     ColorSchemes::keepImported(s, *scheme);
+                 }
+             }
+             return true;
+         }},
     };
     return all;
 }
@@ -230,6 +362,11 @@ VitrionSettings settingsFromObject(const QJsonObject& object)
         if (found != object.constEnd()) {
             field.decode(*found, settings); // a value of another type leaves the default
         }
+    }
+    // A file from before colour schemes draws its colours exactly as it did.
+    if (!object.isEmpty() && !object.contains(QLatin1String("ansiColors")) &&
+        !object.contains(QLatin1String("minimumContrast"))) {
+        settings.minimumContrast = VitrionSettings::minimumContrastOff;
     }
     return settings;
 }

@@ -1,4 +1,4 @@
-// The JSON form of VitrionSettings: twenty-two keys, pretty-printed in ascending key order. A file is
+// The JSON form of VitrionSettings: thirty-three keys, pretty-printed in ascending key order. A file is
 // read key by key: a key holding a value of its type gives that field, any other keeps its default,
 // so a hand-edited file missing a key loses nothing else.
 #pragma once

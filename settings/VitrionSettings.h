@@ -2,6 +2,7 @@
 // ~/.config/Vitrion/config.json.
 #pragma once
 
+#include "ColorScheme.h"
 #include "engine/HistoryLimit.h"
 
 #include <QList>
@@ -53,6 +54,23 @@ struct VitrionSettings {
     // A desktop notification when a command that ran at least this long ends while the window is
     // not focused; 0 for never.
     qint64 notifyAfterSeconds = 10;
+    // The colour scheme: the sixteen numbered colours, the cursor and the selection (none: the
+    // desktop's highlight), 0xRRGGBB; its text colour is textRed..., its background the tint. The
+    // name is the scheme they were last taken from; editing a colour keeps it.
+    std::array<quint32, 16> ansiColors = ColorSchemes::defaultAnsi();
+    quint32 cursorColor = ColorSchemes::defaultCursor;
+    std::optional<quint32> selectionColor;
+    std::optional<quint32> selectionTextColor; // none: selected text keeps its own colours
+    QString colorScheme = ColorSchemes::defaultName();
+    // Following the desktop's light or dark style: the scheme taken for each.
+    bool followDesktop = false;
+    QString lightScheme = QStringLiteral("Solarized Light");
+    QString darkScheme = ColorSchemes::defaultName();
+    // Text is drawn at least this contrast ratio against what is behind it; 1 is off. Files written
+    // before schemes existed read as off, so that nobody's colours change unasked.
+    double minimumContrast = 4.5;
+    static constexpr double minimumContrastOff = 1.0;
+    QList<ColorScheme> importedSchemes;
 
     // What the panel offers and a file's values are clamped to.
     static constexpr qint64 maximumScrollbackLines = HistoryLimit::maximumLines;

@@ -8,6 +8,7 @@
 #include "engine/TerminalEngine.h"
 #include "session/PtySession.h"
 
+#include <QCoreApplication>
 #include <QPointer>
 #include <QTimer>
 
@@ -339,7 +340,33 @@ void Terminal::setTextColor(Color text)
 void Terminal::setReportedColors(Color background, Color cursor)
 {
     engine_->setReportedColors(background, cursor);
-    sendReplies(); // a colour-scheme report, when the glass turned from dark to light or back
+    scheduleColorReport(); // when the glass turned from dark to light or back
+}
+
+void Terminal::setPalette(const AnsiColors& ansi, Color text, Color cursor)
+{
+    const bool redraw = ansi != engine_->ansiColors() || text != engine_->baseTextColor();
+    engine_->setPalette(ansi, text, cursor);
+    scheduleColorReport();
+    if (redraw) {
+        emit changed();
+    }
+}
+
+void Terminal::scheduleColorReport()
+{
+    if (engine_->pendingReplies().empty() || colorReportScheduled_) {
+        return;
+    }
+    if (QCoreApplication::instance() == nullptr) {
+        sendReplies(); // no event loop to wait for (tools and tests that drive the terminal alone)
+        return;
+    }
+    colorReportScheduled_ = true;
+    QTimer::singleShot(0, this, [this] {
+        colorReportScheduled_ = false;
+        sendReplies();
+    });
 }
 
 void Terminal::setCellPixelSize(int width, int height)

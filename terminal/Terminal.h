@@ -10,6 +10,7 @@
 #include "engine/Color.h"
 #include "engine/GridSize.h"
 #include "engine/HistoryLimit.h"
+#include "engine/Palette.h"
 #include "engine/ScreenReader.h"
 #include "session/ShellLaunchPlan.h"
 
@@ -85,6 +86,8 @@ public:
     // Text in the default colour, and what colour queries report (the glass and the cursor as shown).
     void setTextColor(Color text);
     void setReportedColors(Color background, Color cursor);
+    // The user's scheme: the sixteen numbered colours, the default text and the cursor; re-renders.
+    void setPalette(const AnsiColors& ansi, Color text, Color cursor);
 
     // --- history --------------------------------------------------------------------------------
     // Applies at once: a smaller limit drops the oldest lines, and the view is told.
@@ -127,6 +130,9 @@ private:
     void takeEvents();
     void writeExitLine(int waitStatus);
     void showMessage(std::string_view utf8, Color color);
+    // A colour change's report goes out on the next turn of the event loop, so that the scheme, the
+    // text and the glass changed by one settings change reach the program as one report.
+    void scheduleColorReport();
     void refineHistorySoon();
 
     std::unique_ptr<TerminalEngine> engine_;
@@ -138,5 +144,6 @@ private:
     bool exitReported_ = false;
     bool startFailed_ = false;
     bool refineScheduled_ = false;
+    bool colorReportScheduled_ = false;
     bool lateOutputSeparated_ = false; // output after the exit line starts on a line of its own
 };

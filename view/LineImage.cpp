@@ -7,6 +7,7 @@
 
 #include "BoxDrawing.h"
 #include "GlyphMetrics.h"
+#include "MinimumContrast.h"
 #include "RowLayout.h"
 #include "engine/ScreenReader.h"
 
@@ -264,6 +265,13 @@ CellColours::Ink CellColours::resolve(const CellStyle& style) const
     if (cursorCell_) {
         const QRgb ink = (flags & CellFlags::hidden) ? 0 : background;
         return Ink{ink, 0, ink};
+    }
+    if (foreground_) {
+        const QRgb ink = (flags & CellFlags::hidden) ? 0 : *foreground_;
+        return Ink{ink, 0, ink};
+    }
+    if (contrast_ != nullptr) {
+        foreground = contrast_->legible(foreground, opaque(background));
     }
     if (flags & CellFlags::faint) {
         foreground = qRgba(qRed(foreground), qGreen(foreground), qBlue(foreground), qAlpha(foreground) / 2);

@@ -11,16 +11,18 @@
 #include <QRgb>
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
+class ContrastMemo;
 class GlyphMetrics;
 
 struct RowLayout;
 
 // How a cell's style turns into the colours it is drawn in: the engine's palette and default
-// colours, inverse, faint (half alpha), hidden, and the screen's reverse video. A background of
-// alpha 0 is no background: the glass shows through.
+// colours, inverse, the minimum contrast, faint (half alpha), hidden, and the screen's reverse video. A
+// background of alpha 0 is no background: the glass shows through.
 class CellColours {
 public:
     struct Ink {
@@ -47,6 +49,19 @@ public:
     // the background applications are told the glass has.
     QRgb glass() const { return glass_; }
     const ScreenReader& engine() const { return engine_; }
+    // Text drawn at least this legible against what stands behind it: the cell's background, or the
+    // glass's colour (none: exactly as the program chose).
+    void setContrast(ContrastMemo* contrast)
+    {
+        contrast_ = contrast;
+        cached_ = false;
+    }
+    // All text (and its lines) in one colour: selected text in the scheme's selection text colour.
+    void setForeground(QRgb ink)
+    {
+        foreground_ = ink;
+        cached_ = false;
+    }
 
 private:
     Ink resolve(const CellStyle& style) const;
@@ -56,6 +71,8 @@ private:
     bool cursorCell_;
     QRgb text_;
     QRgb glass_;
+    ContrastMemo* contrast_ = nullptr;
+    std::optional<QRgb> foreground_;
     bool cached_ = false;
     CellStyle lastStyle_;
     Ink lastInk_;

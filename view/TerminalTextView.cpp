@@ -73,6 +73,7 @@ void TerminalTextView::attach(Terminal* terminal)
     }
     terminal_ = terminal;
     terminal->setTextColor(textColor_);
+    terminal->setPalette(ansiColors_, textColor_, cursorColor_);
     terminal->setReportedColors(glassColor_, cursorColor_);
     changedConnection_ = connect(terminal, &Terminal::changed, this, &TerminalTextView::terminalChanged);
     // Only writes (each bounded by the engine's string limit): a program never reads the clipboard.
@@ -125,11 +126,30 @@ void TerminalTextView::configure(const VitrionSettings& settings)
     fontSize_ = TerminalFont::usableSize(settings.fontSize);
     metrics_ = std::make_unique<GlyphMetrics>(TerminalFont::resolve(settings.fontName, fontSize_), fontSize_);
     const Color text = colorFromComponents(settings.textRed, settings.textGreen, settings.textBlue);
-    if (text != textColor_) {
-        images_->clear(); // text in the default colour is drawn in the new one
+    const auto color = [](quint32 rgb) {
+        return colorFromComponents(((rgb >> 16) & 0xff) / 255.0, ((rgb >> 8) & 0xff) / 255.0,
+                                   (rgb & 0xff) / 255.0);
+    };
+    AnsiColors ansi{};
+    std::transform(settings.ansiColors.begin(), settings.ansiColors.end(), ansi.begin(), color);
+    const double contrast = contrast_.minimum();
+    contrast_.setMinimum(settings.minimumContrast);
+    if (text != textColor_ || ansi != ansiColors_ || contrast != contrast_.minimum()) {
+        images_->clear(); // text is drawn in the new colours
     }
     textColor_ = text;
+    ansiColors_ = ansi;
+    cursorColor_ = color(settings.cursorColor);
+    selectionColor_.reset();
+    if (settings.selectionColor) {
+        selectionColor_ = QColor::fromRgb(*settings.selectionColor);
+    }
+    selectionTextColor_.reset();
+    if (settings.selectionTextColor) {
+        selectionTextColor_ = QColor::fromRgb(*settings.selectionTextColor);
+    }
     terminal().setTextColor(text);
+    terminal().setPalette(ansiColors_, textColor_, cursorColor_);
     lineSpacing_ = usableLineSpacing(settings.lineSpacing);
     cursorStyle_ = settings.cursorStyle;
     clipboardWritesAllowed_ = settings.allowClipboardWrites;
@@ -146,11 +166,18 @@ void TerminalTextView::setGlassColor(const QColor& glass)
         return;
     }
     images_->clear(); // inverse text of the default colours is drawn in the glass colour
-    const auto grey = static_cast<float>(CursorShape::grey);
     glassColor_ = background;
-    cursorColor_ = Color{grey, grey, grey, 1.0f};
     terminal().setReportedColors(glassColor_, cursorColor_);
     update();
+}
+
+CellColours TerminalTextView::cellColours(const ScreenReader& screen) const
+{
+    CellColours colours(screen, screen.modes().reverseVideo);
+    if (contrast_.active()) {
+        colours.setContrast(&contrast_);
+    }
+    return colours;
 }
 
 GridSize TerminalTextView::gridSize(QSizeF size) const

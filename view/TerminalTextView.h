@@ -6,8 +6,10 @@
 
 #include "GridSizing.h"
 #include "LinkFinder.h"
+#include "MinimumContrast.h"
 #include "TextSelection.h"
 #include "engine/Color.h"
+#include "engine/Palette.h"
 #include "session/ShellLaunchPlan.h"
 #include "settings/VitrionSettings.h"
 #include "terminal/MouseEncoder.h"
@@ -25,6 +27,7 @@
 #include <utility>
 #include <vector>
 
+class CellColours;
 class CursorBlink;
 class DocumentLayout;
 class FrameDamage;
@@ -56,7 +59,8 @@ public:
     // The terminal shown: the attached one, or the view's own empty one.
     Terminal& terminal() const;
 
-    // Applies the text settings (font, colour, line spacing, cursor style) and re-renders; neither
+    // Applies the text settings (font, colour scheme, minimum contrast, line spacing, cursor style)
+    // and re-renders; neither
     // resizes the grid nor touches the shell.
     void configure(const VitrionSettings& settings);
     // The colour the backdrop shows: reported to programs that ask for the background and drawn
@@ -111,6 +115,8 @@ public:
     // pointer, underlined. Ctrl+click opens it (Ctrl+Shift+click while a program takes the mouse).
     std::optional<FoundLink> openableLinkAt(QPointF point) const;
     const std::optional<FoundLink>& hoveredLink() const { return hoveredLink_; }
+    // The minimum contrast text is drawn at, against its cell's background or the glass.
+    double minimumContrast() const { return contrast_.minimum(); }
     // The input method's text being composed, drawn at the cursor until it is committed.
     const QString& preeditText() const { return preedit_; }
     // Where the input method's candidates go: the cursor's cell, or while a program hides its
@@ -171,6 +177,15 @@ private:
 
     // Painting (TerminalTextViewPainting.cpp)
     void paintLines(QPainter& painter, int firstLine, int lastLine);
+    // The selected part of each display line from firstLine to lastLine: its cells and its area.
+    struct SelectedSpan {
+        int line = 0;
+        int row = 0;
+        int from = 0;
+        int to = 0;
+        QRectF area;
+    };
+    std::vector<SelectedSpan> selectedSpans(int firstLine, int lastLine) const;
     void paintSelection(QPainter& painter, int firstLine, int lastLine);
     void paintMatches(QPainter& painter, int firstLine, int lastLine);
     void paintFailedMarks(QPainter& painter, int firstLine, int lastLine);
@@ -178,6 +193,7 @@ private:
     // A translucent band over the cells [from, to) of a row on the display lines shown.
     void paintCells(QPainter& painter, int firstLine, int lastLine, int row, int from, int to,
                     const QColor& color);
+    void paintSelectedText(QPainter& painter, const SelectedSpan& span);
     void paintCursor(QPainter& painter);
     double lineTop(int line) const;
     // The display line at a y position, clamped to the document's lines (there is at least one).
@@ -188,6 +204,8 @@ private:
     void refreshLayout() const;
     // Forgets every laid-out row and drawn line: the font, the colours or the width changed.
     void invalidateLayout(double availableWidth);
+    // How a cell's style is drawn, at the view's minimum contrast.
+    CellColours cellColours(const ScreenReader& screen) const;
 
     // Input (TerminalTextViewInput.cpp)
     void pasteText(const QString& text);
@@ -219,7 +237,11 @@ private:
     QMetaObject::Connection destroyedConnection_;
     Color textColor_;
     Color glassColor_{0.0f, 0.0f, 0.0f, 1.0f};
-    Color cursorColor_;
+    Color cursorColor_{0.72f, 0.72f, 0.72f, 1.0f}; // the block's light grey until configured
+    AnsiColors ansiColors_ = Palette::defaultAnsi();
+    std::optional<QColor> selectionColor_;     // none: the desktop's highlight
+    std::optional<QColor> selectionTextColor_; // none: selected text keeps its colours
+    mutable ContrastMemo contrast_;
     std::unique_ptr<GlyphMetrics> metrics_;
     // One line index per screen: the primary's stays laid out while a program has the alternate
     // screen, so that leaving vim or less does not lay the whole history out again.

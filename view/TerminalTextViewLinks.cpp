@@ -142,7 +142,7 @@ void TerminalTextView::paintHoveredLink(QPainter& painter)
         return;
     }
     const ScreenReader screen = this->screen();
-    CellColours colours(screen, screen.modes().reverseVideo);
+    CellColours colours = cellColours(screen);
     const double advance = metrics_->advance();
     const double thickness = std::max(1.0, metrics_->lineThickness());
     for (const LinkSpan& span : hoveredLink_->spans) {

@@ -52,7 +52,7 @@ void TerminalTextView::paintLines(QPainter& painter, int firstLine, int lastLine
     const ScreenReader screen = this->screen();
     const bool reverseVideo = screen.modes().reverseVideo;
     images_->useLook(ratio, reverseVideo);
-    CellColours colours(screen, reverseVideo);
+    CellColours colours = cellColours(screen);
     std::vector<const LineImage*> lines;
     lines.reserve(static_cast<std::size_t>(lastLine - firstLine + 1));
     for (int line = firstLine; line <= lastLine; ++line) {
@@ -93,11 +93,28 @@ void TerminalTextView::paintLines(QPainter& painter, int firstLine, int lastLine
     paintSelection(painter, firstLine, lastLine);
     paintMatches(painter, firstLine, lastLine);
     paintFailedMarks(painter, firstLine, lastLine);
+    // Selected text in a colour of its own: the line's image around the selection, the selected
+    // cells drawn again in that colour (a few lines, only while something is selected).
+    const std::vector<SelectedSpan> recoloured =
+        selectionTextColor_ ? selectedSpans(firstLine, lastLine) : std::vector<SelectedSpan>();
+    auto span = recoloured.begin();
     for (int line = firstLine; line <= lastLine; ++line) {
         const LineImage& image = *lines[static_cast<std::size_t>(line - firstLine)];
+        const bool selected = span != recoloured.end() && span->line == line;
         if (!image.image.isNull()) {
             const int top = baselineDeviceRow(lineTop(line), metrics_->ascent(), ratio) - image.baselineRow;
-            painter.drawImage(QPointF(image.left / ratio, top / ratio), image.image);
+            const QPointF at(image.left / ratio, top / ratio);
+            if (selected) {
+                painter.save();
+                painter.setClipRegion(QRegion(rect()).subtracted(QRegion(span->area.toAlignedRect())));
+                painter.drawImage(at, image.image);
+                painter.restore();
+            } else {
+                painter.drawImage(at, image.image);
+            }
+        }
+        if (selected) {
+            paintSelectedText(painter, *span++);
         }
     }
     // The visible lines this paint did not need stay wanted: a later paint shows them again.
@@ -114,11 +131,41 @@ void TerminalTextView::paintLines(QPainter& painter, int firstLine, int lastLine
 
 void TerminalTextView::paintSelection(QPainter& painter, int firstLine, int lastLine)
 {
-    if (selection_.isEmpty()) {
+    QColor highlight = selectionColor_.value_or(palette().color(QPalette::Highlight));
+    highlight.setAlpha(150);
+    for (const SelectedSpan& span : selectedSpans(firstLine, lastLine)) {
+        painter.fillRect(span.area, highlight);
+    }
+}
+
+void TerminalTextView::paintSelectedText(QPainter& painter, const SelectedSpan& span)
+{
+    if (span.from >= span.to) {
         return;
     }
-    QColor highlight = palette().color(QPalette::Highlight);
-    highlight.setAlpha(150);
+    const ScreenReader screen = this->screen();
+    const double ratio = devicePixelRatioF();
+    CellColours colours(screen, screen.modes().reverseVideo);
+    colours.setForeground(selectionTextColor_->rgb());
+    const LineImage glyphs =
+        renderLine(screen.row(static_cast<std::size_t>(span.row)), layout_->rowLayout(span.row), span.from,
+                   span.to, textInset, linePitch(), *metrics_, ratio, colours);
+    if (glyphs.image.isNull()) {
+        return;
+    }
+    const int top = baselineDeviceRow(lineTop(span.line), metrics_->ascent(), ratio) - glyphs.baselineRow;
+    painter.save();
+    painter.setClipRect(span.area);
+    painter.drawImage(QPointF(glyphs.left / ratio, top / ratio), glyphs.image);
+    painter.restore();
+}
+
+std::vector<TerminalTextView::SelectedSpan> TerminalTextView::selectedSpans(int firstLine, int lastLine) const
+{
+    std::vector<SelectedSpan> spans;
+    if (selection_.isEmpty()) {
+        return spans;
+    }
     const TextPosition start = selection_.start();
     const TextPosition end = selection_.end();
     const double advance = metrics_->advance();
@@ -146,9 +193,10 @@ void TerminalTextView::paintSelection(QPainter& painter, int firstLine, int last
             right += advance;
         }
         right = std::min(right, layout_->availableWidth());
-        painter.fillRect(QRectF(textInset + left, lineTop(line), std::max(right - left, 0.0), linePitch()),
-                         highlight);
+        spans.push_back({line, position.row, from, to,
+                         QRectF(textInset + left, lineTop(line), std::max(right - left, 0.0), linePitch())});
     }
+    return spans;
 }
 
 QRectF TerminalTextView::cursorRectangle() const
@@ -182,9 +230,9 @@ void TerminalTextView::paintCursor(QPainter& painter)
         return;
     }
     const Cell& cell = cells[static_cast<std::size_t>(cursor.column)];
-    // The cursor is the inverse of its cell: grey over text in the default colour, else the text's
-    // colour, with the cell's character in its background colour.
-    QColor fill = QColor::fromRgbF(CursorShape::grey, CursorShape::grey, CursorShape::grey);
+    // The cursor is the inverse of its cell: the scheme's cursor colour over text in the default
+    // colour, else the text's colour, with the cell's character in its background colour.
+    QColor fill = QColor::fromRgbF(cursorColor_.red, cursorColor_.green, cursorColor_.blue);
     const QRgb text = CellColours(screen, reverseVideo).of(cell.style).foreground;
     if (text != 0 && (reverseVideo || !CellColor::isDefault(cell.style.foreground) ||
                       (cell.style.flags & CellFlags::inverse))) {

@@ -33,7 +33,9 @@ class SettingsTest(DesktopCase):
     def assert_written_whole(self, text, settings):
         self.assertEqual(sorted(settings), sorted(DEFAULT_SETTINGS), "not every key")
         self.assertEqual(list(settings), sorted(settings), "keys not in ascending order")
-        members = [line for line in text.splitlines() if line.strip() not in ("{", "}")]
+        # Each member starts a line of its own at the first indentation (a list's items follow on
+        # lines of their own, deeper).
+        members = [line for line in text.splitlines() if line.startswith('    "')]
         self.assertEqual(len(members), len(DEFAULT_SETTINGS), f"not one member per line:\n{text}")
         self.assertTrue(text.startswith("{\n"), text)
 
@@ -62,8 +64,10 @@ class SettingsTest(DesktopCase):
         self.lower_opacity_with_the_keyboard(app)
         text, settings = self.read_config(app, lambda s: s.get("opacity") == 0.1, "opacity 0.1 in config.json")
         self.assert_written_whole(text, settings)
-        self.assertEqual({k: v for k, v in settings.items() if k != "opacity"},
-                         {k: v for k, v in DEFAULT_SETTINGS.items() if k != "opacity"})
+        # The harness's own files turn the minimum contrast off; a new user's starts at 4.5.
+        self.assertEqual({k: v for k, v in settings.items() if k not in ("opacity", "minimumContrast")},
+                         {k: v for k, v in DEFAULT_SETTINGS.items() if k not in ("opacity", "minimumContrast")})
+        self.assertEqual(settings["minimumContrast"], 4.5)
         first = os.stat(app.home.config_path).st_ino
         app.key("End")  # the slider's right end: full opacity again
         text, settings = self.read_config(app, lambda s: s.get("opacity") == 1, "opacity 1 in config.json")

@@ -218,6 +218,37 @@ TEST(ReportsTest, ColourSchemeFollowsTheBackground)
     EXPECT_EQ(s.engine.takeReplies(), "\x1b[?997;2n");
 }
 
+// The user's scheme is what cells resolve to and what queries answer; a program that asked (?2031)
+// hears of each change once, however many parts of it changed before the owner drained the replies.
+TEST(ReportsTest, TheSchemeIsTheLiveOneAndEachChangeIsReportedOnce)
+{
+    enginetest::SizedEngine s(5, 20);
+    AnsiColors ansi = Palette::defaultAnsi();
+    ansi[1] = Color{0.0f, 0.5f, 1.0f, 1.0f};
+    const Color text{0.2f, 0.2f, 0.2f, 1.0f};
+    const Color cursor{1.0f, 0.0f, 0.0f, 1.0f};
+    s.engine.setPalette(ansi, text, cursor);
+    EXPECT_EQ(s.engine.takeReplies(), "") << "nobody asked for changes";
+    s.engine.consume("\x1b[31mR\x1b[0mD\x1b]4;1;?;9;?\x07\x1b]10;?;?;?\x07");
+    EXPECT_EQ(s.engine.resolveForeground(s.engine.row(0)[0].style.foreground), ansi[1]);
+    EXPECT_EQ(s.engine.resolveForeground(s.engine.row(0)[1].style.foreground), text);
+    EXPECT_EQ(s.engine.takeReplies(), "\x1b]4;1;rgb:0000/8000/ffff\x07\x1b]4;9;rgb:ffff/4560/3a1c\x07"
+                                      "\x1b]10;rgb:3333/3333/3333\x07\x1b]11;rgb:0000/0000/0000\x07"
+                                      "\x1b]12;rgb:ffff/0000/0000\x07");
+
+    s.engine.consume("\x1b[?2031h");
+    s.engine.setPalette(ansi, text, cursor);
+    EXPECT_EQ(s.engine.takeReplies(), "") << "nothing changed";
+    ansi[2] = ansi[1];
+    s.engine.setPalette(ansi, text, cursor);
+    s.engine.setReportedColors(Color{0.9f, 0.9f, 0.9f, 1}, cursor);
+    s.engine.setPalette(ansi, Color{0, 0, 0, 1}, cursor);
+    EXPECT_EQ(s.engine.takeReplies(), "\x1b[?997;2n") << "one report, of the colours as they are now";
+    s.engine.consume("\x1b[?996n");
+    s.engine.setPalette(Palette::defaultAnsi(), text, cursor);
+    EXPECT_EQ(s.engine.takeReplies(), "\x1b[?997;2n") << "an answer still waiting already tells it";
+}
+
 TEST(ReportsTest, SizeOnSettingAndOnEveryChange)
 {
     enginetest::SizedEngine s(5, 20);

@@ -51,6 +51,16 @@ VitrionSettings unusualSettings()
     settings.scrollbackMegabytes = 16;
     settings.shellIntegration = false;
     settings.notifyAfterSeconds = 86400;
+    settings.ansiColors.fill(0x010203);
+    settings.cursorColor = 0xfffffe;
+    settings.selectionColor = 0x000000;
+    settings.selectionTextColor = 0xffffff;
+    settings.colorScheme = QStringLiteral("Mine");
+    settings.followDesktop = true;
+    settings.lightScheme = QStringLiteral("Tango");
+    settings.darkScheme = QStringLiteral("");
+    settings.minimumContrast = 21;
+    settings.importedSchemes = {ColorScheme{QStringLiteral("Mine"), {}, 1, 2, 3, std::nullopt, 4}};
     return settings;
 }
 
@@ -126,15 +136,41 @@ TEST_F(SettingsFileTest, DefaultsAreWrittenPrettyPrintedWithSortedKeys)
     VitrionSettings{}.save();
     EXPECT_EQ(TestHome::readFile(VitrionSettings::configURL()), R"({
     "allowClipboardWrites": true,
+    "ansiColors": [
+        "#000000",
+        "#ff453a",
+        "#32d74b",
+        "#ffd60a",
+        "#0a84ff",
+        "#bf5af2",
+        "#5ac8fa",
+        "#ffffff",
+        "#555555",
+        "#ff453a",
+        "#32d74b",
+        "#ffd60a",
+        "#0a84ff",
+        "#bf5af2",
+        "#5ac8fa",
+        "#ffffff"
+    ],
     "blur": 0.72,
     "closeOnShellExit": false,
+    "colorScheme": "Vitrion",
     "configurationVersion": 2,
     "cornerRadius": 20,
+    "cursorColor": "#b8b8b8",
     "cursorStyle": "Block",
+    "darkScheme": "Vitrion",
+    "followDesktop": false,
     "fontName": "Menlo",
     "fontSize": 14,
+    "importedSchemes": [
+    ],
+    "lightScheme": "Solarized Light",
     "lineSpacing": 1.15,
     "material": "HUD",
+    "minimumContrast": 4.5,
     "notifyAfterSeconds": 10,
     "opacity": 1,
     "padding": 24,
@@ -142,6 +178,8 @@ TEST_F(SettingsFileTest, DefaultsAreWrittenPrettyPrintedWithSortedKeys)
     "scrollbackLines": 2000,
     "scrollbackMegabytes": 512,
     "scrollbackUnlimited": false,
+    "selectionColor": "",
+    "selectionTextColor": "",
     "shell": "Default",
     "shellIntegration": true,
     "textBlue": 0.96,
@@ -177,7 +215,7 @@ TEST_F(SettingsFileTest, UnparsableFilesGiveAllDefaultsAndStayUntouched)
 TEST_F(SettingsFileTest, EachKeyIsReadOnItsOwn)
 {
     const QJsonObject valid = unusualObject();
-    ASSERT_EQ(valid.size(), 25);
+    ASSERT_EQ(valid.size(), 25 + 10); // + the ten colour scheme keys
     const VitrionSettings defaults;
     const VitrionSettings unusual = unusualSettings();
     for (const QString& key : valid.keys()) {
@@ -233,7 +271,7 @@ TEST_F(SettingsFileTest, AcceptsWholeNumbersForDoublesAndKeepsValuesAsGiven)
         QJsonDocument::fromJson(TestHome::readFile(VitrionSettings::configURL())).object();
     EXPECT_FALSE(written.contains("unknownKey"));
     EXPECT_EQ(written.value("configurationVersion").toInteger(), 1);
-    EXPECT_EQ(written.size(), 25);
+    EXPECT_EQ(written.size(), 25 + 10); // + the ten colour scheme keys
 }
 
 // The scrollback keys came later: a file without them, or with a value the panel could not have

@@ -71,7 +71,7 @@ TEST_F(SettingsMergeTest, TwoWritersChangingDifferentKeysKeepBoth)
     firstChange.fontSize = 18;
     QString failure;
     ASSERT_TRUE(first.writeChange(firstSeen, firstChange, &failure)) << failure.toStdString();
-    EXPECT_EQ(fileObject().size(), 25); // a new file gets every key
+    EXPECT_EQ(fileObject().size(), 25 + 10); // a new file gets every key (+ ten colour scheme keys)
 
     // The second writer still holds the old font size; only its own change is written.
     VitrionSettings secondChange = secondSeen;

@@ -11,6 +11,7 @@
 #include "view/FrameScheduler.h"
 #include "view/GlyphMetrics.h"
 #include "view/LineImage.h"
+#include "view/MinimumContrast.h"
 #include "view/TerminalTextView.h"
 
 #include <QApplication>
@@ -68,6 +69,7 @@ VitrionSettings settingsWith(TerminalCursorStyle style)
     settings.textRed = 1.0;
     settings.textGreen = 0.0;
     settings.textBlue = 0.0;
+    settings.minimumContrast = VitrionSettings::minimumContrastOff; // the palette's colours exactly
     return settings;
 }
 
@@ -263,6 +265,54 @@ TEST_F(TerminalDrawingTest, AProportionalFamilyDrawsEveryGlyphInItsCell)
         EXPECT_NEAR(inkMiddle(image, cell), cell.center().x(), 1.5) << "row 1, column " << column;
     }
     EXPECT_EQ(view.displayLineCount(), static_cast<int>(host.engine().rowCount())); // nothing folded
+}
+
+// At a minimum contrast, text too dark for the glass behind it is lightened, text too light for its
+// own cell background darkened, and the rest drawn exactly.
+TEST_F(TerminalDrawingTest, TextReachesTheMinimumContrastAgainstGlassAndCellBackgrounds)
+{
+    VitrionSettings settings = settingsWith(TerminalCursorStyle::beam);
+    settings.minimumContrast = 4.5;
+    ScrollHost host(QSize(800, 600), settings);
+    host.view().setGlassColor(QColor(0, 0, 0));
+    // Dark blue on the black glass, yellow on a white cell, and the palette's bright blue as it is.
+    host.feed("\x1b[38;5;18mM\x1b[38;5;226;48;5;231mM\x1b[0m\x1b[38;5;51mM");
+    settle(host.view());
+    const QImage image = ViewTest::grab(host.view());
+    const auto mostLegible = [&image](QRectF area, QRgb background) {
+        double best = 1;
+        QRgb colour = 0;
+        const QRect pixels = area.toAlignedRect().intersected(image.rect());
+        for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
+            for (int x = pixels.left(); x <= pixels.right(); ++x) {
+                const QRgb pixel = image.pixel(x, y);
+                if (qAlpha(pixel) == 255 && MinimumContrast::ratio(pixel, background) > best) {
+                    best = MinimumContrast::ratio(pixel, background);
+                    colour = pixel;
+                }
+            }
+        }
+        return std::pair(best, colour);
+    };
+    EXPECT_GE(mostLegible(cellRect(host.view(), 0, 0), qRgb(0, 0, 0)).first, 4.4) << "lightened on the glass";
+    EXPECT_GE(mostLegible(cellRect(host.view(), 0, 1), qRgb(255, 255, 255)).first, 4.4)
+        << "darkened on white";
+    EXPECT_EQ(mostLegible(interiorOf(cellRect(host.view(), 0, 2)), qRgb(0, 0, 0)).second, qRgb(0, 255, 255))
+        << "exactly";
+}
+
+// A scheme's selected-text colour draws the selected cells' text in it.
+TEST_F(TerminalDrawingTest, SelectedTextTakesTheSchemesSelectionTextColour)
+{
+    VitrionSettings settings = settingsWith(TerminalCursorStyle::beam);
+    settings.selectionTextColor = 0x00ff00;
+    ScrollHost host(QSize(800, 600), settings);
+    host.feed("MMMM\r\nMMMM");
+    host.view().selectAll();
+    settle(host.view());
+    const QImage image = ViewTest::grab(host.view());
+    EXPECT_EQ(inkIn(image, interiorOf(cellRect(host.view(), 0, 0))).strongest, QColor(0, 255, 0));
+    EXPECT_EQ(inkIn(image, interiorOf(cellRect(host.view(), 1, 3))).strongest, QColor(0, 255, 0));
 }
 
 // Emoji presentation comes from the colour emoji font when one is installed, not in monochrome

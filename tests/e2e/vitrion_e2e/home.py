@@ -33,6 +33,13 @@ DEFAULT_SETTINGS = {
     "notifyAfterSeconds": 10, "padding": 24, "saturation": 0, "scrollbackLines": 2000, "scrollbackMegabytes": 512,
     "scrollbackUnlimited": False, "shell": "Default", "shellIntegration": True, "textBlue": 0.96, "textGreen": 0.93,
     "textRed": 0.92, "tintBlue": 0.21, "tintGreen": 0.15, "tintRed": 0.11,
+    # The colour scheme keys. The harness's files keep every colour exact: no minimum contrast
+    # unless a case asks for one (a new user, with no file, starts at 4.5).
+    "ansiColors": ["#000000", "#ff453a", "#32d74b", "#ffd60a", "#0a84ff", "#bf5af2", "#5ac8fa", "#ffffff",
+                   "#555555", "#ff453a", "#32d74b", "#ffd60a", "#0a84ff", "#bf5af2", "#5ac8fa", "#ffffff"],
+    "colorScheme": "Vitrion", "cursorColor": "#b8b8b8", "darkScheme": "Vitrion", "followDesktop": False,
+    "importedSchemes": [], "lightScheme": "Solarized Light", "minimumContrast": 1, "selectionColor": "",
+    "selectionTextColor": "",
 }
 
 
