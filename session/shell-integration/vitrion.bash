@@ -51,7 +51,12 @@ if [[ "$PS1$PROMPT_COMMAND" != *'133;A'* && -z "$__vitrion_marks" ]]; then
         fi
         return $status
     }
-    PROMPT_COMMAND="__vitrion_prompt_start${PROMPT_COMMAND:+; $PROMPT_COMMAND}; __vitrion_prompt_end"
+    # Joined by newlines, not ';': the user's may end in ';' (pyenv's does), '&' or a newline.
+    if [[ -n "$PROMPT_COMMAND" ]]; then
+        PROMPT_COMMAND=$'__vitrion_prompt_start\n'"$PROMPT_COMMAND"$'\n__vitrion_prompt_end'
+    else
+        PROMPT_COMMAND=$'__vitrion_prompt_start\n__vitrion_prompt_end'
+    fi
     # Printed once the command line is read, just before the command runs.
     PS0="${PS0}"'\e]133;C\a'
 fi

@@ -65,7 +65,8 @@ TEST(ShellIntegrationTest, PlansLoadTheScriptsOnlyForTheShellsThatHaveThem)
 TEST(ShellIntegrationTest, EachShellReadsItsOwnFilesAndMarksItsPrompts)
 {
     ShellTest::ensureApplication();
-    writeHomeFile(".bash_profile", "PS1='$ '\nRCMARK=bash-profile-ran\n");
+    // A PROMPT_COMMAND of the user's own that ends in ';', as pyenv's does.
+    writeHomeFile(".bash_profile", "PS1='$ '\nRCMARK=bash-profile-ran\nPROMPT_COMMAND='true;'\n");
     writeHomeFile(".zshrc", "PS1='$ '\nRCMARK=zshrc-ran\n");
     writeHomeFile(".config/fish/config.fish", "set -g RCMARK fish-config-ran\nfunction fish_prompt; printf "
                                               "'$ '; end\nfunction fish_greeting; end\n");
