@@ -2055,7 +2055,6 @@ void Screen::osc(std::string_view text, bool endedByBel)
         if (!rest.empty() && rest[0] == 'A' && !alternateActive_) {
             grid_->setPromptStart(line(cursorRow_));
             promptActive_ = true;
-            noteFolder();
         } else if (!rest.empty() && (rest[0] == 'C' || rest[0] == 'D')) {
             promptActive_ = false;
         }

@@ -20,6 +20,7 @@ void Screen::semanticMark(std::string_view mark)
     case 'A':
         inputRow_ = -1;
         commandRunning_ = false;
+        noteFolder();
         break;
     case 'B':
         grid_->addMarks(row, LineMarks::input);
