@@ -18,7 +18,9 @@ constexpr std::uint16_t wideBits = CellFlags::wide;
 constexpr std::uint64_t hasRunsBit = 1;
 constexpr std::uint64_t wideBit = 2;
 constexpr std::uint64_t continuesBit = 4;
-constexpr int headerShift = 3;
+// The characters are a cell's text each (cellTextBytes per cell), not varints.
+constexpr std::uint64_t cellTextBit = 8;
+constexpr int headerShift = 4;
 
 // The most bytes a character takes: a wide one's 0 and its scalar's varint (up to 21 bits and the
 // cluster ids above them: 4 bytes).
@@ -137,6 +139,164 @@ std::int64_t cutNarrowRows(std::size_t cells, int width, std::int64_t rows, int&
     column = static_cast<int>(total - more * width);
     return rows + more;
 }
+
+// A cell's text in a record of text beyond ASCII: its character, and the top bit for the first half
+// of a wide one (whose second half is a 0).
+constexpr std::size_t cellTextBytes = 4;
+constexpr std::uint32_t wideText = 1u << 31;
+
+// What the encoder learns of a row in one pass: whether every cell has the first one's style (wide
+// marks aside), how many characters are beyond ASCII and how many cells hold 0 (the second halves
+// of wide ones), whether some character is wide, and whether all scalars fit beside wideText. The
+// same pass writes each cell's text, which is kept if the row is to be kept that way.
+struct RowSurvey {
+    bool oneStyle = true;
+    std::size_t beyondAscii = 0;
+    std::size_t zeros = 0;
+    bool wide = false;
+    bool narrowScalars = true;
+    std::uint8_t* end = nullptr; // of the cells' text
+};
+
+std::uint32_t cellText(const Cell& cell)
+{
+    return cell.character | ((cell.style.flags & wideBits) == CellFlags::wideHead ? wideText : 0);
+}
+
+// Stops early (with oneStyle false and the rest unset) at a row of several styles.
+RowSurvey surveyRow(std::span<const Cell> cells, std::uint8_t* out)
+{
+    RowSurvey row;
+    const std::size_t n = cells.size();
+    std::size_t i = 0;
+    std::uint32_t heads = 0;
+    std::uint32_t scalars = 0;
+    if (n == 0) {
+        row.end = out;
+        return row;
+    }
+    static_assert(sizeof(Cell) == 16 && offsetof(Cell, style) == 4 && wideText == 0x80000000u);
+#if defined(__SSE2__)
+    // The character's lane is left out of the style, and the wide marks of the flags' lane. Four
+    // cells at a time: their style lanes against the first cell's, their characters and flags
+    // gathered into one vector each.
+    const __m128i mask =
+        _mm_set_epi32(static_cast<int>(0xFFFF0000u | (0xFFFFu & ~unsigned{wideBits})), -1, -1, 0);
+    const __m128i ascii = _mm_set1_epi32(0x7F);
+    const __m128i wideMarks = _mm_set1_epi32(wideBits);
+    const __m128i head = _mm_set1_epi32(CellFlags::wideHead);
+    const __m128i top = _mm_set1_epi32(static_cast<int>(wideText));
+    const auto load = [&](std::size_t k) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(cells.data() + k));
+    };
+    const __m128i first = _mm_and_si128(load(0), mask);
+    __m128i differs = _mm_setzero_si128();
+    __m128i beyond = _mm_setzero_si128();
+    __m128i zeros = _mm_setzero_si128();
+    __m128i allScalars = _mm_setzero_si128();
+    __m128i allHeads = _mm_setzero_si128();
+    for (; i + 4 <= n; i += 4) {
+        const __m128i a = load(i), b = load(i + 1), c = load(i + 2), d = load(i + 3);
+        differs = _mm_or_si128(differs,
+                               _mm_or_si128(_mm_or_si128(_mm_xor_si128(a, first), _mm_xor_si128(b, first)),
+                                            _mm_or_si128(_mm_xor_si128(c, first), _mm_xor_si128(d, first))));
+        if (i == 8 &&
+            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(differs, mask), _mm_setzero_si128())) != 0xFFFF) {
+            row.oneStyle = false;
+            return row;
+        }
+        const __m128i characters = _mm_unpacklo_epi64(_mm_unpacklo_epi32(a, b), _mm_unpacklo_epi32(c, d));
+        const __m128i flags = _mm_unpackhi_epi64(_mm_unpackhi_epi32(a, b), _mm_unpackhi_epi32(c, d));
+        beyond = _mm_sub_epi32(beyond, _mm_cmpgt_epi32(characters, ascii)); // signed: not past wideText
+        zeros = _mm_sub_epi32(zeros, _mm_cmpeq_epi32(characters, _mm_setzero_si128()));
+        allScalars = _mm_or_si128(allScalars, characters);
+        const __m128i heads4 = _mm_and_si128(_mm_cmpeq_epi32(_mm_and_si128(flags, wideMarks), head), top);
+        allHeads = _mm_or_si128(allHeads, heads4);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_or_si128(characters, heads4));
+        out += 4 * cellTextBytes;
+    }
+    row.oneStyle =
+        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(differs, mask), _mm_setzero_si128())) == 0xFFFF;
+    // The four lanes' counts and bits folded into one.
+    beyond = _mm_add_epi32(beyond, _mm_shuffle_epi32(beyond, _MM_SHUFFLE(1, 0, 3, 2)));
+    beyond = _mm_add_epi32(beyond, _mm_shuffle_epi32(beyond, _MM_SHUFFLE(2, 3, 0, 1)));
+    zeros = _mm_add_epi32(zeros, _mm_shuffle_epi32(zeros, _MM_SHUFFLE(1, 0, 3, 2)));
+    zeros = _mm_add_epi32(zeros, _mm_shuffle_epi32(zeros, _MM_SHUFFLE(2, 3, 0, 1)));
+    row.beyondAscii = static_cast<std::uint32_t>(_mm_cvtsi128_si32(beyond));
+    row.zeros = static_cast<std::uint32_t>(_mm_cvtsi128_si32(zeros));
+    scalars = _mm_movemask_ps(_mm_castsi128_ps(allScalars)) != 0 ? wideText : 0;
+    heads = static_cast<std::uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(allHeads)));
+#endif
+    const StyleWords style = styleWords(cells[0].style, static_cast<std::uint16_t>(~wideBits));
+    for (; i < n; ++i) {
+        const Cell& cell = cells[i];
+        row.oneStyle = row.oneStyle && styleWords(cell.style, static_cast<std::uint16_t>(~wideBits)) == style;
+        const std::uint32_t text = cellText(cell);
+        row.beyondAscii += cell.character >= 0x80 && cell.character < wideText;
+        row.zeros += cell.character == 0;
+        scalars |= cell.character;
+        heads |= text & wideText;
+        std::memcpy(out, &text, sizeof text);
+        out += cellTextBytes;
+    }
+    row.narrowScalars = (scalars & wideText) == 0;
+    row.wide = heads != 0;
+    row.end = out;
+    return row;
+}
+
+// What writeCharacters wrote: where it ended, the characters and cells they fill.
+struct Characters {
+    std::uint8_t* end = nullptr;
+    std::uint32_t count = 0;
+    int cells = 0;
+    bool wide = false;
+    bool beyondAscii = false;
+};
+
+// Each character's scalar as a varint (one byte for ASCII), a wide one after a 0; perCharacter is
+// called with each character's cell (a wide character's second half goes with its first).
+template <class PerCharacter>
+[[gnu::always_inline]] inline Characters writeCharacters(std::span<const Cell> cells, std::uint8_t* out,
+                                                         PerCharacter&& perCharacter)
+{
+    Characters written;
+    const std::size_t n = cells.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const Cell& cell = cells[i];
+        char32_t c = cell.character == 0 ? U' ' : cell.character;
+        int width = 1;
+        if (cell.style.flags & wideBits) [[unlikely]] {
+            if (cell.style.flags & CellFlags::wideTail) {
+                if (i > 0 && (cells[i - 1].style.flags & CellFlags::wideHead)) {
+                    continue; // the second half of a character counted with its first
+                }
+                c = U' '; // a stray second half
+            } else {
+                width = 2;
+                written.wide = true;
+                *out++ = 0;
+            }
+        }
+        if (c < 0x80) {
+            *out++ = static_cast<std::uint8_t>(c);
+        } else {
+            written.beyondAscii = true;
+            if (c < 0x4000) {
+                out[0] = static_cast<std::uint8_t>(c | 0x80);
+                out[1] = static_cast<std::uint8_t>(c >> 7);
+                out += 2;
+            } else {
+                out = putVarint(out, c);
+            }
+        }
+        written.cells += width;
+        ++written.count;
+        perCharacter(cell);
+    }
+    written.end = out;
+    return written;
+}
 } // namespace
 
 History::History() : cache_(cachedRows) {}
@@ -225,35 +385,38 @@ void History::Bytes::reallocate(std::size_t capacity)
     std::size_t i = 0;
 #if defined(__SSE2__)
     // A plain cell is, as four 32-bit lanes, (c, 0, 0, 0) with c in 1..0x7F: nothing outside the
-    // first lane's low 7 bits, and a first lane that is not 0. Eight cells at a time are checked
-    // and their first lanes narrowed to bytes; the verdict waits for the end of the row.
-    const __m128i outside = _mm_set_epi32(-1, -1, -1, ~0x7F);
-    __m128i stray = _mm_setzero_si128();
-    __m128i lowest = _mm_set1_epi16(0x7F);
+    // first lane's low 7 bits, and a first lane that is not 0. Eight cells at a time are merged (any
+    // bit outside shows in their union) and their first lanes narrowed to bytes, where a 0 shows;
+    // the verdict waits for the end of the row.
+    __m128i merged = _mm_setzero_si128();
+    __m128i zeros = _mm_setzero_si128();
     const auto load = [&](std::size_t k) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + k));
-        stray = _mm_or_si128(stray, _mm_and_si128(v, outside));
-        lowest = _mm_min_epi16(lowest, v);
-        return v;
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + k));
+    };
+    const auto narrow = [&](__m128i a, __m128i b, __m128i c, __m128i d) {
+        merged = _mm_or_si128(merged, _mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d)));
+        return _mm_unpacklo_epi64(_mm_unpacklo_epi32(a, b), _mm_unpacklo_epi32(c, d));
     };
     for (; i + 8 <= n; i += 8) {
-        const __m128i abcd = _mm_unpacklo_epi64(_mm_unpacklo_epi32(load(i), load(i + 1)),
-                                                _mm_unpacklo_epi32(load(i + 2), load(i + 3)));
-        const __m128i efgh = _mm_unpacklo_epi64(_mm_unpacklo_epi32(load(i + 4), load(i + 5)),
-                                                _mm_unpacklo_epi32(load(i + 6), load(i + 7)));
+        const __m128i abcd = narrow(load(i), load(i + 1), load(i + 2), load(i + 3));
+        const __m128i efgh = narrow(load(i + 4), load(i + 5), load(i + 6), load(i + 7));
         const __m128i words = _mm_packs_epi32(abcd, efgh);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(words, words));
+        const __m128i bytes = _mm_packus_epi16(words, words);
+        zeros = _mm_or_si128(zeros, _mm_cmpeq_epi8(bytes, _mm_setzero_si128()));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), bytes);
     }
     if (i + 4 <= n) { // the short lines of a shell session mostly end here
-        const __m128i abcd = _mm_unpacklo_epi64(_mm_unpacklo_epi32(load(i), load(i + 1)),
-                                                _mm_unpacklo_epi32(load(i + 2), load(i + 3)));
+        const __m128i abcd = narrow(load(i), load(i + 1), load(i + 2), load(i + 3));
         const __m128i words = _mm_packs_epi32(abcd, abcd);
-        const auto four = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(words, words)));
+        const __m128i bytes = _mm_packus_epi16(words, words);
+        zeros = _mm_or_si128(zeros, _mm_cmpeq_epi8(bytes, _mm_setzero_si128()));
+        const auto four = static_cast<std::uint32_t>(_mm_cvtsi128_si32(bytes));
         std::memcpy(out + i, &four, sizeof four);
         i += 4;
     }
-    if (_mm_movemask_epi8(_mm_cmpeq_epi8(stray, _mm_setzero_si128())) != 0xFFFF ||
-        _mm_extract_epi16(lowest, 0) == 0) {
+    const __m128i outside = _mm_set_epi32(-1, -1, -1, ~0x7F);
+    const __m128i stray = _mm_or_si128(_mm_and_si128(merged, outside), zeros);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(stray, _mm_setzero_si128())) != 0xFFFF) {
         block.data.truncate(at);
         return false;
     }
@@ -288,54 +451,54 @@ History::RecordShape History::encodeRecord(Block& block, std::span<const Cell> c
     if (scratch_.size() < n * characterVarintBytes) {
         scratch_.resize(n * characterVarintBytes);
     }
-    // A character is its scalar's varint (one byte for ASCII); a wide one has a 0 before it.
-    std::uint8_t* out = scratch_.data();
+    // Most rows are in one style (text of any script in the default one, a line of one colour):
+    // those skip the run tracking. Those mostly beyond ASCII keep each cell's text as it is, which
+    // takes twice the bytes of varints but a fraction of the time: output in such a script would
+    // otherwise cost the history more than the screen.
     runs_.clear();
     StyleWords current;
-    std::uint32_t runLength = 0;
-    shape.firstWidth = n > 1 && (cells[0].style.flags & CellFlags::wideHead) ? 2 : 1;
-    bool beyondAscii = false;
-    for (std::size_t i = 0; i < n; ++i) {
-        const Cell& cell = cells[i];
-        char32_t c = cell.character == 0 ? U' ' : cell.character;
-        int width = 1;
-        if (cell.style.flags & wideBits) [[unlikely]] {
-            if (cell.style.flags & CellFlags::wideTail) {
-                if (i > 0 && (cells[i - 1].style.flags & CellFlags::wideHead)) {
-                    continue; // the second half of a character counted with its first
+    Characters written;
+    const RowSurvey row = surveyRow(cells, scratch_.data());
+    // Mostly beyond ASCII: at least half of the characters, a wide one's second half not counted.
+    const bool cellText = row.oneStyle && row.narrowScalars && 2 * row.beyondAscii + row.zeros >= n && n > 0;
+    if (cellText) {
+        // Every cell is a value: a wide character's second half is one too.
+        written.end = row.end;
+        written.cells = static_cast<int>(n);
+        written.count = static_cast<std::uint32_t>(n);
+        written.beyondAscii = true;
+        written.wide = row.wide;
+    } else if (row.oneStyle) {
+        written = writeCharacters(cells, scratch_.data(), [](const Cell&) {});
+    }
+    if (row.oneStyle) {
+        current = styleWords(n > 0 ? cells[0].style : CellStyle{}, static_cast<std::uint16_t>(~wideBits));
+        if (written.count > 0) {
+            runs_.push_back({written.count, styleOf(current)});
+        }
+    } else {
+        std::uint32_t runLength = 0;
+        written = writeCharacters(cells, scratch_.data(), [&](const Cell& cell) {
+            // Runs of characters sharing a style, its wide marks aside.
+            const StyleWords style = styleWords(cell.style, static_cast<std::uint16_t>(~wideBits));
+            if (!(style == current)) [[unlikely]] {
+                if (runLength > 0) {
+                    runs_.push_back({runLength, styleOf(current)});
                 }
-                c = U' '; // a stray second half
-            } else {
-                width = 2;
-                shape.wide = true;
-                *out++ = 0;
+                current = style;
+                runLength = 0;
             }
+            ++runLength;
+        });
+        if (runLength > 0) {
+            runs_.push_back({runLength, styleOf(current)});
         }
-        beyondAscii = beyondAscii || c >= 0x80;
-        if (c < 0x80) {
-            *out++ = static_cast<std::uint8_t>(c);
-        } else if (c < 0x4000) {
-            out[0] = static_cast<std::uint8_t>(c | 0x80);
-            out[1] = static_cast<std::uint8_t>(c >> 7);
-            out += 2;
-        } else {
-            out = putVarint(out, c);
-        }
-        shape.cells += width;
-        // Runs of characters sharing a style, its wide marks aside.
-        const StyleWords style = styleWords(cell.style, static_cast<std::uint16_t>(~wideBits));
-        if (!(style == current)) [[unlikely]] {
-            if (runLength > 0) {
-                runs_.push_back({runLength, styleOf(current)});
-            }
-            current = style;
-            runLength = 0;
-        }
-        ++runLength;
     }
-    if (runLength > 0) {
-        runs_.push_back({runLength, styleOf(current)});
-    }
+    shape.cells = written.cells;
+    shape.wide = written.wide;
+    shape.firstWidth = n > 1 && (cells[0].style.flags & CellFlags::wideHead) ? 2 : 1;
+    const bool beyondAscii = written.beyondAscii;
+    std::uint8_t* const out = written.end;
     shape.plain = !shape.wide && runs_.size() <= 1 && current == StyleWords{} && !beyondAscii;
     const bool styled = !runs_.empty() && (runs_.size() > 1 || !(runs_[0].second == CellStyle{}));
 
@@ -364,7 +527,7 @@ History::RecordShape History::encodeRecord(Block& block, std::span<const Cell> c
     std::uint8_t prefix[20];
     const std::uint64_t header = static_cast<std::uint64_t>(shape.cells) << headerShift |
                                  (continues ? continuesBit : 0) | (shape.wide ? wideBit : 0) |
-                                 (styled ? hasRunsBit : 0);
+                                 (styled ? hasRunsBit : 0) | (cellText ? cellTextBit : 0);
     const auto prefixBytes =
         static_cast<std::size_t>(putVarint(putVarint(prefix, header), runBytes + charBytes) - prefix);
     lastRecord_ = block.data.size();
@@ -506,59 +669,74 @@ void History::decodeLine(const Block& block, const LineInfo& line, std::vector<C
     out.clear();
     out.reserve(static_cast<std::size_t>(line.cells));
     const std::uint8_t* const data = block.data.data();
-    forEachRecord(data + line.begin, data + line.end,
-                  [&](std::uint64_t header, const std::uint8_t* p, const std::uint8_t* payloadEnd) {
-                      const auto put = [&](const CellStyle& style) {
-                          std::uint64_t value = getVarint(p);
-                          const bool wide = value == 0;
-                          if (wide) {
-                              value = getVarint(p);
-                          }
-                          const auto scalar = static_cast<char32_t>(value);
-                          if (wide) {
-                              CellStyle head = style;
-                              head.flags |= CellFlags::wideHead;
-                              CellStyle tail = style;
-                              tail.flags |= CellFlags::wideTail;
-                              out.push_back(Cell{scalar, head});
-                              out.push_back(Cell{0, tail});
-                          } else {
-                              out.push_back(Cell{scalar, style});
-                          }
-                      };
-                      if (header & hasRunsBit) {
-                          std::uint64_t runs = getVarint(p);
-                          // Runs and characters interleave in the order written: all runs first, then
-                          // characters.
-                          struct Run {
-                              std::uint64_t count;
-                              CellStyle style;
-                          };
-                          std::vector<Run> list;
-                          list.reserve(static_cast<std::size_t>(runs));
-                          while (runs-- > 0) {
-                              Run run{getVarint(p), {}};
-                              const std::uint64_t id = getVarint(p);
-                              if (id == 0) {
-                                  run.style.foreground = static_cast<std::uint32_t>(getVarint(p));
-                                  run.style.background = static_cast<std::uint32_t>(getVarint(p));
-                                  run.style.flags = static_cast<std::uint16_t>(getVarint(p));
-                                  run.style.link = static_cast<std::uint16_t>(getVarint(p));
-                              } else if (id <= styles_.size()) {
-                                  run.style = styles_[static_cast<std::size_t>(id - 1)];
-                              }
-                              list.push_back(run);
-                          }
-                          for (const Run& run : list) {
-                              for (std::uint64_t n = 0; n < run.count && p < payloadEnd; ++n) {
-                                  put(run.style);
-                              }
-                          }
-                      }
-                      while (p < payloadEnd) {
-                          put(CellStyle{});
-                      }
-                  });
+    forEachRecord(
+        data + line.begin, data + line.end,
+        [&](std::uint64_t header, const std::uint8_t* p, const std::uint8_t* payloadEnd) {
+            const bool cellText = header & cellTextBit;
+            bool afterHead = false; // the last cell text put was a wide character's first half
+            const auto put = [&](CellStyle style) {
+                if (cellText) {
+                    // A cell each: a 0 after a first half is its second half, any other a blank.
+                    std::uint32_t text;
+                    std::memcpy(&text, p, sizeof text);
+                    p += cellTextBytes;
+                    const bool second = text == 0 && afterHead;
+                    afterHead = (text & wideText) != 0;
+                    style.flags |= afterHead ? CellFlags::wideHead : second ? CellFlags::wideTail : 0;
+                    const char32_t scalar = text == 0 && !second ? U' ' : text & ~wideText;
+                    out.push_back(Cell{scalar, style});
+                    return;
+                }
+                std::uint64_t value = getVarint(p);
+                const bool wide = value == 0;
+                if (wide) {
+                    value = getVarint(p);
+                }
+                const auto scalar = static_cast<char32_t>(value);
+                if (wide) {
+                    CellStyle head = style;
+                    head.flags |= CellFlags::wideHead;
+                    CellStyle tail = style;
+                    tail.flags |= CellFlags::wideTail;
+                    out.push_back(Cell{scalar, head});
+                    out.push_back(Cell{0, tail});
+                } else {
+                    out.push_back(Cell{scalar, style});
+                }
+            };
+            if (header & hasRunsBit) {
+                std::uint64_t runs = getVarint(p);
+                // Runs and characters interleave in the order written: all runs first, then
+                // characters.
+                struct Run {
+                    std::uint64_t count;
+                    CellStyle style;
+                };
+                std::vector<Run> list;
+                list.reserve(static_cast<std::size_t>(runs));
+                while (runs-- > 0) {
+                    Run run{getVarint(p), {}};
+                    const std::uint64_t id = getVarint(p);
+                    if (id == 0) {
+                        run.style.foreground = static_cast<std::uint32_t>(getVarint(p));
+                        run.style.background = static_cast<std::uint32_t>(getVarint(p));
+                        run.style.flags = static_cast<std::uint16_t>(getVarint(p));
+                        run.style.link = static_cast<std::uint16_t>(getVarint(p));
+                    } else if (id <= styles_.size()) {
+                        run.style = styles_[static_cast<std::size_t>(id - 1)];
+                    }
+                    list.push_back(run);
+                }
+                for (const Run& run : list) {
+                    for (std::uint64_t n = 0; n < run.count && p < payloadEnd; ++n) {
+                        put(run.style);
+                    }
+                }
+            }
+            while (p < payloadEnd) {
+                put(CellStyle{});
+            }
+        });
 }
 
 std::int64_t History::rowsOf(const Block& block, const LineInfo& line) const
@@ -620,6 +798,18 @@ std::int64_t History::wideRows(const Block& block, const LineInfo& line) const
                                   }
                               }
                           }
+                      }
+                      if (header & cellTextBit) {
+                          // As cutRows counts the cells: a first half not at the end takes its next.
+                          for (; p < payloadEnd; p += cellTextBytes) {
+                              if ((p[cellTextBytes - 1] & 0x80) != 0 && p + cellTextBytes < payloadEnd) {
+                                  place(2);
+                                  p += cellTextBytes;
+                              } else {
+                                  place(1);
+                              }
+                          }
+                          return;
                       }
                       while (p < payloadEnd) {
                           if (*p == 0) {

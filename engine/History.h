@@ -104,7 +104,9 @@ private:
     // Lines are chains of records: a record's `continues` bit says the next record belongs to the
     // same line. A record is its cell count with the bits, its payload's length, then the payload:
     // style runs if any (count, then characters and style id per run), then each character's scalar
-    // as a varint (one byte for ASCII), a wide one after a 0.
+    // as a varint (one byte for ASCII), a wide one after a 0; or, for a row of one style mostly
+    // beyond ASCII, each cell's text in 4 bytes (quicker to write than varints, which would cost such
+    // output more in the history than on the screen).
     // Bytes that grow without zeroing what they add: records are written straight into them.
     class Bytes {
     public:

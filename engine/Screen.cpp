@@ -1462,7 +1462,9 @@ void Screen::selectiveErase(int fromRow, int fromColumn, int toRow, int toColumn
 const std::uint8_t* Screen::writeTextRun(const std::uint8_t* p, const std::uint8_t* end, char32_t first,
                                          int length, int firstWidth)
 {
-    Cell* const cells = grid_->editRow(line(cursorRow_));
+    // The row is told how far the run went once it is written, so that what is past it stays known
+    // to be blank (the history then need not look at it).
+    Cell* const cells = grid_->editRow(line(cursorRow_), cursorColumn_ + 1);
     const CellStyle style = pen_;
     const int columns = columns_;
     int column = cursorColumn_;
@@ -1501,6 +1503,7 @@ const std::uint8_t* Screen::writeTextRun(const std::uint8_t* p, const std::uint8
         p += length;
         column += width;
         if (column >= columns) {
+            grid_->editRow(line(cursorRow_), columns);
             lastPrinted_ = scalar;
             advanceAfterWrite(column);
             return p;
@@ -1527,6 +1530,7 @@ const std::uint8_t* Screen::writeTextRun(const std::uint8_t* p, const std::uint8
     if (cells[column].style.flags & CellFlags::wideTail) [[unlikely]] {
         cells[column] = blankCell(style.background);
     }
+    grid_->editRow(line(cursorRow_), column + 1);
     lastPrinted_ = scalar;
     advanceAfterWrite(column);
     return p;

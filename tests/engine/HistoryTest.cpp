@@ -223,36 +223,48 @@ TEST(ReflowTest, AMarkedPromptIsClearedForTheShellToRedraw)
 TEST(HistoryTest, OldLongLinesWithWideCharactersAreCountedLaterAndReadRight)
 {
     // 66 cells: at 33 columns the wide character does not fit at the first row's end, so the line
-    // takes three rows where its cells alone would need two.
-    std::string text;
-    for (int i = 0; i < 6000; ++i) {
-        text +=
-            std::string(32, 'a') + "\xe4\xb8\xad" + std::string(31, 'b') + std::to_string(i % 10) + "\r\n";
-    }
-    enginetest::SizedEngine sized{24, 120};
-    enginetest::SizedEngine reference{24, 33};
-    for (TerminalEngine* e : {&sized.engine, &reference.engine}) {
-        e->setHistoryLimit({HistoryLimit::unlimitedLines, std::size_t{1} << 30});
-        e->consume(text);
-    }
-    TerminalEngine& e = sized.engine;
-    e.resizeGrid(24, 33);
-    ASSERT_TRUE(e.history().refining());
-    EXPECT_LT(e.historyRows(), reference.engine.historyRows()) << "the oldest lines are estimated";
-    const auto same = [&](std::size_t row) {
-        const auto a = e.row(row);
-        const auto b = reference.engine.row(row);
-        return std::equal(a.begin(), a.end(), b.begin(), b.end());
+    // takes three rows where its cells alone would need two. Lines mostly of ASCII and mostly of
+    // wide characters are kept in different forms.
+    const auto repeat = [](int n, const std::string& s) {
+        std::string out;
+        for (int i = 0; i < n; ++i) {
+            out += s;
+        }
+        return out;
     };
-    EXPECT_TRUE(same(0) && same(1) && same(2)) << "a read counts its block first";
-    int slices = 0;
-    while (e.refineHistory(1000)) {
-        ++slices;
-    }
-    EXPECT_GE(slices, 1) << "more than one slice";
-    ASSERT_EQ(e.historyRows(), reference.engine.historyRows());
-    for (std::size_t row = 0; row < e.rowCount(); row += 7) {
-        ASSERT_TRUE(same(row)) << "row " << row;
+    const std::string wide = "\xe4\xb8\xad";
+    for (const auto& [first, last] :
+         {std::pair{repeat(32, "a"), repeat(31, "b")}, std::pair{repeat(16, wide), repeat(15, wide) + "b"}}) {
+        SCOPED_TRACE(first);
+        std::string text;
+        for (int i = 0; i < 6000; ++i) {
+            text += first + wide + last + std::to_string(i % 10) + "\r\n";
+        }
+        enginetest::SizedEngine sized{24, 120};
+        enginetest::SizedEngine reference{24, 33};
+        for (TerminalEngine* e : {&sized.engine, &reference.engine}) {
+            e->setHistoryLimit({HistoryLimit::unlimitedLines, std::size_t{1} << 30});
+            e->consume(text);
+        }
+        TerminalEngine& e = sized.engine;
+        e.resizeGrid(24, 33);
+        ASSERT_TRUE(e.history().refining());
+        EXPECT_LT(e.historyRows(), reference.engine.historyRows()) << "the oldest lines are estimated";
+        const auto same = [&](std::size_t row) {
+            const auto a = e.row(row);
+            const auto b = reference.engine.row(row);
+            return std::equal(a.begin(), a.end(), b.begin(), b.end());
+        };
+        EXPECT_TRUE(same(0) && same(1) && same(2)) << "a read counts its block first";
+        int slices = 0;
+        while (e.refineHistory(1000)) {
+            ++slices;
+        }
+        EXPECT_GE(slices, 1) << "more than one slice";
+        ASSERT_EQ(e.historyRows(), reference.engine.historyRows());
+        for (std::size_t row = 0; row < e.rowCount(); row += 7) {
+            ASSERT_TRUE(same(row)) << "row " << row;
+        }
     }
 }
 
@@ -421,24 +433,57 @@ TEST(HistoryTest, EveryKindOfRowComesBackAsPushed)
     styled.back().style.foreground = CellColor::indexed(3);
     auto wide = ascii(6);
     placeCharacter(wide.data(), 2, U'中', 2, CellStyle{});
+    // Scalars at each end of every varint length (the largest are combined characters' ids), wide
+    // and narrow side by side, and a wide character's second half on its own; in a colour and below
+    // the top bit, so mostly beyond ASCII, the row is kept as each cell's text.
+    const auto scripts = [](char32_t last, std::uint32_t color) {
+        const CellStyle style{color, CellColor::defaultColor, 0, 0};
+        std::vector<Cell> cells;
+        for (const char32_t c : {0x7Fu, 0x80u, 0x3FFFu, 0x4000u, 0x1FFFFFu, 0x200000u, 0xFFFFFFFu,
+                                 0x10000000u, 0x7FFFFFFFu, 0xFFFFFFFFu}) {
+            if (c <= last) {
+                cells.push_back(Cell{c, style});
+                cells.resize(cells.size() + 2);
+                placeCharacter(cells.data(), static_cast<int>(cells.size()) - 2, c, 2, style);
+            }
+        }
+        cells.push_back(Cell{0, CellStyle{color, CellColor::defaultColor, CellFlags::wideTail, 0}});
+        return cells;
+    };
     const std::vector<std::vector<Cell>> rows = {
-        ascii(15), ascii(8, 7, 0x80), styled,   ascii(12, 11, 0x80), ascii(3, 2, 0x80),
-        wide,      ascii(20),         ascii(4), ascii(9, 0, U'é'),   ascii(7),
+        ascii(15),
+        ascii(8, 7, 0x80),
+        styled,
+        ascii(12, 11, 0x80),
+        ascii(3, 2, 0x80),
+        wide,
+        ascii(20),
+        ascii(4),
+        ascii(9, 0, U'é'),
+        ascii(7),
+        scripts(0x7FFFFFFFu, CellColor::indexed(2)),
+        scripts(0xFFFFFFFFu, CellColor::defaultColor),
     };
     History h;
-    h.setWidth(20);
+    h.setWidth(32);
     for (const auto& row : rows) {
         h.push(row, false, false);
     }
     ASSERT_EQ(h.rowCount(), static_cast<std::int64_t>(rows.size()));
     for (std::size_t i = 0; i < rows.size(); ++i) {
+        // A lone second half comes back as a blank.
+        std::vector<Cell> expected = rows[i];
+        if (expected.back().style.flags & CellFlags::wideTail) {
+            expected.back() =
+                Cell{U' ', CellStyle{expected.back().style.foreground, CellColor::defaultColor, 0, 0}};
+        }
         const auto kept = h.row(static_cast<std::int64_t>(i));
-        EXPECT_TRUE(std::equal(rows[i].begin(), rows[i].end(), kept.begin())) << "row " << i;
+        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), kept.begin())) << "row " << i;
     }
 
     // A 0 where a character belongs is kept as a blank, and the cells after it stay in place.
     h.push(ascii(10, 4, 0), false, false);
-    const auto kept = h.row(h.rowCount() - 1);
-    EXPECT_EQ(kept[4].character, U' ');
-    EXPECT_EQ(kept[9].character, U'j');
+    const auto zero = h.row(h.rowCount() - 1);
+    EXPECT_EQ(zero[4].character, U' ');
+    EXPECT_EQ(zero[9].character, U'j');
 }
