@@ -27,6 +27,7 @@ void Grid::makeBlank(Row& row, const Cell& blank)
     row.usedWidth = 0;
     row.wrapped = false;
     row.padded = false;
+    row.plain = blank == Cell{};
     row.marks = 0;
     row.blank = blank;
     row.stamp = ++stamps_;

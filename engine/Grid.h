@@ -69,11 +69,20 @@ public:
     // before it need blanking when the row is recycled.
     Cell* editRow(int index, int through)
     {
+        slot(index).plain = false;
+        return editPlainRow(index, through);
+    }
+    // The same, for an edit that writes only printable ASCII in the default style.
+    Cell* editPlainRow(int index, int through)
+    {
         Row& r = slot(index);
         r.stamp = ++stamps_;
         r.usedWidth = std::max(r.usedWidth, through);
         return r.cells.data();
     }
+    // Every cell of the row is printable ASCII or a blank, all in the default style, as far as the
+    // row knows without looking (what it was blanked with and how it was written since).
+    bool plain(int index) const { return slot(index).plain; }
 
     // Every row has width() cells. Changing the width cuts or pads every kept row; a wide character
     // cut in half at the new edge is blanked.
@@ -104,6 +113,7 @@ private:
         int usedWidth = 0;
         bool wrapped = false;
         bool padded = false;
+        bool plain = false;
         LineMarks::Bits marks = 0;
         Cell blank;
     };

@@ -303,7 +303,7 @@ History::History() : cache_(cachedRows) {}
 
 // ---- what goes in ----
 
-void History::push(std::span<const Cell> cells, bool wrapped, bool padded)
+void History::push(std::span<const Cell> cells, bool wrapped, bool padded, bool plain)
 {
     if (limit_.lines == 0) {
         ++dropped_; // the row is gone at once
@@ -333,7 +333,7 @@ void History::push(std::span<const Cell> cells, bool wrapped, bool padded)
         }
         const auto piece = cells.first(take);
         cells = cells.subspan(take);
-        appendRecord(piece, wrapped || !cells.empty());
+        appendRecord(piece, wrapped || !cells.empty(), plain);
     } while (!cells.empty());
     if (lines_ > limit_.lines || checkBytes_) {
         enforceLimit();
@@ -371,7 +371,7 @@ void History::Bytes::reallocate(std::size_t capacity)
 // The common record, a row of default-style ASCII, in one pass straight into the block: false (and
 // nothing written) when a cell is not.
 [[gnu::always_inline]] inline bool History::appendPlainRecord(Block& block, std::span<const Cell> cells,
-                                                              bool continues)
+                                                              bool continues, bool known)
 {
     const std::size_t n = cells.size();
     const std::uint64_t header =
@@ -384,15 +384,43 @@ void History::Bytes::reallocate(std::size_t capacity)
     const Cell* const from = cells.data();
     std::size_t i = 0;
 #if defined(__SSE2__)
+    const auto load = [&](std::size_t k) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + k));
+    };
+    if (known) {
+        // Only the characters, eight at a time.
+        for (; i + 8 <= n; i += 8) {
+            const __m128i abcd = _mm_unpacklo_epi64(_mm_unpacklo_epi32(load(i), load(i + 1)),
+                                                    _mm_unpacklo_epi32(load(i + 2), load(i + 3)));
+            const __m128i efgh = _mm_unpacklo_epi64(_mm_unpacklo_epi32(load(i + 4), load(i + 5)),
+                                                    _mm_unpacklo_epi32(load(i + 6), load(i + 7)));
+            const __m128i words = _mm_packs_epi32(abcd, efgh);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(words, words));
+        }
+        if (i + 4 <= n) {
+            const __m128i abcd = _mm_unpacklo_epi64(_mm_unpacklo_epi32(load(i), load(i + 1)),
+                                                    _mm_unpacklo_epi32(load(i + 2), load(i + 3)));
+            const __m128i words = _mm_packs_epi32(abcd, abcd);
+            const auto four = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(words, words)));
+            std::memcpy(out + i, &four, sizeof four);
+            i += 4;
+        }
+    }
+#endif
+    if (known) {
+        for (; i < n; ++i) {
+            out[i] = static_cast<std::uint8_t>(from[i].character);
+        }
+        lastRecord_ = at;
+        return true;
+    }
+#if defined(__SSE2__)
     // A plain cell is, as four 32-bit lanes, (c, 0, 0, 0) with c in 1..0x7F: nothing outside the
     // first lane's low 7 bits, and a first lane that is not 0. Eight cells at a time are merged (any
     // bit outside shows in their union) and their first lanes narrowed to bytes, where a 0 shows;
     // the verdict waits for the end of the row.
     __m128i merged = _mm_setzero_si128();
     __m128i zeros = _mm_setzero_si128();
-    const auto load = [&](std::size_t k) {
-        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + k));
-    };
     const auto narrow = [&](__m128i a, __m128i b, __m128i c, __m128i d) {
         merged = _mm_or_si128(merged, _mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d)));
         return _mm_unpacklo_epi64(_mm_unpacklo_epi32(a, b), _mm_unpacklo_epi32(c, d));
@@ -540,7 +568,7 @@ History::RecordShape History::encodeRecord(Block& block, std::span<const Cell> c
     return shape;
 }
 
-void History::appendRecord(std::span<const Cell> cells, bool continues)
+void History::appendRecord(std::span<const Cell> cells, bool continues, bool plain)
 {
     const bool newLine = !open_;
     if (newLine && (blocks_.empty() || blocks_.back().lines >= blockLineLimit ||
@@ -574,7 +602,7 @@ void History::appendRecord(std::span<const Cell> cells, bool continues)
 
     // Output that was not plain a row ago rarely is now: it skips the plain attempt.
     RecordShape shape;
-    if (lastPlain_ && appendPlainRecord(block, cells, continues)) {
+    if ((plain || lastPlain_) && appendPlainRecord(block, cells, continues, plain)) {
         shape.cells = static_cast<int>(cells.size());
     } else {
         shape = encodeRecord(block, cells, continues);

@@ -31,8 +31,9 @@ public:
     // --- what goes in -------------------------------------------------------------------------
     // A row leaving the screen. `wrapped`: it ended in an automatic wrap, so the next row pushed
     // continues its line. `padded`: its last cell is the blank left where a wide character did not
-    // fit (not part of the text). Trailing blanks of a line's last row are not kept.
-    void push(std::span<const Cell> cells, bool wrapped, bool padded);
+    // fit (not part of the text). Trailing blanks of a line's last row are not kept. `plain`: every
+    // cell is known to be printable ASCII or a blank in the default style (Grid::plain).
+    void push(std::span<const Cell> cells, bool wrapped, bool padded, bool plain = false);
     // A whole logical line (a reflow puts lines back); `open`: the screen's first row continues it.
     void pushLine(std::span<const Cell> cells, bool open);
     // Takes the newest logical line out (a reflow takes lines back onto the screen): its cells, and
@@ -183,8 +184,9 @@ private:
         bool wide = false;
         bool plain = false; // default-style ASCII throughout
     };
-    void appendRecord(std::span<const Cell> cells, bool continues);
-    bool appendPlainRecord(Block& block, std::span<const Cell> cells, bool continues);
+    void appendRecord(std::span<const Cell> cells, bool continues, bool plain);
+    // `known`: the cells are plain, so only their characters are taken.
+    bool appendPlainRecord(Block& block, std::span<const Cell> cells, bool continues, bool known);
     RecordShape encodeRecord(Block& block, std::span<const Cell> cells, bool continues);
     void closeOpenLine();
     std::int64_t rowsOf(const Block& block, const LineInfo& line) const;

@@ -974,6 +974,8 @@ void Screen::writeAsciiRun(const std::uint8_t* text, std::size_t length)
 {
     lastPrinted_ = text[length - 1];
     const CellPattern pattern = cellPattern(pen_);
+    // Text in the default style keeps a plain row plain: the history then takes it as it is.
+    const bool plain = pen_ == CellStyle{};
     // Most runs fit on the cursor's row with no wrap pending: nothing to wrap, one stretch. Otherwise
     // a stretch per row, each up to the row's end.
     for (;;) {
@@ -981,7 +983,8 @@ void Screen::writeAsciiRun(const std::uint8_t* text, std::size_t length)
         const std::size_t room = static_cast<std::size_t>(columns_ - cursorColumn_);
         const std::size_t stretch = std::min(length, room);
         const int to = cursorColumn_ + static_cast<int>(stretch);
-        Cell* cells = grid_->editRow(line(cursorRow_), to);
+        Cell* cells =
+            plain ? grid_->editPlainRow(line(cursorRow_), to) : grid_->editRow(line(cursorRow_), to);
         if (splitWideEdges(cells, cursorColumn_, to, columns_, pen_.background)) {
             grid_->editRow(line(cursorRow_), to + 1);
         }
@@ -1006,7 +1009,7 @@ void Screen::writeAsciiRun(const std::uint8_t* text, std::size_t length)
         const bool wrapped = grid_->wrapped(0);
         const auto cells = grid_->row(0);
         history_.push(wrapped ? cells : cells.first(static_cast<std::size_t>(grid_->writtenWidth(0))),
-                      wrapped, grid_->padded(0));
+                      wrapped, grid_->padded(0), grid_->plain(0));
         if (grid_->marks(0) != 0) [[unlikely]] {
             history_.markNewestLine(grid_->marks(0));
         }

@@ -487,3 +487,36 @@ TEST(HistoryTest, EveryKindOfRowComesBackAsPushed)
     EXPECT_EQ(zero[4].character, U' ');
     EXPECT_EQ(zero[9].character, U'j');
 }
+
+// A row that had only default-style ASCII in it is taken by the history without looking at its
+// styles; any other edit of it must be seen, so each comes back from the history as it was shown.
+TEST(HistoryTest, APlainRowEditedAnyWayComesBackAsItWasShown)
+{
+    const struct {
+        const char* name;
+        std::string edit;
+    } cases[] = {
+        {"coloured text", "\x1b[31mXY"},
+        {"a wide character", "\xe4\xb8\xad"},
+        {"a coloured erase", "\x1b[44m\x1b[2X"},
+        {"a coloured insert", "\x1b[44m\x1b[2@"},
+        {"a protected character", "\x1b[1\"qP"},
+        {"a link", "\x1b]8;;https://example.org/\x1b\\L\x1b]8;;\x1b\\"},
+        {"a combining mark", "e\xcc\x81"},
+        {"line drawing", "\x1b(0qx\x1b(B"},
+        {"inverse", "\x1b[7mI"},
+        {"a coloured line erase", "\x1b[42m\x1b[K"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        enginetest::SizedEngine sized{4, 20};
+        TerminalEngine& e = sized.engine;
+        e.consume("plain text in a row\x1b[1;4H" + c.edit + "\x1b[0m\x1b[4;1H");
+        const auto shown = e.row(0);
+        const std::vector<Cell> before(shown.begin(), shown.end());
+        e.consume("\n");
+        ASSERT_EQ(e.historyRows(), 1u);
+        const auto kept = e.row(0);
+        EXPECT_TRUE(std::equal(before.begin(), before.end(), kept.begin(), kept.end()));
+    }
+}
