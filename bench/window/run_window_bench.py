@@ -13,6 +13,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import types
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "e2e"))
@@ -91,14 +92,23 @@ def settle(pids, quiet=0.2, limit=10.0):
         last = now
 
 
+def busy_pids(app):
+    """The program, the X server and the compositor (when one runs), in that order."""
+    return [proc.pid for proc in (app.proc, app.case.xstack.xvfb, app.case.xstack.compositor) if proc]
+
+
 def in_window(app, command, result):
+    """The command's seconds inside the window, and the CPU seconds the program, the X server and the
+    compositor used from Return to the next prompt: where a slower run's time went."""
     before = app.prompts()
     app.type(timed(command, result))
-    settle([proc.pid for proc in (app.case.xstack.xvfb, app.case.xstack.compositor, app.proc) if proc])
+    pids = busy_pids(app)
+    settle(pids)
+    cpu = [cpu_seconds(pid) for pid in pids]
     app.key("Return")
     seconds = read_seconds(result)
     app.wait_for_prompt(before, timeout=300)
-    return seconds
+    return seconds, [cpu_seconds(pid) - start for pid, start in zip(pids, cpu)]
 
 
 def raw_drain(drain, rows, columns, command, result, cwd):
@@ -169,27 +179,64 @@ def make_workloads(data, mib, last):
     return workloads
 
 
-def throughput(desktop, workloads, runs, drain):
-    """The workloads in one window, each run followed by the raw drain of the same command."""
+def throughput(desktop, workloads, runs, drain, baseline=None):
+    """The workloads in one window, each run followed by the raw drain of the same command (and by the
+    same command in a window of the baseline binary, when one is given)."""
     home = Home(desktop.workdir, "bench")
     app = App(desktop, home, name="vitrion-bench").start()
     app.command("stty size > size.txt")
     rows, columns = (int(v) for v in app.wait_for_file("size.txt").split())
+    other = None
+    if baseline:
+        # The same desktop with the other binary; each window is activated before it is typed into.
+        other = App(types.SimpleNamespace(**{**vars(desktop), "binary": baseline}), Home(desktop.workdir, "baseline"),
+                    name="vitrion-baseline").start()
     times = {name: ([], []) for name, _ in workloads}
+    cpu = {name: [] for name, _ in workloads}
+    theirs = {name: ([], []) for name, _ in workloads}
     for run in range(runs):
         for index, (name, command) in enumerate(workloads):
-            ours = in_window(app, command, home.file(f"t-{run}-{index}.txt"))
+            if other:
+                other.focus()
+                seconds, used = in_window(other, command, other.home.file(f"b-{run}-{index}.txt"))
+                theirs[name][0].append(seconds)
+                theirs[name][1].append(used)
+                print(f"run {run + 1}: {name}: baseline {seconds:.3f} s, CPU s "
+                      + " / ".join(f"{u:.3f}" for u in used), flush=True)
+            if other:
+                app.focus()
+            ours, used = in_window(app, command, home.file(f"t-{run}-{index}.txt"))
+            cpu[name].append(used)
             raw = raw_drain(drain, rows, columns, command, os.path.join(desktop.workdir, f"r-{run}-{index}.txt"),
                             desktop.workdir)
             times[name][0].append(ours)
             times[name][1].append(raw)
-            print(f"run {run + 1}: {name}: Vitrion {ours:.3f} s, raw pty {raw:.3f} s", flush=True)
+            print(f"run {run + 1}: {name}: Vitrion {ours:.3f} s, raw pty {raw:.3f} s, CPU s "
+                  + " / ".join(f"{u:.3f}" for u in used), flush=True)
     peak = app.peak_rss_mb()
+    busy = "program / X server" + (" / compositor" if app.case.xstack.compositor else "")
+    cpu_lines = [f"| Workload | CPU s, {busy} (medians) |", "|---|---|"]
+    for name, _ in workloads:
+        cpu_lines.append(f"| {name} | " + " / ".join(f"{statistics.median(column):.3f}" for column in zip(*cpu[name]))
+                         + " |")
+    if other:
+        cpu_lines += ["", f"Against the baseline binary {baseline}, in the same runs (medians):", "",
+                      f"| Workload | Vitrion s | baseline s | Vitrion / baseline | CPU s, {busy}: Vitrion | baseline |",
+                      "|---|---:|---:|---:|---|---|"]
+        for name, _ in workloads:
+            ours_s, base_s = statistics.median(times[name][0]), statistics.median(theirs[name][0])
+            median_cpu = [" / ".join(f"{statistics.median(column):.3f}" for column in zip(*used))
+                          for used in (cpu[name], theirs[name][1])]
+            cpu_lines.append(f"| {name} | {ours_s:.3f} | {base_s:.3f} | {ours_s / base_s:.2f}x | "
+                             f"{median_cpu[0]} | {median_cpu[1]} |")
+        desktop.procs.stop(other.proc)
     desktop.procs.stop(app.proc)
     return [
         f"Grid {rows} x {columns} (the default 820 x 520 window), {runs} runs, interleaved.",
         "",
         median_table([(name, *times[name]) for name, _ in workloads]),
+        "",
+        *cpu_lines,
         "",
         f"Peak resident memory of the program over all runs (VmHWM): {peak:.1f} MB",
     ]
@@ -205,6 +252,8 @@ def main():
     parser.add_argument("--seq", type=int, default=3000000, help="the last number seq prints")
     parser.add_argument("--startup-only", action="store_true", help="only the start-up figures")
     parser.add_argument("--no-compositor", action="store_true", help="without picom, to see its share")
+    parser.add_argument("--baseline", default="", help="another build of the program, run in its own window "
+                        "right before each of ours")
     args = parser.parse_args()
     become_subreaper()
 
@@ -216,7 +265,8 @@ def main():
     try:
         starts = [first_frame_and_prompt(desktop, f"start{i}") for i in range(args.runs)]
         report = [] if args.startup_only else throughput(desktop, workloads, args.runs,
-                                                         os.path.abspath(args.raw_drain))
+                                                         os.path.abspath(args.raw_drain),
+                                                         os.path.abspath(args.baseline) if args.baseline else None)
     finally:
         desktop.procs.stop_all()
 
