@@ -245,6 +245,87 @@ RowSurvey surveyRow(std::span<const Cell> cells, std::uint8_t* out)
     return row;
 }
 
+using StyleRuns = std::vector<std::pair<std::uint32_t, CellStyle>>;
+
+// A row of several styles whose characters are all ASCII, one column each (coloured output): the
+// characters narrowed to bytes and the style runs found by comparing each cell's style lanes with
+// its neighbour's, four cells to an iteration. Returns nullptr (having written what it may) at a
+// row with a character beyond ASCII, a 0 or a wide mark, which the general path takes.
+std::uint8_t* writeAsciiRuns(std::span<const Cell> cells, std::uint8_t* out, StyleRuns& runs)
+{
+#if defined(__SSE2__)
+    const std::size_t n = cells.size();
+    if (n == 0) {
+        return nullptr;
+    }
+    const Cell* const from = cells.data();
+    const auto load = [&](std::size_t k) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + k));
+    };
+    const __m128i mask = _mm_set_epi32(-1, -1, -1, 0); // the style lanes
+    __m128i merged = _mm_setzero_si128();
+    __m128i zeros = _mm_setzero_si128();
+    __m128i previous = load(0); // the first cell continues no run
+    std::size_t start = 0;
+    const auto endRun = [&](std::size_t k) {
+        runs.push_back({static_cast<std::uint32_t>(k - start), from[k - 1].style});
+        start = k;
+    };
+    std::size_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const __m128i a = load(i), b = load(i + 1), c = load(i + 2), d = load(i + 3);
+        merged = _mm_or_si128(merged, _mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d)));
+        const __m128i characters = _mm_unpacklo_epi64(_mm_unpacklo_epi32(a, b), _mm_unpacklo_epi32(c, d));
+        const __m128i words = _mm_packs_epi32(characters, characters);
+        const __m128i bytes = _mm_packus_epi16(words, words);
+        zeros = _mm_or_si128(zeros, _mm_cmpeq_epi8(bytes, _mm_setzero_si128()));
+        const auto four = static_cast<std::uint32_t>(_mm_cvtsi128_si32(bytes));
+        std::memcpy(out + i, &four, sizeof four);
+        // Each cell's style lanes against its left neighbour's, the differences of each pair folded
+        // into one lane: lane j is 0 when cell i + j continues the run.
+        const __m128i xa = _mm_and_si128(_mm_xor_si128(previous, a), mask);
+        const __m128i xb = _mm_and_si128(_mm_xor_si128(a, b), mask);
+        const __m128i xc = _mm_and_si128(_mm_xor_si128(b, c), mask);
+        const __m128i xd = _mm_and_si128(_mm_xor_si128(c, d), mask);
+        previous = d;
+        const __m128i ab = _mm_or_si128(_mm_unpacklo_epi32(xa, xb), _mm_unpackhi_epi32(xa, xb));
+        const __m128i cd = _mm_or_si128(_mm_unpacklo_epi32(xc, xd), _mm_unpackhi_epi32(xc, xd));
+        const __m128i folded = _mm_or_si128(_mm_unpacklo_epi64(ab, cd), _mm_unpackhi_epi64(ab, cd));
+        const unsigned same = static_cast<unsigned>(
+            _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(folded, _mm_setzero_si128()))));
+        for (unsigned bits = ~same & 0xFu; bits != 0; bits &= bits - 1) {
+            endRun(i + static_cast<std::size_t>(std::countr_zero(bits)));
+        }
+    }
+    for (; i < n; ++i) {
+        const __m128i cell = load(i);
+        merged = _mm_or_si128(merged, cell);
+        zeros = _mm_or_si128(zeros, _mm_cmpeq_epi32(cell, _mm_setzero_si128()));
+        out[i] = static_cast<std::uint8_t>(from[i].character);
+        const __m128i differs = _mm_and_si128(_mm_xor_si128(previous, cell), mask);
+        previous = cell;
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(differs, _mm_setzero_si128())) != 0xFFFF) {
+            endRun(i);
+        }
+    }
+    endRun(n);
+    // Every character in 1..0x7F (a 0 shows among the narrowed bytes or the lone cells' first
+    // lanes) and no wide mark in any cell's flags.
+    const __m128i outside = _mm_set_epi32(wideBits, 0, 0, ~0x7F);
+    const __m128i stray =
+        _mm_or_si128(_mm_and_si128(merged, outside), _mm_and_si128(zeros, _mm_set_epi32(0, 0, 0, -1)));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(stray, _mm_setzero_si128())) != 0xFFFF) {
+        return nullptr;
+    }
+    return out + n;
+#else
+    (void)cells;
+    (void)out;
+    (void)runs;
+    return nullptr;
+#endif
+}
+
 // What writeCharacters wrote: where it ended, the characters and cells they fill.
 struct Characters {
     std::uint8_t* end = nullptr;
@@ -470,6 +551,35 @@ void History::Bytes::reallocate(std::size_t capacity)
     return true;
 }
 
+// Most runs' styles were seen lately: that lookup stays inline in the encoder.
+inline std::uint32_t History::styleId(const CellStyle& style)
+{
+    const std::uint32_t mixed = style.foreground * 0x9E3779B1u ^ style.background * 0x85EBCA77u ^
+                                (std::uint32_t{style.flags} << 16 | style.link) * 0xC2B2AE3Du;
+    auto& recent = recentStyles_[mixed >> 22];
+    if (recent.second != 0 && styleWords(recent.first, 0xFFFF) == styleWords(style, 0xFFFF)) [[likely]] {
+        return recent.second;
+    }
+    return lookUpStyle(style, recent);
+}
+
+std::uint32_t History::lookUpStyle(const CellStyle& style, std::pair<CellStyle, std::uint32_t>& recent)
+{
+    std::uint32_t id = 0;
+    if (const auto found = styleIds_.find(style); found != styleIds_.end()) {
+        id = found->second;
+    } else if (styles_.size() < styleLimit) {
+        styles_.push_back(style);
+        id = static_cast<std::uint32_t>(styles_.size());
+        styleIds_.emplace(style, id);
+        checkBytes_ = true;
+    }
+    if (id != 0) {
+        recent = {style, id};
+    }
+    return id;
+}
+
 // Any other row, in one pass over its cells: the characters into scratch_ and the style runs into
 // runs_, then the record (runs first) into the block.
 History::RecordShape History::encodeRecord(Block& block, std::span<const Cell> cells, bool continues)
@@ -504,7 +614,13 @@ History::RecordShape History::encodeRecord(Block& block, std::span<const Cell> c
         if (written.count > 0) {
             runs_.push_back({written.count, styleOf(current)});
         }
+    } else if (std::uint8_t* const end = writeAsciiRuns(cells, scratch_.data(), runs_)) {
+        written.end = end;
+        written.cells = static_cast<int>(n);
+        written.count = static_cast<std::uint32_t>(n);
+        current = styleWords(cells[n - 1].style, 0xFFFF);
     } else {
+        runs_.clear();
         std::uint32_t runLength = 0;
         written = writeCharacters(cells, scratch_.data(), [&](const Cell& cell) {
             // Runs of characters sharing a style, its wide marks aside.
@@ -646,29 +762,6 @@ void History::appendRecord(std::span<const Cell> cells, bool continues, bool pla
     block.maxCells = std::max(block.maxCells, lastCells_);
     block.wide = block.wide || shape.wide;
     open_ = continues;
-}
-
-std::uint32_t History::styleId(const CellStyle& style)
-{
-    const std::uint32_t mixed = style.foreground * 0x9E3779B1u ^ style.background * 0x85EBCA77u ^
-                                (std::uint32_t{style.flags} << 16 | style.link) * 0xC2B2AE3Du;
-    auto& recent = recentStyles_[mixed >> 22];
-    if (recent.second != 0 && recent.first == style) {
-        return recent.second;
-    }
-    std::uint32_t id = 0;
-    if (const auto found = styleIds_.find(style); found != styleIds_.end()) {
-        id = found->second;
-    } else if (styles_.size() < styleLimit) {
-        styles_.push_back(style);
-        id = static_cast<std::uint32_t>(styles_.size());
-        styleIds_.emplace(style, id);
-        checkBytes_ = true;
-    }
-    if (id != 0) {
-        recent = {style, id};
-    }
-    return id;
 }
 
 // ---- reading lines back ----

@@ -214,8 +214,9 @@ private:
     void lineRowStarts(std::span<const Cell> cells, std::vector<int>& starts) const;
     // The block's kept marked lines with their first rows, oldest first.
     void blockMarks(const Block& block, std::vector<std::pair<std::int64_t, LineMarks::Bits>>& out) const;
-    std::size_t blockAt(std::int64_t row) const; // holding the absolute row; blocks_.size() for none
-    std::uint32_t styleId(const CellStyle& style);
+    std::size_t blockAt(std::int64_t row) const;   // holding the absolute row; blocks_.size() for none
+    std::uint32_t styleId(const CellStyle& style); // 0 once the styles are full: written inline
+    std::uint32_t lookUpStyle(const CellStyle& style, std::pair<CellStyle, std::uint32_t>& recent);
 
     std::deque<Block> blocks_;
     std::vector<CellStyle> styles_; // id - 1; id 0 writes the style inline

@@ -433,6 +433,29 @@ TEST(HistoryTest, EveryKindOfRowComesBackAsPushed)
     styled.back().style.foreground = CellColor::indexed(3);
     auto wide = ascii(6);
     placeCharacter(wide.data(), 2, U'中', 2, CellStyle{});
+    // ASCII in several styles, changing at each place in a group of four cells and in the last
+    // three, each time in another part of the style.
+    auto colourful = ascii(31);
+    CellStyle style;
+    for (int i = 0, change = 0; i < 31; ++i) {
+        if (i == 1 || i == 2 || i == 3 || i == 8 || i == 13 || i == 18 || i == 23 || i == 28 || i == 30) {
+            switch (++change % 4) {
+            case 0:
+                style.foreground = CellColor::indexed(change);
+                break;
+            case 1:
+                style.background = CellColor::indexed(change);
+                break;
+            case 2:
+                style.flags ^= CellFlags::bold;
+                break;
+            default:
+                style.link = static_cast<std::uint16_t>(change);
+                break;
+            }
+        }
+        colourful[static_cast<std::size_t>(i)].style = style;
+    }
     // Scalars at each end of every varint length (the largest are combined characters' ids), wide
     // and narrow side by side, and a wide character's second half on its own; in a colour and below
     // the top bit, so mostly beyond ASCII, the row is kept as each cell's text.
@@ -454,6 +477,7 @@ TEST(HistoryTest, EveryKindOfRowComesBackAsPushed)
         ascii(15),
         ascii(8, 7, 0x80),
         styled,
+        colourful,
         ascii(12, 11, 0x80),
         ascii(3, 2, 0x80),
         wide,
