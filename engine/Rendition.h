@@ -39,7 +39,7 @@ inline std::size_t extendedColor(std::span<const std::int64_t> values, std::size
 
 // A rendition that is one extended colour and nothing else, what 256-colour and 24-bit output send
 // before every few characters: its code (38, 48 or 58) and colour. False for anything else.
-inline bool loneExtendedColor(std::span<const std::int64_t> values, std::int64_t& code, std::uint32_t& color)
+[[gnu::always_inline]] inline bool loneExtendedColor(std::span<const std::int64_t> values, std::int64_t& code, std::uint32_t& color)
 {
     if (values.size() < 3 || (values[0] != 38 && values[0] != 48 && values[0] != 58)) {
         return false;
