@@ -18,8 +18,8 @@ inline std::uint8_t colorLevel(std::int64_t value)
 // pieces); how many values it took beyond the code, 0 when there were too few (the code is then
 // skipped alone and what follows is read as codes of its own). With colons, 2 may carry a colour
 // space before r;g;b.
-inline std::size_t extendedColor(std::span<const std::int64_t> values, std::size_t pieces,
-                                 std::uint32_t& color)
+[[gnu::always_inline]] inline std::size_t extendedColor(std::span<const std::int64_t> values,
+                                                        std::size_t pieces, std::uint32_t& color)
 {
     const std::size_t size = values.size();
     if (size > 2 && values[1] == 5) {
@@ -39,7 +39,8 @@ inline std::size_t extendedColor(std::span<const std::int64_t> values, std::size
 
 // A rendition that is one extended colour and nothing else, what 256-colour and 24-bit output send
 // before every few characters: its code (38, 48 or 58) and colour. False for anything else.
-[[gnu::always_inline]] inline bool loneExtendedColor(std::span<const std::int64_t> values, std::int64_t& code, std::uint32_t& color)
+[[gnu::always_inline]] inline bool loneExtendedColor(std::span<const std::int64_t> values, std::int64_t& code,
+                                                     std::uint32_t& color)
 {
     if (values.size() < 3 || (values[0] != 38 && values[0] != 48 && values[0] != 58)) {
         return false;
