@@ -245,13 +245,12 @@ RowSurvey surveyRow(std::span<const Cell> cells, std::uint8_t* out)
     return row;
 }
 
-using StyleRuns = std::vector<std::pair<std::uint32_t, CellStyle>>;
-
 // A row of several styles whose characters are all ASCII, one column each (coloured output): the
 // characters narrowed to bytes and the style runs found by comparing each cell's style lanes with
-// its neighbour's, four cells to an iteration. Returns nullptr (having written what it may) at a
+// its neighbour's, four cells to an iteration. Where each run ends goes to `ends` (room for the
+// cells and 4 more), which is left past the last. Returns nullptr (having written what it may) at a
 // row with a character beyond ASCII, a 0 or a wide mark, which the general path takes.
-std::uint8_t* writeAsciiRuns(std::span<const Cell> cells, std::uint8_t* out, StyleRuns& runs)
+std::uint8_t* writeAsciiRuns(std::span<const Cell> cells, std::uint8_t* out, std::uint32_t*& ends)
 {
 #if defined(__SSE2__)
     const std::size_t n = cells.size();
@@ -266,11 +265,7 @@ std::uint8_t* writeAsciiRuns(std::span<const Cell> cells, std::uint8_t* out, Sty
     __m128i merged = _mm_setzero_si128();
     __m128i zeros = _mm_setzero_si128();
     __m128i previous = load(0); // the first cell continues no run
-    std::size_t start = 0;
-    const auto endRun = [&](std::size_t k) {
-        runs.push_back({static_cast<std::uint32_t>(k - start), from[k - 1].style});
-        start = k;
-    };
+    std::uint32_t* end = ends;
     std::size_t i = 0;
     for (; i + 4 <= n; i += 4) {
         const __m128i a = load(i), b = load(i + 1), c = load(i + 2), d = load(i + 3);
@@ -291,11 +286,19 @@ std::uint8_t* writeAsciiRuns(std::span<const Cell> cells, std::uint8_t* out, Sty
         const __m128i ab = _mm_or_si128(_mm_unpacklo_epi32(xa, xb), _mm_unpackhi_epi32(xa, xb));
         const __m128i cd = _mm_or_si128(_mm_unpacklo_epi32(xc, xd), _mm_unpackhi_epi32(xc, xd));
         const __m128i folded = _mm_or_si128(_mm_unpacklo_epi64(ab, cd), _mm_unpackhi_epi64(ab, cd));
-        const unsigned same = static_cast<unsigned>(
+        const unsigned changes = ~static_cast<unsigned>(
             _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(folded, _mm_setzero_si128()))));
-        for (unsigned bits = ~same & 0xFu; bits != 0; bits &= bits - 1) {
-            endRun(i + static_cast<std::size_t>(std::countr_zero(bits)));
-        }
+        // A run ends before each cell that changes the style: every candidate is written, and
+        // only those kept are stepped past, which costs no branch that output could mislead.
+        const auto at = static_cast<std::uint32_t>(i);
+        end[0] = at;
+        end += changes & 1u;
+        end[0] = at + 1;
+        end += changes >> 1 & 1u;
+        end[0] = at + 2;
+        end += changes >> 2 & 1u;
+        end[0] = at + 3;
+        end += changes >> 3 & 1u;
     }
     for (; i < n; ++i) {
         const __m128i cell = load(i);
@@ -304,11 +307,10 @@ std::uint8_t* writeAsciiRuns(std::span<const Cell> cells, std::uint8_t* out, Sty
         out[i] = static_cast<std::uint8_t>(from[i].character);
         const __m128i differs = _mm_and_si128(_mm_xor_si128(previous, cell), mask);
         previous = cell;
-        if (_mm_movemask_epi8(_mm_cmpeq_epi32(differs, _mm_setzero_si128())) != 0xFFFF) {
-            endRun(i);
-        }
+        end[0] = static_cast<std::uint32_t>(i);
+        end += _mm_movemask_epi8(_mm_cmpeq_epi32(differs, _mm_setzero_si128())) != 0xFFFF ? 1 : 0;
     }
-    endRun(n);
+    *end++ = static_cast<std::uint32_t>(n);
     // Every character in 1..0x7F (a 0 shows among the narrowed bytes or the lone cells' first
     // lanes) and no wide mark in any cell's flags.
     const __m128i outside = _mm_set_epi32(wideBits, 0, 0, ~0x7F);
@@ -317,11 +319,12 @@ std::uint8_t* writeAsciiRuns(std::span<const Cell> cells, std::uint8_t* out, Sty
     if (_mm_movemask_epi8(_mm_cmpeq_epi8(stray, _mm_setzero_si128())) != 0xFFFF) {
         return nullptr;
     }
+    ends = end;
     return out + n;
 #else
     (void)cells;
     (void)out;
-    (void)runs;
+    (void)ends;
     return nullptr;
 #endif
 }
@@ -580,8 +583,58 @@ std::uint32_t History::lookUpStyle(const CellStyle& style, std::pair<CellStyle, 
     return id;
 }
 
+// A run: its length, its style's number, and the style itself when it has none.
+[[gnu::always_inline]] inline std::uint8_t* History::putRun(std::uint8_t* out, std::uint32_t length,
+                                                            const CellStyle& style)
+{
+    out = putVarint(out, length);
+    const std::uint32_t id = styleId(style);
+    out = putVarint(out, id);
+    if (id == 0) {
+        out = putVarint(out, style.foreground);
+        out = putVarint(out, style.background);
+        out = putVarint(out, style.flags);
+        out = putVarint(out, style.link);
+    }
+    return out;
+}
+
+// Room for the runs of n cells (at most 20 bytes each, see putRun) with their count in front.
+std::uint8_t* History::runBytesStart(std::size_t n)
+{
+    if (runBytes_.size() < maxVarintBytes + n * 20) {
+        runBytes_.resize(maxVarintBytes + n * 20);
+    }
+    return runBytes_.data() + maxVarintBytes;
+}
+
+// A row of coloured ASCII: its characters into scratch_, its runs into runBytes_.
+History::ColouredAscii History::encodeColouredAscii(std::span<const Cell> cells)
+{
+    const std::size_t n = cells.size();
+    if (runEnds_.size() < n + 5) {
+        runEnds_.resize(n + 5);
+    }
+    std::uint32_t* ends = runEnds_.data();
+    ColouredAscii ascii;
+    ascii.end = writeAsciiRuns(cells, scratch_.data(), ends);
+    if (ascii.end == nullptr) {
+        return ascii;
+    }
+    std::uint8_t* r = runBytesStart(n);
+    std::uint32_t start = 0;
+    for (const std::uint32_t* e = runEnds_.data(); e != ends; ++e) {
+        r = putRun(r, *e - start, cells[*e - 1].style);
+        start = *e;
+    }
+    ascii.runsEnd = r;
+    ascii.runs = static_cast<std::size_t>(ends - runEnds_.data());
+    return ascii;
+}
+
 // Any other row, in one pass over its cells: the characters into scratch_ and the style runs into
-// runs_, then the record (runs first) into the block.
+// runBytes_ (by where they end for coloured ASCII, through runs_ for any other row), then the
+// record (runs first) into the block.
 History::RecordShape History::encodeRecord(Block& block, std::span<const Cell> cells, bool continues)
 {
     RecordShape shape;
@@ -596,76 +649,88 @@ History::RecordShape History::encodeRecord(Block& block, std::span<const Cell> c
     runs_.clear();
     StyleWords current;
     Characters written;
-    const RowSurvey row = surveyRow(cells, scratch_.data());
-    // Mostly beyond ASCII: at least half of the characters, a wide one's second half not counted.
-    const bool cellText = row.oneStyle && row.narrowScalars && 2 * row.beyondAscii + row.zeros >= n && n > 0;
-    if (cellText) {
-        // Every cell is a value: a wide character's second half is one too.
-        written.end = row.end;
-        written.cells = static_cast<int>(n);
-        written.count = static_cast<std::uint32_t>(n);
-        written.beyondAscii = true;
-        written.wide = row.wide;
-    } else if (row.oneStyle) {
-        written = writeCharacters(cells, scratch_.data(), [](const Cell&) {});
+    std::uint8_t* runsEnd = nullptr;
+    std::size_t runCount = 0;
+    // Coloured output goes on as it began: after a row of coloured ASCII the next is tried as one
+    // before anything else looks at it.
+    ColouredAscii ascii;
+    if (lastColouredAscii_) {
+        ascii = encodeColouredAscii(cells);
     }
-    if (row.oneStyle) {
-        current = styleWords(n > 0 ? cells[0].style : CellStyle{}, static_cast<std::uint16_t>(~wideBits));
-        if (written.count > 0) {
-            runs_.push_back({written.count, styleOf(current)});
+    bool cellText = false;
+    if (ascii.end == nullptr) {
+        const RowSurvey row = surveyRow(cells, scratch_.data());
+        // Mostly beyond ASCII: at least half of the characters, a wide one's second half not counted.
+        cellText = row.oneStyle && row.narrowScalars && 2 * row.beyondAscii + row.zeros >= n && n > 0;
+        if (cellText) {
+            // Every cell is a value: a wide character's second half is one too.
+            written.end = row.end;
+            written.cells = static_cast<int>(n);
+            written.count = static_cast<std::uint32_t>(n);
+            written.beyondAscii = true;
+            written.wide = row.wide;
+        } else if (row.oneStyle) {
+            written = writeCharacters(cells, scratch_.data(), [](const Cell&) {});
         }
-    } else if (std::uint8_t* const end = writeAsciiRuns(cells, scratch_.data(), runs_)) {
-        written.end = end;
+        if (row.oneStyle) {
+            current = styleWords(n > 0 ? cells[0].style : CellStyle{}, static_cast<std::uint16_t>(~wideBits));
+            if (written.count > 0) {
+                runs_.push_back({written.count, styleOf(current)});
+            }
+        } else if ((ascii = encodeColouredAscii(cells)).end == nullptr) {
+            std::uint32_t runLength = 0;
+            written = writeCharacters(cells, scratch_.data(), [&](const Cell& cell) {
+                // Runs of characters sharing a style, its wide marks aside.
+                const StyleWords style = styleWords(cell.style, static_cast<std::uint16_t>(~wideBits));
+                if (!(style == current)) [[unlikely]] {
+                    if (runLength > 0) {
+                        runs_.push_back({runLength, styleOf(current)});
+                    }
+                    current = style;
+                    runLength = 0;
+                }
+                ++runLength;
+            });
+            if (runLength > 0) {
+                runs_.push_back({runLength, styleOf(current)});
+            }
+        }
+    }
+    const bool colouredAscii = ascii.end != nullptr;
+    lastColouredAscii_ = colouredAscii;
+    if (colouredAscii) {
+        written.end = ascii.end;
         written.cells = static_cast<int>(n);
         written.count = static_cast<std::uint32_t>(n);
         current = styleWords(cells[n - 1].style, 0xFFFF);
+        runsEnd = ascii.runsEnd;
+        runCount = ascii.runs;
     } else {
-        runs_.clear();
-        std::uint32_t runLength = 0;
-        written = writeCharacters(cells, scratch_.data(), [&](const Cell& cell) {
-            // Runs of characters sharing a style, its wide marks aside.
-            const StyleWords style = styleWords(cell.style, static_cast<std::uint16_t>(~wideBits));
-            if (!(style == current)) [[unlikely]] {
-                if (runLength > 0) {
-                    runs_.push_back({runLength, styleOf(current)});
-                }
-                current = style;
-                runLength = 0;
-            }
-            ++runLength;
-        });
-        if (runLength > 0) {
-            runs_.push_back({runLength, styleOf(current)});
-        }
+        runCount = runs_.size();
     }
     shape.cells = written.cells;
     shape.wide = written.wide;
     shape.firstWidth = n > 1 && (cells[0].style.flags & CellFlags::wideHead) ? 2 : 1;
     const bool beyondAscii = written.beyondAscii;
     std::uint8_t* const out = written.end;
-    shape.plain = !shape.wide && runs_.size() <= 1 && current == StyleWords{} && !beyondAscii;
-    const bool styled = !runs_.empty() && (runs_.size() > 1 || !(runs_[0].second == CellStyle{}));
+    // One run takes the style of the row's last cell, which current holds.
+    shape.plain = !shape.wide && runCount <= 1 && current == StyleWords{} && !beyondAscii;
+    const bool styled = runCount > 1 || (runCount == 1 && !(current == StyleWords{}));
 
-    // A run takes at most 20 bytes: its length, its style's number, and an inline style.
-    std::size_t runBytes = 0;
+    const std::uint8_t* runsFrom = runsEnd;
     if (styled) {
-        if (runBytes_.size() < 5 + runs_.size() * 20) {
-            runBytes_.resize(5 + runs_.size() * 20);
-        }
-        std::uint8_t* r = putVarint(runBytes_.data(), runs_.size());
-        for (const auto& [count, style] : runs_) {
-            r = putVarint(r, count);
-            const std::uint32_t id = styleId(style);
-            r = putVarint(r, id);
-            if (id == 0) {
-                r = putVarint(r, style.foreground);
-                r = putVarint(r, style.background);
-                r = putVarint(r, style.flags);
-                r = putVarint(r, style.link);
+        if (!colouredAscii) {
+            runsEnd = runBytesStart(n);
+            for (const auto& [length, style] : runs_) {
+                runsEnd = putRun(runsEnd, length, style);
             }
         }
-        runBytes = static_cast<std::size_t>(r - runBytes_.data());
+        std::uint8_t count[maxVarintBytes];
+        const auto countBytes = static_cast<std::size_t>(putVarint(count, runCount) - count);
+        runsFrom = runBytes_.data() + maxVarintBytes - countBytes;
+        std::memcpy(runBytes_.data() + maxVarintBytes - countBytes, count, countBytes);
     }
+    const auto runBytes = static_cast<std::size_t>(runsEnd - runsFrom);
     const auto charBytes = static_cast<std::size_t>(out - scratch_.data());
 
     std::uint8_t prefix[20];
@@ -678,7 +743,7 @@ History::RecordShape History::encodeRecord(Block& block, std::span<const Cell> c
     std::uint8_t* to = block.data.extend(prefixBytes + runBytes + charBytes);
     std::memcpy(to, prefix, prefixBytes);
     if (runBytes > 0) {
-        std::memcpy(to + prefixBytes, runBytes_.data(), runBytes);
+        std::memcpy(to + prefixBytes, runsFrom, runBytes);
     }
     std::memcpy(to + prefixBytes + runBytes, scratch_.data(), charBytes);
     return shape;

@@ -188,6 +188,14 @@ private:
     // `known`: the cells are plain, so only their characters are taken.
     bool appendPlainRecord(Block& block, std::span<const Cell> cells, bool continues, bool known);
     RecordShape encodeRecord(Block& block, std::span<const Cell> cells, bool continues);
+    std::uint8_t* putRun(std::uint8_t* out, std::uint32_t length, const CellStyle& style);
+    std::uint8_t* runBytesStart(std::size_t n);
+    struct ColouredAscii {
+        std::uint8_t* end = nullptr;     // of its characters; nullptr: the row is not
+        std::uint8_t* runsEnd = nullptr; // of its runs
+        std::size_t runs = 0;
+    };
+    ColouredAscii encodeColouredAscii(std::span<const Cell> cells);
     void closeOpenLine();
     std::int64_t rowsOf(const Block& block, const LineInfo& line) const;
     // The rows of the block's line `index` (counting from its first ever) from what the block keeps
@@ -247,10 +255,12 @@ private:
     std::vector<std::uint8_t> scratch_;
     std::vector<std::uint8_t> runBytes_;
     std::vector<std::pair<std::uint32_t, CellStyle>> runs_;
+    std::vector<std::uint32_t> runEnds_; // where each run of a coloured ASCII row ends
     // Recently used styles by a hash of them, in front of styleIds_; id 0 is an empty slot.
     std::array<std::pair<CellStyle, std::uint32_t>, 1024> recentStyles_{};
-    bool checkBytes_ = true; // the storage grew in a way the budget has not seen
-    bool lastPlain_ = true;  // the last record was default-style ASCII
+    bool checkBytes_ = true;         // the storage grew in a way the budget has not seen
+    bool lastPlain_ = true;          // the last record was default-style ASCII
+    bool lastColouredAscii_ = false; // the last record was ASCII of several styles
 
     mutable std::vector<CachedRow> cache_;
     mutable std::unordered_map<std::int64_t, int> cached_;

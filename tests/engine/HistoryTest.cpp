@@ -456,6 +456,9 @@ TEST(HistoryTest, EveryKindOfRowComesBackAsPushed)
         }
         colourful[static_cast<std::size_t>(i)].style = style;
     }
+    // The same beyond ASCII near its end, after a row that was all ASCII.
+    auto colourfulAccent = colourful;
+    colourfulAccent[29].character = U'é';
     // Scalars at each end of every varint length (the largest are combined characters' ids), wide
     // and narrow side by side, and a wide character's second half on its own; in a colour and below
     // the top bit, so mostly beyond ASCII, the row is kept as each cell's text.
@@ -478,6 +481,7 @@ TEST(HistoryTest, EveryKindOfRowComesBackAsPushed)
         ascii(8, 7, 0x80),
         styled,
         colourful,
+        colourfulAccent,
         ascii(12, 11, 0x80),
         ascii(3, 2, 0x80),
         wide,
