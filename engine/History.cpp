@@ -261,7 +261,6 @@ std::uint8_t* writeAsciiRuns(std::span<const Cell> cells, std::uint8_t* out, std
     const auto load = [&](std::size_t k) {
         return _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + k));
     };
-    const __m128i mask = _mm_set_epi32(-1, -1, -1, 0); // the style lanes
     __m128i merged = _mm_setzero_si128();
     __m128i zeros = _mm_setzero_si128();
     __m128i previous = load(0); // the first cell continues no run
@@ -276,39 +275,34 @@ std::uint8_t* writeAsciiRuns(std::span<const Cell> cells, std::uint8_t* out, std
         zeros = _mm_or_si128(zeros, _mm_cmpeq_epi8(bytes, _mm_setzero_si128()));
         const auto four = static_cast<std::uint32_t>(_mm_cvtsi128_si32(bytes));
         std::memcpy(out + i, &four, sizeof four);
-        // Each cell's style lanes against its left neighbour's, the differences of each pair folded
-        // into one lane: lane j is 0 when cell i + j continues the run.
-        const __m128i xa = _mm_and_si128(_mm_xor_si128(previous, a), mask);
-        const __m128i xb = _mm_and_si128(_mm_xor_si128(a, b), mask);
-        const __m128i xc = _mm_and_si128(_mm_xor_si128(b, c), mask);
-        const __m128i xd = _mm_and_si128(_mm_xor_si128(c, d), mask);
+        // Each cell's lanes against its left neighbour's, packed to a byte a lane: cell j continues
+        // the run when its three style lanes (bits 4j + 1 to 4j + 3) are all equal.
+        const __m128i ab = _mm_packs_epi32(_mm_cmpeq_epi32(previous, a), _mm_cmpeq_epi32(a, b));
+        const __m128i cd = _mm_packs_epi32(_mm_cmpeq_epi32(b, c), _mm_cmpeq_epi32(c, d));
         previous = d;
-        const __m128i ab = _mm_or_si128(_mm_unpacklo_epi32(xa, xb), _mm_unpackhi_epi32(xa, xb));
-        const __m128i cd = _mm_or_si128(_mm_unpacklo_epi32(xc, xd), _mm_unpackhi_epi32(xc, xd));
-        const __m128i folded = _mm_or_si128(_mm_unpacklo_epi64(ab, cd), _mm_unpackhi_epi64(ab, cd));
-        const unsigned changes = ~static_cast<unsigned>(
-            _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(folded, _mm_setzero_si128()))));
+        const auto equal = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(ab, cd)));
+        const unsigned changes = ~(equal >> 1 & equal >> 2 & equal >> 3);
         // A run ends before each cell that changes the style: every candidate is written, and
         // only those kept are stepped past, which costs no branch that output could mislead.
         const auto at = static_cast<std::uint32_t>(i);
         end[0] = at;
         end += changes & 1u;
         end[0] = at + 1;
-        end += changes >> 1 & 1u;
+        end += changes >> 4 & 1u;
         end[0] = at + 2;
-        end += changes >> 2 & 1u;
+        end += changes >> 8 & 1u;
         end[0] = at + 3;
-        end += changes >> 3 & 1u;
+        end += changes >> 12 & 1u;
     }
     for (; i < n; ++i) {
         const __m128i cell = load(i);
         merged = _mm_or_si128(merged, cell);
         zeros = _mm_or_si128(zeros, _mm_cmpeq_epi32(cell, _mm_setzero_si128()));
         out[i] = static_cast<std::uint8_t>(from[i].character);
-        const __m128i differs = _mm_and_si128(_mm_xor_si128(previous, cell), mask);
+        const int equal = _mm_movemask_epi8(_mm_cmpeq_epi32(previous, cell));
         previous = cell;
         end[0] = static_cast<std::uint32_t>(i);
-        end += _mm_movemask_epi8(_mm_cmpeq_epi32(differs, _mm_setzero_si128())) != 0xFFFF ? 1 : 0;
+        end += (equal & 0xFFF0) != 0xFFF0 ? 1 : 0; // the style lanes, not the character's
     }
     *end++ = static_cast<std::uint32_t>(n);
     // Every character in 1..0x7F (a 0 shows among the narrowed bytes or the lone cells' first
