@@ -245,6 +245,25 @@ RowSurvey surveyRow(std::span<const Cell> cells, std::uint8_t* out)
     return row;
 }
 
+#if defined(__SSE2__)
+// For each set of the four cells that start a run (bit j for cell j): their columns in order, and
+// how many there are.
+constexpr auto runStarts = [] {
+    std::array<std::array<std::int32_t, 4>, 16> columns{};
+    std::array<std::uint8_t, 16> counts{};
+    for (std::size_t set = 0; set < 16; ++set) {
+        for (std::int32_t j = 0; j < 4; ++j) {
+            if (set >> j & 1u) {
+                columns[set][counts[set]++] = j;
+            }
+        }
+    }
+    return std::pair{columns, counts};
+}();
+constexpr auto runStartColumns = runStarts.first;
+constexpr auto runStartCounts = runStarts.second;
+#endif
+
 // A row of several styles whose characters are all ASCII, one column each (coloured output): the
 // characters narrowed to bytes and the style runs found by comparing each cell's style lanes with
 // its neighbour's, four cells to an iteration. Where each run ends goes to `ends` (room for the
@@ -281,18 +300,16 @@ std::uint8_t* writeAsciiRuns(std::span<const Cell> cells, std::uint8_t* out, std
         const __m128i cd = _mm_packs_epi32(_mm_cmpeq_epi32(b, c), _mm_cmpeq_epi32(c, d));
         previous = d;
         const auto equal = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(ab, cd)));
-        const unsigned changes = ~(equal >> 1 & equal >> 2 & equal >> 3);
-        // A run ends before each cell that changes the style: every candidate is written, and
-        // only those kept are stepped past, which costs no branch that output could mislead.
-        const auto at = static_cast<std::uint32_t>(i);
-        end[0] = at;
-        end += changes & 1u;
-        end[0] = at + 1;
-        end += changes >> 4 & 1u;
-        end[0] = at + 2;
-        end += changes >> 8 & 1u;
-        end[0] = at + 3;
-        end += changes >> 12 & 1u;
+        const unsigned same = equal >> 1 & equal >> 2 & equal >> 3;
+        // Bits 0, 4, 8 and 12 gathered into a nibble (the multiplier's terms put each alone in bits
+        // 12 to 15): the cells that start a run. Their columns are stored together from a table,
+        // and only those kept are stepped past, which costs no branch that output could mislead.
+        const unsigned starts = (~same & 0x1111u) * 0x1248u >> 12 & 0xFu;
+        _mm_storeu_si128(
+            reinterpret_cast<__m128i*>(end),
+            _mm_add_epi32(_mm_set1_epi32(static_cast<int>(i)),
+                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(&runStartColumns[starts]))));
+        end += runStartCounts[starts];
     }
     for (; i < n; ++i) {
         const __m128i cell = load(i);
