@@ -43,9 +43,11 @@ class WaylandSmokeTest(unittest.TestCase):
 
     def prompt_ink(self, image):
         """Bright pixels in the first cell of the first row, where bash's "$ " prompt starts (the
-        cursor is two cells further right)."""
+        cursor is two cells further right); none while the glass is not on the output yet (the
+        shell can be up before the compositor shows the window's first frame)."""
         glass = find_glass(image)
-        self.assertIsNotNone(glass, "no rounded glass on the output")
+        if glass is None:
+            return 0
         left, top = 24 + 2, glass.y + 24 + 2  # inside the padding and the text inset
         return sum(luma(image.pixel(x, y)) > 120 for y in range(top, top + 20) for x in range(left, left + 8))
 
