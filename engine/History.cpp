@@ -37,6 +37,19 @@ std::uint8_t* putVarint(std::uint8_t* out, std::uint64_t value)
     return out;
 }
 
+// A run's length or style number, mostly below 2^14: one or two bytes without a branch on which,
+// since style numbers past 127 come in no order a predictor could follow. Writes two bytes always.
+[[gnu::always_inline]] inline std::uint8_t* putShortVarint(std::uint8_t* out, std::uint32_t value)
+{
+    if (value >= 0x4000) [[unlikely]] {
+        return putVarint(out, value);
+    }
+    const std::uint32_t more = value >= 0x80 ? 1 : 0;
+    out[0] = static_cast<std::uint8_t>(value | more << 7);
+    out[1] = static_cast<std::uint8_t>(value >> 7);
+    return out + 1 + more;
+}
+
 std::uint64_t getVarint(const std::uint8_t*& p)
 {
     if (*p < 0x80) [[likely]] {
@@ -598,9 +611,9 @@ std::uint32_t History::lookUpStyle(const CellStyle& style, std::pair<CellStyle, 
 [[gnu::always_inline]] inline std::uint8_t* History::putRun(std::uint8_t* out, std::uint32_t length,
                                                             const CellStyle& style)
 {
-    out = putVarint(out, length);
+    out = putShortVarint(out, length);
     const std::uint32_t id = styleId(style);
-    out = putVarint(out, id);
+    out = putShortVarint(out, id);
     if (id == 0) {
         out = putVarint(out, style.foreground);
         out = putVarint(out, style.background);

@@ -221,6 +221,19 @@ VtParser<Sink>::renditionSequence(const std::uint8_t* sequence, const std::uint8
     const std::ptrdiff_t left = end - q;
     const auto digit = [q](std::ptrdiff_t at) { return static_cast<unsigned>(q[at] - '0') < 10u; };
     const auto value = [q](std::ptrdiff_t at) { return std::int64_t{q[at] - '0'}; };
+    // One to three digits from q[at] (a digit), given at least four bytes there: colour numbers of
+    // one, two and three digits mix at random, so how many there are is not branched on.
+    // Returns the value and moves at past the digits.
+    const auto colourNumber = [&](std::ptrdiff_t& at) {
+        const bool two = digit(at + 1);
+        const bool three = two & digit(at + 2);
+        // n + (9n + d) is 10n + d; the masks keep a digit that is not there out.
+        std::int64_t number = value(at);
+        number += (number * 9 + value(at + 1)) & -std::int64_t{two};
+        number += (number * 9 + value(at + 2)) & -std::int64_t{three};
+        at += 1 + std::ptrdiff_t{two} + std::ptrdiff_t{three};
+        return number;
+    };
     if (q[0] == 'm') {
         sink_.rendition({}, {});
         return q + 1;
@@ -265,11 +278,11 @@ VtParser<Sink>::renditionSequence(const std::uint8_t* sequence, const std::uint8
         std::int64_t values[5] = {code, 2, 0, 0, 0};
         std::ptrdiff_t at = 5;
         for (std::size_t part = 2; part < 5; ++part) {
-            const std::ptrdiff_t start = at;
-            while (at < left && at - start < 3 && digit(at)) {
-                values[part] = values[part] * 10 + value(at++);
+            if (left - at < 4 || !digit(at)) {
+                return nullptr;
             }
-            if (at == start || at >= left || q[at] != (part < 4 ? ';' : 'm')) {
+            values[part] = colourNumber(at);
+            if (q[at] != (part < 4 ? ';' : 'm')) {
                 return nullptr;
             }
             ++at;
@@ -277,12 +290,12 @@ VtParser<Sink>::renditionSequence(const std::uint8_t* sequence, const std::uint8
         sink_.rendition(values, {});
         return q + at;
     }
-    std::int64_t index = value(5);
-    std::ptrdiff_t at = 6;
-    while (at < 8 && at < left && digit(at)) {
-        index = index * 10 + value(at++);
+    if (left < 9) {
+        return nullptr; // a number near the chunk's end: the general path
     }
-    if (at >= left || q[at] != 'm') {
+    std::ptrdiff_t at = 5;
+    const std::int64_t index = colourNumber(at);
+    if (q[at] != 'm') {
         return nullptr;
     }
     const std::int64_t values[] = {code, 5, index};

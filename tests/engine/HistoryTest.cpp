@@ -516,6 +516,29 @@ TEST(HistoryTest, EveryKindOfRowComesBackAsPushed)
     EXPECT_EQ(zero[9].character, U'j');
 }
 
+TEST(HistoryTest, StyleNumbersOfEveryLengthAndInlineStylesComeBack)
+{
+    // Each row brings a style never seen before, so the styles are numbered past each length of
+    // their encoding (128, 2^14) and past the table's end, from where they are written whole.
+    History h;
+    h.setLimit({HistoryLimit::unlimitedLines, std::size_t{1} << 30});
+    h.setWidth(8);
+    const auto row = [](std::uint32_t i) {
+        return std::vector<Cell>{
+            Cell{U'a', CellStyle{CellColor::rgb(i >> 16, i >> 8 & 0xFF, i & 0xFF), 0, 0, 0}}, Cell{U'b', {}}};
+    };
+    constexpr std::uint32_t rows = 70'000;
+    for (std::uint32_t i = 0; i < rows; ++i) {
+        h.push(row(i), false, false);
+    }
+    for (const std::uint32_t i :
+         {0u, 126u, 127u, 128u, 16'382u, 16'383u, 16'384u, 65'534u, 65'535u, 69'999u}) {
+        const auto expected = row(i);
+        const auto kept = h.row(i);
+        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), kept.begin())) << "row " << i;
+    }
+}
+
 // A row that had only default-style ASCII in it is taken by the history without looking at its
 // styles; any other edit of it must be seen, so each comes back from the history as it was shown.
 TEST(HistoryTest, APlainRowEditedAnyWayComesBackAsItWasShown)

@@ -134,7 +134,7 @@ TEST_F(SgrTest, TheCommonFormsReadStraightFromTheirBytesActAsWhenCollected)
         // ESC [ 38;2;r;g;b m and 48;2: levels of one to three digits, and the near misses.
         "38;2;255;128;0m", "48;2;0;0;0m", "38;2;999;1;1m", "38;2;1000;1;1m", "38;2;1;2m", "38;2;1;2;m",
         "38;2;;2;3m", "38;2;1;2;3;4m", "38;2:1:2:3m", "48;2;1;2;3;1m", "58;2;1;2;3m", "38;2;1;2;3",
-        "38;2;1;2;3\x80m", "38;2;01;002;0003m"};
+        "38;2;1;2;3\x80m", "38;2;01;002;0003m", "38;2;7;77;177m", "48;2;177;7;77m", "48;5;7m", "38;5;07m"};
     for (const char* form : cases) {
         const std::string sequence = std::string("\x1b[") + form;
         // Each form before text, at a row's end and as the last bytes of the chunk.
