@@ -2,6 +2,7 @@
 #include "Grid.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 Grid::Grid(int capacity, std::uint64_t& stamps)
@@ -17,12 +18,20 @@ void Grid::makeBlank(Row& row, const Cell& blank)
     // whose blanks are already this blank needs only its written columns blanked.
     const auto width = static_cast<std::size_t>(width_);
     if (row.cells.size() == width && row.blank == blank) {
-        fillCells(row.cells.data(), row.cells.data() + std::min(row.usedWidth, width_), blank);
-    } else if (row.cells.capacity() >= width) {
-        row.cells.resize(width);
-        fillCells(row.cells.data(), row.cells.data() + width, blank);
+        const int used = std::min(row.usedWidth, width_);
+        fillCells(row.cells.data(), row.cells.data() + used, blank);
+        // Sixteen at a time into the slack: past what was written the text is blanks already.
+        for (int i = 0; i < used; i += plainTextSlack) {
+            std::memset(row.text.data() + i, ' ', plainTextSlack);
+        }
     } else {
-        row.cells.assign(width, blank);
+        if (row.cells.capacity() >= width) {
+            row.cells.resize(width);
+            fillCells(row.cells.data(), row.cells.data() + width, blank);
+        } else {
+            row.cells.assign(width, blank);
+        }
+        row.text.assign(width + plainTextSlack, ' ');
     }
     row.usedWidth = 0;
     row.wrapped = false;
@@ -41,6 +50,7 @@ void Grid::setWidth(int width)
         Row& r = slot(i);
         const int old = static_cast<int>(r.cells.size());
         r.cells.resize(static_cast<std::size_t>(width_), r.blank);
+        r.text.resize(static_cast<std::size_t>(width_ + plainTextSlack), ' ');
         if (width_ < old &&
             (r.cells[static_cast<std::size_t>(width_ - 1)].style.flags & CellFlags::wideHead)) {
             r.cells[static_cast<std::size_t>(width_ - 1)] = r.blank;

@@ -6,7 +6,9 @@
 #include "LineMarks.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <vector>
 
@@ -83,6 +85,35 @@ public:
     // Every cell of the row is printable ASCII or a blank, all in the default style, as far as the
     // row knows without looking (what it was blanked with and how it was written since).
     bool plain(int index) const { return slot(index).plain; }
+    // A plain row's characters, a byte a cell, kept beside its cells by writePlainText: the history
+    // takes a plain row from these, not from the 16 times as many bytes of its cells, which have
+    // mostly left the cache by the time the row scrolls off. Meaningless unless plain(); width()
+    // bytes and plainTextSlack more that may be read (not written) past them.
+    static constexpr int plainTextSlack = 16;
+    const std::uint8_t* plainText(int index) const { return slot(index).text.data(); }
+    // The characters of a plain write at [column, column + n), after editPlainRow.
+    void writePlainText(int index, int column, const std::uint8_t* text, std::size_t n)
+    {
+        // Eight bytes at a time, the last eight overlapping (or four, or three single bytes that may
+        // coincide): the short runs of most output in a move or two, without a call.
+        std::uint8_t* to = slot(index).text.data() + column;
+        if (n >= 8) {
+            for (std::size_t i = 0; i + 8 < n; i += 8) {
+                std::memcpy(to + i, text + i, 8);
+            }
+            std::memcpy(to + n - 8, text + n - 8, 8);
+        } else if (n >= 4) {
+            std::uint32_t first, last;
+            std::memcpy(&first, text, 4);
+            std::memcpy(&last, text + n - 4, 4);
+            std::memcpy(to, &first, 4);
+            std::memcpy(to + n - 4, &last, 4);
+        } else if (n > 0) {
+            to[0] = text[0];
+            to[n / 2] = text[n / 2];
+            to[n - 1] = text[n - 1];
+        }
+    }
 
     // Every row has width() cells. Changing the width cuts or pads every kept row; a wide character
     // cut in half at the new edge is blanked.
@@ -109,6 +140,7 @@ private:
     // row, and blanking all of it again (a ring too big for the cache) was most of a line feed.
     struct Row {
         std::vector<Cell> cells;
+        std::vector<std::uint8_t> text; // see plainText()
         std::uint64_t stamp = 0;
         int usedWidth = 0;
         bool wrapped = false;

@@ -411,7 +411,7 @@ History::History() : cache_(cachedRows) {}
 
 // ---- what goes in ----
 
-void History::push(std::span<const Cell> cells, bool wrapped, bool padded, bool plain)
+void History::push(std::span<const Cell> cells, bool wrapped, bool padded, const std::uint8_t* plainText)
 {
     if (limit_.lines == 0) {
         ++dropped_; // the row is gone at once
@@ -420,14 +420,23 @@ void History::push(std::span<const Cell> cells, bool wrapped, bool padded, bool 
     if (padded && !cells.empty()) {
         cells = cells.first(cells.size() - 1);
     }
-    if (!wrapped) {
-        while (!cells.empty() && isDefaultBlank(cells.back())) {
+    if (plainText != nullptr) {
+        // Its blanks are spaces, and it has no wide character.
+        std::size_t n = cells.size();
+        while (!wrapped && n > 0 && plainText[n - 1] == ' ') {
+            --n;
+        }
+        cells = cells.first(n);
+    } else {
+        if (!wrapped) {
+            while (!cells.empty() && isDefaultBlank(cells.back())) {
+                cells = cells.first(cells.size() - 1);
+            }
+        }
+        // A lone half of a wide character (cut by an edit) would decode as a whole one: never store it.
+        if (!cells.empty() && (cells.back().style.flags & CellFlags::wideHead)) {
             cells = cells.first(cells.size() - 1);
         }
-    }
-    // A lone half of a wide character (cut by an edit) would decode as a whole one: never store it.
-    if (!cells.empty() && (cells.back().style.flags & CellFlags::wideHead)) {
-        cells = cells.first(cells.size() - 1);
     }
     decodedFirstRow_ = -1;
     do {
@@ -436,12 +445,14 @@ void History::push(std::span<const Cell> cells, bool wrapped, bool padded, bool 
         }
         const int room = lineCellLimit - (open_ ? lastCells_ : 0);
         std::size_t take = std::min(cells.size(), static_cast<std::size_t>(room));
-        if (take < cells.size() && take > 0 && (cells[take - 1].style.flags & CellFlags::wideHead)) {
+        if (plainText == nullptr && take < cells.size() && take > 0 &&
+            (cells[take - 1].style.flags & CellFlags::wideHead)) {
             --take; // a wide character goes whole into the next piece
         }
         const auto piece = cells.first(take);
         cells = cells.subspan(take);
-        appendRecord(piece, wrapped || !cells.empty(), plain);
+        appendRecord(piece, plainText, wrapped || !cells.empty());
+        plainText = plainText != nullptr ? plainText + take : nullptr;
     } while (!cells.empty());
     if (lines_ > limit_.lines || checkBytes_) {
         enforceLimit();
@@ -453,7 +464,7 @@ void History::pushLine(std::span<const Cell> cells, bool open)
     if (open_) {
         closeOpenLine();
     }
-    push(cells, open, false);
+    push(cells, open, false, nullptr);
 }
 
 // The newest record stops continuing its line: the next row starts a line of its own. Only its
@@ -476,53 +487,33 @@ void History::Bytes::reallocate(std::size_t capacity)
     capacity_ = capacity;
 }
 
+// A record of n default-style ASCII characters: its header and length go into the block (room for
+// the longest is taken, what is not used given back), and where its characters go is returned.
+[[gnu::always_inline]] inline std::uint8_t* History::startPlainRecord(Block& block, std::size_t n,
+                                                                      bool continues)
+{
+    const std::uint64_t header =
+        static_cast<std::uint64_t>(n) << headerShift | (continues ? continuesBit : 0);
+    std::uint8_t* const record = block.data.extend(2 * maxVarintBytes + n + 16);
+    std::uint8_t* const out = putVarint(putVarint(record, header), n);
+    block.data.truncate(static_cast<std::size_t>(out + n - block.data.data()));
+    return out;
+}
+
 // The common record, a row of default-style ASCII, in one pass straight into the block: false (and
 // nothing written) when a cell is not.
 [[gnu::always_inline]] inline bool History::appendPlainRecord(Block& block, std::span<const Cell> cells,
-                                                              bool continues, bool known)
+                                                              bool continues)
 {
     const std::size_t n = cells.size();
-    const std::uint64_t header =
-        static_cast<std::uint64_t>(n) << headerShift | (continues ? continuesBit : 0);
-    // Room for the longest header and length; what is not used is given back at the end.
     const std::size_t at = block.data.size();
-    std::uint8_t* const record = block.data.extend(2 * maxVarintBytes + n);
-    std::uint8_t* const out = putVarint(putVarint(record, header), n);
-    block.data.truncate(static_cast<std::size_t>(out + n - block.data.data()));
+    std::uint8_t* const out = startPlainRecord(block, n, continues);
     const Cell* const from = cells.data();
     std::size_t i = 0;
 #if defined(__SSE2__)
     const auto load = [&](std::size_t k) {
         return _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + k));
     };
-    if (known) {
-        // Only the characters, eight at a time.
-        for (; i + 8 <= n; i += 8) {
-            const __m128i abcd = _mm_unpacklo_epi64(_mm_unpacklo_epi32(load(i), load(i + 1)),
-                                                    _mm_unpacklo_epi32(load(i + 2), load(i + 3)));
-            const __m128i efgh = _mm_unpacklo_epi64(_mm_unpacklo_epi32(load(i + 4), load(i + 5)),
-                                                    _mm_unpacklo_epi32(load(i + 6), load(i + 7)));
-            const __m128i words = _mm_packs_epi32(abcd, efgh);
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(words, words));
-        }
-        if (i + 4 <= n) {
-            const __m128i abcd = _mm_unpacklo_epi64(_mm_unpacklo_epi32(load(i), load(i + 1)),
-                                                    _mm_unpacklo_epi32(load(i + 2), load(i + 3)));
-            const __m128i words = _mm_packs_epi32(abcd, abcd);
-            const auto four = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(words, words)));
-            std::memcpy(out + i, &four, sizeof four);
-            i += 4;
-        }
-    }
-#endif
-    if (known) {
-        for (; i < n; ++i) {
-            out[i] = static_cast<std::uint8_t>(from[i].character);
-        }
-        lastRecord_ = at;
-        return true;
-    }
-#if defined(__SSE2__)
     // A plain cell is, as four 32-bit lanes, (c, 0, 0, 0) with c in 1..0x7F: nothing outside the
     // first lane's low 7 bits, and a first lane that is not 0. Eight cells at a time are merged (any
     // bit outside shows in their union) and their first lanes narrowed to bytes, where a 0 shows;
@@ -773,7 +764,7 @@ History::RecordShape History::encodeRecord(Block& block, std::span<const Cell> c
     return shape;
 }
 
-void History::appendRecord(std::span<const Cell> cells, bool continues, bool plain)
+void History::appendRecord(std::span<const Cell> cells, const std::uint8_t* plainText, bool continues)
 {
     const bool newLine = !open_;
     if (newLine && (blocks_.empty() || blocks_.back().lines >= blockLineLimit ||
@@ -807,7 +798,16 @@ void History::appendRecord(std::span<const Cell> cells, bool continues, bool pla
 
     // Output that was not plain a row ago rarely is now: it skips the plain attempt.
     RecordShape shape;
-    if ((plain || lastPlain_) && appendPlainRecord(block, cells, continues, plain)) {
+    if (plainText != nullptr) {
+        // Known plain: its characters as they are, sixteen at a time (the grid's slack and the
+        // room startPlainRecord takes cover the last sixteen's overreach).
+        lastRecord_ = block.data.size();
+        std::uint8_t* const out = startPlainRecord(block, cells.size(), continues);
+        for (std::size_t i = 0; i < cells.size(); i += 16) {
+            std::memcpy(out + i, plainText + i, 16);
+        }
+        shape.cells = static_cast<int>(cells.size());
+    } else if (lastPlain_ && appendPlainRecord(block, cells, continues)) {
         shape.cells = static_cast<int>(cells.size());
     } else {
         shape = encodeRecord(block, cells, continues);

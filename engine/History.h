@@ -31,9 +31,12 @@ public:
     // --- what goes in -------------------------------------------------------------------------
     // A row leaving the screen. `wrapped`: it ended in an automatic wrap, so the next row pushed
     // continues its line. `padded`: its last cell is the blank left where a wide character did not
-    // fit (not part of the text). Trailing blanks of a line's last row are not kept. `plain`: every
-    // cell is known to be printable ASCII or a blank in the default style (Grid::plain).
-    void push(std::span<const Cell> cells, bool wrapped, bool padded, bool plain = false);
+    // fit (not part of the text). Trailing blanks of a line's last row are not kept. `plainText`:
+    // every cell is known to be printable ASCII or a blank in the default style (Grid::plain), and
+    // these are its characters, a byte a cell, with 16 more bytes that may be read past the last
+    // (Grid::plainText): the cells are not read.
+    void push(std::span<const Cell> cells, bool wrapped, bool padded,
+              const std::uint8_t* plainText = nullptr);
     // A whole logical line (a reflow puts lines back); `open`: the screen's first row continues it.
     void pushLine(std::span<const Cell> cells, bool open);
     // Takes the newest logical line out (a reflow takes lines back onto the screen): its cells, and
@@ -184,9 +187,9 @@ private:
         bool wide = false;
         bool plain = false; // default-style ASCII throughout
     };
-    void appendRecord(std::span<const Cell> cells, bool continues, bool plain);
-    // `known`: the cells are plain, so only their characters are taken.
-    bool appendPlainRecord(Block& block, std::span<const Cell> cells, bool continues, bool known);
+    void appendRecord(std::span<const Cell> cells, const std::uint8_t* plainText, bool continues);
+    std::uint8_t* startPlainRecord(Block& block, std::size_t n, bool continues);
+    bool appendPlainRecord(Block& block, std::span<const Cell> cells, bool continues);
     RecordShape encodeRecord(Block& block, std::span<const Cell> cells, bool continues);
     std::uint8_t* putRun(std::uint8_t* out, std::uint32_t length, const CellStyle& style);
     std::uint8_t* runBytesStart(std::size_t n);

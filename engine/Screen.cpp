@@ -983,8 +983,13 @@ void Screen::writeAsciiRun(const std::uint8_t* text, std::size_t length)
         const std::size_t room = static_cast<std::size_t>(columns_ - cursorColumn_);
         const std::size_t stretch = std::min(length, room);
         const int to = cursorColumn_ + static_cast<int>(stretch);
-        Cell* cells =
-            plain ? grid_->editPlainRow(line(cursorRow_), to) : grid_->editRow(line(cursorRow_), to);
+        Cell* cells;
+        if (plain) {
+            cells = grid_->editPlainRow(line(cursorRow_), to);
+            grid_->writePlainText(line(cursorRow_), cursorColumn_, text, stretch);
+        } else {
+            cells = grid_->editRow(line(cursorRow_), to);
+        }
         if (splitWideEdges(cells, cursorColumn_, to, columns_, pen_.background)) {
             grid_->editRow(line(cursorRow_), to + 1);
         }
@@ -1009,7 +1014,7 @@ void Screen::writeAsciiRun(const std::uint8_t* text, std::size_t length)
         const bool wrapped = grid_->wrapped(0);
         const auto cells = grid_->row(0);
         history_.push(wrapped ? cells : cells.first(static_cast<std::size_t>(grid_->writtenWidth(0))),
-                      wrapped, grid_->padded(0), grid_->plain(0));
+                      wrapped, grid_->padded(0), grid_->plain(0) ? grid_->plainText(0) : nullptr);
         if (grid_->marks(0) != 0) [[unlikely]] {
             history_.markNewestLine(grid_->marks(0));
         }

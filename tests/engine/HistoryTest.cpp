@@ -546,6 +546,7 @@ TEST(HistoryTest, APlainRowEditedAnyWayComesBackAsItWasShown)
     const struct {
         const char* name;
         std::string edit;
+        std::string text = "plain text in a row";
     } cases[] = {
         {"coloured text", "\x1b[31mXY"},
         {"a wide character", "\xe4\xb8\xad"},
@@ -557,17 +558,21 @@ TEST(HistoryTest, APlainRowEditedAnyWayComesBackAsItWasShown)
         {"line drawing", "\x1b(0qx\x1b(B"},
         {"inverse", "\x1b[7mI"},
         {"a coloured line erase", "\x1b[42m\x1b[K"},
+        // Edits that keep it plain; the row held other text before (it scrolled off and came back).
+        {"plain text over it", "ZZ\bY"},
+        {"a gap left by a cursor move", "", "A\x1b[6CB"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         enginetest::SizedEngine sized{4, 20};
         TerminalEngine& e = sized.engine;
-        e.consume("plain text in a row\x1b[1;4H" + c.edit + "\x1b[0m\x1b[4;1H");
-        const auto shown = e.row(0);
+        e.consume(std::string(19, '#') + "\r\n" + std::string(19, '#') + "\r\n" + std::string(19, '#') +
+                  "\r\n" + std::string(19, '#') + "\r\n");
+        e.consume(c.text + "\r\x1b[3C" + c.edit + "\x1b[0m");
+        const auto shown = e.row(e.historyRows() + 3);
         const std::vector<Cell> before(shown.begin(), shown.end());
-        e.consume("\n");
-        ASSERT_EQ(e.historyRows(), 1u);
-        const auto kept = e.row(0);
+        e.consume("\n\n\n\n");
+        const auto kept = e.row(e.historyRows() - 1);
         EXPECT_TRUE(std::equal(before.begin(), before.end(), kept.begin(), kept.end()));
     }
 }
