@@ -85,18 +85,22 @@ public:
     // Every cell of the row is printable ASCII or a blank, all in the default style, as far as the
     // row knows without looking (what it was blanked with and how it was written since).
     bool plain(int index) const { return slot(index).plain; }
-    // A plain row's characters, a byte a cell, kept beside its cells by writePlainText: the history
+    // A plain row's characters, a byte a cell, kept beside its cells by editPlainRow: the history
     // takes a plain row from these, not from the 16 times as many bytes of its cells, which have
     // mostly left the cache by the time the row scrolls off. Meaningless unless plain(); width()
     // bytes and plainTextSlack more that may be read (not written) past them.
     static constexpr int plainTextSlack = 16;
     const std::uint8_t* plainText(int index) const { return slot(index).text.data(); }
-    // The characters of a plain write at [column, column + n), after editPlainRow.
-    void writePlainText(int index, int column, const std::uint8_t* text, std::size_t n)
+    // editPlainRow for a write of the characters `text` at [column, column + n), which it keeps as
+    // the row's plainText; the cells are the caller's to write.
+    Cell* editPlainRow(int index, int column, const std::uint8_t* text, std::size_t n)
     {
+        Row& r = slot(index);
+        r.stamp = ++stamps_;
+        r.usedWidth = std::max(r.usedWidth, column + static_cast<int>(n));
         // Eight bytes at a time, the last eight overlapping (or four, or three single bytes that may
         // coincide): the short runs of most output in a move or two, without a call.
-        std::uint8_t* to = slot(index).text.data() + column;
+        std::uint8_t* to = r.text.data() + column;
         if (n >= 8) {
             for (std::size_t i = 0; i + 8 < n; i += 8) {
                 std::memcpy(to + i, text + i, 8);
@@ -113,6 +117,7 @@ public:
             to[n / 2] = text[n / 2];
             to[n - 1] = text[n - 1];
         }
+        return r.cells.data();
     }
 
     // Every row has width() cells. Changing the width cuts or pads every kept row; a wide character

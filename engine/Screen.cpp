@@ -983,13 +983,8 @@ void Screen::writeAsciiRun(const std::uint8_t* text, std::size_t length)
         const std::size_t room = static_cast<std::size_t>(columns_ - cursorColumn_);
         const std::size_t stretch = std::min(length, room);
         const int to = cursorColumn_ + static_cast<int>(stretch);
-        Cell* cells;
-        if (plain) {
-            cells = grid_->editPlainRow(line(cursorRow_), to);
-            grid_->writePlainText(line(cursorRow_), cursorColumn_, text, stretch);
-        } else {
-            cells = grid_->editRow(line(cursorRow_), to);
-        }
+        Cell* cells = plain ? grid_->editPlainRow(line(cursorRow_), cursorColumn_, text, stretch)
+                            : grid_->editRow(line(cursorRow_), to);
         if (splitWideEdges(cells, cursorColumn_, to, columns_, pen_.background)) {
             grid_->editRow(line(cursorRow_), to + 1);
         }
