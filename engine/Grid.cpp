@@ -19,12 +19,17 @@ void Grid::makeBlank(Row& row, const Cell& blank)
     const auto width = static_cast<std::size_t>(width_);
     if (row.cells.size() == width && row.blank == blank) {
         const int used = std::min(row.usedWidth, width_);
-        fillCells(row.cells.data(), row.cells.data() + used, blank);
         // Sixteen at a time into the slack: past what was written the text is blanks already.
         for (int i = 0; i < used; i += plainTextSlack) {
             std::memset(row.text.data() + i, ' ', plainTextSlack);
         }
+        // Cells lagging behind the text (a plain row's blank is the default one) catch up to the
+        // blank text when read.
+        if (!row.textAhead) {
+            fillCells(row.cells.data(), row.cells.data() + used, blank);
+        }
     } else {
+        row.textAhead = false;
         if (row.cells.capacity() >= width) {
             row.cells.resize(width);
             fillCells(row.cells.data(), row.cells.data() + width, blank);
@@ -42,6 +47,26 @@ void Grid::makeBlank(Row& row, const Cell& blank)
     row.stamp = ++stamps_;
 }
 
+void Grid::catchUp(const Row& row)
+{
+    // A plain row's cells are its characters in the default style, blanks included (a space); past
+    // what was written, and past what the cells held before they fell behind, they are blanks.
+    Cell* const cells = row.cells.data();
+    const std::uint8_t* const text = row.text.data();
+    const int used = std::min(row.usedWidth, static_cast<int>(row.cells.size()));
+    for (int i = 0; i < used; ++i) {
+#if defined(__SSE2__)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(cells + i), _mm_cvtsi32_si128(text[i]));
+#else
+        cells[i] = Cell{text[i], CellStyle{}};
+#endif
+    }
+    if (row.staleWidth > used) {
+        fillCells(cells + used, cells + row.staleWidth, Cell{});
+    }
+    row.textAhead = false;
+}
+
 void Grid::setWidth(int width)
 {
     width_ = std::max(width, 1);
@@ -51,11 +76,14 @@ void Grid::setWidth(int width)
         const int old = static_cast<int>(r.cells.size());
         r.cells.resize(static_cast<std::size_t>(width_), r.blank);
         r.text.resize(static_cast<std::size_t>(width_ + plainTextSlack), ' ');
-        if (width_ < old &&
+        // Columns cut off now would come back as text if the row grew again.
+        std::memset(r.text.data() + width_, ' ', plainTextSlack);
+        if (width_ < old && !r.textAhead &&
             (r.cells[static_cast<std::size_t>(width_ - 1)].style.flags & CellFlags::wideHead)) {
             r.cells[static_cast<std::size_t>(width_ - 1)] = r.blank;
         }
         r.usedWidth = std::min(r.usedWidth, width_);
+        r.staleWidth = std::min(r.staleWidth, width_);
         r.stamp = ++stamps_;
     }
 }

@@ -23,7 +23,17 @@ public:
     bool full() const { return count_ == capacity(); }
     int width() const { return width_; }
 
-    std::span<const Cell> row(int index) const { return slot(index).cells; }
+    std::span<const Cell> row(int index) const
+    {
+        const Row& r = slot(index);
+        if (r.textAhead) [[unlikely]] {
+            catchUp(r);
+        }
+        return r.cells;
+    }
+    // The row's cells as they are kept, without bringing a plain row's up to its text: for their
+    // number, or beside plainText(), which is then what they hold.
+    std::span<const Cell> keptCells(int index) const { return slot(index).cells; }
     std::uint64_t stamp(int index) const { return slot(index).stamp; }
     // The row ended in an automatic wrap: the text goes on in the next row. `padded`: the wrap came
     // before a wide character that did not fit, so the last cell is the blank left behind.
@@ -71,13 +81,11 @@ public:
     // before it need blanking when the row is recycled.
     Cell* editRow(int index, int through)
     {
-        slot(index).plain = false;
-        return editPlainRow(index, through);
-    }
-    // The same, for an edit that writes only printable ASCII in the default style.
-    Cell* editPlainRow(int index, int through)
-    {
         Row& r = slot(index);
+        if (r.textAhead) [[unlikely]] {
+            catchUp(r);
+        }
+        r.plain = false;
         r.stamp = ++stamps_;
         r.usedWidth = std::max(r.usedWidth, through);
         return r.cells.data();
@@ -85,18 +93,28 @@ public:
     // Every cell of the row is printable ASCII or a blank, all in the default style, as far as the
     // row knows without looking (what it was blanked with and how it was written since).
     bool plain(int index) const { return slot(index).plain; }
-    // A plain row's characters, a byte a cell, kept beside its cells by editPlainRow: the history
-    // takes a plain row from these, not from the 16 times as many bytes of its cells, which have
-    // mostly left the cache by the time the row scrolls off. Meaningless unless plain(); width()
-    // bytes and plainTextSlack more that may be read (not written) past them.
+    // A plain row's characters, a byte a cell: width() bytes and plainTextSlack more that may be
+    // read (not written) past them. Meaningless unless plain(). While a row stays plain these bytes
+    // are all it is written to; its cells catch up only when someone reads or edits them otherwise,
+    // so output that scrolls away unread costs a byte a character, not a 16-byte cell, and the
+    // history takes the row from these bytes.
     static constexpr int plainTextSlack = 16;
     const std::uint8_t* plainText(int index) const { return slot(index).text.data(); }
-    // editPlainRow for a write of the characters `text` at [column, column + n), which it keeps as
-    // the row's plainText; the cells are the caller's to write.
+    // A write of the default style's printable ASCII `text` at [column, column + n). A plain row
+    // takes it as its text and returns nullptr; any other row returns its cells for the caller to
+    // write, as editRow(index, column + n) does.
     Cell* editPlainRow(int index, int column, const std::uint8_t* text, std::size_t n)
     {
         Row& r = slot(index);
         r.stamp = ++stamps_;
+        if (!r.textAhead) {
+            if (!r.plain) [[unlikely]] {
+                r.usedWidth = std::max(r.usedWidth, column + static_cast<int>(n));
+                return r.cells.data();
+            }
+            r.textAhead = true;
+            r.staleWidth = r.usedWidth;
+        }
         r.usedWidth = std::max(r.usedWidth, column + static_cast<int>(n));
         // Eight bytes at a time, the last eight overlapping (or four, or three single bytes that may
         // coincide): the short runs of most output in a move or two, without a call.
@@ -117,7 +135,7 @@ public:
             to[n / 2] = text[n / 2];
             to[n - 1] = text[n - 1];
         }
-        return r.cells.data();
+        return nullptr;
     }
 
     // Every row has width() cells. Changing the width cuts or pads every kept row; a wide character
@@ -143,14 +161,18 @@ private:
     // Cells from usedWidth on are copies of `blank`, as the row was last blanked, so recycling the
     // row with the same blank blanks only what was written: one line of `seq` is a few cells of a
     // row, and blanking all of it again (a ring too big for the cache) was most of a line feed.
+    // A plain row with textAhead has cells that lag behind its text: those before staleWidth may
+    // hold anything, the rest are blanks. The first read brings them up to the text.
     struct Row {
-        std::vector<Cell> cells;
+        mutable std::vector<Cell> cells;
         std::vector<std::uint8_t> text; // see plainText()
         std::uint64_t stamp = 0;
         int usedWidth = 0;
         bool wrapped = false;
         bool padded = false;
         bool plain = false;
+        mutable bool textAhead = false;
+        int staleWidth = 0;
         LineMarks::Bits marks = 0;
         Cell blank;
     };
@@ -163,6 +185,7 @@ private:
     Row& slot(int index) { return slots_[static_cast<std::size_t>(physical(index))]; }
     const Row& slot(int index) const { return slots_[static_cast<std::size_t>(physical(index))]; }
     void makeBlank(Row& row, const Cell& blank);
+    static void catchUp(const Row& row);
 
     std::vector<Row> slots_;
     int capacity_; // slots_.size(), kept at hand for physical()

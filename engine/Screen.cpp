@@ -17,6 +17,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <type_traits>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -973,28 +974,38 @@ void Screen::combine(char32_t mark)
 void Screen::writeAsciiRun(const std::uint8_t* text, std::size_t length)
 {
     lastPrinted_ = text[length - 1];
-    const CellPattern pattern = cellPattern(pen_);
-    // Text in the default style keeps a plain row plain: the history then takes it as it is.
-    const bool plain = pen_ == CellStyle{};
     // Most runs fit on the cursor's row with no wrap pending: nothing to wrap, one stretch. Otherwise
-    // a stretch per row, each up to the row's end.
-    for (;;) {
-        wrapIfPending();
-        const std::size_t room = static_cast<std::size_t>(columns_ - cursorColumn_);
-        const std::size_t stretch = std::min(length, room);
-        const int to = cursorColumn_ + static_cast<int>(stretch);
-        Cell* cells = plain ? grid_->editPlainRow(line(cursorRow_), cursorColumn_, text, stretch)
-                            : grid_->editRow(line(cursorRow_), to);
-        if (splitWideEdges(cells, cursorColumn_, to, columns_, pen_.background)) {
-            grid_->editRow(line(cursorRow_), to + 1);
+    // a stretch per row, each up to the row's end. A loop for each kind of pen, so that coloured
+    // output pays nothing for the plain case.
+    const auto stretches = [&](auto plainPen) [[gnu::always_inline]] {
+        const CellPattern pattern = cellPattern(pen_);
+        for (;;) {
+            wrapIfPending();
+            const std::size_t room = static_cast<std::size_t>(columns_ - cursorColumn_);
+            const std::size_t stretch = std::min(length, room);
+            const int to = cursorColumn_ + static_cast<int>(stretch);
+            // Text in the default style keeps a plain row plain, as its text alone (the history
+            // then takes it as it is); a plain row has no wide character to split.
+            Cell* const cells = plainPen ? grid_->editPlainRow(line(cursorRow_), cursorColumn_, text, stretch)
+                                         : grid_->editRow(line(cursorRow_), to);
+            if (!plainPen || cells != nullptr) {
+                if (splitWideEdges(cells, cursorColumn_, to, columns_, pen_.background)) {
+                    grid_->editRow(line(cursorRow_), to + 1);
+                }
+                writeCells(cells + cursorColumn_, text, stretch, pattern);
+            }
+            advanceAfterWrite(to);
+            length -= stretch;
+            if (length == 0) [[likely]] {
+                return;
+            }
+            text += stretch;
         }
-        writeCells(cells + cursorColumn_, text, stretch, pattern);
-        advanceAfterWrite(to);
-        length -= stretch;
-        if (length == 0) [[likely]] {
-            return;
-        }
-        text += stretch;
+    };
+    if (pen_ == CellStyle{}) {
+        stretches(std::true_type{});
+    } else {
+        stretches(std::false_type{});
     }
 }
 
@@ -1006,10 +1017,12 @@ void Screen::writeAsciiRun(const std::uint8_t* text, std::size_t length)
     const Cell blank = this->blank();
     for (int i = 0; i < count; ++i) {
         // Cells past what the row wrote are blanks the history would only trim again.
+        // A plain row goes by its text: its cells may not have caught up.
         const bool wrapped = grid_->wrapped(0);
-        const auto cells = grid_->row(0);
+        const bool plain = grid_->plain(0);
+        const auto cells = plain ? grid_->keptCells(0) : grid_->row(0);
         history_.push(wrapped ? cells : cells.first(static_cast<std::size_t>(grid_->writtenWidth(0))),
-                      wrapped, grid_->padded(0), grid_->plain(0) ? grid_->plainText(0) : nullptr);
+                      wrapped, grid_->padded(0), plain ? grid_->plainText(0) : nullptr);
         if (grid_->marks(0) != 0) [[unlikely]] {
             history_.markNewestLine(grid_->marks(0));
         }

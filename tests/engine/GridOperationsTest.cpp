@@ -113,9 +113,10 @@ TEST_F(GridTest, RecycledRowsGetFreshStamps)
 }
 
 // Recycled rows are blanked only as far as they were written, when their blanks already have the
-// base colour. Mixed output (short and wrapping lines, colours, erases in a colour, inserts and
-// deletes, cursor jumps, a narrower and a wider grid, a new base colour) runs through the ring
-// twice; then the rows of each of the last lines must be what that line alone gives on a fresh
+// base colour, and plain rows' cells catch up with their text only when read. Mixed output (short
+// and wrapping lines, colours, erases in a colour, inserts and deletes, cursor jumps, a narrower and
+// a wider grid, a new base colour, the screen read now and then as a paint does) runs through the
+// ring twice; then the rows of each of the last lines must be what that line alone gives on a fresh
 // grid: nothing of what a recycled row held before may show.
 TEST(RecycledRowTest, NothingOfARecycledRowsOldContentShows)
 {
@@ -134,19 +135,23 @@ TEST(RecycledRowTest, NothingOfARecycledRowsOldContentShows)
             return "hello\x1b[2D\x1b[3@xy" + n + "\r\n";
         case 4:
             return "world" + n + "\x1b[1G\x1b[2P\r\n";
-        case 5:
-            return "\xc3\xa9\xe4\xb8\xad" + n + "\r\n";
+        case 5: // plain, wrapping past a gap
+            return "\xc3\xa9\xe4\xb8\xad" + n + "\r\nA\x1b[70C" + n + "\r\n";
         default:
             return "\x1b[33mX\x1b[0m\x1b[10Cy\x1b[5X" + n + "\x1b[35m\x1b[3G\x1b[1K\x1b[0m\r\n";
         }
     };
+    // Byte by byte, the cursor's row is read every seventh byte, as a paint while a line is typed.
     const auto feed = [](TerminalEngine& engine, const std::string& text, bool byteByByte) {
         if (!byteByByte) {
             engine.consume(text);
             return;
         }
-        for (const char b : text) {
-            engine.consume(std::string_view(&b, 1));
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            engine.consume(std::string_view(&text[i], 1));
+            if (i % 7 == 0) {
+                (void)engine.row(static_cast<std::size_t>(engine.screenTop() + engine.cursorRow()));
+            }
         }
     };
     constexpr Color green = NamedColors::systemGreenColor;
@@ -174,6 +179,11 @@ TEST(RecycledRowTest, NothingOfARecycledRowsOldContentShows)
                 e.setBaseTextColor(blue);
             }
             feed(e, mixedLine(i), byteByByte);
+            if (i % 5 == 0) {
+                for (int r = 0; r < e.rows(); ++r) {
+                    (void)e.row(static_cast<std::size_t>(e.screenTop() + r));
+                }
+            }
         }
         // From the last line back: each takes the rows that it takes alone on a fresh grid.
         int end = e.cursorLine();
@@ -201,6 +211,47 @@ TEST(RecycledRowTest, NothingOfARecycledRowsOldContentShows)
             end -= taken;
         }
     }
+}
+
+// A plain row's cells lag behind its text until read. Rows read, then written again and recycled
+// unread, come back blank: shorter text on them shows nothing of the longer text before, and a line
+// feed in a background colour blanks them in it. The history keeps what they showed.
+TEST(RecycledRowTest, PlainRowsWrittenAfterAReadComeBackBlank)
+{
+    enginetest::SizedEngine sized{3, 10};
+    TerminalEngine& e = sized.engine;
+    const auto cursorRow = [&] { return static_cast<std::size_t>(e.screenTop() + e.cursorRow()); };
+    for (int i = 0; i < 6; ++i) {
+        e.consume("01234567");
+        EXPECT_EQ(rowText(e, cursorRow()), "01234567  ");
+        e.consume("\rab\r\n");
+    }
+    EXPECT_EQ(rowTrimmed(e, e.screenTop() - 1), "ab234567");
+    for (int i = 0; i < 6; ++i) {
+        e.consume("xy");
+        EXPECT_EQ(rowText(e, cursorRow()), "xy        ");
+        e.consume("\rXY\r\n");
+    }
+    e.consume("\x1b[44m");
+    for (int i = 0; i < 6; ++i) {
+        e.consume("\n");
+        for (const Cell& cell : e.row(cursorRow())) {
+            EXPECT_EQ(cell, blankCell(CellColor::indexed(4)));
+        }
+    }
+}
+
+// Columns a narrower grid cut off do not come back when it widens again (the alternate screen keeps
+// its rows through a resize): a later write at the far end shows blanks before it.
+TEST(RecycledRowTest, ColumnsCutOffByANarrowerGridDoNotComeBack)
+{
+    enginetest::SizedEngine sized{3, 20};
+    TerminalEngine& e = sized.engine;
+    e.consume("\x1b[?1049h0123456789ABCDEFGHIJ");
+    e.resizeGrid(3, 10);
+    e.resizeGrid(3, 20);
+    e.consume("\x1b[1;20HZ");
+    EXPECT_EQ(rowText(e, e.screenTop()), "0123456789" + std::string(9, ' ') + "Z");
 }
 
 TEST_F(GridTest, EditingARowChangesOnlyItsStamp)
