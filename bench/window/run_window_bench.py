@@ -21,7 +21,7 @@ sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "e2e"))
 from vitrion_e2e import cells  # noqa: E402
 from vitrion_e2e.app import App  # noqa: E402
 from vitrion_e2e.home import Home  # noqa: E402
-from vitrion_e2e.processes import ProcessTable, become_subreaper, cpu_seconds  # noqa: E402
+from vitrion_e2e.processes import ProcessTable, become_subreaper, cpu_seconds, cpu_seconds_exact  # noqa: E402
 from vitrion_e2e.waiting import file_text, wait_until  # noqa: E402
 from vitrion_e2e.xlib import Display  # noqa: E402
 from vitrion_e2e.xstack import XStack  # noqa: E402
@@ -31,13 +31,23 @@ UTF8 = "àéîõüçñßøåæœÀÉÎÕÜαβγδεζηθλμπσφψωΑΒΓΔ
 
 
 def fill(path, size, line, seed):
-    """Writes size bytes of lines made by line(rng), a pool of 2000 of them in a seeded order."""
+    """Writes lines made by line(rng), a pool of 2000 of them in a seeded order, as many whole lines
+    as fit in size bytes. A line cut at the end would leave its escape sequence or character
+    unfinished: an SGR-heavy file cut after a colour left every later command in that window
+    printing in it."""
     rng = random.Random(seed)
     pool = [line(rng).encode() for _ in range(2000)]
     written = 0
     with open(path, "wb") as f:
-        while written < size:
-            chunk = b"".join(rng.choice(pool) for _ in range(500))[:size - written]
+        while True:
+            lines = [rng.choice(pool) for _ in range(500)]
+            chunk = b"".join(lines)
+            if written + len(chunk) > size:
+                for each in lines:
+                    if written + len(each) > size:
+                        return
+                    f.write(each)
+                    written += len(each)
             f.write(chunk)
             written += len(chunk)
 
@@ -104,11 +114,11 @@ def in_window(app, command, result):
     app.type(timed(command, result))
     pids = busy_pids(app)
     settle(pids)
-    cpu = [cpu_seconds(pid) for pid in pids]
+    cpu = [cpu_seconds_exact(pid) for pid in pids]
     app.key("Return")
     seconds = read_seconds(result)
     app.wait_for_prompt(before, timeout=300)
-    return seconds, [cpu_seconds(pid) - start for pid, start in zip(pids, cpu)]
+    return seconds, [cpu_seconds_exact(pid) - start for pid, start in zip(pids, cpu)]
 
 
 def raw_drain(drain, rows, columns, command, result, cwd):

@@ -1,6 +1,7 @@
 // libFuzzer target for the terminal engine: the input is cut into chunks (and the grid resized now and
 // then) as its first bytes say; after every chunk the grid's invariants are checked, and at the end the
-// state must equal that of the same bytes consumed without the chunk boundaries. The parser alone,
+// state must equal that of the same bytes consumed without the chunk boundaries, rows read after every
+// chunk the same as rows never read until then. The parser alone,
 // with a recording sink, must likewise record the same actions in the plan's chunks as in one piece.
 //
 // Input layout: byte 0 gives the number of plan bytes h (0..15) that follow; the rest is shell output.
@@ -285,6 +286,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkMarks(viewed, 1 << 20);
     checkSearch(viewed);
     requireSameState(chunked, whole);
+    // Reading the rows after every chunk, as the view does, must not change what they hold.
+    require(viewed.rowCount() == whole.rowCount(), "reading rows changed the row count");
+    for (std::size_t r = 0; r < whole.rowCount(); ++r) {
+        const std::span<const Cell> x = viewed.row(r);
+        const std::span<const Cell> y = whole.row(r);
+        require(std::equal(x.begin(), x.end(), y.begin(), y.end()), "reading rows changed a row");
+    }
     wholeParser.parse(output);
     require(chunkedActions.actions == wholeActions.actions, "chunking changed the parser's actions");
     return 0;
