@@ -977,7 +977,7 @@ void Screen::writeAsciiRun(const std::uint8_t* text, std::size_t length)
     // Most runs fit on the cursor's row with no wrap pending: nothing to wrap, one stretch. Otherwise
     // a stretch per row, each up to the row's end. A loop for each kind of pen, so that coloured
     // output pays nothing for the plain case.
-    const auto stretches = [&](auto plainPen) [[gnu::always_inline]] {
+    const auto stretches = [&](auto plainPen) {
         const CellPattern pattern = cellPattern(pen_);
         for (;;) {
             wrapIfPending();
