@@ -142,6 +142,62 @@ inline void fillCells(Cell* first, Cell* last, const Cell& value)
 #endif
 }
 
+// A cell of the style with no character, as one 16-byte value: each character is or-ed into it and
+// the cell stored whole, instead of four stores of its parts.
+#if defined(__SSE2__)
+using CellPattern = __m128i;
+[[gnu::always_inline]] inline CellPattern cellPattern(const CellStyle& style)
+{
+    Cell blank{0, style};
+    CellPattern pattern;
+    std::memcpy(&pattern, &blank, sizeof pattern);
+    return pattern;
+}
+#else
+using CellPattern = CellStyle;
+[[gnu::always_inline]] inline CellPattern cellPattern(const CellStyle& style)
+{
+    return style;
+}
+#endif
+
+template <std::size_t count>
+[[gnu::always_inline]] inline void writeCellBlock(Cell* cells, const std::uint8_t* text, CellPattern pattern)
+{
+#pragma GCC unroll 4
+    for (std::size_t i = 0; i < count; ++i) {
+#if defined(__SSE2__)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(cells + i),
+                         _mm_or_si128(pattern, _mm_cvtsi32_si128(static_cast<int>(text[i]))));
+#else
+        cells[i] = Cell{text[i], pattern};
+#endif
+    }
+}
+
+// Cells [0, length) get text's characters, length >= 1. A short stretch is written as two blocks of
+// a fixed size that overlap as far as needed (cells written twice get the same value), so that its
+// varying length costs no mispredicted loop exit; a long one four cells at a time.
+[[gnu::always_inline]] inline void writeCells(Cell* cells, const std::uint8_t* text, std::size_t length,
+                                              CellPattern style)
+{
+    if (length >= 4) {
+        if (length > 8) {
+            for (std::size_t i = 0; i + 4 < length; i += 4) {
+                writeCellBlock<4>(cells + i, text + i, style);
+            }
+        } else if (length > 4) {
+            writeCellBlock<4>(cells, text, style);
+        }
+        writeCellBlock<4>(cells + length - 4, text + length - 4, style);
+    } else if (length >= 2) {
+        writeCellBlock<2>(cells, text, style);
+        writeCellBlock<2>(cells + length - 2, text + length - 2, style);
+    } else {
+        writeCellBlock<1>(cells, text, style);
+    }
+}
+
 // Writing over one half of a wide character blanks the other half: the cells [from, to) are about
 // to be overwritten. True when the cell at `to` was blanked (the row's edit then reaches past to).
 [[gnu::always_inline]] inline bool splitWideEdges(Cell* cells, int from, int to, int columns,

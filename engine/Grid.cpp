@@ -54,12 +54,8 @@ void Grid::catchUp(const Row& row)
     Cell* const cells = row.cells.data();
     const std::uint8_t* const text = row.text.data();
     const int used = std::min(row.usedWidth, static_cast<int>(row.cells.size()));
-    for (int i = 0; i < used; ++i) {
-#if defined(__SSE2__)
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(cells + i), _mm_cvtsi32_si128(text[i]));
-#else
-        cells[i] = Cell{text[i], CellStyle{}};
-#endif
+    if (used > 0) {
+        writeCells(cells, text, static_cast<std::size_t>(used), cellPattern(CellStyle{}));
     }
     if (row.staleWidth > used) {
         fillCells(cells + used, cells + row.staleWidth, Cell{});

@@ -113,7 +113,7 @@ public:
                 return r.cells.data();
             }
             r.textAhead = true;
-            r.staleWidth = r.usedWidth;
+            r.staleWidth = r.usedWidth; // what the cells held when they stopped following
         }
         r.usedWidth = std::max(r.usedWidth, column + static_cast<int>(n));
         // Eight bytes at a time, the last eight overlapping (or four, or three single bytes that may

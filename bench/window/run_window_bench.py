@@ -40,16 +40,11 @@ def fill(path, size, line, seed):
     written = 0
     with open(path, "wb") as f:
         while True:
-            lines = [rng.choice(pool) for _ in range(500)]
-            chunk = b"".join(lines)
-            if written + len(chunk) > size:
-                for each in lines:
-                    if written + len(each) > size:
-                        return
-                    f.write(each)
-                    written += len(each)
-            f.write(chunk)
-            written += len(chunk)
+            each = rng.choice(pool)
+            if written + len(each) > size:
+                return
+            f.write(each)
+            written += len(each)
 
 
 def dense_line(rng):
